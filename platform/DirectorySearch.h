@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// One entry as a search yields it.
+struct TSearchRec {
+    std::string Name;      // without folder
+    std::int32_t Time = 0; // packed local last-write time (-1 when it cannot be packed)
+    std::uint32_t Attr = 0;
+};
+
+// True when name matches a wildcard pattern: '*' any run, '?' one character,
+// letter case ignored, "*.*" every name (also one without a dot).
+bool MatchesMask(const std::string& name, const std::string& pattern);
+
+// A search over one folder. The mask is a folder path, '/', and a wildcard
+// pattern ("/data/Docs/*.txt"). The folder's names are read when the search
+// opens, so files copied into the folder while it is open are not yielded,
+// and the copy's temporary files never are. An entry is skipped when its
+// attributes hold any of hidden, system, volume label or directory that is
+// not in attrMask (the skip set is ~attrMask & 0x1E); "." and ".." come with
+// the others when directories are not skipped.
+class DirectorySearch {
+public:
+    DirectorySearch();
+    ~DirectorySearch();
+    DirectorySearch(const DirectorySearch&) = delete;
+    DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+    // Opens the search; true with the first entry in rec, false when nothing
+    // matches or the folder cannot be read (the search is then closed).
+    bool FindFirst(const std::string& mask, std::uint32_t attrMask, TSearchRec& rec);
+    // The next entry; false after the last one.
+    bool FindNext(TSearchRec& rec);
+    void FindClose();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// File operations as a run expects them: names are resolved without regard
+// to letter case (the exact name first, else the one entry equal to it when
+// case is ignored), times are packed local date-times, and a copy never leaves
+// a half-written destination. Paths are UTF-8 byte strings.
+namespace platform {
+
+// Attribute bits of a directory entry.
+inline constexpr std::uint32_t faReadOnly = 0x01;
+inline constexpr std::uint32_t faHidden = 0x02;
+inline constexpr std::uint32_t faSysFile = 0x04;
+inline constexpr std::uint32_t faVolumeID = 0x08;
+inline constexpr std::uint32_t faDirectory = 0x10;
+inline constexpr std::uint32_t faArchive = 0x20;
+inline constexpr std::uint32_t faAnyFile = 0x3F;
+
+// The path of a name in a folder: the folder text, one '/', the name. A '/'
+// already at the end of the folder is kept, so the root gives "//name".
+std::string PathOf(const std::string& folder, const std::string& name);
+
+// Packs a local broken-down time; -1 when the year is outside 1980..2107.
+std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, int second);
+// Packs a time given in seconds since the epoch, converted to local time.
+std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch);
+
+// Packed last-write time of the file at path; -1 when nothing is there, when
+// it is a folder, or when the time cannot be packed.
+std::int32_t FileAge(const std::string& path);
+
+// FileAge(path) != -1: a folder never "exists" in this sense.
+bool FileExists(const std::string& path);
+
+// Copies content, permission bits and the last-write time (to the
+// nanosecond). With failIfExists false an existing destination is replaced,
+// unless it is read-only; with true, any name already there (or appearing
+// meanwhile) is left alone and the copy fails with EEXIST. The destination is
+// written under a temporary name and put in place only when complete. Copying
+// a file onto itself succeeds without writing. Returns 0 or the errno.
+int CopyFile(const std::string& source, const std::string& destination, bool failIfExists);
+
+// True when the owner's write bit is clear, or nothing can be read at path.
+bool FileIsReadOnly(const std::string& path);
+
+bool DirectoryExists(const std::string& path);
+bool CreateDir(const std::string& path);         // one level
+bool ForceDirectories(const std::string& path);  // with every missing parent
+bool SetCurrentDir(const std::string& path);
+std::string GetCurrentDir();
+bool DeleteFile(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Folderly needs, from Debian's
+# packages. Quiet and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev
+  fonts-dejavu-core
+  # the real-desktop tests: a virtual display, a notification area, input and screenshots
+  xvfb trayer xdotool imagemagick x11-utils
+)
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(hyperfine rsync time)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,8 @@
+#include "sync/ReportList.h"
+
+void ReportList::Append(const std::string& line)
+{
+    m_lines.push_back(line);
+    if (m_observer)
+        m_observer(line);
+}

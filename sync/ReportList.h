@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The Report list: result lines appended at the end, oldest first; never
+// sorted, never cleared while the program runs.
+class ReportList {
+public:
+    void Append(const std::string& line);
+    const std::vector<std::string>& Lines() const { return m_lines; }
+    int Count() const { return static_cast<int>(m_lines.size()); }
+
+    // Told of every appended line, so the window's list can show it.
+    void SetObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
+
+private:
+    std::vector<std::string> m_lines;
+    std::function<void(const std::string&)> m_observer;
+};
