@@ -1,0 +1,324 @@
+#include "ui/SelectDirectoryDialog.h"
+
+#include "lists/FolderList.h"
+#include "platform/FileSystem.h"
+#include "ui/MessageBoxes.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// One application for the whole run, on the offscreen platform, with the
+// user's folders pointed at a scratch folder.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        m_home = std::make_unique<TempDir>();
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            ::setenv(name, m_home->Path().c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    }
+    void TearDown() override
+    {
+        m_app.reset();
+        m_home.reset();
+    }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "test_dialogs";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<TempDir> m_home;
+    std::unique_ptr<QApplication> m_app;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+bool IsFolder(const std::string& path)
+{
+    return std::filesystem::is_directory(path);
+}
+
+// Answers the questions the dialog asks, in order, and fails the test on a
+// question nobody expected.
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_startFolder = platform::GetCurrentDir();
+        MessageBoxes::SetResponder([this](MessageBoxes::Kind kind, const QString& text) {
+            m_asked.push_back(text);
+            if (kind != MessageBoxes::Kind::Question || m_answers.empty()) {
+                ADD_FAILURE() << "unexpected box: " << text.toStdString();
+                return MessageBoxes::Answer::No;
+            }
+            const MessageBoxes::Answer answer = m_answers.front();
+            m_answers.pop_front();
+            return answer;
+        });
+    }
+    void TearDown() override
+    {
+        MessageBoxes::SetResponder({});
+        SelectDirectoryDialog::SetHelpHandler({});
+        platform::SetCurrentDir(m_startFolder);
+        EXPECT_TRUE(m_answers.empty()) << "questions expected but not asked";
+    }
+
+    static QLineEdit* PathEdit(QWidget* dialog) { return dialog->findChild<QLineEdit*>("pathEdit"); }
+    static QPushButton* Button(QWidget* dialog, QDialogButtonBox::StandardButton which)
+    {
+        return dialog->findChild<QDialogButtonBox*>("buttons")->button(which);
+    }
+
+    TempDir m_dir;
+    std::string m_startFolder;
+    std::deque<MessageBoxes::Answer> m_answers;
+    std::vector<QString> m_asked;
+};
+
+using AddPathTest = DialogTest;
+using SelectDirectoryDialogTest = DialogTest;
+
+}  // namespace
+
+TEST_F(AddPathTest, AddsTheChosenPathAndCreatesIt)
+{
+    WriteFile(m_dir / "file", "x");
+    std::filesystem::create_directory(m_dir / "there");
+    struct Case {
+        const char* name;
+        std::optional<std::string> chosen;  // relative to the scratch folder
+        bool added;
+        bool folderAfter;
+    };
+    const Case cases[] = {
+        {"nested folder that does not exist", "new/nested/deep", true, true},
+        {"existing folder", "there", true, true},
+        {"path under a file cannot be made, added anyway", "file/sub", true, false},
+        {"trailing separator kept as typed", "made/", true, true},
+        {"cancel", std::nullopt, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FolderList list;
+        list.Add("/existing");
+        std::string folderWhenAsked;
+        const std::optional<std::string> chosen =
+            c.chosen ? std::optional<std::string>(m_dir / *c.chosen) : std::nullopt;
+        const bool result = AddPath(nullptr, list, [&](QWidget*) {
+            folderWhenAsked = platform::GetCurrentDir();
+            return chosen;
+        });
+        EXPECT_EQ(folderWhenAsked, "/");
+        EXPECT_EQ(result, c.added);
+        if (c.added) {
+            ASSERT_EQ(list.Count(), 2);
+            EXPECT_EQ(list.Text(0), "/existing");
+            EXPECT_EQ(list.Text(1), *chosen);
+            EXPECT_EQ(IsFolder(*chosen), c.folderAfter);
+        } else {
+            EXPECT_EQ(list.Count(), 1);
+        }
+    }
+}
+
+TEST_F(AddPathTest, EmptyPathThrowsAndAddsNothing)
+{
+    FolderList list;
+    list.Add("/existing");
+    try {
+        AddPath(nullptr, list, [](QWidget*) { return std::optional<std::string>(""); });
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Unable to create directory");
+    }
+    EXPECT_EQ(list.Count(), 1);
+}
+
+TEST_F(AddPathTest, SameFolderTwiceGivesTwoEntries)
+{
+    FolderList list;
+    const auto choose = [&](QWidget*) { return std::optional<std::string>(m_dir.Path()); };
+    EXPECT_TRUE(AddPath(nullptr, list, choose));
+    EXPECT_TRUE(AddPath(nullptr, list, choose));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Text(0), m_dir.Path());
+    EXPECT_EQ(list.Text(1), m_dir.Path());
+}
+
+TEST_F(SelectDirectoryDialogTest, OkAsksOnlyForAMissingFolder)
+{
+    std::filesystem::create_directory(m_dir / "there");
+    WriteFile(m_dir / "there/file", "x");
+    struct Case {
+        const char* name;
+        std::string typed;
+        std::vector<MessageBoxes::Answer> answers;  // one per OK click
+        int questions;
+        bool closed;
+    };
+    using A = MessageBoxes::Answer;
+    const Case cases[] = {
+        {"existing folder closes without a question", m_dir / "there", {}, 0, true},
+        {"root", "/", {}, 0, true},
+        {"No keeps the dialog open", m_dir / "a/b", {A::No}, 1, false},
+        {"No, then Yes closes it", m_dir / "a/b", {A::No, A::Yes}, 2, true},
+        {"Yes closes it", m_dir / "a/b", {A::Yes}, 1, true},
+        {"empty field is asked about too", "", {A::Yes}, 1, true},
+        {"a file is no folder", m_dir / "there/file", {A::No}, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_asked.clear();
+        SelectDirectoryDialog dialog;
+        dialog.open();
+        ASSERT_TRUE(dialog.isVisible());
+        PathEdit(&dialog)->setText(QString::fromStdString(c.typed));
+        const size_t clicks = std::max<size_t>(c.answers.size(), 1);
+        m_answers.assign(c.answers.begin(), c.answers.end());
+        for (size_t i = 0; i < clicks; ++i)
+            Button(&dialog, QDialogButtonBox::Ok)->click();
+
+        EXPECT_EQ(static_cast<int>(m_asked.size()), c.questions);
+        for (const QString& text : m_asked)
+            EXPECT_EQ(text, QStringLiteral("The specified directory does not exist. Create it?"));
+        EXPECT_EQ(dialog.isVisible(), !c.closed);
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closed);
+        EXPECT_EQ(dialog.Directory(), c.typed);
+        // Creating the folder is Add Path's business, not the dialog's.
+        EXPECT_FALSE(IsFolder(m_dir / "a"));
+        dialog.close();
+    }
+}
+
+TEST_F(SelectDirectoryDialogTest, StartsAtTheRootAndMovingMakesTheFolderCurrent)
+{
+    std::filesystem::create_directories(m_dir / "sub/inner");
+    platform::SetCurrentDir(m_dir.Path());
+
+    SelectDirectoryDialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Directory"));
+    EXPECT_EQ(PathEdit(&dialog)->text(), QStringLiteral("/"));
+    EXPECT_EQ(platform::GetCurrentDir(), "/");
+
+    auto* tree = dialog.findChild<QTreeView*>("folderTree");
+    auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+    ASSERT_NE(model, nullptr);
+    for (const std::string& folder : {m_dir / "sub", m_dir / "sub/inner", m_dir.Path()}) {
+        SCOPED_TRACE(folder);
+        const QModelIndex index = model->index(QString::fromStdString(folder));
+        ASSERT_TRUE(index.isValid());
+        tree->setCurrentIndex(index);  // what a click in the tree does
+        EXPECT_EQ(PathEdit(&dialog)->text().toStdString(), folder);
+        EXPECT_EQ(platform::GetCurrentDir(), folder);
+    }
+
+    dialog.SetDirectory(m_dir / "sub");
+    EXPECT_EQ(tree->currentIndex(), model->index(QString::fromStdString(m_dir / "sub")));
+    EXPECT_EQ(platform::GetCurrentDir(), m_dir / "sub");
+}
+
+TEST_F(SelectDirectoryDialogTest, HelpAsksForTheHelpTopic)
+{
+    std::vector<int> handled;
+    std::vector<int> signalled;
+    SelectDirectoryDialog::SetHelpHandler([&](int topic) { handled.push_back(topic); });
+    SelectDirectoryDialog dialog;
+    QObject::connect(&dialog, &SelectDirectoryDialog::helpRequested, [&](int topic) { signalled.push_back(topic); });
+    dialog.open();
+    Button(&dialog, QDialogButtonBox::Help)->click();
+    EXPECT_EQ(handled, std::vector<int>{1000});
+    EXPECT_EQ(signalled, std::vector<int>{1000});
+    EXPECT_TRUE(dialog.isVisible());
+
+    // Without a handler Help does nothing at all.
+    SelectDirectoryDialog::SetHelpHandler({});
+    Button(&dialog, QDialogButtonBox::Help)->click();
+    EXPECT_EQ(handled.size(), 1u);
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+// The whole command with the real modal dialog, driven from inside its
+// event loop as a user would: move to a folder, type, press OK.
+TEST_F(AddPathTest, RealDialogEndToEnd)
+{
+    struct Case {
+        const char* name;
+        std::vector<MessageBoxes::Answer> answers;
+        bool cancelAfterwards;
+        bool added;
+    };
+    using A = MessageBoxes::Answer;
+    const Case cases[] = {
+        {"Yes creates the folder and its parents and adds it", {A::Yes}, false, true},
+        {"No, then Cancel changes nothing", {A::No}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string wanted = dir / "one/two/three";
+        m_answers.assign(c.answers.begin(), c.answers.end());
+        bool stillOpenAfterNo = false;
+        bool driven = false;
+
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<SelectDirectoryDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            driven = true;
+            dialog->SetDirectory(dir.Path());
+            PathEdit(dialog)->setText(QString::fromStdString(wanted));
+            Button(dialog, QDialogButtonBox::Ok)->click();
+            if (c.cancelAfterwards) {
+                stillOpenAfterNo = dialog->isVisible();
+                Button(dialog, QDialogButtonBox::Cancel)->click();
+            }
+        });
+        // Never hang the run when the driver did not find the dialog.
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        guard.start(10000);
+
+        FolderList list;
+        const bool added = AddPath(nullptr, list);
+        ASSERT_TRUE(driven);
+        EXPECT_EQ(added, c.added);
+        EXPECT_EQ(list.Count(), c.added ? 1 : 0);
+        if (c.added) {
+            EXPECT_EQ(list.Text(0), wanted);
+        }
+        EXPECT_EQ(IsFolder(wanted), c.added);
+        EXPECT_EQ(IsFolder(dir / "one"), c.added);
+        EXPECT_EQ(stillOpenAfterNo, c.cancelAfterwards);
+        // The folder last shown in the dialog stays current.
+        EXPECT_EQ(platform::GetCurrentDir(), dir.Path());
+        platform::SetCurrentDir(m_startFolder);
+    }
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class FolderList;
+class QFileSystemModel;
+class QLineEdit;
+class QListView;
+class QModelIndex;
+class QTreeView;
+
+// The "Select Directory" folder dialog of Add Path: a folder tree, the files
+// of the current folder, an editable path field, Help, OK and Cancel. The
+// user may type a folder that does not exist; OK then asks before letting the
+// dialog close. Moving to a folder in the tree makes it the program's current
+// folder, so after the dialog the current folder is the one last shown.
+class SelectDirectoryDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static const QString kCaption;                 // "Select Directory"
+    static const QString kCreateDirectoryQuestion;  // asked on OK for a missing folder
+    static const QString kFoldersLabel;
+    static const QString kFilesLabel;
+    static const QString kPathLabel;
+    static constexpr int kHelpTopic = 1000;
+
+    explicit SelectDirectoryDialog(QWidget* parent = nullptr);
+    ~SelectDirectoryDialog() override;
+
+    // Shows the folder in the tree and the path field, lists its files and
+    // makes it the current folder.
+    void SetDirectory(const std::string& path);
+    // The text of the path field, as typed.
+    std::string Directory() const;
+
+    // What Help does: the window points it at the program's help (topic
+    // kHelpTopic). Shared by every dialog; nothing happens until it is set.
+    static void SetHelpHandler(std::function<void(int topic)> handler);
+
+    // On OK: asks kCreateDirectoryQuestion when the path field names no
+    // existing folder; only Yes closes the dialog.
+    void accept() override;
+
+signals:
+    void helpRequested(int topic);
+
+private:
+    void OnFolderChosen(const QModelIndex& index);
+    void OnHelp();
+    void ShowFilesOf(const QString& folder);
+
+    QFileSystemModel* m_folderModel;
+    QFileSystemModel* m_fileModel;
+    QTreeView* m_folderTree;
+    QListView* m_fileList;
+    QLineEdit* m_pathEdit;
+};
+
+// Shows the dialog modally, starting at "/" every time. Returns the path
+// field's text on OK, nothing on Cancel.
+std::optional<std::string> ExecuteSelectDirectory(QWidget* parent);
+
+// How Add Path asks for a folder; tests hand in their own.
+using DirectoryChooser = std::function<std::optional<std::string>(QWidget* parent)>;
+
+// Shown by the application's error handler when the chosen path is empty.
+inline constexpr const char* kUnableToCreateDirectory = "Unable to create directory";
+
+// The Add Path command of both lists: makes "/" current, lets the user choose
+// a folder, creates it with every missing parent (a failure is not reported)
+// and adds the path text as a new entry, also when it could not be created.
+// Returns false on Cancel, with nothing changed. An empty path text throws
+// std::runtime_error(kUnableToCreateDirectory) and adds nothing.
+bool AddPath(QWidget* parent, FolderList& list, const DirectoryChooser& choose = ExecuteSelectDirectory);
