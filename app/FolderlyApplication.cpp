@@ -1,0 +1,20 @@
+#include "app/FolderlyApplication.h"
+
+#include "ui/ErrorReport.h"
+
+FolderlyApplication::FolderlyApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Folderly"));
+    setOrganizationName(QStringLiteral("Vantrel"));
+    setApplicationVersion(QStringLiteral("1.3"));
+}
+
+bool FolderlyApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ReportException(error);
+    }
+    return false;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object. Every event goes through notify(), so an exception
+// that escapes a handler ends there: it is shown in the error box and the
+// program goes on.
+class FolderlyApplication : public QApplication {
+public:
+    FolderlyApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+// What a run needs of the window around it: the balloon of the tray icon,
+// the two run buttons and the gauge, the Synchro mode choice, and the two
+// modal boxes. The window implements it with widgets, tests with fakes.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+
+    // Asks the tray icon for a balloon; returns at once.
+    virtual void RequestBalloon(const std::string& text, const std::string& title, int iconKind) = 0;
+    virtual void SetSynchronizeSelectedVisible(bool visible) = 0;
+    virtual void SetSynchronizeAllVisible(bool visible) = 0;
+    virtual void SetGaugeVisible(bool visible) = 0;
+    // The gauge clamps to 0..100 and repaints at once when its value changes.
+    virtual void SetGaugeProgress(int percent) = 0;
+    // Item index of the "Synchro mode" choice: 0 files mode, anything else folders mode.
+    virtual int SynchroModeIndex() const = 0;
+    // Modal confirmation with OK and Cancel; true only for OK.
+    virtual bool Confirm(const std::string& text) = 0;
+    // Modal plain message with OK.
+    virtual void ShowMessage(const std::string& text) = 0;
+};

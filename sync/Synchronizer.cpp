@@ -1,0 +1,318 @@
+#include "sync/Synchronizer.h"
+
+#include <cerrno>
+#include <cmath>
+#include <system_error>
+
+#include "lists/FolderList.h"
+#include "platform/DirectorySearch.h"
+#include "platform/FileSystem.h"
+#include "sync/ReportList.h"
+#include "sync/RunHost.h"
+#include "sync/RunState.h"
+
+using platform::DirectorySearch;
+using platform::PathOf;
+
+namespace {
+
+std::string SystemReason(int error)
+{
+    return std::system_category().message(error);
+}
+
+// Resets the running mark however the run ends.
+class RunningMark {
+public:
+    explicit RunningMark(bool& running) : m_running(running) { m_running = true; }
+    ~RunningMark() { m_running = false; }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+
+private:
+    bool& m_running;
+};
+
+}  // namespace
+
+int ComparePackedTimes(std::int32_t a, std::int32_t b)
+{
+    if (a == b)
+        return 0;
+    return a > b ? 1 : -1;
+}
+
+std::string LastPathComponent(const std::string& folder)
+{
+    const auto slash = folder.rfind('/');
+    if (slash == std::string::npos)
+        return folder;
+    return folder.substr(slash + 1);
+}
+
+Synchronizer::Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,
+                           RunHost& host)
+    : m_state(state), m_report(report), m_list1(list1), m_list2(list2), m_host(host)
+{
+}
+
+void Synchronizer::BitBtn11Click()
+{
+    if (m_host.SynchroModeIndex() == 0)
+        BitBtn4Click();
+    else
+        SynchroFolders_ns();
+}
+
+void Synchronizer::BitBtn10Click()
+{
+    if (m_host.SynchroModeIndex() == 0)
+        BitBtn3Click();
+    else
+        SynchroFolders_s();
+}
+
+void Synchronizer::SynchroNowClick()
+{
+    if (m_list1.SelCount() > 0 || m_list2.SelCount() > 0)
+        BitBtn10Click();
+    else
+        BitBtn11Click();
+}
+
+void Synchronizer::BitBtn4Click() { Run(Mode::Files, Scope::All); }
+void Synchronizer::BitBtn3Click() { Run(Mode::Files, Scope::Selected); }
+void Synchronizer::SynchroFolders_ns() { Run(Mode::Folders, Scope::All); }
+void Synchronizer::SynchroFolders_s() { Run(Mode::Folders, Scope::Selected); }
+
+void Synchronizer::progressbar_notselected(std::int32_t& count)
+{
+    count = 0;
+    FilesBody(Scope::All, &count);
+}
+
+void Synchronizer::progressbar_selected(std::int32_t& count)
+{
+    count = 0;
+    FilesBody(Scope::Selected, &count);
+}
+
+void Synchronizer::progressbar_ns_folder(std::int32_t& count)
+{
+    count = 0;
+    FoldersBody(Scope::All, &count);
+}
+
+void Synchronizer::progressbar_s_folder(std::int32_t& count)
+{
+    count = 0;
+    FoldersBody(Scope::Selected, &count);
+}
+
+void Synchronizer::Run(Mode mode, Scope scope)
+{
+    if (m_running)
+        return;
+    {
+        RunningMark mark(m_running);
+
+        m_host.RequestBalloon(RunTexts::kBalloonText, RunTexts::kBalloonTitle, RunTexts::kBalloonIconWarning);
+        m_host.SetSynchronizeSelectedVisible(false);
+        m_host.SetSynchronizeAllVisible(false);
+        m_host.SetGaugeVisible(true);
+
+        const bool files = mode == Mode::Files;
+        if (files)
+            FilesBody(scope, &(m_state.TotalCount = 0));
+        else
+            FoldersBody(scope, &(m_state.TotalCount = 0));
+        m_state.ProgressCount = 0;
+        m_state.FailFlag = 0;
+
+        if (m_state.SilentFlag != 1) {
+            const char* suffix =
+                files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
+            if (!m_host.Confirm(std::to_string(m_state.TotalCount) + suffix)) {
+                m_host.SetSynchronizeSelectedVisible(true);
+                m_host.SetSynchronizeAllVisible(true);
+                m_host.SetGaugeVisible(false);
+                return;
+            }
+        }
+
+        if (m_state.TotalCount != 0) {
+            if (files)
+                FilesBody(scope, nullptr);
+            else
+                FoldersBody(scope, nullptr);
+        }
+
+        m_host.SetSynchronizeSelectedVisible(true);
+        m_host.SetSynchronizeAllVisible(true);
+        m_host.SetGaugeVisible(false);
+    }
+    // The run's work is done: a trigger during the summary starts a run of its own.
+    if (m_state.FailFlag > 0)
+        m_host.ShowMessage(RunTexts::kSummary);
+}
+
+std::string Synchronizer::SearchMask(const std::string& folder) const
+{
+    return PathOf(folder, "*." + m_state.SearchExt);
+}
+
+void Synchronizer::ProgressStep()
+{
+    ++m_state.ProgressCount;
+    const double percent = static_cast<double>(m_state.ProgressCount) * 100.0 / m_state.TotalCount;
+    // Halves go to the even neighbour, like the default rounding mode.
+    m_host.SetGaugeProgress(static_cast<int>(std::nearbyint(percent)));
+}
+
+// Files mode, body (count == nullptr) or pre-count: every yielded entry of a
+// List 1 folder against the same name in every List 2 folder.
+void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
+{
+    RunState& s = m_state;
+    for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
+        if (scope == Scope::Selected && !m_list1.Selected(s.List1Index))
+            continue;
+        const std::string folder1 = m_list1.Text(s.List1Index);
+        DirectorySearch search;
+        if (!search.FindFirst(SearchMask(folder1), static_cast<std::uint32_t>(s.SearchAttr), s.SearchRec))
+            continue;
+        do {
+            s.CurrentName = s.SearchRec.Name;
+            s.Age1 = s.SearchRec.Time;
+            for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
+                if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
+                    continue;
+                const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
+                // One look at the List 2 name answers both "is it there" and "how old".
+                const std::int32_t age2 = platform::FileAge(path2);
+                if (age2 != -1) {
+                    if (count) {
+                        ++*count;
+                    } else {
+                        s.Age2 = age2;
+                        const std::string path1 = PathOf(folder1, s.CurrentName);
+                        if (ComparePackedTimes(s.Age1, s.Age2) == 1)
+                            UpdateCopy(path1, path2);
+                        else
+                            UpdateCopy(path2, path1);
+                    }
+                }
+                if (!count)
+                    ProgressStep();
+            }
+        } while (search.FindNext(s.SearchRec));
+        search.FindClose();
+    }
+}
+
+// Folders mode, body or pre-count: every List 1 folder with every List 2
+// folder of the same last path component.
+void Synchronizer::FoldersBody(Scope scope, std::int32_t* count)
+{
+    RunState& s = m_state;
+    for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
+        if (scope == Scope::Selected && !m_list1.Selected(s.List1Index))
+            continue;
+        s.FolderName1 = LastPathComponent(m_list1.Text(s.List1Index));
+        for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
+            if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
+                continue;
+            s.FolderName2 = LastPathComponent(m_list2.Text(s.List2Index));
+            if (s.FolderName1 == s.FolderName2)
+                FolderPair(m_list1.Text(s.List1Index), m_list2.Text(s.List2Index), count);
+        }
+    }
+}
+
+void Synchronizer::FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count)
+{
+    RunState& s = m_state;
+    const auto attr = static_cast<std::uint32_t>(s.SearchAttr);
+
+    // Search A: what F1 has, against F2.
+    {
+        DirectorySearch search;
+        if (search.FindFirst(SearchMask(folder1), attr, s.SearchRec)) {
+            do {
+                s.CurrentName = s.SearchRec.Name;
+                const std::string path1 = PathOf(folder1, s.CurrentName);
+                const std::string path2 = PathOf(folder2, s.CurrentName);
+                // Both times are taken before anything is copied for this entry.
+                s.Age1 = platform::FileAge(path1);
+                s.Age2 = platform::FileAge(path2);
+                const bool exists2 = s.Age2 != -1;
+                const int order = ComparePackedTimes(s.Age1, s.Age2);
+                if (count) {
+                    if (!exists2 || order != 0)
+                        ++*count;
+                    continue;
+                }
+                if (exists2 && order == 1)
+                    UpdateCopy(path1, path2);
+                else if (exists2 && order == -1)
+                    UpdateCopy(path2, path1);
+                else if (!exists2)
+                    CopyMissing(path1, folder2, (s.SearchRec.Attr & platform::faDirectory) != 0);
+                ProgressStep();
+            } while (search.FindNext(s.SearchRec));
+            search.FindClose();
+        }
+    }
+
+    // Search B: what only F2 has goes to F1.
+    DirectorySearch search;
+    if (!search.FindFirst(SearchMask(folder2), attr, s.SearchRec))
+        return;
+    do {
+        s.CurrentName = s.SearchRec.Name;
+        const std::string path1 = PathOf(folder1, s.CurrentName);
+        if (!platform::FileExists(path1)) {
+            if (count)
+                ++*count;
+            else
+                CopyMissing(PathOf(folder2, s.CurrentName), folder1, (s.SearchRec.Attr & platform::faDirectory) != 0);
+        }
+        if (!count)
+            ProgressStep();
+    } while (search.FindNext(s.SearchRec));
+    search.FindClose();
+}
+
+// Copies source over destination and reports what became of the destination.
+void Synchronizer::UpdateCopy(const std::string& source, const std::string& destination)
+{
+    const int error = platform::CopyFile(source, destination, false);
+    if (error == 0) {
+        m_report.Append(destination + RunTexts::kUpdated);
+        return;
+    }
+    m_state.FailFlag = 1;
+    if (platform::FileExists(destination) && platform::FileIsReadOnly(destination))
+        m_report.Append(destination + RunTexts::kReadOnly);
+    else
+        m_report.Append(destination + RunTexts::kNotUpdated + SystemReason(error));
+}
+
+// Copies a file that the other folder lacks, never replacing anything. A
+// name already taken there and a missing destination folder (an unplugged
+// drive) are expected and stay silent; so does a folder entry, which is never
+// copied. Any other failure is reported.
+void Synchronizer::CopyMissing(const std::string& source, const std::string& destinationFolder, bool sourceIsFolder)
+{
+    if (sourceIsFolder)
+        return;
+    const int error = platform::CopyFile(source, PathOf(destinationFolder, m_state.CurrentName), true);
+    if (error == 0) {
+        m_report.Append(m_state.CurrentName + RunTexts::kCopiedTo + destinationFolder);
+        return;
+    }
+    if (error == EEXIST || (error == ENOENT && !platform::DirectoryExists(destinationFolder)))
+        return;
+    m_state.FailFlag = 1;
+    m_report.Append(m_state.CurrentName + RunTexts::kNotCopiedTo + destinationFolder + ": " + SystemReason(error));
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class FolderList;
+class ReportList;
+class RunHost;
+struct RunState;
+
+// Texts of a run.
+namespace RunTexts {
+inline constexpr const char* kBalloonText = "Folderly is processing now";
+inline constexpr const char* kBalloonTitle = "Attention!";
+inline constexpr int kBalloonIconWarning = 2;
+inline constexpr const char* kFilesAllSuffix = " file(s) will be updated";
+inline constexpr const char* kSuffix = "file(s) will be updated";
+inline constexpr const char* kSummary = "Some files could not be updated. Please see details in Report list";
+inline constexpr const char* kUpdated = " updated successfully";
+inline constexpr const char* kReadOnly = " could not be updated because it is Read-Only File";
+inline constexpr const char* kNotUpdated = " could not be updated: ";
+inline constexpr const char* kCopiedTo = " copied successfully to ";
+inline constexpr const char* kNotCopiedTo = " could not be copied to ";
+}  // namespace RunTexts
+
+// The synchronization runs: four passes (files or folders mode, all or
+// selected folders), each inside the same frame of balloon, pre-count,
+// confirmation, progress and summary, and the commands that choose a pass.
+class Synchronizer {
+public:
+    Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2, RunHost& host);
+
+    // "Synchronize all" and "Synchronize selected": the pass by Synchro mode.
+    void BitBtn11Click();
+    void BitBtn10Click();
+    // "Synchro Now" of both list menus and "Synchronize Now" of the tray menu:
+    // the selected folders when either list has a selection, else all.
+    void SynchroNowClick();
+
+    // The four passes, each one complete run.
+    void BitBtn4Click();       // files mode, all folders
+    void BitBtn3Click();       // files mode, selected folders
+    void SynchroFolders_ns();  // folders mode, all folders
+    void SynchroFolders_s();   // folders mode, selected folders
+
+    // Pre-counts: set count to 0, then count the copies the pass will make.
+    void progressbar_notselected(std::int32_t& count);
+    void progressbar_selected(std::int32_t& count);
+    void progressbar_ns_folder(std::int32_t& count);
+    void progressbar_s_folder(std::int32_t& count);
+
+    // True from the start of a run until its buttons are back. A run
+    // command that arrives meanwhile (a timer tick or a tray command while
+    // the confirmation waits) is ignored: the run state admits one run.
+    bool IsRunning() const { return m_running; }
+
+private:
+    enum class Scope { All, Selected };
+    enum class Mode { Files, Folders };
+
+    void Run(Mode mode, Scope scope);
+    void FilesBody(Scope scope, std::int32_t* count);
+    void FoldersBody(Scope scope, std::int32_t* count);
+    void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
+    void UpdateCopy(const std::string& source, const std::string& destination);
+    void CopyMissing(const std::string& source, const std::string& destinationFolder, bool sourceIsFolder);
+    void ProgressStep();
+    std::string SearchMask(const std::string& folder) const;
+
+    RunState& m_state;
+    ReportList& m_report;
+    const FolderList& m_list1;
+    const FolderList& m_list2;
+    RunHost& m_host;
+    bool m_running = false;
+};
+
+// Two packed date-times as signed numbers: +1 when a is later, -1 when
+// earlier, 0 when equal.
+int ComparePackedTimes(std::int32_t a, std::int32_t b);
+
+// The text after the last '/': empty for a text ending in '/', the whole text
+// when it has none.
+std::string LastPathComponent(const std::string& folder);

@@ -1,0 +1,439 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "RunFixture.h"
+#include "platform/FileSystem.h"
+
+using namespace RunTexts;
+
+namespace {
+
+class FilesMode : public RunFixture {};
+
+TEST_F(FilesMode, LaterCopyWinsInEitherDirectionAndEqualTimesGoFromList2)
+{
+    struct Case {
+        const char* name;
+        long long time1, time2;
+        bool list1Wins;
+    };
+    const Case cases[] = {
+        {"later1.txt", kNew, kOld, true},
+        {"later2.txt", kOld, kNew, false},
+        {"equal.txt", kMid, kMid, false},
+    };
+    const std::string a = Folder("a"), b = Folder("b");
+    for (const Case& c : cases) {
+        File(a + "/" + c.name, std::string("one ") + c.name, c.time1);
+        File(b + "/" + c.name, std::string("two ") + c.name, c.time2);
+    }
+    File(a + "/only1.txt", "alone", kNew);  // files mode never creates a file
+    list1.Add(a);
+    list2.Add(b);
+
+    sync.BitBtn4Click();
+
+    EXPECT_EQ(state.TotalCount, 3);
+    EXPECT_EQ(state.FailFlag, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string expected = std::string(c.list1Wins ? "one " : "two ") + c.name;
+        EXPECT_EQ(ReadFile(a + "/" + c.name), expected);
+        EXPECT_EQ(ReadFile(b + "/" + c.name), expected);
+        const long long winner = c.list1Wins ? c.time1 : c.time2;
+        EXPECT_EQ(MTimeSeconds(a + "/" + c.name), winner);
+        EXPECT_EQ(MTimeSeconds(b + "/" + c.name), winner);
+        const std::string destination = (c.list1Wins ? b : a) + "/" + c.name;
+        EXPECT_EQ(std::count(Lines().begin(), Lines().end(), destination + kUpdated), 1);
+    }
+    EXPECT_FALSE(platform::FileExists(b + "/only1.txt"));
+    EXPECT_EQ(report.Count(), 3);
+    EXPECT_EQ(host.Count("message"), 0);
+}
+
+TEST_F(FilesMode, FrameStepsInOrderWithConfirmation)
+{
+    const std::string a = Folder("a"), b = Folder("b");
+    File(a + "/x", "1", kNew);
+    File(b + "/x", "2", kOld);
+    list1.Add(a);
+    list2.Add(b);
+    state.SilentFlag = 0;
+
+    sync.BitBtn4Click();
+
+    const std::vector<std::string> expected = {
+        "balloon Folderly is processing now|Attention!|2",
+        "selected hidden",
+        "all hidden",
+        "gauge shown",
+        "confirm 1 file(s) will be updated",
+        "selected shown",
+        "all shown",
+        "gauge hidden",
+    };
+    EXPECT_EQ(host.events, expected);
+    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
+}
+
+TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
+{
+    struct Case {
+        const char* what;
+        bool selected;
+        bool answer;
+        bool withFiles;
+        const char* confirmation;
+        int lines;
+    };
+    const Case cases[] = {
+        {"all, OK", false, true, true, "2 file(s) will be updated", 2},
+        {"selected, OK", true, true, true, "2file(s) will be updated", 2},
+        {"all, Cancel", false, false, true, "2 file(s) will be updated", 0},
+        {"empty lists, OK", false, true, false, "0 file(s) will be updated", 0},
+        {"empty selected, Cancel", true, false, false, "0file(s) will be updated", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir fresh;
+        RunState s;
+        s.SilentFlag = 0;
+        ReportList r;
+        FolderList l1, l2;
+        RecordingHost h;
+        h.confirmAnswer = c.answer;
+        Synchronizer run(s, r, l1, l2, h);
+        if (c.withFiles) {
+            ::mkdir((fresh / "a").c_str(), 0755);
+            ::mkdir((fresh / "b").c_str(), 0755);
+            for (const char* name : {"p", "q"}) {
+                File(fresh / "a/" + name, "new", kNew);
+                File(fresh / "b/" + name, "old", kOld);
+            }
+            l1.Add(fresh / "a");
+            l2.Add(fresh / "b");
+            l1.SelectAll();
+            l2.SelectAll();
+        }
+        if (c.selected)
+            run.BitBtn3Click();
+        else
+            run.BitBtn4Click();
+        EXPECT_EQ(h.Count("confirm"), 1);
+        EXPECT_EQ(h.Count(std::string("confirm ") + c.confirmation), 1);
+        EXPECT_EQ(r.Count(), c.lines);
+        // Whatever happened, the buttons are back and the gauge is gone.
+        ASSERT_GE(h.events.size(), 3u);
+        EXPECT_EQ(h.events[h.events.size() - 3], "selected shown");
+        EXPECT_EQ(h.events[h.events.size() - 2], "all shown");
+        EXPECT_EQ(h.events.back(), "gauge hidden");
+        if (c.withFiles && !c.answer)
+            EXPECT_EQ(ReadFile(fresh / "b/p"), "old");
+    }
+}
+
+TEST_F(FilesMode, SilentRunWithNothingToDoShowsNoDialog)
+{
+    sync.BitBtn4Click();
+    EXPECT_EQ(host.Count("confirm"), 0);
+    EXPECT_EQ(host.Count("message"), 0);
+    EXPECT_EQ(state.TotalCount, 0);
+    EXPECT_EQ(host.events.size(), 7u);
+}
+
+TEST_F(FilesMode, GaugeRoundsHalvesToEvenAndCountsFailedSameNameTests)
+{
+    // One List 1 file against eight List 2 folders, only four of which hold
+    // it: TotalCount 4, eight progress steps.
+    const std::string a = Folder("a");
+    File(a + "/f", "x", kMid);
+    list1.Add(a);
+    for (int i = 0; i < 8; ++i) {
+        const std::string b = Folder("b" + std::to_string(i));
+        if (i % 2 == 0)
+            File(b + "/f", "y", kMid);
+        list2.Add(b);
+    }
+    sync.BitBtn4Click();
+    EXPECT_EQ(state.TotalCount, 4);
+    EXPECT_EQ(state.ProgressCount, 8);
+    EXPECT_EQ(host.progress, (std::vector<int>{25, 50, 75, 100, 125, 150, 175, 200}));
+
+    // Eight of eight: 12.5 -> 12, 37.5 -> 38, 62.5 -> 62, 87.5 -> 88.
+    const std::string c = Folder("c");
+    File(c + "/f", "x", kMid);
+    FolderList one, eight;
+    one.Add(c);
+    for (int i = 0; i < 8; ++i) {
+        const std::string d = Folder("d" + std::to_string(i));
+        File(d + "/f", "y", kMid);
+        eight.Add(d);
+    }
+    RecordingHost h;
+    Synchronizer run(state, report, one, eight, h);
+    run.BitBtn4Click();
+    EXPECT_EQ(h.progress, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
+}
+
+TEST_F(FilesMode, OrderOfWorkAndAge1TakenOnceFromTheSearch)
+{
+    // List 1 "a" against List 2 "b0" (index 0) and "b1" (index 1): b1 is
+    // handled first. b1 is later than a, so a gets b1's copy; b0 is later
+    // than a's *original* time, so a then gets b0's copy although b1's
+    // was later still.
+    const std::string a = Folder("a"), b0 = Folder("b0"), b1 = Folder("b1");
+    File(a + "/x", "a", kOld);
+    File(b0 + "/x", "b0", kMid);
+    File(b1 + "/x", "b1", kNew);
+    list1.Add(a);
+    list2.Add(b1);
+    list2.Add(b0);
+
+    sync.BitBtn4Click();
+
+    EXPECT_EQ(Lines(), (std::vector<std::string>{a + "/x" + kUpdated, a + "/x" + kUpdated}));
+    EXPECT_EQ(ReadFile(a + "/x"), "b0");
+    EXPECT_EQ(MTimeSeconds(a + "/x"), kMid);
+    EXPECT_EQ(ReadFile(b1 + "/x"), "b1");
+}
+
+TEST_F(FilesMode, List1FoldersFromLastToFirst)
+{
+    const std::string a0 = Folder("a0"), a1 = Folder("a1"), b = Folder("b");
+    File(a0 + "/x", "a0", kNew);
+    File(a1 + "/y", "a1", kNew);
+    File(b + "/x", "old", kOld);
+    File(b + "/y", "old", kOld);
+    list1.Add(a0);
+    list1.Add(a1);
+    list2.Add(b);
+    sync.BitBtn4Click();
+    EXPECT_EQ(Lines(), (std::vector<std::string>{b + "/y" + kUpdated, b + "/x" + kUpdated}));
+}
+
+TEST_F(FilesMode, ReadOnlyDestinationIsReportedAndSummarised)
+{
+    const std::string a = Folder("a"), b = Folder("b");
+    File(a + "/x", "new", kNew);
+    File(b + "/x", "old", kOld);
+    MakeReadOnly(b + "/x");
+    list1.Add(a);
+    list2.Add(b);
+
+    sync.BitBtn4Click();
+
+    EXPECT_EQ(ReadFile(b + "/x"), "old");
+    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kReadOnly});
+    EXPECT_EQ(state.FailFlag, 1);
+    // The summary comes after the buttons are back and the gauge is hidden.
+    ASSERT_GE(host.events.size(), 2u);
+    EXPECT_EQ(host.events[host.events.size() - 2], "gauge hidden");
+    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+}
+
+TEST_F(FilesMode, ReadOnlySourceMakesAReadOnlyDestinationThatCountsAsUpdated)
+{
+    const std::string a = Folder("a"), b = Folder("b");
+    File(a + "/x", "new", kNew);
+    MakeReadOnly(a + "/x");
+    File(b + "/x", "old", kOld);
+    list1.Add(a);
+    list2.Add(b);
+    sync.BitBtn4Click();
+    EXPECT_EQ(ReadFile(b + "/x"), "new");
+    EXPECT_TRUE(platform::FileIsReadOnly(b + "/x"));
+    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
+    EXPECT_EQ(state.FailFlag, 0);
+}
+
+TEST_F(FilesMode, OtherCopyFailuresAreNeverReportedAsSuccess)
+{
+    // The List 2 name is a pipe, later than the List 1 file: copying it
+    // over the List 1 file cannot work.
+    const std::string a = Folder("a"), b = Folder("b");
+    File(a + "/x", "mine", kOld);
+    ASSERT_EQ(::mkfifo((b + "/x").c_str(), 0644), 0);
+    SetMTime(b + "/x", kNew);
+    list1.Add(a);
+    list2.Add(b);
+
+    sync.BitBtn4Click();
+
+    ASSERT_EQ(report.Count(), 1);
+    EXPECT_EQ(Lines()[0].rfind(a + "/x" + kNotUpdated, 0), 0u) << Lines()[0];
+    EXPECT_GT(Lines()[0].size(), (a + "/x" + kNotUpdated).size());
+    EXPECT_EQ(ReadFile(a + "/x"), "mine");
+    EXPECT_EQ(state.FailFlag, 1);
+    EXPECT_EQ(host.Count(std::string("message ") + kSummary), 1);
+}
+
+TEST_F(FilesMode, OneFolderInBothListsKeepsEveryFileIntact)
+{
+    const std::string a = Folder("a");
+    File(a + "/x", "content x", kOld);
+    File(a + "/y", "content y", kNew);
+    list1.Add(a);
+    list2.Add(a);
+    sync.BitBtn4Click();
+    EXPECT_EQ(ReadFile(a + "/x"), "content x");
+    EXPECT_EQ(ReadFile(a + "/y"), "content y");
+    EXPECT_EQ(MTimeSeconds(a + "/y"), kNew);
+    EXPECT_EQ(report.Count(), 2);
+    for (const auto& line : Lines())
+        EXPECT_NE(line.find(kUpdated), std::string::npos) << line;
+}
+
+TEST_F(FilesMode, FileTypeAndExtensionFilterDecideWhatList1Yields)
+{
+    struct Case {
+        const char* what;
+        int attr;
+        const char* ext;
+        int total;
+        int steps;
+    };
+    // a holds x.txt, Y.TXT, z.doc, .hidden.txt and a subfolder; b holds the
+    // namesakes of all four files (in other letter case for two of them).
+    const Case cases[] = {
+        {"archive files, every name", 32, "*", 3, 3},
+        {"all files, every name", 63, "*", 4, 7},  // + ".", "..", "sub"
+        {"archive files, txt", 32, "txt", 2, 2},
+        {"all files, txt", 63, "txt", 3, 3},
+    };
+    const std::string a = Folder("a"), b = Folder("b");
+    Folder("a/sub");
+    File(a + "/x.txt", "1", kNew);
+    File(a + "/Y.TXT", "1", kNew);
+    File(a + "/z.doc", "1", kNew);
+    File(a + "/.hidden.txt", "1", kNew);
+    File(b + "/X.TXT", "2", kOld);
+    File(b + "/y.txt", "2", kOld);
+    File(b + "/z.doc", "2", kOld);
+    File(b + "/.hidden.txt", "2", kOld);
+    list1.Add(a);
+    list2.Add(b);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state.SearchAttr = c.attr;
+        state.SearchExt = c.ext;
+        std::int32_t count = -1;
+        sync.progressbar_notselected(count);
+        EXPECT_EQ(count, c.total);
+    }
+    // A real run with the filter: the lines carry the List 1 name, the copy
+    // lands on the List 2 file of the other letter case.
+    state.SearchAttr = 32;
+    state.SearchExt = "txt";
+    sync.BitBtn4Click();
+    EXPECT_EQ(state.ProgressCount, 2);
+    EXPECT_EQ(ReadFile(b + "/X.TXT"), "1");
+    EXPECT_EQ(ReadFile(b + "/y.txt"), "1");
+    EXPECT_EQ(ReadFile(b + "/z.doc"), "2");
+    EXPECT_EQ(ReadFile(b + "/.hidden.txt"), "2");
+    std::vector<std::string> lines = Lines();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{b + "/Y.TXT" + kUpdated, b + "/x.txt" + kUpdated}));
+}
+
+TEST_F(FilesMode, SelectedPassPairsOnlySelectedFolders)
+{
+    const std::string a0 = Folder("a0"), a1 = Folder("a1"), b0 = Folder("b0"), b1 = Folder("b1");
+    for (const auto& a : {a0, a1})
+        File(a + "/x", "new", kNew);
+    for (const auto& b : {b0, b1})
+        File(b + "/x", "old", kOld);
+    list1.Add(a0);
+    list1.Add(a1);
+    list2.Add(b0);
+    list2.Add(b1);
+    list1.SetSelected(1, true);
+    list2.SetSelected(0, true);
+
+    sync.BitBtn3Click();
+
+    EXPECT_EQ(state.TotalCount, 1);
+    EXPECT_EQ(state.ProgressCount, 1);  // no step for the unselected List 2 folder
+    EXPECT_EQ(Lines(), std::vector<std::string>{b0 + "/x" + kUpdated});
+    EXPECT_EQ(ReadFile(b1 + "/x"), "old");
+}
+
+TEST_F(FilesMode, MissingFoldersContributeNothing)
+{
+    const std::string a = Folder("a");
+    File(a + "/x", "1", kNew);
+    list1.Add(a);
+    list1.Add(tmp / "gone1");
+    list2.Add(tmp / "gone2");
+    sync.BitBtn4Click();
+    EXPECT_EQ(state.TotalCount, 0);
+    EXPECT_EQ(report.Count(), 0);
+    EXPECT_EQ(state.FailFlag, 0);
+}
+
+TEST_F(FilesMode, DispatchByModeAndSelection)
+{
+    struct Case {
+        int mode;
+        bool select1, select2;
+        const char* confirmation;
+    };
+    // Files-all is told by its blank; the other three share a suffix, so
+    // the folders passes are told by what they count (a folders pair).
+    const Case cases[] = {
+        {0, false, false, "1 file(s) will be updated"},
+        {0, false, true, "0file(s) will be updated"},
+        {1, false, false, "2file(s) will be updated"},
+        {-1, false, false, "2file(s) will be updated"},
+        {7, true, false, "0file(s) will be updated"},
+    };
+    const std::string a = Folder("x/Docs"), b = Folder("y/Docs");
+    File(a + "/f", "new", kNew);
+    File(b + "/f", "old", kOld);
+    File(b + "/g", "only2", kOld);
+    list1.Add(a);
+    list2.Add(b);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mode));
+        list1.SetSelected(0, c.select1);
+        list2.SetSelected(0, c.select2);
+        RecordingHost h;
+        h.mode = c.mode;
+        h.confirmAnswer = false;
+        RunState s;
+        s.SilentFlag = 0;
+        Synchronizer run(s, report, list1, list2, h);
+        run.SynchroNowClick();
+        EXPECT_EQ(h.Count(std::string("confirm ") + c.confirmation), 1);
+    }
+    EXPECT_EQ(report.Count(), 0);
+}
+
+TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)
+{
+    const std::string a = Folder("a"), b = Folder("b");
+    File(a + "/x", "new", kNew);
+    File(b + "/x", "old", kOld);
+    list1.Add(a);
+    list2.Add(b);
+    state.SilentFlag = 0;
+    bool sawRunning = false;
+    host.duringConfirm = [&] {
+        sawRunning = sync.IsRunning();
+        sync.BitBtn11Click();   // a timer tick
+        sync.SynchroNowClick();  // a tray command
+    };
+
+    sync.BitBtn11Click();
+
+    EXPECT_TRUE(sawRunning);
+    EXPECT_EQ(host.Count("balloon"), 1);
+    EXPECT_EQ(host.Count("confirm"), 1);
+    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
+    EXPECT_FALSE(sync.IsRunning());
+    // After the run, the next trigger runs again.
+    sync.BitBtn11Click();
+    EXPECT_EQ(host.Count("balloon"), 2);
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "RunFixture.h"
+#include "platform/FileSystem.h"
+
+using namespace RunTexts;
+
+namespace {
+
+class FoldersMode : public RunFixture {
+protected:
+    FoldersMode() { host.mode = 1; }
+    std::vector<std::string> SortedLines() const
+    {
+        auto lines = Lines();
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+};
+
+TEST(LastPathComponent, Table)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/home/u/Docs", "Docs"}, {"/", ""}, {"/home/u/", ""}, {"Docs", "Docs"}, {"", ""}, {"/a", "a"},
+    };
+    for (const auto& [folder, last] : cases)
+        EXPECT_EQ(LastPathComponent(folder), last) << folder;
+}
+
+TEST_F(FoldersMode, PairsByLastComponentWithLetterCaseSignificant)
+{
+    struct Case {
+        const char* list2Folder;
+        bool pairs;
+    };
+    const Case cases[] = {
+        {"y/Docs", true},
+        {"y/docs", false},
+        {"y/Docs2", false},
+        {"y/z/Docs", true},
+    };
+    const std::string a = Folder("x/Docs");
+    File(a + "/f", "content", kNew);
+    list1.Add(a);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list2Folder);
+        const std::string b = Folder(c.list2Folder);
+        FolderList other;
+        other.Add(b);
+        RecordingHost h;
+        h.mode = 1;
+        ReportList r;
+        Synchronizer run(state, r, list1, other, h);
+        run.BitBtn11Click();
+        EXPECT_EQ(platform::FileExists(b + "/f"), c.pairs);
+        EXPECT_EQ(r.Count(), c.pairs ? 1 : 0);
+        if (c.pairs) {
+            EXPECT_EQ(r.Lines()[0], "f" + std::string(kCopiedTo) + b);
+            EXPECT_EQ(ReadFile(b + "/f"), "content");
+            EXPECT_EQ(MTimeSeconds(b + "/f"), kNew);
+        }
+    }
+}
+
+TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/newer1", "a", kNew);
+    File(b + "/newer1", "b", kOld);
+    File(a + "/newer2", "a", kOld);
+    File(b + "/newer2", "b", kNew);
+    File(a + "/same", "a", kMid);
+    File(b + "/same", "b", kMid);
+    File(a + "/only1", "a1", kOld);
+    File(b + "/only2", "b2", kNew);
+    list1.Add(a);
+    list2.Add(b);
+    state.SilentFlag = 0;
+
+    sync.BitBtn11Click();
+
+    EXPECT_EQ(host.Count("confirm 4file(s) will be updated"), 1);
+    struct Expect {
+        const char* name;
+        const char* content;
+        long long time;
+    };
+    const Expect expected[] = {
+        {"newer1", "a", kNew}, {"newer2", "b", kNew}, {"only1", "a1", kOld}, {"only2", "b2", kNew},
+    };
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(e.name);
+        for (const auto& folder : {a, b}) {
+            EXPECT_EQ(ReadFile(folder + "/" + e.name), e.content);
+            EXPECT_EQ(MTimeSeconds(folder + "/" + e.name), e.time);
+        }
+    }
+    EXPECT_EQ(ReadFile(a + "/same"), "a");
+    EXPECT_EQ(ReadFile(b + "/same"), "b");
+    EXPECT_EQ(SortedLines(), (std::vector<std::string>{
+                                 a + "/newer2" + kUpdated,
+                                 b + "/newer1" + kUpdated,
+                                 std::string("only1") + kCopiedTo + b,
+                                 std::string("only2") + kCopiedTo + a,
+                             }));
+    // Search A's lines come before search B's.
+    EXPECT_EQ(Lines().back(), std::string("only2") + kCopiedTo + a);
+    // Every entry of both searches took a step: 4 in F1, then 5 in F2 after the copy.
+    EXPECT_EQ(state.ProgressCount, 4 + 5);
+    EXPECT_EQ(state.FailFlag, 0);
+
+    // A settled pair is left alone and no longer counted.
+    const int before = report.Count();
+    sync.BitBtn11Click();
+    EXPECT_EQ(state.TotalCount, 0);
+    EXPECT_EQ(report.Count(), before);
+    EXPECT_EQ(host.Count("confirm 0file(s) will be updated"), 1);
+}
+
+TEST_F(FoldersMode, AllFilesCountsDotEntriesAndSubfoldersButCopiesNoFolder)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/f", "x", kMid);
+    File(b + "/f", "x", kMid);
+    state.SearchAttr = 63;
+    list1.Add(a);
+    list2.Add(b);
+    std::int32_t count = 0;
+    sync.progressbar_ns_folder(count);
+    EXPECT_EQ(count, 4);  // ".", ".." on each side
+
+    Folder("one/Docs/sub");
+    sync.progressbar_ns_folder(count);
+    EXPECT_EQ(count, 5);
+
+    state.SilentFlag = 0;
+    sync.SynchroFolders_ns();
+    EXPECT_EQ(host.Count("confirm 5file(s) will be updated"), 1);
+    EXPECT_EQ(report.Count(), 0);
+    EXPECT_EQ(state.FailFlag, 0);
+    EXPECT_FALSE(platform::DirectoryExists(b + "/sub"));
+}
+
+TEST_F(FoldersMode, ExtensionFilterAppliesOnBothSides)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/a.txt", "1", kNew);
+    File(a + "/a.doc", "1", kNew);
+    File(b + "/b.TXT", "2", kNew);
+    File(b + "/b.doc", "2", kNew);
+    state.SearchExt = "txt";
+    list1.Add(a);
+    list2.Add(b);
+    sync.SynchroFolders_ns();
+    EXPECT_TRUE(platform::FileExists(b + "/a.txt"));
+    EXPECT_TRUE(platform::FileExists(a + "/b.TXT"));
+    EXPECT_FALSE(platform::FileExists(b + "/a.doc"));
+    EXPECT_FALSE(platform::FileExists(a + "/b.doc"));
+    EXPECT_EQ(state.TotalCount, 2);
+}
+
+TEST_F(FoldersMode, ReadOnlyDestinationKeepsItsContentAndEndsWithTheSummary)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/f", "new", kNew);
+    File(b + "/f", "old", kOld);
+    MakeReadOnly(b + "/f");
+    list1.Add(a);
+    list2.Add(b);
+    sync.SynchroFolders_ns();
+    EXPECT_EQ(ReadFile(b + "/f"), "old");
+    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/f" + kReadOnly});
+    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+}
+
+TEST_F(FoldersMode, FailedCopyOfAMissingFileIsReportedButExpectedRefusalsStaySilent)
+{
+    // A pipe can be searched with "All Files" but not copied: that is a real
+    // failure. The absent List 2 folder (an unplugged drive) and the
+    // subfolder entries are expected and say nothing.
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    ASSERT_EQ(::mkfifo((a + "/pipe").c_str(), 0644), 0);
+    Folder("one/Docs/sub");
+    state.SearchAttr = 63;
+    list1.Add(a);
+    list2.Add(b);
+    list2.Add(tmp / "unplugged/Docs");
+
+    sync.SynchroFolders_ns();
+
+    ASSERT_EQ(report.Count(), 1);
+    const std::string prefix = std::string("pipe") + kNotCopiedTo + b + ": ";
+    EXPECT_EQ(Lines()[0].rfind(prefix, 0), 0u) << Lines()[0];
+    EXPECT_GT(Lines()[0].size(), prefix.size());
+    EXPECT_EQ(state.FailFlag, 1);
+    EXPECT_EQ(host.Count(std::string("message ") + kSummary), 1);
+    EXPECT_FALSE(platform::DirectoryExists(tmp / "unplugged"));
+}
+
+TEST_F(FoldersMode, SelectedPassNeedsBothSidesSelected)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/f", "x", kNew);
+    list1.Add(a);
+    list2.Add(b);
+    list1.SelectAll();
+    sync.SynchroFolders_s();
+    EXPECT_EQ(state.TotalCount, 0);
+    EXPECT_FALSE(platform::FileExists(b + "/f"));
+
+    list2.SelectAll();
+    sync.SynchroFolders_s();
+    EXPECT_EQ(state.TotalCount, 1);
+    EXPECT_TRUE(platform::FileExists(b + "/f"));
+}
+
+TEST_F(FoldersMode, AFolderWithTwoNamesakesIsPairedWithTheLaterEntryFirst)
+{
+    // List 2: p/Docs (index 0) and q/Docs (index 1). q/Docs goes first.
+    const std::string a = Folder("a/Docs"), p = Folder("p/Docs"), q = Folder("q/Docs");
+    File(q + "/fromLater", "q", kMid);
+    File(p + "/fromEarlier", "p", kMid);
+    list1.Add(a);
+    list2.Add(p);
+    list2.Add(q);
+
+    sync.SynchroFolders_ns();
+
+    // A file only the later entry had reaches A and then the earlier entry.
+    EXPECT_TRUE(platform::FileExists(a + "/fromLater"));
+    EXPECT_TRUE(platform::FileExists(p + "/fromLater"));
+    // A file only the earlier entry had reaches A, but the later entry only next time.
+    EXPECT_TRUE(platform::FileExists(a + "/fromEarlier"));
+    EXPECT_FALSE(platform::FileExists(q + "/fromEarlier"));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{
+                           std::string("fromLater") + kCopiedTo + a,
+                           std::string("fromLater") + kCopiedTo + p,
+                           std::string("fromEarlier") + kCopiedTo + a,
+                       }));
+    sync.SynchroFolders_ns();
+    EXPECT_TRUE(platform::FileExists(q + "/fromEarlier"));
+}
+
+TEST_F(FoldersMode, PreCountUsesTheFoldersAsTheyStandBeforeTheRun)
+{
+    // Both List 2 namesakes lack the file; the pre-count sees two copies.
+    const std::string a = Folder("a/Docs"), p = Folder("p/Docs"), q = Folder("q/Docs");
+    File(a + "/f", "x", kMid);
+    list1.Add(a);
+    list2.Add(p);
+    list2.Add(q);
+    std::int32_t count = 0;
+    sync.progressbar_ns_folder(count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(state.FolderName1, "Docs");
+    EXPECT_EQ(state.FolderName2, "Docs");
+}
+
+}  // namespace

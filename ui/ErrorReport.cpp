@@ -1,0 +1,10 @@
+#include "ui/ErrorReport.h"
+
+#include <QApplication>
+
+#include "ui/MessageBoxes.h"
+
+void ReportException(const std::exception& error)
+{
+    MessageBoxes::Error(QApplication::activeWindow(), QString::fromStdString(error.what()));
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <exception>
+#include <utility>
+
+// The application's one error handler: the exception that ends a command is
+// shown in an error box (error icon, OK, caption "Folderly", a full stop
+// added) and the program goes on.
+void ReportException(const std::exception& error);
+
+// Wraps a command so that an exception ending it reaches ReportException.
+template <typename Command>
+auto Guarded(Command command)
+{
+    return [command = std::move(command)](auto&&... args) {
+        try {
+            command(std::forward<decltype(args)>(args)...);
+        } catch (const std::exception& error) {
+            ReportException(error);
+        }
+    };
+}

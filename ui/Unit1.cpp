@@ -1,0 +1,256 @@
+#include "ui/Unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+
+#include "lists/CopyPath.h"
+#include "lists/ListFile.h"
+#include "platform/FileSystem.h"
+#include "ui/ErrorReport.h"
+#include "ui/FolderListBox.h"
+#include "ui/Gauge.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SelectDirectoryDialog.h"
+
+namespace {
+
+const char* const kCaption = "Folderly 1.3       ";
+const char* const kList1File = "List1.txt";
+const char* const kList2File = "List2.txt";
+constexpr int kClientWidth = 695;
+constexpr int kClientHeight = 477;
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
+                        QRect geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    if (!hint.isEmpty())
+        button->setToolTip(hint);
+    return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QString& hint, QRect geometry)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setToolTip(hint);
+    // Clicks on a label must not reach the window background.
+    label->setAttribute(Qt::WA_NoMousePropagation);
+    return label;
+}
+
+}  // namespace
+
+TForm1::TForm1(std::string programFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      m_programFolder(std::move(programFolder)),
+      m_sync(m_state, m_report, m_list1, m_list2, *this)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setFixedSize(kClientWidth, kClientHeight);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
+    CreateControls();
+}
+
+TForm1::~TForm1()
+{
+    m_list1.SetObserver(nullptr);
+    m_list2.SetObserver(nullptr);
+    m_report.SetObserver(nullptr);
+}
+
+void TForm1::CreateControls()
+{
+    // Created in the window's order: later controls lie on top of earlier ones.
+    Gauge1 = new Gauge(this);
+    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1->setGeometry(56, 288, 577, 25);
+    Gauge1->hide();
+
+    Label1 = MakeLabel(this, "Label1", QStringLiteral("Selected Directories / List 2"),
+                       QStringLiteral("Список каталогов 2"), QRect(376, 88, 131, 13));
+    Label2 = MakeLabel(this, "Label2", QStringLiteral("Selected Directories / List 1"),
+                       QStringLiteral("Список каталогов 1"), QRect(56, 88, 131, 13));
+    Label3 = MakeLabel(this, "Label3", QStringLiteral("Report List"), QStringLiteral("Отчет"), QRect(56, 344, 51, 13));
+    // The headings are a little wider than their boxes at this font; let them show whole.
+    for (QLabel* label : {Label1, Label2, Label3})
+        label->adjustSize();
+
+    BitBtn3 = MakeButton(this, "BitBtn3", QStringLiteral("Synchronize selected"), {}, QRect(56, 432, 257, 33));
+    BitBtn3->hide();
+    BitBtn4 = MakeButton(this, "BitBtn4", QStringLiteral("Synchronize all"), {}, QRect(392, 432, 241, 33));
+    BitBtn4->hide();
+    BitBtn11 = MakeButton(this, "BitBtn11", QStringLiteral("               Synchronize all"),
+                          QStringLiteral("Синхронизировать все"), QRect(376, 288, 257, 33));
+    BitBtn10 = MakeButton(this, "BitBtn10", QStringLiteral("        Synchronize selected"),
+                          QStringLiteral("Синхронизировать выбранные"), QRect(56, 288, 257, 33));
+
+    ListBox1 = new FolderListBox(m_list1, this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(56, 112, 257, 153);
+    ListBox2 = new FolderListBox(m_list2, this);
+    ListBox2->setObjectName(QStringLiteral("ListBox2"));
+    ListBox2->setGeometry(376, 112, 257, 153);
+
+    BitBtn1 = MakeButton(this, "BitBtn1", QStringLiteral("           Add Path to List 1"),
+                         QStringLiteral("Добавить каталог в список 1"), QRect(56, 24, 257, 33));
+    BitBtn2 = MakeButton(this, "BitBtn2", QStringLiteral("            Add Path to List 2"),
+                         QStringLiteral("Добавить каталог в список 2"), QRect(376, 24, 257, 33));
+
+    // The hidden carrier of Copy Path; its first text is the root folder.
+    Edit1 = new QLineEdit(QStringLiteral("/"), this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(320, 432, 33, 21);
+    Edit1->hide();
+
+    ListBox3 = new QListWidget(this);
+    ListBox3->setObjectName(QStringLiteral("ListBox3"));
+    ListBox3->setGeometry(56, 368, 577, 57);
+    ListBox3->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox3->setBackgroundRole(QPalette::Button);
+    ListBox3->setUniformItemSizes(true);
+    m_report.SetObserver([this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
+
+    PopupMenu1 = CreateListMenu(ListBox1, QStringLiteral("PopupMenu1"), [this] { SynchroNow2Click(); },
+                                [this] { BitBtn1Click(); }, m_list1);
+    PopupMenu2 = CreateListMenu(ListBox2, QStringLiteral("PopupMenu2"), [this] { SynchroNow1Click(); },
+                                [this] { BitBtn2Click(); }, m_list2);
+
+    connect(BitBtn1, &QPushButton::clicked, this, Guarded([this] { BitBtn1Click(); }));
+    connect(BitBtn2, &QPushButton::clicked, this, Guarded([this] { BitBtn2Click(); }));
+    connect(BitBtn10, &QPushButton::clicked, this, Guarded([this] { BitBtn10Click(); }));
+    connect(BitBtn11, &QPushButton::clicked, this, Guarded([this] { BitBtn11Click(); }));
+    connect(BitBtn3, &QPushButton::clicked, this, Guarded([this] { BitBtn3Click(); }));
+    connect(BitBtn4, &QPushButton::clicked, this, Guarded([this] { BitBtn4Click(); }));
+
+    QWidget::setTabOrder(ListBox1, ListBox2);
+    QWidget::setTabOrder(ListBox2, BitBtn1);
+    QWidget::setTabOrder(BitBtn1, BitBtn2);
+    QWidget::setTabOrder(BitBtn2, BitBtn3);
+    QWidget::setTabOrder(BitBtn3, BitBtn4);
+    QWidget::setTabOrder(BitBtn4, Edit1);
+    QWidget::setTabOrder(Edit1, ListBox3);
+    QWidget::setTabOrder(ListBox3, BitBtn10);
+    QWidget::setTabOrder(BitBtn10, BitBtn11);
+}
+
+QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
+                              std::function<void()> addNew, FolderList& list)
+{
+    auto* menu = new QMenu(this);
+    menu->setObjectName(name);
+    const bool first = &list == &m_list1;
+    const QString n = first ? QStringLiteral("1") : QStringLiteral("2");
+    const auto add = [&](const QString& caption, const QString& actionName, std::function<void()> command) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(actionName);
+        connect(action, &QAction::triggered, this, Guarded(std::move(command)));
+    };
+    add(QStringLiteral("Synchro Now"), QStringLiteral("SynchroNow") + (first ? QStringLiteral("2") : QStringLiteral("1")),
+        std::move(synchroNow));
+    add(QStringLiteral("Add new"), QStringLiteral("Addnew") + n, std::move(addNew));
+    add(QStringLiteral("Select all"), QStringLiteral("Selectall") + n, [&list] { list.SelectAll(); });
+    add(QStringLiteral("Deselect all"), QStringLiteral("Deselectall") + n, [&list] { list.DeselectAll(); });
+    add(QStringLiteral("Delete"), QStringLiteral("Delete") + n, [&list] { list.DeleteSelected(); });
+    add(QStringLiteral("Clear all"), QStringLiteral("Clearall") + n, [&list] { list.Clear(); });
+    add(QStringLiteral("Copy Path"), QStringLiteral("CopyPath") + n, [this, &list] { CopyPath(list); });
+
+    box->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(box, &QWidget::customContextMenuRequested, this,
+            [box, menu](const QPoint& at) { menu->popup(box->viewport()->mapToGlobal(at)); });
+    return menu;
+}
+
+void TForm1::FormCreate()
+{
+    platform::ForceDirectories(m_programFolder);
+    LoadListFile(m_list1, m_programFolder + kList1File);
+    LoadListFile(m_list2, m_programFolder + kList2File);
+}
+
+bool TForm1::FormClose()
+{
+    try {
+        SaveListFile(m_list1, m_programFolder + kList1File);
+        SaveListFile(m_list2, m_programFolder + kList2File);
+    } catch (const std::exception& error) {
+        ReportException(error);
+        return false;
+    }
+    return true;
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (FormClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void TForm1::BitBtn1Click() { AddPath(m_list1); }
+void TForm1::BitBtn2Click() { AddPath(m_list2); }
+
+void TForm1::AddPath(FolderList& list)
+{
+    ::AddPath(this, list);
+}
+
+void TForm1::CopyPath(FolderList& list)
+{
+    std::string carrier = Edit1->text().toStdString();
+    const auto text = CopyPathThroughCarrier(list, carrier);
+    Edit1->setText(QString::fromStdString(carrier));
+    if (text)
+        QApplication::clipboard()->setText(QString::fromStdString(*text));
+}
+
+void TForm1::RequestBalloon(const std::string& text, const std::string& title, int iconKind)
+{
+    if (m_balloonHandler)
+        m_balloonHandler(text, title, iconKind);
+}
+
+void TForm1::SetSynchronizeSelectedVisible(bool visible) { BitBtn10->setVisible(visible); }
+void TForm1::SetSynchronizeAllVisible(bool visible) { BitBtn11->setVisible(visible); }
+void TForm1::SetGaugeVisible(bool visible) { Gauge1->setVisible(visible); }
+void TForm1::SetGaugeProgress(int percent) { Gauge1->SetProgress(percent); }
+
+bool TForm1::Confirm(const std::string& text)
+{
+    return MessageBoxes::Confirm(this, QString::fromStdString(text)) == MessageBoxes::Answer::Ok;
+}
+
+void TForm1::ShowMessage(const std::string& text)
+{
+    MessageBoxes::Information(this, QString::fromStdString(text));
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "lists/FolderList.h"
+#include "sync/ReportList.h"
+#include "sync/RunHost.h"
+#include "sync/RunState.h"
+#include "sync/Synchronizer.h"
+
+class Gauge;
+class FolderListBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+// The main window: the two folder lists, the run buttons and gauge, the
+// Report list. Its handlers are thin: the work is done by the lists, the
+// runs and the options, which know nothing of widgets.
+class TForm1 : public QWidget, private RunHost {
+    Q_OBJECT
+public:
+    // programFolder: where the list files live (with its trailing '/').
+    explicit TForm1(std::string programFolder, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Creation and close: the lists come from and go to their files.
+    void FormCreate();
+    // Saves what must survive; false when that failed (the window stays).
+    bool FormClose();
+
+    // Commands.
+    void BitBtn1Click();  // Add Path to List 1
+    void BitBtn2Click();  // Add Path to List 2
+    void BitBtn10Click() { m_sync.BitBtn10Click(); }
+    void BitBtn11Click() { m_sync.BitBtn11Click(); }
+    void BitBtn3Click() { m_sync.BitBtn3Click(); }
+    void BitBtn4Click() { m_sync.BitBtn4Click(); }
+    void SynchroNow1Click() { m_sync.SynchroNowClick(); }
+    void SynchroNow2Click() { m_sync.SynchroNowClick(); }
+    void Delete1Click() { m_list1.DeleteSelected(); }
+    void Delete2Click() { m_list2.DeleteSelected(); }
+    void Clearall1Click() { m_list1.Clear(); }
+    void Clearall2Click() { m_list2.Clear(); }
+    void Selectall1Click() { m_list1.SelectAll(); }
+    void Selectall2Click() { m_list2.SelectAll(); }
+    void Deselectall1Click() { m_list1.DeselectAll(); }
+    void Deselectall2Click() { m_list2.DeselectAll(); }
+    void CopyPath1Click() { CopyPath(m_list1); }
+    void CopyPath2Click() { CopyPath(m_list2); }
+
+    // Access for the tray, the timer and tests.
+    FolderList& List1() { return m_list1; }
+    FolderList& List2() { return m_list2; }
+    ReportList& Report() { return m_report; }
+    RunState& State() { return m_state; }
+    Synchronizer& Sync() { return m_sync; }
+    const std::string& ProgramFolder() const { return m_programFolder; }
+
+    // Where a run's balloon request goes (the tray icon).
+    void SetBalloonHandler(std::function<void(const std::string&, const std::string&, int)> handler)
+    {
+        m_balloonHandler = std::move(handler);
+    }
+    // The Synchro mode choice; -1 is "none chosen".
+    void SetSynchroModeIndex(int index) { m_synchroModeIndex = index; }
+
+    // Controls, by their names.
+    Gauge* Gauge1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QPushButton* BitBtn4 = nullptr;
+    QPushButton* BitBtn11 = nullptr;
+    QPushButton* BitBtn10 = nullptr;
+    FolderListBox* ListBox1 = nullptr;
+    FolderListBox* ListBox2 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QListWidget* ListBox3 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // RunHost
+    void RequestBalloon(const std::string& text, const std::string& title, int iconKind) override;
+    void SetSynchronizeSelectedVisible(bool visible) override;
+    void SetSynchronizeAllVisible(bool visible) override;
+    void SetGaugeVisible(bool visible) override;
+    void SetGaugeProgress(int percent) override;
+    int SynchroModeIndex() const override { return m_synchroModeIndex; }
+    bool Confirm(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+
+    void CreateControls();
+    QMenu* CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
+                          std::function<void()> addNew, FolderList& list);
+    void AddPath(FolderList& list);
+    void CopyPath(FolderList& list);
+
+    std::string m_programFolder;
+    RunState m_state;
+    ReportList m_report;
+    FolderList m_list1;
+    FolderList m_list2;
+    Synchronizer m_sync;
+    int m_synchroModeIndex = 0;
+    bool m_centred = false;
+    std::function<void(const std::string&, const std::string&, int)> m_balloonHandler;
+};
