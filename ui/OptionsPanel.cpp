@@ -1,0 +1,341 @@
+#include "ui/OptionsPanel.h"
+
+#include "options/OptionsLogic.h"
+#include "options/TimerIntervals.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+
+#include <functional>
+#include <initializer_list>
+
+namespace {
+
+// Text line height of the window's font; radio items are laid out from it.
+constexpr int kLineHeight = 13;
+constexpr QSize kButtonPictureSize(21, 21);
+
+// The interval box, telling when its list closes.
+class IntervalComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> onListClosed;
+
+    void hidePopup() override
+    {
+        QComboBox::hidePopup();
+        if (onListClosed)
+            onListClosed();
+    }
+};
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption, const QString& hint,
+                        const QRect& geometry)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setToolTip(hint);
+    box->setGeometry(geometry);
+    return box;
+}
+
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, const QString& hint,
+                     const QRect& geometry)
+{
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QLatin1String(name));
+    frame->setToolTip(hint);
+    frame->setGeometry(geometry);
+    return frame;
+}
+
+// A radio group: a frame with one radio button per item, stacked in one
+// column that shares the height under the caption, first item chosen.
+QButtonGroup* MakeRadioGroup(QWidget* parent, const char* name, const QString& caption, const QString& hint,
+                             const QRect& geometry, std::initializer_list<QString> items)
+{
+    QGroupBox* frame = MakeFrame(parent, name, caption, hint, geometry);
+    auto* group = new QButtonGroup(frame);
+    const int count = static_cast<int>(items.size());
+    const int free = geometry.height() - kLineHeight - 5;
+    const int itemHeight = free / count;
+    const int top = kLineHeight + 1 + (free % count) / 2;
+    int id = 0;
+    for (const QString& item : items) {
+        auto* button = new QRadioButton(item, frame);
+        button->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(id));
+        button->setGeometry(8, top + id * itemHeight, geometry.width() - 10, itemHeight);
+        group->addButton(button, id);
+        ++id;
+    }
+    group->button(0)->setChecked(true);
+    return group;
+}
+
+int CheckedIndex(const QButtonGroup* group)
+{
+    return group->checkedId();
+}
+
+// Any index outside the items chooses none.
+void SetCheckedIndex(QButtonGroup* group, int index)
+{
+    if (QAbstractButton* button = group->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons())
+        button->setChecked(false);
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"), parent)
+{
+    setObjectName(QStringLiteral("GroupBox1"));
+    setGeometry(104, 112, 481, 305);
+
+    // Created in this order so that later controls lie on top of earlier
+    // ones: the filter box and its text box sit on the "Extension Filter"
+    // frame without belonging to it.
+    MakeFrame(this, "GroupBox3", QStringLiteral("Extension Filter"), QStringLiteral("Фильтр по расширению"),
+              QRect(32, 168, 193, 49));
+    m_checkBox3 = MakeCheckBox(this, "CheckBox3", QStringLiteral("Enabled"), QStringLiteral("Разрешить"),
+                               QRect(40, 184, 105, 25));
+
+    m_bitBtn8 = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("  Save"), this);
+    m_bitBtn8->setObjectName(QStringLiteral("BitBtn8"));
+    m_bitBtn8->setToolTip(QStringLiteral("Сохранить настройки"));
+    m_bitBtn8->setGeometry(256, 240, 83, 33);
+    m_bitBtn8->setIconSize(kButtonPictureSize);
+
+    m_bitBtn9 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("  Hide"), this);
+    m_bitBtn9->setObjectName(QStringLiteral("BitBtn9"));
+    m_bitBtn9->setToolTip(QStringLiteral("Скрыть"));
+    m_bitBtn9->setGeometry(368, 240, 81, 33);
+    m_bitBtn9->setIconSize(kButtonPictureSize);
+
+    m_radioGroup1 = MakeRadioGroup(this, "RadioGroup1", QStringLiteral("Synchro mode"),
+                                   QStringLiteral("Режим синхронизации файлов/папок"), QRect(32, 24, 193, 57),
+                                   {QStringLiteral("Files Synchro mode"), QStringLiteral("Folders Synchro mode")});
+    m_radioGroup2 = MakeRadioGroup(this, "RadioGroup2", QStringLiteral("File Type"),
+                                   QStringLiteral("Тип файлов (архивные/все)"), QRect(32, 96, 193, 57),
+                                   {QStringLiteral("Archive Files only"), QStringLiteral("All Files")});
+
+    m_edit2 = new QLineEdit(this);
+    m_edit2->setObjectName(QStringLiteral("Edit2"));
+    m_edit2->setGeometry(128, 184, 81, 21);
+    m_edit2->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_popupMenu3 = new QMenu(this);
+    m_popupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    QAction* copy1 = m_popupMenu3->addAction(QStringLiteral("Copy"), this, &OptionsPanel::Copy1Click);
+    copy1->setObjectName(QStringLiteral("Copy1"));
+    QAction* paste1 = m_popupMenu3->addAction(QStringLiteral("Paste"), this, &OptionsPanel::Paste1Click);
+    paste1->setObjectName(QStringLiteral("Paste1"));
+    connect(m_edit2, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_popupMenu3->popup(m_edit2->mapToGlobal(at)); });
+    SetFilterTextEnabled(false);
+
+    QGroupBox* groupBox2 = MakeFrame(this, "GroupBox2", QStringLiteral("Synchro Timer"),
+                                     QStringLiteral("Таймер синхронизации"), QRect(256, 24, 193, 193));
+    auto* comboBox1 = new IntervalComboBox(groupBox2);
+    m_comboBox1 = comboBox1;
+    m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    m_comboBox1->setToolTip(QStringLiteral("Интервал"));
+    m_comboBox1->setGeometry(96, 32, 81, 21);
+    m_comboBox1->setEditable(true);
+    m_comboBox1->setInsertPolicy(QComboBox::NoInsert);
+    m_comboBox1->setMaxVisibleItems(TimerIntervals::kCount);
+    for (const char* caption : TimerIntervals::kCaptions)
+        m_comboBox1->addItem(QString::fromUtf8(caption));
+    SetIntervalIndex(-1);
+    m_comboBox1->setEnabled(false);
+    comboBox1->onListClosed = [this] { emit IntervalListClosed(); };
+    connect(m_comboBox1, &QComboBox::activated, this, [this] { emit IntervalChanged(); });
+    connect(m_comboBox1->lineEdit(), &QLineEdit::textEdited, this, [this] { emit IntervalChanged(); });
+
+    m_radioGroup3 = MakeRadioGroup(groupBox2, "RadioGroup3", QStringLiteral("Action"),
+                                   QStringLiteral("Синхронизировать все/только выделенные"), QRect(16, 72, 161, 57),
+                                   {QStringLiteral("Synchro All"), QStringLiteral("Synchro Selected")});
+    m_checkBox1 = MakeCheckBox(groupBox2, "CheckBox1", QStringLiteral("Enable"), QStringLiteral("Разрешить"),
+                               QRect(24, 32, 65, 17));
+    m_checkBox4 = MakeCheckBox(groupBox2, "CheckBox4", QStringLiteral("Tray Mode"), QStringLiteral("В системный лоток"),
+                               QRect(24, 160, 73, 17));
+    m_checkBox5 = MakeCheckBox(groupBox2, "CheckBox5", QStringLiteral("Autostart"),
+                               QStringLiteral("Загрузка при старте"), QRect(104, 160, 73, 17));
+
+    QGroupBox* groupBox4 = MakeFrame(this, "GroupBox4", QStringLiteral("Silent Mode"), QStringLiteral("Без запроса"),
+                                     QRect(32, 232, 193, 49));
+    m_checkBox2 = MakeCheckBox(groupBox4, "CheckBox2", QStringLiteral("Enabled"), QStringLiteral("Разрешить"),
+                               QRect(8, 16, 81, 17));
+    m_checkBox2->setChecked(true);
+
+    // The "Enable" box's own behaviour, also when the program sets it.
+    connect(m_checkBox1, &QCheckBox::toggled, this, [this](bool checked) {
+        m_comboBox1->setEnabled(checked);
+        emit CheckBox1Toggled(checked);
+    });
+    connect(m_checkBox3, &QCheckBox::clicked, this, &OptionsPanel::CheckBox3Clicked);
+    connect(m_checkBox5, &QCheckBox::clicked, this, &OptionsPanel::CheckBox5Clicked);
+    connect(m_bitBtn8, &QPushButton::clicked, this, &OptionsPanel::SaveClicked);
+    connect(m_bitBtn9, &QPushButton::clicked, this, &OptionsPanel::HideClicked);
+
+    // Tab order: the panel's own controls, then each frame's controls at the
+    // frame's place in the panel's order.
+    const std::initializer_list<QWidget*> tabOrder = {
+        m_checkBox3, m_bitBtn8, m_bitBtn9,
+        m_radioGroup1->button(0), m_radioGroup1->button(1),
+        m_radioGroup2->button(0), m_radioGroup2->button(1),
+        m_edit2,
+        m_comboBox1, m_radioGroup3->button(0), m_radioGroup3->button(1), m_checkBox1, m_checkBox4, m_checkBox5,
+        m_checkBox2};
+    QWidget* previous = nullptr;
+    for (QWidget* widget : tabOrder) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+
+    hide();
+}
+
+void OptionsPanel::ConnectLogic(OptionsLogic& logic)
+{
+    connect(this, &OptionsPanel::CheckBox3Clicked, this, [&logic] { logic.CheckBox3Click(); });
+    connect(this, &OptionsPanel::CheckBox5Clicked, this, [&logic] { logic.CheckBox5Click(); });
+}
+
+int OptionsPanel::SynchroModeIndex() const
+{
+    return CheckedIndex(m_radioGroup1);
+}
+
+void OptionsPanel::SetSynchroModeIndex(int index)
+{
+    SetCheckedIndex(m_radioGroup1, index);
+}
+
+int OptionsPanel::FileTypeIndex() const
+{
+    return CheckedIndex(m_radioGroup2);
+}
+
+void OptionsPanel::SetFileTypeIndex(int index)
+{
+    SetCheckedIndex(m_radioGroup2, index);
+}
+
+bool OptionsPanel::FilterChecked() const
+{
+    return m_checkBox3->isChecked();
+}
+
+void OptionsPanel::SetFilterChecked(bool checked)
+{
+    m_checkBox3->setChecked(checked);
+}
+
+std::string OptionsPanel::FilterText() const
+{
+    return m_edit2->text().toStdString();
+}
+
+void OptionsPanel::SetFilterText(const std::string& text)
+{
+    m_edit2->setText(QString::fromStdString(text));
+}
+
+void OptionsPanel::SetFilterTextEnabled(bool enabled)
+{
+    m_edit2->setEnabled(enabled);
+    // Window background when it takes input, button face when it does not.
+    const QColor colour = palette().color(QPalette::Active, enabled ? QPalette::Base : QPalette::Button);
+    QPalette editPalette = m_edit2->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        editPalette.setColor(group, QPalette::Base, colour);
+    m_edit2->setPalette(editPalette);
+}
+
+bool OptionsPanel::TimerBoxChecked() const
+{
+    return m_checkBox1->isChecked();
+}
+
+void OptionsPanel::SetTimerBoxChecked(bool checked)
+{
+    m_checkBox1->setChecked(checked);
+}
+
+int OptionsPanel::IntervalIndex() const
+{
+    // The entry the box shows; text typed into it that is no entry chooses none.
+    return m_comboBox1->findText(m_comboBox1->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+void OptionsPanel::SetIntervalIndex(int index)
+{
+    if (index >= 0 && index < m_comboBox1->count()) {
+        m_comboBox1->setCurrentIndex(index);
+        return;
+    }
+    m_comboBox1->setCurrentIndex(-1);
+    m_comboBox1->setEditText(QString::fromUtf8(TimerIntervals::kNoneCaption));
+}
+
+int OptionsPanel::TimerActionIndex() const
+{
+    return CheckedIndex(m_radioGroup3);
+}
+
+void OptionsPanel::SetTimerActionIndex(int index)
+{
+    SetCheckedIndex(m_radioGroup3, index);
+}
+
+bool OptionsPanel::TrayChecked() const
+{
+    return m_checkBox4->isChecked();
+}
+
+void OptionsPanel::SetTrayChecked(bool checked)
+{
+    m_checkBox4->setChecked(checked);
+}
+
+bool OptionsPanel::AutostartChecked() const
+{
+    return m_checkBox5->isChecked();
+}
+
+void OptionsPanel::SetAutostartChecked(bool checked)
+{
+    m_checkBox5->setChecked(checked);
+}
+
+bool OptionsPanel::SilentChecked() const
+{
+    return m_checkBox2->isChecked();
+}
+
+void OptionsPanel::SetSilentChecked(bool checked)
+{
+    m_checkBox2->setChecked(checked);
+}
+
+void OptionsPanel::Copy1Click()
+{
+    m_edit2->copy();
+}
+
+void OptionsPanel::Paste1Click()
+{
+    m_edit2->paste();
+}
