@@ -1,0 +1,64 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+namespace platform::detail {
+
+// Finds the entry of a folder whose name equals a given one without regard
+// to case. Each folder's names are read once into an index (folded name ->
+// real name) and reused while the folder's change times stay the same; the
+// copy keeps the index right after it writes into the folder, so a run over
+// a large folder never reads it again name by name.
+class CaseIndex {
+public:
+    static CaseIndex& Instance();
+
+    // The real name of the entry of folder equal to name without regard to
+    // case; false when there is none or the folder cannot be read. Where
+    // several names fold alike, the smallest one (bytewise) is taken.
+    bool Find(const std::string& folder, const std::string& name, std::string& realName);
+
+    // Drops the index of folder (a name it gave has vanished).
+    void Forget(const std::string& folder);
+
+    // Called around a change of a folder: before and after are the folder's
+    // stat before and after it. An index that was current before the change
+    // takes addedName (when not empty) and the folder's new times; one that
+    // was not current is dropped.
+    void NoteChange(const struct stat& before, const struct stat& after, const std::string& addedName);
+
+    // Drops every index (tests).
+    void Clear();
+    // How many times folders were read since the start (tests).
+    std::uint64_t BuildCount() const;
+
+private:
+    struct Folder;
+
+    CaseIndex() = default;
+    Folder* Build(const std::string& folder, bool recheck);
+    void Evict(const Folder* keep);
+
+    mutable std::mutex m_mutex;
+    std::unordered_map<std::string, std::unique_ptr<Folder>> m_folders;
+    std::size_t m_totalNames = 0;
+    std::uint64_t m_useClock = 0;
+    std::uint64_t m_builds = 0;
+};
+
+// stat() of path; when nothing has that exact name, of the one entry of its
+// folder equal to the last component without regard to case. 0 with st
+// filled and realPath set to the path found, or the errno.
+int StatResolved(const std::string& path, struct stat& st, std::string& realPath);
+
+// The same for lstat(): a symbolic link is not followed.
+int LstatResolved(const std::string& path, struct stat& st, std::string& realPath);
+
+}  // namespace platform::detail

@@ -1,0 +1,227 @@
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "platform/CaseIndex.h"
+#include "platform/FileSystemInternal.h"
+
+namespace platform {
+
+namespace {
+
+std::unique_ptr<FileSystemTestHooks>& HookStorage()
+{
+    static std::unique_ptr<FileSystemTestHooks> hooks;
+    return hooks;
+}
+
+}  // namespace
+
+void SetFileSystemTestHooks(const FileSystemTestHooks& hooks)
+{
+    HookStorage() = std::make_unique<FileSystemTestHooks>(hooks);
+}
+
+void ClearFileSystemTestHooks()
+{
+    HookStorage().reset();
+}
+
+namespace detail {
+
+const FileSystemTestHooks* ActiveTestHooks()
+{
+    return HookStorage().get();
+}
+
+bool IsTemporaryName(std::string_view name)
+{
+    return name.starts_with(kTemporaryNamePrefix);
+}
+
+std::string NewTemporaryName()
+{
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t random = 0;
+    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        random = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 30);
+    }
+    random ^= counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
+    char text[40];
+    std::snprintf(text, sizeof text, "%d-%016llx", static_cast<int>(getpid()), static_cast<unsigned long long>(random));
+    return std::string(kTemporaryNamePrefix) + text;
+}
+
+int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t& bytesDone)
+{
+    const FileSystemTestHooks* hooks = ActiveTestHooks();
+    while (size > 0) {
+        std::size_t piece = size;
+        if (hooks) {
+            if (hooks->pieceSize != 0 && piece > hooks->pieceSize)
+                piece = hooks->pieceSize;
+            if (hooks->beforeWrite) {
+                if (const int error = hooks->beforeWrite(bytesDone))
+                    return error;
+            }
+        }
+        const ssize_t written = ::write(fd, data, piece);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+        bytesDone += static_cast<std::uint64_t>(written);
+    }
+    return 0;
+}
+
+void SplitPath(const std::string& path, std::string& folder, std::string& name)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = path;
+        return;
+    }
+    folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    name = path.substr(slash + 1);
+}
+
+std::int32_t PackStatTime(const struct stat& st)
+{
+    return PackUnixTime(st.st_mtim.tv_sec);
+}
+
+}  // namespace detail
+
+std::string PathOf(const std::string& folder, const std::string& name)
+{
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, int second)
+{
+    if (year < 1980 || year > 2107)
+        return -1;
+    const std::uint32_t packed = (static_cast<std::uint32_t>(year - 1980) << 25)
+                                 | (static_cast<std::uint32_t>(month) << 21)
+                                 | (static_cast<std::uint32_t>(day) << 16)
+                                 | (static_cast<std::uint32_t>(hour) << 11)
+                                 | (static_cast<std::uint32_t>(minute) << 5)
+                                 | static_cast<std::uint32_t>(second / 2);
+    // From 2044 on the top bit is set and the value is negative, as the
+    // packed format has always been compared.
+    return static_cast<std::int32_t>(packed);
+}
+
+std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch)
+{
+    const time_t seconds = static_cast<time_t>(secondsSinceEpoch);
+    if (static_cast<std::int64_t>(seconds) != secondsSinceEpoch)
+        return -1;
+    struct tm local {};
+    if (!localtime_r(&seconds, &local))
+        return -1;
+    // A leap second packs as the 59th.
+    const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
+    return PackDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second);
+}
+
+std::int32_t FileAge(const std::string& path)
+{
+    struct stat st {};
+    std::string real;
+    if (detail::StatResolved(path, st, real) != 0 || S_ISDIR(st.st_mode))
+        return -1;
+    return detail::PackStatTime(st);
+}
+
+bool FileExists(const std::string& path)
+{
+    return FileAge(path) != -1;
+}
+
+bool FileIsReadOnly(const std::string& path)
+{
+    struct stat st {};
+    std::string real;
+    if (detail::StatResolved(path, st, real) != 0)
+        return true;
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path)
+{
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool ForceDirectories(const std::string& path)
+{
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (folder.empty())
+        return false;
+    if (DirectoryExists(folder))
+        return true;
+    const std::size_t slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !ForceDirectories(folder.substr(0, slash)))
+        return false;
+    if (::mkdir(folder.c_str(), 0777) == 0)
+        return true;
+    // Made meanwhile by someone else is as good.
+    return errno == EEXIST && DirectoryExists(folder);
+}
+
+bool SetCurrentDir(const std::string& path)
+{
+    return !path.empty() && ::chdir(path.c_str()) == 0;
+}
+
+std::string GetCurrentDir()
+{
+    std::vector<char> buffer(4096);
+    while (true) {
+        if (::getcwd(buffer.data(), buffer.size()))
+            return std::string(buffer.data());
+        if (errno != ERANGE)
+            return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool DeleteFile(const std::string& path)
+{
+    struct stat st {};
+    std::string real;
+    if (detail::LstatResolved(path, st, real) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    return ::unlink(real.c_str()) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Knobs that let tests reach the rare paths of the copy and of the text file
+// writer: a disk that fills up, a copy slow enough to be killed in the
+// middle, a file system without unnamed temporary files. Not for the program.
+namespace platform {
+
+struct FileSystemTestHooks {
+    // Called before each piece of content is written (CopyFile and
+    // WriteTextLines) with the number of bytes written so far. A nonzero
+    // errno makes that write fail with it, as a full disk would.
+    std::function<int(std::uint64_t bytesDone)> beforeWrite;
+    // The largest piece of content moved at once; 0 for no limit. Nonzero
+    // also skips cloning, which would move everything in one step.
+    std::size_t pieceSize = 0;
+    // Behave as on a file system without O_TMPFILE: named temporary files.
+    bool noUnnamedTemp = false;
+    // Move content with the plain read/write loop only.
+    bool noKernelCopy = false;
+};
+
+void SetFileSystemTestHooks(const FileSystemTestHooks& hooks);
+void ClearFileSystemTestHooks();
+
+// Named temporary files (of the copy where O_TMPFILE is missing, and of the
+// text file writer) begin with this; directory searches never yield them.
+inline constexpr const char* kTemporaryNamePrefix = ".folderly-partial-";
+
+}  // namespace platform
