@@ -311,7 +311,7 @@ void Synchronizer::CopyMissing(const std::string& source, const std::string& des
         m_report.Append(m_state.CurrentName + RunTexts::kCopiedTo + destinationFolder);
         return;
     }
-    if (error == EEXIST || (error == ENOENT && !platform::DirectoryExists(destinationFolder)))
+    if (error == EEXIST || !platform::DirectoryExists(destinationFolder))
         return;
     m_state.FailFlag = 1;
     m_report.Append(m_state.CurrentName + RunTexts::kNotCopiedTo + destinationFolder + ": " + SystemReason(error));

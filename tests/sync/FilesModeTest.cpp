@@ -128,8 +128,9 @@ TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
         EXPECT_EQ(h.events[h.events.size() - 3], "selected shown");
         EXPECT_EQ(h.events[h.events.size() - 2], "all shown");
         EXPECT_EQ(h.events.back(), "gauge hidden");
-        if (c.withFiles && !c.answer)
+        if (c.withFiles && !c.answer) {
             EXPECT_EQ(ReadFile(fresh / "b/p"), "old");
+        }
     }
 }
 

@@ -190,7 +190,7 @@ TEST_F(FoldersMode, FailedCopyOfAMissingFileIsReportedButExpectedRefusalsStaySil
 
     sync.SynchroFolders_ns();
 
-    ASSERT_EQ(report.Count(), 1);
+    ASSERT_EQ(report.Count(), 1) << ::testing::PrintToString(Lines());
     const std::string prefix = std::string("pipe") + kNotCopiedTo + b + ": ";
     EXPECT_EQ(Lines()[0].rfind(prefix, 0), 0u) << Lines()[0];
     EXPECT_GT(Lines()[0].size(), prefix.size());

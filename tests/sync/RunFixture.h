@@ -71,7 +71,7 @@ protected:
         WriteFile(path, content);
         SetMTime(path, mtime);
     }
-    std::vector<std::string> Lines() const { return report.Lines(); }
+    const std::vector<std::string>& Lines() const { return report.Lines(); }
 
     TempDir tmp;
     RunState state;

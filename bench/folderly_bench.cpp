@@ -1,0 +1,89 @@
+// Measuring tool: performs one complete silent run (pre-count and body)
+// over folder lists given on the command line and prints what it did and
+// how long it took. Not a second user interface: no options are stored,
+// no list files are touched.
+//
+//   folderly_bench (files|folders) [--all-files] [--ext EXT] --list1 DIR... --list2 DIR...
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "lists/FolderList.h"
+#include "sync/ReportList.h"
+#include "sync/RunHost.h"
+#include "sync/RunState.h"
+#include "sync/Synchronizer.h"
+
+namespace {
+
+class SilentHost : public RunHost {
+public:
+    explicit SilentHost(int mode) : m_mode(mode) {}
+    void RequestBalloon(const std::string&, const std::string&, int) override {}
+    void SetSynchronizeSelectedVisible(bool) override {}
+    void SetSynchronizeAllVisible(bool) override {}
+    void SetGaugeVisible(bool) override {}
+    void SetGaugeProgress(int) override {}
+    int SynchroModeIndex() const override { return m_mode; }
+    bool Confirm(const std::string&) override { return true; }
+    void ShowMessage(const std::string&) override { ++summaries; }
+    int summaries = 0;
+
+private:
+    int m_mode;
+};
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] --list1 DIR... --list2 DIR...\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return Usage();
+    int mode;
+    if (std::strcmp(argv[1], "files") == 0)
+        mode = 0;
+    else if (std::strcmp(argv[1], "folders") == 0)
+        mode = 1;
+    else
+        return Usage();
+
+    RunState state;
+    FolderList list1, list2;
+    FolderList* filling = nullptr;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--all-files")
+            state.SearchAttr = 63;
+        else if (arg == "--ext" && i + 1 < argc)
+            state.SearchExt = argv[++i];
+        else if (arg == "--list1")
+            filling = &list1;
+        else if (arg == "--list2")
+            filling = &list2;
+        else if (filling)
+            filling->Add(arg);
+        else
+            return Usage();
+    }
+
+    ReportList report;
+    SilentHost host(mode);
+    Synchronizer sync(state, report, list1, list2, host);
+    const auto start = std::chrono::steady_clock::now();
+    sync.BitBtn11Click();
+    const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    std::printf("mode %s, folders %d x %d\n", mode == 0 ? "files" : "folders", list1.Count(), list2.Count());
+    std::printf("TotalCount %d, ProgressCount %d, report lines %d, FailFlag %d\n", state.TotalCount,
+                state.ProgressCount, report.Count(), state.FailFlag);
+    std::printf("wall %.6f s\n", elapsed);
+    return state.FailFlag ? 1 : 0;
+}
