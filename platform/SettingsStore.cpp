@@ -149,27 +149,30 @@ void SettingsStore::Store(const std::string& name, const std::string& encoded)
 {
     if (!m_settings)
         throw ESettingsError::For(kFailedToSetDataText, name);
+    RenewAfterFailure();
     m_settings->setValue(QString::fromStdString(name), QString::fromStdString(encoded));
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError) {
-        // QSettings keeps a failed status for good; a fresh object lets
-        // the next write try again.
-        m_settings = std::make_unique<QSettings>(m_settings->fileName(), QSettings::NativeFormat);
+    if (m_settings->status() != QSettings::NoError)
         throw ESettingsError::For(kFailedToSetDataText, name);
-    }
+}
+
+void SettingsStore::RenewAfterFailure()
+{
+    // QSettings keeps a failed status for good (a new object over the same
+    // file even starts with it while the failed change is pending), so each
+    // write after a failure starts from a fresh object.
+    if (m_settings->status() != QSettings::NoError)
+        m_settings = std::make_unique<QSettings>(m_settings->fileName(), QSettings::NativeFormat);
 }
 
 bool SettingsStore::DeleteValue(const std::string& name)
 {
     if (!ValueExists(name))
         return false;
+    RenewAfterFailure();
     m_settings->remove(QString::fromStdString(name));
     m_settings->sync();
-    if (m_settings->status() != QSettings::NoError) {
-        m_settings = std::make_unique<QSettings>(m_settings->fileName(), QSettings::NativeFormat);
-        return false;
-    }
-    return true;
+    return m_settings->status() == QSettings::NoError;
 }
 
 }  // namespace platform

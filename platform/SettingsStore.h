@@ -76,6 +76,7 @@ public:
 
 private:
     void Store(const std::string& name, const std::string& encoded);
+    void RenewAfterFailure();
 
     std::string m_filePath;
     std::unique_ptr<QSettings> m_settings;  // while the key is open

@@ -1,0 +1,414 @@
+#include "options/OptionsLogic.h"
+
+#include "FakeOptions.h"
+#include "TempDir.h"
+#include "platform/AutostartEntry.h"
+#include "platform/SettingsStore.h"
+#include "sync/RunState.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+using platform::ESettingsError;
+using platform::SettingsStore;
+
+namespace {
+
+using StoredValue = std::variant<std::int32_t, std::string>;
+using StoredValues = std::vector<std::pair<std::string, StoredValue>>;
+
+// Everything Load and Save can touch, in one comparable record.
+struct Observed {
+    int synchroMode = 0;
+    int fileType = 0;
+    bool filterChecked = false;
+    bool filterEnabled = false;
+    std::string filterText{};
+    bool timerBox = false;
+    bool intervalBoxEnabled = false;
+    int intervalIndex = -1;
+    int timerAction = 0;
+    bool tray = false;
+    bool autostart = false;
+    bool silent = true;
+    bool timerEnabled = false;
+    std::int32_t timerInterval = 0;
+    bool startMinimized = false;
+    std::int32_t searchAttr = 32;
+    std::string searchExt = "*";
+    std::int32_t silentFlag = 1;
+
+    bool operator==(const Observed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Observed& o)
+{
+    return out << "{synchroMode " << o.synchroMode << ", fileType " << o.fileType << ", filter " << o.filterChecked
+               << "/" << o.filterEnabled << " '" << o.filterText << "', timerBox " << o.timerBox << "/"
+               << o.intervalBoxEnabled << ", interval " << o.intervalIndex << ", action " << o.timerAction
+               << ", tray " << o.tray << ", autostart " << o.autostart << ", silent " << o.silent << ", timer "
+               << o.timerEnabled << " " << o.timerInterval << ", minimized " << o.startMinimized << ", attr "
+               << o.searchAttr << ", ext '" << o.searchExt << "', silentFlag " << o.silentFlag << "}";
+}
+
+Observed ObservedOf(const FakeControls& c, const FakeHost& h, const RunState& r)
+{
+    return {c.synchroMode, c.fileType, c.filterChecked, c.filterEnabled, c.filterText, c.timerBox,
+            c.intervalBoxEnabled, c.intervalIndex, c.timerAction, c.tray, c.autostart, c.silent,
+            h.timerEnabled, h.timerInterval, h.startMinimized, r.SearchAttr, r.SearchExt, r.SilentFlag};
+}
+
+void StoreValues(const std::string& path, const StoredValues& values)
+{
+    SettingsStore writer(path);
+    ASSERT_TRUE(writer.OpenKey(true));
+    for (const auto& [name, value] : values) {
+        if (std::holds_alternative<std::int32_t>(value))
+            writer.WriteInteger(name, std::get<std::int32_t>(value));
+        else
+            writer.WriteString(name, std::get<std::string>(value));
+    }
+    writer.CloseKey();
+}
+
+// A Load or Save against a store and an autostart entry in a scratch folder.
+class OptionsFixture : public ::testing::Test {
+protected:
+    OptionsFixture()
+        : m_storePath(m_dir / "config/Vantrel/Folderly.conf"),
+          m_autostartPath(m_dir / "config/autostart/Folderly.desktop"),
+          m_store(m_storePath),
+          m_autostart(m_autostartPath, "/usr/bin/folderly"),
+          m_logic(m_controls, m_host, m_runState, m_store, m_autostart)
+    {
+    }
+
+    void Store(const StoredValues& values) { StoreValues(m_storePath, values); }
+
+    void Load()
+    {
+        ASSERT_TRUE(m_store.OpenKey(true));
+        m_logic.LoadOptions();
+        m_store.CloseKey();
+    }
+
+    Observed Now() const { return ObservedOf(m_controls, m_host, m_runState); }
+
+    // The stored value as it reads back, "" when missing.
+    std::string Stored(const std::string& name) const
+    {
+        SettingsStore reader(m_storePath);
+        if (!reader.OpenKey(false) || !reader.ValueExists(name))
+            return "";
+        try {
+            return "int " + std::to_string(reader.ReadInteger(name));
+        } catch (const ESettingsError&) {
+            return "str " + reader.ReadString(name);
+        }
+    }
+
+    TempDir m_dir;
+    std::string m_storePath;
+    std::string m_autostartPath;
+    FakeControls m_controls;
+    FakeHost m_host;
+    RunState m_runState;
+    SettingsStore m_store;
+    platform::AutostartEntry m_autostart;
+    OptionsLogic m_logic;
+};
+
+struct LoadCase {
+    const char* what;
+    StoredValues stored;
+    Observed expected;
+};
+
+class LoadTest : public OptionsFixture, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(LoadTest, AppliesEveryStoredValue)
+{
+    Store(GetParam().stored);
+    Load();
+    EXPECT_EQ(Now(), GetParam().expected);
+}
+
+using S = std::string;
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredValues, LoadTest,
+    ::testing::Values(
+        LoadCase{"empty store keeps the defaults", {}, {}},
+        LoadCase{"filter with extension", {{"Filter", 1}, {"Ext", S("doc")}},
+                 {.filterChecked = true, .filterEnabled = true, .filterText = "doc", .searchExt = "doc"}},
+        LoadCase{"filter with empty extension", {{"Filter", 1}, {"Ext", S("")}}, {}},
+        LoadCase{"filter without extension", {{"Filter", 1}}, {}},
+        LoadCase{"filter off", {{"Filter", 0}, {"Ext", S("doc")}}, {}},
+        LoadCase{"filter 2 is not on", {{"Filter", 2}, {"Ext", S("doc")}}, {}},
+        LoadCase{"extension without filter is not read", {{"Ext", S("doc")}}, {}},
+        LoadCase{"synchro mode 7", {{"SynchroMode", 7}}, {.synchroMode = 1}},
+        LoadCase{"synchro mode -5", {{"SynchroMode", -5}}, {.synchroMode = -1}},
+        LoadCase{"synchro mode -1", {{"SynchroMode", -1}}, {.synchroMode = -1}},
+        LoadCase{"all files", {{"FileType", 1}}, {.fileType = 1, .searchAttr = 63}},
+        LoadCase{"file type 5", {{"FileType", 5}}, {.fileType = 1, .searchAttr = 63}},
+        LoadCase{"file type -3", {{"FileType", -3}}, {.fileType = -1, .searchAttr = 63}},
+        LoadCase{"timer on, 3 min",
+                 {{"Timer", 1}, {"TimerInterval", 180000}},
+                 {.timerBox = true, .intervalBoxEnabled = true, .intervalIndex = 0, .timerEnabled = true,
+                  .timerInterval = 180000}},
+        LoadCase{"timer 2 is on, 24 h",
+                 {{"Timer", 2}, {"TimerInterval", 86400000}},
+                 {.timerBox = true, .intervalBoxEnabled = true, .intervalIndex = 9, .timerEnabled = true,
+                  .timerInterval = 86400000}},
+        LoadCase{"interval of no entry",
+                 {{"Timer", 1}, {"TimerInterval", 5000}},
+                 {.timerBox = true, .intervalBoxEnabled = true, .timerEnabled = true, .timerInterval = 5000}},
+        LoadCase{"timer off", {{"Timer", 0}, {"TimerInterval", 3600000}}, {.intervalIndex = 3, .timerInterval = 3600000}},
+        LoadCase{"action 3", {{"TimerAction", 3}}, {.timerAction = 1}},
+        LoadCase{"silent 2 is on", {{"SilentMode", 2}}, {}},
+        LoadCase{"silent off", {{"SilentMode", 0}}, {.silent = false, .silentFlag = 0}},
+        LoadCase{"tray 1", {{"TrayMode", 1}}, {.tray = true, .startMinimized = true}},
+        LoadCase{"tray 2 is off", {{"TrayMode", 2}}, {}},
+        LoadCase{"autostart 5 checks tray mode too", {{"Autostart", 5}}, {.tray = true, .autostart = true}},
+        LoadCase{"autostart with tray off",
+                 {{"TrayMode", 0}, {"Autostart", 1}},
+                 {.tray = true, .autostart = true}},
+        LoadCase{"autostart off", {{"Autostart", 0}}, {}}),
+    [](const ::testing::TestParamInfo<LoadCase>& caseInfo) {
+        std::string name;
+        for (const char* c = caseInfo.param.what; *c; ++c)
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        return name;
+    });
+
+TEST_F(OptionsFixture, AValueOfTheWrongTypeEndsTheLoadThere)
+{
+    struct Case {
+        StoredValues stored;
+        const char* message;
+        Observed expected;  // as far as the load got
+    };
+    const std::vector<Case> cases = {
+        {{{"SynchroMode", 1}, {"FileType", S("1")}, {"Timer", 1}},
+         "Invalid data type for 'FileType'",
+         {.synchroMode = 1}},
+        {{{"FileType", 1}, {"Filter", 1}, {"Ext", 5}, {"SilentMode", 0}},
+         "Invalid data type for 'Ext'",
+         {.fileType = 1, .searchAttr = 63}},
+        {{{"Timer", 1}, {"TimerInterval", S("180000")}, {"TrayMode", 1}},
+         "Invalid data type for 'TimerInterval'",
+         {.timerBox = true, .intervalBoxEnabled = true, .timerEnabled = true}},
+        {{{"SilentMode", 0}, {"TrayMode", 1}, {"Autostart", S("yes")}},
+         "Invalid data type for 'Autostart'",
+         {.tray = true, .silent = false, .startMinimized = true, .silentFlag = 0}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        SettingsStore store(dir / "Folderly.conf");
+        StoreValues(store.FilePath(), c.stored);
+        FakeControls controls;
+        FakeHost host;
+        RunState runState;
+        OptionsLogic logic(controls, host, runState, store, m_autostart);
+        ASSERT_TRUE(store.OpenKey(true));
+        try {
+            logic.LoadOptions();
+            ADD_FAILURE() << "no error for " << c.message;
+        } catch (const ESettingsError& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+        EXPECT_EQ(ObservedOf(controls, host, runState), c.expected) << c.message;
+    }
+}
+
+TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
+{
+    m_controls.synchroMode = 1;
+    m_controls.fileType = 1;
+    m_controls.filterChecked = true;
+    m_controls.filterText = "txt";
+    m_controls.timerBox = true;
+    m_host.timerInterval = 600000;
+    m_controls.timerAction = 1;
+    m_controls.silent = false;
+    m_controls.tray = true;
+    m_controls.autostart = true;
+
+    m_logic.BitBtn8Click();
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"version", "str 1.3"},  {"SynchroMode", "int 1"},         {"FileType", "int 1"},
+        {"Filter", "int 1"},     {"Ext", "str txt"},               {"Timer", "int 1"},
+        {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"}, {"SilentMode", "int 0"},
+        {"TrayMode", "int 1"},   {"Autostart", "int 1"}};
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(Stored(name), value) << name;
+    EXPECT_EQ(m_runState.SearchAttr, 63);
+    EXPECT_EQ(m_runState.SearchExt, "txt");
+    EXPECT_EQ(m_runState.SilentFlag, 0);
+    EXPECT_TRUE(m_host.timerEnabled);
+    EXPECT_EQ(m_host.panelHidden, 1);
+    EXPECT_TRUE(std::filesystem::exists(m_autostartPath));
+}
+
+TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
+{
+    m_controls.autostart = true;
+    m_logic.BitBtn8Click();
+    ASSERT_TRUE(std::filesystem::exists(m_autostartPath));
+
+    m_controls.autostart = false;
+    m_controls.synchroMode = -1;
+    m_controls.filterChecked = true;  // checked with an empty text stores "*"
+    m_logic.BitBtn8Click();
+    EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
+    EXPECT_EQ(Stored("Autostart"), "int 0");
+    EXPECT_EQ(Stored("SynchroMode"), "int -1");
+    EXPECT_EQ(Stored("Filter"), "int 1");
+    EXPECT_EQ(Stored("Ext"), "str *");
+    EXPECT_EQ(Stored("TimerInterval"), "int 0");
+    EXPECT_EQ(Stored("SilentMode"), "int 1");
+    EXPECT_EQ(Stored("TrayMode"), "int 0");
+    EXPECT_EQ(m_runState.SearchAttr, 32);
+    EXPECT_EQ(m_runState.SearchExt, "*");
+
+    m_logic.BitBtn8Click();  // unchecked again: nothing to remove, no error
+    EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
+    EXPECT_EQ(m_host.panelHidden, 3);
+
+    // The next start shows the box checked with "*".
+    FakeControls controls;
+    FakeHost host;
+    RunState runState;
+    OptionsLogic next(controls, host, runState, m_store, m_autostart);
+    ASSERT_TRUE(m_store.OpenKey(true));
+    next.LoadOptions();
+    EXPECT_TRUE(controls.filterChecked);
+    EXPECT_TRUE(controls.filterEnabled);
+    EXPECT_EQ(controls.filterText, "*");
+    EXPECT_EQ(controls.synchroMode, -1);
+}
+
+TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
+{
+    m_controls.synchroMode = 1;
+    m_controls.filterChecked = true;
+    m_controls.filterText = "doc";
+    m_controls.timerBox = true;
+    m_host.timerInterval = 7200000;
+    m_controls.timerAction = 1;
+    m_controls.silent = false;
+    m_controls.autostart = true;
+    m_controls.tray = false;  // unchecked by hand after Autostart
+    m_logic.BitBtn8Click();
+
+    FakeControls controls;
+    FakeHost host;
+    RunState runState;
+    OptionsLogic next(controls, host, runState, m_store, m_autostart);
+    ASSERT_TRUE(m_store.OpenKey(true));
+    next.LoadOptions();
+    // Not minimized, but loading Autostart checks Tray Mode again.
+    const Observed expected{.synchroMode = 1, .filterChecked = true, .filterEnabled = true, .filterText = "doc",
+                            .timerBox = true, .intervalBoxEnabled = true, .intervalIndex = 4, .timerAction = 1,
+                            .tray = true, .autostart = true, .silent = false, .timerEnabled = true,
+                            .timerInterval = 7200000, .searchExt = "doc", .silentFlag = 0};
+    EXPECT_EQ(ObservedOf(controls, host, runState), expected);
+}
+
+TEST(OptionsSave, AStoreThatCannotBeWrittenEndsSaveWithThePanelOpen)
+{
+    TempDir dir;
+    WriteFile(dir / "file", "x");
+    SettingsStore store(dir / "file/Vantrel/Folderly.conf");
+    platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
+    FakeControls controls;
+    controls.fileType = 1;
+    controls.silent = false;
+    controls.autostart = true;
+    FakeHost host;
+    RunState runState;
+    OptionsLogic logic(controls, host, runState, store, autostart);
+
+    try {
+        logic.BitBtn8Click();
+        FAIL() << "no error";
+    } catch (const ESettingsError& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for 'version'");
+    }
+    EXPECT_EQ(host.panelHidden, 0);
+    EXPECT_EQ(runState.SearchAttr, 32);
+    EXPECT_EQ(runState.SilentFlag, 1);
+    EXPECT_FALSE(autostart.Exists());
+}
+
+TEST_F(OptionsFixture, AnAutostartEntryThatCannotBeWrittenEndsSaveWithThePanelOpen)
+{
+    WriteFile(m_dir / "blocked", "x");
+    platform::AutostartEntry blocked(m_dir / "blocked/autostart/Folderly.desktop", "/usr/bin/folderly");
+    OptionsLogic logic(m_controls, m_host, m_runState, m_store, blocked);
+    m_controls.autostart = true;
+    m_controls.silent = false;
+    try {
+        logic.BitBtn8Click();
+        FAIL() << "no error";
+    } catch (const ESettingsError& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for 'Folderly'");
+    }
+    EXPECT_EQ(m_host.panelHidden, 0);
+    EXPECT_EQ(m_runState.SilentFlag, 0);  // applied before the entry's turn
+    EXPECT_EQ(Stored("Autostart"), "int 1");
+}
+
+TEST_F(OptionsFixture, HideAppliesWithoutStoring)
+{
+    m_controls.fileType = 1;
+    m_controls.filterChecked = true;
+    m_controls.filterText = "jpg";
+    m_controls.timerBox = true;
+    m_controls.silent = false;
+    m_controls.synchroMode = 1;
+
+    m_logic.BitBtn9Click();
+    EXPECT_EQ(m_runState.SearchAttr, 63);
+    EXPECT_EQ(m_runState.SearchExt, "jpg");
+    EXPECT_TRUE(m_host.timerEnabled);
+    EXPECT_EQ(m_runState.SilentFlag, 0);
+    EXPECT_EQ(m_host.panelHidden, 1);
+    EXPECT_FALSE(std::filesystem::exists(m_storePath));
+
+    m_controls.filterChecked = false;
+    m_controls.timerBox = false;
+    m_logic.BitBtn9Click();
+    EXPECT_EQ(m_runState.SearchExt, "*");
+    EXPECT_FALSE(m_host.timerEnabled);
+}
+
+TEST_F(OptionsFixture, FilterAndAutostartClicks)
+{
+    m_controls.filterText = "doc";
+    for (bool checked : {true, false, true}) {
+        m_controls.filterChecked = checked;
+        m_logic.CheckBox3Click();
+        EXPECT_EQ(m_controls.filterEnabled, checked);
+        EXPECT_EQ(m_controls.filterText, "doc");
+    }
+
+    // Either direction checks Tray Mode; a checked Tray Mode stays so.
+    for (bool autostart : {true, false}) {
+        for (bool tray : {false, true}) {
+            m_controls.autostart = autostart;
+            m_controls.tray = tray;
+            m_logic.CheckBox5Click();
+            EXPECT_TRUE(m_controls.tray) << autostart << tray;
+            EXPECT_EQ(m_controls.autostart, autostart);
+        }
+    }
+}
+
+}  // namespace
