@@ -9,12 +9,13 @@
 void ReportException(const std::exception& error);
 
 // Wraps a command so that an exception ending it reaches ReportException.
+// Whatever the signal carries (a button's checked state) is not passed on.
 template <typename Command>
 auto Guarded(Command command)
 {
-    return [command = std::move(command)](auto&&... args) {
+    return [command = std::move(command)](auto&&...) {
         try {
-            command(std::forward<decltype(args)>(args)...);
+            command();
         } catch (const std::exception& error) {
             ReportException(error);
         }

@@ -64,8 +64,9 @@ TEST(MainWindow, LayoutOfTheControls)
     for (const Control& c : controls) {
         SCOPED_TRACE(c.widget->objectName().toStdString());
         EXPECT_EQ(c.widget->geometry(), c.geometry);
-        if (auto* button = qobject_cast<QPushButton*>(c.widget))
+        if (auto* button = qobject_cast<QPushButton*>(c.widget)) {
             EXPECT_EQ(button->text(), c.caption);
+        }
     }
     form.show();
     EXPECT_FALSE(form.Gauge1->isVisible());
