@@ -113,8 +113,7 @@ std::int32_t PackStatTime(const struct stat& st)
 
 std::string PathOf(const std::string& folder, const std::string& name)
 {
-    if (!folder.empty() && folder.back() == '/')
-        return folder + name;
+    // A '/' already at the end stays: the root gives "//name".
     return folder + "/" + name;
 }
 
