@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QStyle>
 
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 
@@ -62,10 +63,13 @@ QButtonGroup* MakeRadioGroup(QWidget* parent, const char* name, const QString& c
 {
     QGroupBox* frame = MakeFrame(parent, name, caption, hint, geometry);
     auto* group = new QButtonGroup(frame);
+    // The items share the height under the caption as the style draws it,
+    // but never start above the classic line-height margin.
     const int count = static_cast<int>(items.size());
-    const int free = geometry.height() - kLineHeight - 5;
+    const int captionBottom = std::max(kLineHeight + 1, frame->contentsRect().top());
+    const int free = geometry.height() - captionBottom - 4;
     const int itemHeight = free / count;
-    const int top = kLineHeight + 1 + (free % count) / 2;
+    const int top = captionBottom + (free % count) / 2;
     int id = 0;
     for (const QString& item : items) {
         auto* button = new QRadioButton(item, frame);
