@@ -1,0 +1,255 @@
+#include "platform/NotifyArea.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+using namespace NotifyArea;
+
+WindowMessageEvent::WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
+    : QEvent(EventType()), m_message(message), m_wParam(wParam), m_lParam(lParam)
+{
+}
+
+QEvent::Type WindowMessageEvent::EventType()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+void PostWindowMessage(QObject* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (window)
+        QCoreApplication::postEvent(window, new WindowMessageEvent(message, wParam, lParam));
+}
+
+// ---------------------------------------------------------------------------
+
+struct SystemTrayNotifyArea::Entry {
+    const QObject* key = nullptr;
+    QPointer<QObject> window;
+    uint32_t id = 0;
+    uint32_t callbackMessage = 0;
+    bool versionSet = false;
+    bool hidden = false;
+    std::unique_ptr<QSystemTrayIcon> tray;
+};
+
+SystemTrayNotifyArea::SystemTrayNotifyArea(QObject* parent, int pollMs) : QObject(parent)
+{
+    m_poll.setInterval(pollMs);
+    connect(&m_poll, &QTimer::timeout, this, &SystemTrayNotifyArea::PollTray);
+}
+
+SystemTrayNotifyArea::~SystemTrayNotifyArea() = default;
+
+uint32_t SystemTrayNotifyArea::ShellVersion() const
+{
+    return IsTrayAvailable() ? kShellVersion6 : 0;
+}
+
+bool SystemTrayNotifyArea::IsTrayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+QSystemTrayIcon* SystemTrayNotifyArea::TrayIcon(const QObject* window, uint32_t id) const
+{
+    Entry* entry = Find(window, id);
+    return entry ? entry->tray.get() : nullptr;
+}
+
+SystemTrayNotifyArea::Entry* SystemTrayNotifyArea::Find(const QObject* window, uint32_t id) const
+{
+    for (const auto& entry : m_entries)
+        if (entry->key == window && entry->id == id)
+            return entry.get();
+    return nullptr;
+}
+
+bool SystemTrayNotifyArea::Shell_NotifyIconA(uint32_t command, const NOTIFYICONDATA& data)
+{
+    Entry* entry = Find(data.window, data.id);
+    switch (command) {
+    case NIM_ADD: {
+        if (entry || !data.window)
+            return false;
+        auto created = std::make_unique<Entry>();
+        created->key = data.window;
+        created->window = data.window;
+        created->id = data.id;
+        created->tray = std::make_unique<QSystemTrayIcon>();
+        Entry* added = created.get();
+        connect(created->tray.get(), &QSystemTrayIcon::activated, this,
+                [this, added](QSystemTrayIcon::ActivationReason reason) { Activated(*added, reason); });
+        connect(created->tray.get(), &QSystemTrayIcon::messageClicked, this,
+                [this, added] { Notify(*added, NIN_BALLOONUSERCLICK); });
+        // An icon whose window goes away goes with it, as the area would
+        // otherwise keep an icon nobody answers for.
+        connect(data.window, &QObject::destroyed, created->tray.get(), [this, key = created->key] {
+            std::erase_if(m_entries, [key](const auto& e) { return e->key == key; });
+        });
+        m_entries.push_back(std::move(created));
+        Apply(*added, data);
+        return true;
+    }
+    case NIM_MODIFY:
+        if (!entry)
+            return false;
+        Apply(*entry, data);
+        return true;
+    case NIM_DELETE:
+        if (!entry)
+            return false;
+        entry->tray->hide();
+        std::erase_if(m_entries, [entry](const auto& e) { return e.get() == entry; });
+        return true;
+    case NIM_SETFOCUS:
+        return entry != nullptr;
+    case NIM_SETVERSION:
+        if (!entry)
+            return false;
+        entry->versionSet = data.timeoutOrVersion >= NOTIFYICON_VERSION;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SystemTrayNotifyArea::Apply(Entry& entry, const NOTIFYICONDATA& data)
+{
+    if (data.flags & NIF_MESSAGE)
+        entry.callbackMessage = data.callbackMessage;
+    if (data.flags & NIF_ICON)
+        entry.tray->setIcon(data.icon);
+    if (data.flags & NIF_TIP)
+        entry.tray->setToolTip(data.tip);
+    if ((data.flags & NIF_STATE) && (data.stateMask & NIS_HIDDEN))
+        entry.hidden = (data.state & NIS_HIDDEN) != 0;
+    UpdateVisibility(entry);
+
+    // A balloon for an icon nobody can see is dropped, not kept for later.
+    if ((data.flags & NIF_INFO) && !data.info.isEmpty() && entry.tray->isVisible() &&
+        IsTrayAvailable()) {
+        ShowMessage(*entry.tray, data.infoTitle, data.info, data.infoFlags, entry.tray->icon(),
+                    static_cast<int>(std::min<uint32_t>(data.timeoutOrVersion, 600000)));
+    }
+}
+
+void SystemTrayNotifyArea::UpdateVisibility(Entry& entry)
+{
+    const bool wanted = !entry.hidden && !entry.tray->icon().isNull();
+    const bool available = IsTrayAvailable();
+    entry.tray->setVisible(wanted && available);
+    if (wanted && !available && !m_poll.isActive())
+        m_poll.start();
+}
+
+void SystemTrayNotifyArea::PollTray()
+{
+    if (!IsTrayAvailable())
+        return;
+    m_poll.stop();
+    for (const auto& entry : m_entries)
+        UpdateVisibility(*entry);
+}
+
+void SystemTrayNotifyArea::ShowMessage(QSystemTrayIcon& tray, const QString& title, const QString& text,
+                                       uint32_t infoFlags, const QIcon& userIcon, int milliseconds)
+{
+    // The desktop decides about sounds; the no-sound flag has no Qt counterpart.
+    switch (infoFlags & NIIF_ICON_MASK) {
+    case NIIF_INFO:
+        tray.showMessage(title, text, QSystemTrayIcon::Information, milliseconds);
+        break;
+    case NIIF_WARNING:
+        tray.showMessage(title, text, QSystemTrayIcon::Warning, milliseconds);
+        break;
+    case NIIF_ERROR:
+        tray.showMessage(title, text, QSystemTrayIcon::Critical, milliseconds);
+        break;
+    case NIIF_USER:
+        tray.showMessage(title, text, userIcon, milliseconds);
+        break;
+    default:
+        tray.showMessage(title, text, QSystemTrayIcon::NoIcon, milliseconds);
+        break;
+    }
+}
+
+void SystemTrayNotifyArea::Activated(Entry& entry, QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        Notify(entry, WM_LBUTTONDOWN);
+        Notify(entry, WM_LBUTTONUP);
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        Notify(entry, WM_LBUTTONDBLCLK);
+        Notify(entry, WM_LBUTTONUP);
+        break;
+    case QSystemTrayIcon::Context:
+        Notify(entry, WM_RBUTTONDOWN);
+        Notify(entry, WM_RBUTTONUP);
+        // The context-menu code belongs to the newer protocol only; an icon
+        // that did not ask for it opens its menu on the button's release.
+        if (entry.versionSet)
+            Notify(entry, WM_CONTEXTMENU);
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        Notify(entry, WM_MBUTTONDOWN);
+        Notify(entry, WM_MBUTTONUP);
+        break;
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}
+
+void SystemTrayNotifyArea::Notify(Entry& entry, uint32_t code)
+{
+    if (entry.callbackMessage != 0)
+        PostWindowMessage(entry.window, entry.callbackMessage, entry.id, static_cast<intptr_t>(code));
+}
+
+// ---------------------------------------------------------------------------
+
+bool RecordingNotifyArea::Shell_NotifyIconA(uint32_t command, const NOTIFYICONDATA& data)
+{
+    m_calls.push_back({command, data});
+    if (command < m_fails.size() && m_fails[command])
+        return false;
+    if (command == NIM_ADD) {
+        m_window = data.window;
+        m_id = data.id;
+        m_callbackMessage = (data.flags & NIF_MESSAGE) ? data.callbackMessage : 0;
+        m_present = true;
+    } else if (command == NIM_MODIFY && (data.flags & NIF_MESSAGE)) {
+        m_callbackMessage = data.callbackMessage;
+    } else if (command == NIM_DELETE) {
+        m_present = false;
+    }
+    return true;
+}
+
+void RecordingNotifyArea::SetFails(uint32_t command, bool fails)
+{
+    if (command < m_fails.size())
+        m_fails[command] = fails;
+}
+
+std::vector<RecordingNotifyArea::Call> RecordingNotifyArea::CallsOf(uint32_t command) const
+{
+    std::vector<Call> result;
+    for (const Call& call : m_calls)
+        if (call.command == command)
+            result.push_back(call);
+    return result;
+}
+
+bool RecordingNotifyArea::SendNotification(uint32_t code)
+{
+    if (!m_present || !m_window || m_callbackMessage == 0)
+        return false;
+    PostWindowMessage(m_window, m_callbackMessage, m_id, static_cast<intptr_t>(code));
+    return true;
+}

@@ -1,0 +1,215 @@
+#pragma once
+
+// The desktop's notification area, reached through the same commands and
+// record as the shell's notify-icon call: the tray component fills the record
+// and this layer puts it on screen (SystemTrayNotifyArea) or keeps it for a
+// test to look at (RecordingNotifyArea).
+
+#include <QEvent>
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace NotifyArea {
+
+// Commands.
+inline constexpr uint32_t NIM_ADD = 0;
+inline constexpr uint32_t NIM_MODIFY = 1;
+inline constexpr uint32_t NIM_DELETE = 2;
+inline constexpr uint32_t NIM_SETFOCUS = 3;
+inline constexpr uint32_t NIM_SETVERSION = 4;
+
+// Which fields of the record an add or modify carries.
+inline constexpr uint32_t NIF_MESSAGE = 0x01;
+inline constexpr uint32_t NIF_ICON = 0x02;
+inline constexpr uint32_t NIF_TIP = 0x04;
+inline constexpr uint32_t NIF_STATE = 0x08;
+inline constexpr uint32_t NIF_INFO = 0x10;
+inline constexpr uint32_t NIF_GUID = 0x20;
+
+// Icon states.
+inline constexpr uint32_t NIS_HIDDEN = 0x01;
+inline constexpr uint32_t NIS_SHAREDICON = 0x02;
+
+// Balloon flags: the icon kind in the low bits, and no sound.
+inline constexpr uint32_t NIIF_NONE = 0;
+inline constexpr uint32_t NIIF_INFO = 1;
+inline constexpr uint32_t NIIF_WARNING = 2;
+inline constexpr uint32_t NIIF_ERROR = 3;
+inline constexpr uint32_t NIIF_USER = 4;
+inline constexpr uint32_t NIIF_ICON_MASK = 0x0F;
+inline constexpr uint32_t NIIF_NOSOUND = 0x10;
+
+// The protocol version an icon asks for with NIM_SETVERSION.
+inline constexpr uint32_t NOTIFYICON_VERSION = 3;
+
+// Shell versions: major in the upper 16 bits, minor in the lower.
+inline constexpr uint32_t kShellVersion5 = 0x50000;
+inline constexpr uint32_t kShellVersion6 = 0x60000;
+
+// Record sizes by shell version.
+inline constexpr uint32_t kRecordSizeOld = 88;
+inline constexpr uint32_t kRecordSizeV5 = 488;
+inline constexpr uint32_t kRecordSizeV6 = 504;
+
+// Notification codes the area sends with the icon's callback message.
+inline constexpr uint32_t WM_CONTEXTMENU = 0x7B;
+inline constexpr uint32_t WM_MOUSEMOVE = 0x200;
+inline constexpr uint32_t WM_LBUTTONDOWN = 0x201;
+inline constexpr uint32_t WM_LBUTTONUP = 0x202;
+inline constexpr uint32_t WM_LBUTTONDBLCLK = 0x203;
+inline constexpr uint32_t WM_RBUTTONDOWN = 0x204;
+inline constexpr uint32_t WM_RBUTTONUP = 0x205;
+inline constexpr uint32_t WM_RBUTTONDBLCLK = 0x206;
+inline constexpr uint32_t WM_MBUTTONDOWN = 0x207;
+inline constexpr uint32_t WM_MBUTTONUP = 0x208;
+inline constexpr uint32_t WM_MBUTTONDBLCLK = 0x209;
+inline constexpr uint32_t WM_USER = 0x400;
+inline constexpr uint32_t NIN_SELECT = 0x400;
+inline constexpr uint32_t NIN_KEYSELECT = 0x401;
+inline constexpr uint32_t NIN_BALLOONSHOW = 0x402;
+inline constexpr uint32_t NIN_BALLOONHIDE = 0x403;
+inline constexpr uint32_t NIN_BALLOONTIMEOUT = 0x404;
+inline constexpr uint32_t NIN_BALLOONUSERCLICK = 0x405;
+
+// Other window messages of the icon's hidden window.
+inline constexpr uint32_t WM_NULL = 0;
+inline constexpr uint32_t WM_TIMER = 0x113;
+
+}  // namespace NotifyArea
+
+// One icon's record. Strings are already cut to the lengths the component
+// decided; the layer takes them as they are.
+struct NOTIFYICONDATA {
+    uint32_t size = 0;
+    QObject* window = nullptr;  // receives the callback messages
+    uint32_t id = 0;
+    uint32_t flags = 0;
+    uint32_t callbackMessage = 0;
+    QIcon icon;
+    QString tip;
+    uint32_t state = 0;
+    uint32_t stateMask = 0;
+    QString info;
+    uint32_t timeoutOrVersion = 0;  // balloon time in ms, or the version for NIM_SETVERSION
+    QString infoTitle;
+    uint32_t infoFlags = 0;
+    std::array<uint8_t, 16> guid{};
+};
+
+// A message posted to a window object, as the shell posts its callbacks.
+class WindowMessageEvent : public QEvent {
+public:
+    WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    static QEvent::Type EventType();
+
+    uint32_t Message() const { return m_message; }
+    uintptr_t WParam() const { return m_wParam; }
+    intptr_t LParam() const { return m_lParam; }
+
+private:
+    uint32_t m_message;
+    uintptr_t m_wParam;
+    intptr_t m_lParam;
+};
+
+// Queues the message for the window; it is handled when the loop next runs.
+// Nothing happens when the window is gone.
+void PostWindowMessage(QObject* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+class NotifyAreaLayer {
+public:
+    virtual ~NotifyAreaLayer() = default;
+
+    // Carries out one command with the record; false when it failed.
+    virtual bool Shell_NotifyIconA(uint32_t command, const NOTIFYICONDATA& data) = 0;
+    // The version of the notification protocol spoken here, 0 when unknown.
+    virtual uint32_t ShellVersion() const = 0;
+    // Whether an icon added now can be seen: some desktops have no area.
+    virtual bool IsTrayAvailable() const = 0;
+};
+
+// The real notification area: one QSystemTrayIcon per added icon. Without a
+// notification area an add is still accepted; the icon waits and is shown as
+// soon as an area appears, and balloons meanwhile are dropped.
+class SystemTrayNotifyArea : public QObject, public NotifyAreaLayer {
+    Q_OBJECT
+
+public:
+    // pollMs: how often to look for a notification area while an icon waits.
+    explicit SystemTrayNotifyArea(QObject* parent = nullptr, int pollMs = 2000);
+    ~SystemTrayNotifyArea() override;
+
+    bool Shell_NotifyIconA(uint32_t command, const NOTIFYICONDATA& data) override;
+    // 6.0 when a notification area is there, else 0: the icon then uses the
+    // oldest protocol, which sends no balloons.
+    uint32_t ShellVersion() const override;
+    bool IsTrayAvailable() const override;
+
+    // The Qt icon behind an added icon, or null.
+    QSystemTrayIcon* TrayIcon(const QObject* window, uint32_t id) const;
+
+protected:
+    virtual void ShowMessage(QSystemTrayIcon& tray, const QString& title, const QString& text,
+                             uint32_t infoFlags, const QIcon& userIcon, int milliseconds);
+
+private:
+    struct Entry;
+
+    Entry* Find(const QObject* window, uint32_t id) const;
+    void Apply(Entry& entry, const NOTIFYICONDATA& data);
+    void UpdateVisibility(Entry& entry);
+    void Activated(Entry& entry, QSystemTrayIcon::ActivationReason reason);
+    void Notify(Entry& entry, uint32_t code);
+    void PollTray();
+
+    std::vector<std::unique_ptr<Entry>> m_entries;
+    QTimer m_poll;
+};
+
+// A notification area for tests: records every command and its record, lets
+// the test decide each command's result and send notifications back.
+class RecordingNotifyArea : public NotifyAreaLayer {
+public:
+    struct Call {
+        uint32_t command;
+        NOTIFYICONDATA data;
+    };
+
+    bool Shell_NotifyIconA(uint32_t command, const NOTIFYICONDATA& data) override;
+    uint32_t ShellVersion() const override { return m_shellVersion; }
+    bool IsTrayAvailable() const override { return m_trayAvailable; }
+
+    void SetShellVersion(uint32_t version) { m_shellVersion = version; }
+    void SetTrayAvailable(bool available) { m_trayAvailable = available; }
+    // Makes every later call of this command report failure (or success).
+    void SetFails(uint32_t command, bool fails);
+
+    const std::vector<Call>& Calls() const { return m_calls; }
+    // The calls of one command, in order.
+    std::vector<Call> CallsOf(uint32_t command) const;
+    void ClearCalls() { m_calls.clear(); }
+
+    // Posts a notification code to the icon last added, as the area does;
+    // false when no icon is there.
+    bool SendNotification(uint32_t code);
+
+private:
+    uint32_t m_shellVersion = NotifyArea::kShellVersion6;
+    bool m_trayAvailable = true;
+    std::array<bool, 8> m_fails{};
+    std::vector<Call> m_calls;
+    QPointer<QObject> m_window;
+    uint32_t m_id = 0;
+    uint32_t m_callbackMessage = 0;
+    bool m_present = false;
+};

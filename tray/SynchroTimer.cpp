@@ -1,0 +1,63 @@
+#include "tray/SynchroTimer.h"
+
+#include "tray/PeriodicTimer.h"
+#include "tray/SynchroRuns.h"
+
+namespace SynchroTimer {
+
+uint32_t IntervalForIndex(int index)
+{
+    if (index < 0 || index >= static_cast<int>(kIntervals.size()))
+        return 0;
+    return kIntervals[static_cast<size_t>(index)].milliseconds;
+}
+
+int IndexForInterval(uint32_t milliseconds)
+{
+    for (size_t i = 0; i < kIntervals.size(); ++i)
+        if (kIntervals[i].milliseconds == milliseconds)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TimerSet(PeriodicTimer& timer, bool enableChecked, int comboIndex)
+{
+    if (!enableChecked)
+        return;
+    timer.SetInterval(IntervalForIndex(comboIndex));
+}
+
+Run RunFor(int action, int mode)
+{
+    if (action == 0 && mode == 0)
+        return Run::BitBtn4Click;
+    if (action == 0 && mode == 1)
+        return Run::SynchroFolders_ns;
+    if (action == 1 && mode == 0)
+        return Run::BitBtn3Click;
+    if (action == 1 && mode == 1)
+        return Run::SynchroFolders_s;
+    return Run::None;
+}
+
+void Tick(SynchroRuns& runs, int action, int mode)
+{
+    switch (RunFor(action, mode)) {
+    case Run::BitBtn4Click:
+        runs.BitBtn4Click();
+        break;
+    case Run::BitBtn3Click:
+        runs.BitBtn3Click();
+        break;
+    case Run::SynchroFolders_ns:
+        runs.SynchroFolders_ns();
+        break;
+    case Run::SynchroFolders_s:
+        runs.SynchroFolders_s();
+        break;
+    case Run::None:
+        break;
+    }
+}
+
+}  // namespace SynchroTimer

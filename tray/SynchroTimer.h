@@ -1,0 +1,54 @@
+#pragma once
+
+// The synchro timer's choices and its tick: which interval an entry of the
+// interval box stands for, and which run a tick starts.
+
+#include <array>
+#include <cstdint>
+
+class PeriodicTimer;
+class SynchroRuns;
+
+namespace SynchroTimer {
+
+struct IntervalEntry {
+    const char* text;
+    uint32_t milliseconds;
+};
+
+// The entries of the interval box, in order.
+inline constexpr std::array<IntervalEntry, 10> kIntervals = {{
+    {"3 min", 180000},
+    {"10 min", 600000},
+    {"30 min", 1800000},
+    {"1 h", 3600000},
+    {"2 h", 7200000},
+    {"3 h", 10800000},
+    {"6 h", 21600000},
+    {"9 h", 32400000},
+    {"12 h", 43200000},
+    {"24 h", 86400000},
+}};
+
+// What the interval box shows while no entry is chosen.
+inline constexpr char kNoIntervalText[] = "Interval";
+
+// The interval of entry index; 0 (no ticks) for no entry or any other index.
+uint32_t IntervalForIndex(int index);
+// The entry standing for this interval, -1 when none does.
+int IndexForInterval(uint32_t milliseconds);
+
+// The interval box changed or closed its list: with "Enable" checked the
+// timer takes the entry's interval (its enabled state is left alone);
+// otherwise nothing happens.
+void TimerSet(PeriodicTimer& timer, bool enableChecked, int comboIndex);
+
+enum class Run { None, BitBtn4Click, BitBtn3Click, SynchroFolders_ns, SynchroFolders_s };
+
+// The run a tick starts for the Action index (0 all, 1 selected) and the
+// Synchro mode index (0 files, 1 folders); any other index starts nothing.
+Run RunFor(int action, int mode);
+// One tick: starts that run directly, whatever is selected in the lists.
+void Tick(SynchroRuns& runs, int action, int mode);
+
+}  // namespace SynchroTimer
