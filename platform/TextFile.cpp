@@ -94,6 +94,13 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     }
 
     const std::string target = FollowLink(path);
+    // Replacing by rename would pass over a read-only file (and root over
+    // any permission): a file that cannot be written in place is refused,
+    // as writing into it would be.
+    struct stat old {};
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    if (replacing && (S_ISDIR(old.st_mode) || (old.st_mode & S_IWUSR) == 0))
+        Fail(EACCES, path);
     std::string folder;
     std::string name;
     detail::SplitPath(target, folder, name);
@@ -111,8 +118,7 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
 
     std::uint64_t done = 0;
     int error = detail::WriteAll(fd, content.data(), content.size(), done);
-    struct stat old {};
-    if (error == 0 && ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)
+    if (error == 0 && replacing && S_ISREG(old.st_mode)
         && ::fchmod(fd, old.st_mode & 07777) != 0 && errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP)
         error = errno;
     // The list files are few and small: make sure the new one is on disk

@@ -104,6 +104,22 @@ TEST(TextFileTest, FailedWriteLeavesOldFileWhole)
     EXPECT_EQ(ListFolder(dir.Path()), Names{"List2.txt"});
 }
 
+TEST(TextFileTest, ReadOnlyFileIsNotReplaced)
+{
+    TempDir dir;
+    WriteFile(dir / "List1.txt", "kept\r\n");
+    MakeReadOnly(dir / "List1.txt");
+    try {
+        platform::WriteTextLines(dir / "List1.txt", {"new"});
+        FAIL() << "no exception";
+    } catch (const platform::EInOutError& error) {
+        EXPECT_EQ(error.ErrorCode(), 5);
+        EXPECT_STREQ(error.what(), "File access denied");
+    }
+    EXPECT_EQ(ReadFile(dir / "List1.txt"), "kept\r\n");
+    EXPECT_EQ(ListFolder(dir.Path()), Names{"List1.txt"});
+}
+
 TEST(TextFileTest, ErrorsNameTheRuntimeText)
 {
     TempDir dir;
