@@ -120,6 +120,8 @@ void SelectDirectoryDialog::SetDirectory(const std::string& path)
     const QString folder = ToQString(path);
     const QModelIndex index = m_folderModel->index(folder);
     if (index.isValid()) {
+        for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+            m_folderTree->expand(parent);
         m_folderTree->setCurrentIndex(index);
         m_folderTree->scrollTo(index);
     }
