@@ -60,6 +60,15 @@ std::atomic<int> g_linkMethod{0};
 
 constexpr int kRetryWithNamedTemp = -1;
 
+// The last pair of devices between which cloning was refused, so that a
+// run over a file system without it (ext4) does not ask again per file.
+struct DevicePair {
+    dev_t from = 0;
+    dev_t to = 0;
+    bool known = false;
+};
+thread_local DevicePair t_noClone;
+
 bool IsUnsupported(int error)
 {
     return error == EOPNOTSUPP || error == ENOTSUP || error == EXDEV || error == EINVAL || error == ENOSYS
@@ -89,7 +98,8 @@ int LinkUnnamed(int tmp, int dirFd, const std::string& name)
 }
 
 // Moves the content of src (at its start) to dst.
-int MoveContent(int src, int dst, const struct stat& sourceStat, const FileSystemTestHooks* hooks)
+int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinationDevice,
+                const FileSystemTestHooks* hooks)
 {
     std::uint64_t done = 0;
     const std::size_t pieceLimit = hooks ? hooks->pieceSize : 0;
@@ -106,8 +116,14 @@ int MoveContent(int src, int dst, const struct stat& sourceStat, const FileSyste
             if (const int error = askHook())
                 return error;
             // Shares the blocks where the file system can (Btrfs, XFS).
-            if (::ioctl(dst, FICLONE, src) == 0)
-                return 0;
+            const bool refused = t_noClone.known && t_noClone.from == sourceStat.st_dev
+                                 && t_noClone.to == destinationDevice;
+            if (!refused) {
+                if (::ioctl(dst, FICLONE, src) == 0)
+                    return 0;
+                if (IsUnsupported(errno))
+                    t_noClone = {sourceStat.st_dev, destinationDevice, true};
+            }
         }
         bool fallBack = false;
         while (done < size) {
@@ -207,8 +223,9 @@ int PlaceNamed(int dirFd, const std::string& tmpName, const std::string& name, b
 }
 
 // Writes the copy into dirFd under a temporary file and puts it in place.
-int WriteAndPlace(int src, const struct stat& sourceStat, int dirFd, const std::string& name, bool failIfExists,
-                  const struct stat* oldDestination, bool unnamed, const FileSystemTestHooks* hooks)
+int WriteAndPlace(int src, const struct stat& sourceStat, int dirFd, dev_t device, const std::string& name,
+                  bool failIfExists, const struct stat* oldDestination, bool unnamed,
+                  const FileSystemTestHooks* hooks)
 {
     Fd tmp;
     std::string tmpName;
@@ -230,7 +247,7 @@ int WriteAndPlace(int src, const struct stat& sourceStat, int dirFd, const std::
         }
     }
 
-    int error = MoveContent(src, tmp.get(), sourceStat, hooks);
+    int error = MoveContent(src, tmp.get(), sourceStat, device, hooks);
     if (error == 0)
         error = CarryAttributes(tmp.get(), sourceStat, oldDestination);
 
@@ -345,15 +362,14 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     if (::fstat(dir.get(), &before) != 0)
         return errno;
 
-    bool unnamed = !(hooks && hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
-    int error = WriteAndPlace(src.get(), sourceStat, dir.get(), name, failIfExists, isFile ? &found : nullptr,
-                              unnamed, hooks);
+    const struct stat* old = isFile ? &found : nullptr;
+    const bool unnamed = !(hooks && hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
+    int error = WriteAndPlace(src.get(), sourceStat, dir.get(), before.st_dev, name, failIfExists, old, unnamed, hooks);
     if (error == kRetryWithNamedTemp) {
         if (::lseek(src.get(), 0, SEEK_SET) != 0)
             error = errno;
         else
-            error = WriteAndPlace(src.get(), sourceStat, dir.get(), name, failIfExists, isFile ? &found : nullptr,
-                                  false, hooks);
+            error = WriteAndPlace(src.get(), sourceStat, dir.get(), before.st_dev, name, failIfExists, old, false, hooks);
     }
 
     struct stat after {};
