@@ -14,17 +14,19 @@
 #include "lists/CopyPath.h"
 #include "lists/ListFile.h"
 #include "platform/FileSystem.h"
+#include "platform/LocaleTime.h"
+#include "sync/ReportFile.h"
+#include "tray/SynchroTimer.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
 #include "ui/MessageBoxes.h"
+#include "ui/OptionsPanel.h"
 #include "ui/SelectDirectoryDialog.h"
 
 namespace {
 
 const char* const kCaption = "Folderly 1.3       ";
-const char* const kList1File = "List1.txt";
-const char* const kList2File = "List2.txt";
 constexpr int kClientWidth = 695;
 constexpr int kClientHeight = 477;
 
@@ -52,11 +54,17 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
 
 }  // namespace
 
-TForm1::TForm1(std::string programFolder, QWidget* parent)
+TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile,
+               QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      GroupBox1(new OptionsPanel(this)),
       m_programFolder(std::move(programFolder)),
-      m_sync(m_state, m_report, m_list1, m_list2, *this)
+      m_sync(m_state, m_report, m_list1, m_list2, *this),
+      m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
+      m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
+                  platform::AutostartEntry::InstalledProgramPath()),
+      m_options(*GroupBox1, *this, m_state, m_store, m_autostart)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -128,6 +136,23 @@ void TForm1::CreateControls()
     ListBox3->setUniformItemSizes(true);
     m_report.SetObserver([this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
 
+    BitBtn5 = MakeButton(this, "BitBtn5", QStringLiteral(" Options"), QStringLiteral("Настройки"),
+                         QRect(552, 64, 83, 33));
+    // The panel was made first (the options need it from the start); it lies
+    // over the lists and buttons made before it in the window's order.
+    GroupBox1->raise();
+    BitBtn7 = MakeButton(this, "BitBtn7", QStringLiteral("Save Report"), QStringLiteral("Сохранить отчет"),
+                         QRect(552, 328, 83, 25));
+    BitBtn7->stackUnder(GroupBox1);
+    GroupBox1->ConnectLogic(m_options);
+    connect(GroupBox1, &OptionsPanel::SaveClicked, this, Guarded([this] { BitBtn8Click(); }));
+    connect(GroupBox1, &OptionsPanel::HideClicked, this, Guarded([this] { BitBtn9Click(); }));
+    connect(GroupBox1, &OptionsPanel::IntervalChanged, this, Guarded([this] { TimerSet(); }));
+    connect(GroupBox1, &OptionsPanel::IntervalListClosed, this, Guarded([this] { TimerSet(); }));
+    connect(BitBtn5, &QPushButton::clicked, this, Guarded([this] { BitBtn5Click(); }));
+    connect(BitBtn7, &QPushButton::clicked, this, Guarded([this] { BitBtn7Click(); }));
+    Timer1.SetOnTimer(Guarded([this] { SynchroTimer(); }));
+
     PopupMenu1 = CreateListMenu(ListBox1, QStringLiteral("PopupMenu1"), [this] { SynchroNow2Click(); },
                                 [this] { BitBtn1Click(); }, m_list1);
     PopupMenu2 = CreateListMenu(ListBox2, QStringLiteral("PopupMenu2"), [this] { SynchroNow1Click(); },
@@ -147,8 +172,11 @@ void TForm1::CreateControls()
     QWidget::setTabOrder(BitBtn3, BitBtn4);
     QWidget::setTabOrder(BitBtn4, Edit1);
     QWidget::setTabOrder(Edit1, ListBox3);
-    QWidget::setTabOrder(ListBox3, BitBtn10);
+    QWidget::setTabOrder(ListBox3, BitBtn5);
+    QWidget::setTabOrder(BitBtn5, GroupBox1);
+    QWidget::setTabOrder(GroupBox1, BitBtn10);
     QWidget::setTabOrder(BitBtn10, BitBtn11);
+    QWidget::setTabOrder(BitBtn11, BitBtn7);
 }
 
 QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
@@ -178,28 +206,9 @@ QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::func
     return menu;
 }
 
-void TForm1::FormCreate()
-{
-    platform::ForceDirectories(m_programFolder);
-    LoadListFile(m_list1, m_programFolder + kList1File);
-    LoadListFile(m_list2, m_programFolder + kList2File);
-}
-
-bool TForm1::FormClose()
-{
-    try {
-        SaveListFile(m_list1, m_programFolder + kList1File);
-        SaveListFile(m_list2, m_programFolder + kList2File);
-    } catch (const std::exception& error) {
-        ReportException(error);
-        return false;
-    }
-    return true;
-}
-
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (FormClose())
+    if (!m_closeHandler || m_closeHandler())
         event->accept();
     else
         event->ignore();
@@ -215,6 +224,51 @@ void TForm1::showEvent(QShowEvent* event)
         const QRect available = screen->availableGeometry();
         move(available.center() - QPoint(width() / 2, height() / 2));
     }
+}
+
+int TForm1::SynchroModeIndex() const
+{
+    return GroupBox1->SynchroModeIndex();
+}
+
+void TForm1::BitBtn5Click()
+{
+    GroupBox1->show();
+    SetFiveButtonsEnabled(false);
+}
+
+void TForm1::HideOptionsPanel()
+{
+    GroupBox1->hide();
+    SetFiveButtonsEnabled(true);
+}
+
+void TForm1::SetFiveButtonsEnabled(bool enabled)
+{
+    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn10, BitBtn11, BitBtn7})
+        button->setEnabled(enabled);
+}
+
+void TForm1::BitBtn7Click()
+{
+    const std::string path = SaveReportFile(m_report, platform::ReportHeaderLine(), m_programFolder);
+    MessageBoxes::Information(this, QString::fromStdString(ReportSavedMessage(path)));
+}
+
+void TForm1::SetTimerInterval(std::int32_t milliseconds)
+{
+    // A negative stored interval cannot be a countdown: it stops the timer.
+    Timer1.SetInterval(milliseconds > 0 ? static_cast<std::uint32_t>(milliseconds) : 0u);
+}
+
+void TForm1::TimerSet()
+{
+    ::SynchroTimer::TimerSet(Timer1, GroupBox1->TimerBoxChecked(), GroupBox1->IntervalIndex());
+}
+
+void TForm1::SynchroTimer()
+{
+    ::SynchroTimer::Tick(*this, GroupBox1->TimerActionIndex(), GroupBox1->SynchroModeIndex());
 }
 
 void TForm1::BitBtn1Click() { AddPath(m_list1); }

@@ -5,12 +5,19 @@
 #include <string>
 
 #include "lists/FolderList.h"
+#include "options/OptionsHost.h"
+#include "options/OptionsLogic.h"
+#include "platform/AutostartEntry.h"
+#include "platform/SettingsStore.h"
 #include "sync/ReportList.h"
 #include "sync/RunHost.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
+#include "tray/QtPeriodicTimer.h"
+#include "tray/SynchroRuns.h"
 
 class Gauge;
+class OptionsPanel;
 class FolderListBox;
 class QLabel;
 class QLineEdit;
@@ -21,25 +28,27 @@ class QPushButton;
 // The main window: the two folder lists, the run buttons and gauge, the
 // Report list. Its handlers are thin: the work is done by the lists, the
 // runs and the options, which know nothing of widgets.
-class TForm1 : public QWidget, private RunHost {
+class TForm1 : public QWidget, private RunHost, private OptionsHost, private SynchroRuns {
     Q_OBJECT
 public:
-    // programFolder: where the list files live (with its trailing '/').
-    explicit TForm1(std::string programFolder, QWidget* parent = nullptr);
+    // programFolder: where the list files and the report live (with its
+    // trailing '/'); settingsFile and autostartFile: where the options and
+    // the autostart entry are kept (empty: the user's usual places).
+    explicit TForm1(std::string programFolder, const std::string& settingsFile = {},
+                    const std::string& autostartFile = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Creation and close: the lists come from and go to their files.
-    void FormCreate();
-    // Saves what must survive; false when that failed (the window stays).
-    bool FormClose();
+    // What closing the window runs first; it returns false to keep the
+    // window open (its saving failed).
+    void SetCloseHandler(std::function<bool()> handler) { m_closeHandler = std::move(handler); }
 
     // Commands.
     void BitBtn1Click();  // Add Path to List 1
     void BitBtn2Click();  // Add Path to List 2
     void BitBtn10Click() { m_sync.BitBtn10Click(); }
     void BitBtn11Click() { m_sync.BitBtn11Click(); }
-    void BitBtn3Click() { m_sync.BitBtn3Click(); }
-    void BitBtn4Click() { m_sync.BitBtn4Click(); }
+    void BitBtn3Click() override { m_sync.BitBtn3Click(); }
+    void BitBtn4Click() override { m_sync.BitBtn4Click(); }
     void SynchroNow1Click() { m_sync.SynchroNowClick(); }
     void SynchroNow2Click() { m_sync.SynchroNowClick(); }
     void Delete1Click() { m_list1.DeleteSelected(); }
@@ -52,6 +61,12 @@ public:
     void Deselectall2Click() { m_list2.DeselectAll(); }
     void CopyPath1Click() { CopyPath(m_list1); }
     void CopyPath2Click() { CopyPath(m_list2); }
+    void BitBtn5Click();  // " Options"
+    void BitBtn7Click();  // "Save Report"
+    void BitBtn8Click() { m_options.BitBtn8Click(); }  // the panel's "  Save"
+    void BitBtn9Click() { m_options.BitBtn9Click(); }  // the panel's "  Hide"
+    void TimerSet();
+    void SynchroTimer();
 
     // Access for the tray, the timer and tests.
     FolderList& List1() { return m_list1; }
@@ -59,6 +74,9 @@ public:
     ReportList& Report() { return m_report; }
     RunState& State() { return m_state; }
     Synchronizer& Sync() { return m_sync; }
+    OptionsLogic& Options() { return m_options; }
+    platform::SettingsStore& Store() { return m_store; }
+    bool StartMinimized() const { return m_startMinimized; }
     const std::string& ProgramFolder() const { return m_programFolder; }
 
     // Where a run's balloon request goes (the tray icon).
@@ -66,8 +84,6 @@ public:
     {
         m_balloonHandler = std::move(handler);
     }
-    // The Synchro mode choice; -1 is "none chosen".
-    void SetSynchroModeIndex(int index) { m_synchroModeIndex = index; }
 
     // Controls, by their names.
     Gauge* Gauge1 = nullptr;
@@ -86,6 +102,10 @@ public:
     QListWidget* ListBox3 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
+    QPushButton* BitBtn5 = nullptr;
+    QPushButton* BitBtn7 = nullptr;
+    OptionsPanel* GroupBox1 = nullptr;
+    QtPeriodicTimer Timer1;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -98,11 +118,24 @@ private:
     void SetSynchronizeAllVisible(bool visible) override;
     void SetGaugeVisible(bool visible) override;
     void SetGaugeProgress(int percent) override;
-    int SynchroModeIndex() const override { return m_synchroModeIndex; }
+    int SynchroModeIndex() const override;
     bool Confirm(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
 
+    // OptionsHost
+    bool TimerEnabled() const override { return Timer1.Enabled(); }
+    void SetTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
+    std::int32_t TimerInterval() const override { return static_cast<std::int32_t>(Timer1.Interval()); }
+    void SetTimerInterval(std::int32_t milliseconds) override;
+    void HideOptionsPanel() override;
+    void SetStartMinimized() override { m_startMinimized = true; }
+
+    // SynchroRuns: what a timer tick starts.
+    void SynchroFolders_ns() override { m_sync.SynchroFolders_ns(); }
+    void SynchroFolders_s() override { m_sync.SynchroFolders_s(); }
+
     void CreateControls();
+    void SetFiveButtonsEnabled(bool enabled);
     QMenu* CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
                           std::function<void()> addNew, FolderList& list);
     void AddPath(FolderList& list);
@@ -114,7 +147,11 @@ private:
     FolderList m_list1;
     FolderList m_list2;
     Synchronizer m_sync;
-    int m_synchroModeIndex = 0;
+    platform::SettingsStore m_store;
+    platform::AutostartEntry m_autostart;
+    OptionsLogic m_options;
     bool m_centred = false;
+    bool m_startMinimized = false;
+    std::function<bool()> m_closeHandler;
     std::function<void(const std::string&, const std::string&, int)> m_balloonHandler;
 };

@@ -159,25 +159,6 @@ TEST(MainWindow, CopyPathGoesThroughTheHiddenCarrier)
     EXPECT_TRUE(form.Edit1->text().isEmpty());
 }
 
-TEST(MainWindow, ListFilesAreLoadedAtCreationAndWrittenAtClose)
-{
-    TempDir home;
-    const std::string folder = home.Path() + "/Folderly/";
-    {
-        TForm1 form(folder);
-        form.FormCreate();
-        EXPECT_EQ(form.List1().Count(), 0);
-        form.List1().Add("/data");
-        form.List1().Add("/Music");
-        EXPECT_TRUE(form.FormClose());
-    }
-    EXPECT_EQ(ReadFile(folder + "List1.txt"), "/Music\r\n/data\r\n");
-    EXPECT_EQ(ReadFile(folder + "List2.txt"), "");
-    TForm1 again(folder);
-    again.FormCreate();
-    EXPECT_EQ(again.List1().Count(), 2);
-}
-
 TEST(ErrorReport, AnExceptionEndingACommandIsShownWithAFullStop)
 {
     Boxes boxes;
