@@ -154,6 +154,12 @@ int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinati
             return 0;
     }
 
+    // The source was opened without blocking, for FIFOs; plain reads of a
+    // regular file want it back on, so no file system answers EAGAIN.
+    const int flags = ::fcntl(src, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK) != 0)
+        ::fcntl(src, F_SETFL, flags & ~O_NONBLOCK);
+
     constexpr std::size_t kBufferSize = 1 << 20;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferSize]);
     if (!buffer)
