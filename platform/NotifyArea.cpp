@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <climits>
 
 using namespace NotifyArea;
 
@@ -132,7 +133,7 @@ void SystemTrayNotifyArea::Apply(Entry& entry, const NOTIFYICONDATA& data)
     if ((data.flags & NIF_INFO) && !data.info.isEmpty() && entry.tray->isVisible() &&
         IsTrayAvailable()) {
         ShowMessage(*entry.tray, data.infoTitle, data.info, data.infoFlags, entry.tray->icon(),
-                    static_cast<int>(std::min<uint32_t>(data.timeoutOrVersion, 600000)));
+                    static_cast<int>(std::min<uint32_t>(data.timeoutOrVersion, INT_MAX)));
     }
 }
 

@@ -115,6 +115,10 @@ public:
     static constexpr uint32_t kCallbackMessage = 0x400;
 
     // The shell version is read here, once. The icon is not added yet.
+    // The destructor removes the icon and clears the application's minimize
+    // event, so the icon must go before the objects it was given: a main
+    // window that implements TrayApplication deletes it in its own
+    // destructor rather than leaving it to QObject's deletion of children.
     TNotifyIcon(QObject* owner, NotifyAreaLayer& shell, TrayDesktop& desktop, TrayApplication& application);
     ~TNotifyIcon() override;
 

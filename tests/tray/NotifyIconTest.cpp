@@ -136,7 +136,7 @@ TEST_F(NotifyIconTest, AddCarriesOnlyWhatIsSet)
     auto icon = m_rig.MakeIcon(kV6);
     icon->SetVisible(true);
     ASSERT_EQ(m_rig.shell.CallsOf(NIM_ADD).size(), 1u);
-    const NOTIFYICONDATA& add = m_rig.shell.CallsOf(NIM_ADD)[0].data;
+    const NOTIFYICONDATA add = m_rig.shell.CallsOf(NIM_ADD)[0].data;
     EXPECT_EQ(add.flags, NIF_MESSAGE);
     EXPECT_EQ(add.stateMask, 0u);
     EXPECT_TRUE(add.icon.isNull());
@@ -224,7 +224,7 @@ TEST_F(NotifyIconTest, BalloonFlagsAndDisplayTime)
         icon->InfoBalloon().SetTimeout(c.timeout);
         icon->InfoBalloon().ShowBalloon("text", "title", c.kind);
         ASSERT_TRUE(WaitForModify(rig.shell));
-        const NOTIFYICONDATA& data = rig.shell.CallsOf(NIM_MODIFY)[0].data;
+        const NOTIFYICONDATA data = rig.shell.CallsOf(NIM_MODIFY)[0].data;
         EXPECT_EQ(data.infoFlags, c.flags);
         EXPECT_EQ(data.timeoutOrVersion, c.milliseconds);
     }
@@ -243,7 +243,7 @@ TEST_F(NotifyIconTest, OnlyANewTextSendsTheBalloon)
 
     balloon.SetText("now");
     ASSERT_TRUE(WaitForModify(m_rig.shell));
-    const NOTIFYICONDATA& data = m_rig.shell.CallsOf(NIM_MODIFY)[0].data;
+    const NOTIFYICONDATA data = m_rig.shell.CallsOf(NIM_MODIFY)[0].data;
     EXPECT_EQ(data.info, "now");
     EXPECT_EQ(data.infoTitle, "title");
     EXPECT_EQ(data.infoFlags, 3u + 16u);
