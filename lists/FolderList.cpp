@@ -28,10 +28,10 @@ int FolderList::SelCount() const
 
 int FolderList::Add(const std::string& text)
 {
-    // After every entry that compares equal, so equal texts keep the order
-    // they were added in.
-    const auto place = std::upper_bound(m_entries.begin(), m_entries.end(), text,
-                                        [](const std::string& t, const Entry& e) { return FolderTextLess(t, e.text); });
+    // Before every entry that compares equal: the list file holds the
+    // entries last to first, so reading it back restores their order.
+    const auto place = std::lower_bound(m_entries.begin(), m_entries.end(), text,
+                                        [](const Entry& e, const std::string& t) { return FolderTextLess(e.text, t); });
     const auto inserted = m_entries.insert(place, Entry{text, false});
     Changed();
     return static_cast<int>(inserted - m_entries.begin());

@@ -14,7 +14,7 @@ public:
     bool Selected(int index) const { return m_entries.at(static_cast<size_t>(index)).selected; }
     int SelCount() const;
 
-    // Adds an entry at its sorted place (after entries that compare equal)
+    // Adds an entry at its sorted place (before entries that compare equal)
     // and returns its index.
     int Add(const std::string& text);
     void SetSelected(int index, bool selected);

@@ -43,9 +43,9 @@ TEST(FolderListTest, KeepsEntriesInCaseInsensitiveOrder)
     };
     const Case cases[] = {
         {"mixed case", {"E:\\Work", "C:\\Data", "d:\\music"}, {"C:\\Data", "d:\\music", "E:\\Work"}},
-        {"lower before upper does not matter", {"/b", "/A", "/c", "/B"}, {"/A", "/b", "/B", "/c"}},
-        {"equal when folded keep insertion order", {"/Data", "/DATA", "/data"}, {"/Data", "/DATA", "/data"}},
-        {"same, other way round", {"/data", "/DATA", "/Data"}, {"/data", "/DATA", "/Data"}},
+        {"lower before upper does not matter", {"/b", "/A", "/c", "/B"}, {"/A", "/B", "/b", "/c"}},
+        {"equal when folded: the newest first", {"/Data", "/DATA", "/data"}, {"/data", "/DATA", "/Data"}},
+        {"same, other way round", {"/data", "/DATA", "/Data"}, {"/Data", "/DATA", "/data"}},
         {"exact duplicates both stay", {"/x", "/y", "/x"}, {"/x", "/x", "/y"}},
         {"prefix first", {"/data/sub", "/data", "/Data/a"}, {"/data", "/Data/a", "/data/sub"}},
         {"signs between the alphabets sort before letters", {"/aZ", "/a_b", "/A["}, {"/A[", "/a_b", "/aZ"}},
@@ -59,7 +59,7 @@ TEST(FolderListTest, KeepsEntriesInCaseInsensitiveOrder)
     }
 }
 
-TEST(FolderListTest, AddReturnsThePlaceAfterEqualEntries)
+TEST(FolderListTest, AddReturnsThePlaceBeforeEqualEntries)
 {
     struct Case {
         std::vector<std::string> before;
@@ -70,8 +70,8 @@ TEST(FolderListTest, AddReturnsThePlaceAfterEqualEntries)
         {{}, "/a", 0},
         {{"/a", "/c"}, "/b", 1},
         {{"/a", "/c"}, "/d", 2},
-        {{"/a", "/B", "/b", "/c"}, "/b", 3},
-        {{"/a", "/B", "/b", "/c"}, "/A", 1},
+        {{"/a", "/B", "/b", "/c"}, "/b", 1},
+        {{"/a", "/B", "/b", "/c"}, "/A", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.added);
