@@ -7,6 +7,9 @@ FolderlyApplication::FolderlyApplication(int& argc, char** argv) : QApplication(
     setApplicationName(QStringLiteral("Folderly"));
     setOrganizationName(QStringLiteral("Vantrel"));
     setApplicationVersion(QStringLiteral("1.3"));
+    // The program lives on in the tray without a window; closing the main
+    // window is what ends it.
+    setQuitOnLastWindowClosed(false);
 }
 
 bool FolderlyApplication::notify(QObject* receiver, QEvent* event)

@@ -70,7 +70,7 @@ int main(int argc, char* argv[])
     WatchTerminationSignals(form);
 
     if (form.StartMinimized())
-        form.showMinimized();
+        form.StartInTray();
     else
         form.show();
     return application.exec();

@@ -1,6 +1,7 @@
 #include "ui/Unit1.h"
 
 #include <QAction>
+#include <QTimer>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -74,11 +75,17 @@ TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const
     QFont font(QStringLiteral("Sans Serif"));
     font.setPointSize(8);
     setFont(font);
+    // The pictures live in this static library: bring them in explicitly.
+    Q_INIT_RESOURCE(folderly);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/folderly.png")));
     CreateControls();
+    CreateTrayIcon();
 }
 
 TForm1::~TForm1()
 {
+    // The icon talks to the window while it goes, so it goes first.
+    NotifyIcon1.reset();
     m_list1.SetObserver(nullptr);
     m_list2.SetObserver(nullptr);
     m_report.SetObserver(nullptr);
@@ -206,12 +213,108 @@ QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::func
     return menu;
 }
 
+void TForm1::CreateTrayIcon()
+{
+    PopupMenu4 = new QMenu(this);
+    PopupMenu4->setObjectName(QStringLiteral("PopupMenu4"));
+    const auto add = [this](const QString& caption, const QString& name, std::function<void()> command) {
+        QAction* action = PopupMenu4->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, Guarded(std::move(command)));
+        return action;
+    };
+    Hide1 = add(QStringLiteral("Hide"), QStringLiteral("Hide1"), [this] { Hide1Click(); });
+    Restore1 = add(QStringLiteral("Restore"), QStringLiteral("Restore1"), [this] { Restore1Click(); });
+    SynchronizeNow1 = add(QStringLiteral("Synchronize Now"), QStringLiteral("SynchronizeNow1"),
+                          [this] { SynchronizeNow1Click(); });
+    Exit1 = add(QStringLiteral("Exit"), QStringLiteral("Exit1"), [this] { Exit1Click(); });
+    PopupMenu4->setDefaultAction(Restore1);
+
+    TNotifyIcon::SetApplicationErrorReport([](const std::exception& error) { ReportException(error); });
+    TrayApplication& application = *this;
+    NotifyIcon1 = std::make_unique<TNotifyIcon>(nullptr, m_notifyArea, m_trayDesktop, application);
+    NotifyIcon1->BeginLoad();
+    NotifyIcon1->SetDblToRestore(true);
+    NotifyIcon1->SetIcon(windowIcon());
+    NotifyIcon1->InfoBalloon().SetTimeout(10);
+    NotifyIcon1->InfoBalloon().SetTitle(QStringLiteral("Folderly 1.3"));
+    NotifyIcon1->SetMinimizeTo(true);
+    NotifyIcon1->SetPopupMenu(PopupMenu4);
+    NotifyIcon1->SetTitle(QStringLiteral("Folderly 1.3"));
+    NotifyIcon1->SetVisible(true);
+    NotifyIcon1->Loaded();
+
+    m_balloonHandler = [this](const std::string& text, const std::string& title, int iconKind) {
+        NotifyIcon1->InfoBalloon().ShowBalloon(QString::fromStdString(text), QString::fromStdString(title),
+                                               static_cast<TBalloonIconType>(iconKind));
+    };
+}
+
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (!m_closeHandler || m_closeHandler())
+    if (!m_closeHandler || m_closeHandler()) {
         event->accept();
-    else
+        // Closing the window ends the program, also while it sits in the tray.
+        QCoreApplication::quit();
+    } else {
         event->ignore();
+    }
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    // The application's minimize event, once the minimize is complete.
+    QTimer::singleShot(0, this, [this] {
+        if (isMinimized() && m_minimizeEvent)
+            m_minimizeEvent();
+    });
+}
+
+void TForm1::Hide1Click()
+{
+    if (ApplicationMinimized())
+        return;
+    showMinimized();
+}
+
+void TForm1::Restore1Click()
+{
+    if (!ApplicationMinimized())
+        return;
+    Restore();
+}
+
+void TForm1::StartInTray()
+{
+    if (NotifyIcon1->TrayAvailable()) {
+        // Never shown: only the icon, no window and no taskbar entry.
+        if (m_minimizeEvent)
+            m_minimizeEvent();
+    } else {
+        // Nowhere to bring it back from but the taskbar.
+        showMinimized();
+    }
+}
+
+void TForm1::ShowApplicationWindow()
+{
+    // The window carries its own taskbar entry: Restore brings both back.
+}
+
+void TForm1::HideApplicationWindow()
+{
+    hide();
+}
+
+void TForm1::Restore()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void TForm1::showEvent(QShowEvent* event)

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "lists/FolderList.h"
@@ -13,8 +14,12 @@
 #include "sync/RunHost.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
+#include "platform/NotifyArea.h"
+#include "tray/NotifyIcon.h"
 #include "tray/QtPeriodicTimer.h"
+#include "tray/QtTrayDesktop.h"
 #include "tray/SynchroRuns.h"
+#include "tray/TrayApplication.h"
 
 class Gauge;
 class OptionsPanel;
@@ -28,7 +33,7 @@ class QPushButton;
 // The main window: the two folder lists, the run buttons and gauge, the
 // Report list. Its handlers are thin: the work is done by the lists, the
 // runs and the options, which know nothing of widgets.
-class TForm1 : public QWidget, private RunHost, private OptionsHost, private SynchroRuns {
+class TForm1 : public QWidget, private RunHost, private OptionsHost, private SynchroRuns, private TrayApplication {
     Q_OBJECT
 public:
     // programFolder: where the list files and the report live (with its
@@ -67,6 +72,13 @@ public:
     void BitBtn9Click() { m_options.BitBtn9Click(); }  // the panel's "  Hide"
     void TimerSet();
     void SynchroTimer();
+    // The tray menu.
+    void Hide1Click();
+    void Restore1Click();
+    void SynchronizeNow1Click() { m_sync.SynchroNowClick(); }
+    void Exit1Click() { close(); }
+    // The start in the tray (Tray Mode): no window, only the icon.
+    void StartInTray();
 
     // Access for the tray, the timer and tests.
     FolderList& List1() { return m_list1; }
@@ -106,9 +118,18 @@ public:
     QPushButton* BitBtn7 = nullptr;
     OptionsPanel* GroupBox1 = nullptr;
     QtPeriodicTimer Timer1;
+    QMenu* PopupMenu4 = nullptr;
+    QAction* Hide1 = nullptr;
+    QAction* Restore1 = nullptr;
+    QAction* SynchronizeNow1 = nullptr;
+    QAction* Exit1 = nullptr;
+    // Made and added to the notification area with the window; a desktop
+    // without one keeps the program in the taskbar.
+    std::unique_ptr<TNotifyIcon> NotifyIcon1;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -134,8 +155,19 @@ private:
     void SynchroFolders_ns() override { m_sync.SynchroFolders_ns(); }
     void SynchroFolders_s() override { m_sync.SynchroFolders_s(); }
 
+    // TrayApplication
+    bool IsApplicationWindowVisible() const override { return isVisible(); }
+    void ShowApplicationWindow() override;
+    void HideApplicationWindow() override;
+    void Restore() override;
+    QIcon ApplicationIcon() const override { return windowIcon(); }
+    QString ApplicationTitle() const override { return QStringLiteral("Folderly"); }
+    void SetMinimizeEvent(std::function<void()> handler) override { m_minimizeEvent = std::move(handler); }
+
     void CreateControls();
+    void CreateTrayIcon();
     void SetFiveButtonsEnabled(bool enabled);
+    bool ApplicationMinimized() const { return !isVisible() || isMinimized(); }
     QMenu* CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
                           std::function<void()> addNew, FolderList& list);
     void AddPath(FolderList& list);
@@ -153,5 +185,8 @@ private:
     bool m_centred = false;
     bool m_startMinimized = false;
     std::function<bool()> m_closeHandler;
+    std::function<void()> m_minimizeEvent;
+    SystemTrayNotifyArea m_notifyArea;
+    QtTrayDesktop m_trayDesktop;
     std::function<void(const std::string&, const std::string&, int)> m_balloonHandler;
 };
