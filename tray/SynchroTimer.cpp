@@ -1,5 +1,8 @@
 #include "tray/SynchroTimer.h"
 
+#include <cstdint>
+
+#include "options/TimerIntervals.h"
 #include "tray/PeriodicTimer.h"
 #include "tray/SynchroRuns.h"
 
@@ -7,17 +10,14 @@ namespace SynchroTimer {
 
 uint32_t IntervalForIndex(int index)
 {
-    if (index < 0 || index >= static_cast<int>(kIntervals.size()))
-        return 0;
-    return kIntervals[static_cast<size_t>(index)].milliseconds;
+    return static_cast<uint32_t>(TimerIntervals::IntervalForIndex(index));
 }
 
 int IndexForInterval(uint32_t milliseconds)
 {
-    for (size_t i = 0; i < kIntervals.size(); ++i)
-        if (kIntervals[i].milliseconds == milliseconds)
-            return static_cast<int>(i);
-    return -1;
+    if (milliseconds > static_cast<uint32_t>(INT32_MAX))
+        return -1;
+    return TimerIntervals::IndexForInterval(static_cast<std::int32_t>(milliseconds));
 }
 
 void TimerSet(PeriodicTimer& timer, bool enableChecked, int comboIndex)

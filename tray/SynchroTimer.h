@@ -3,7 +3,6 @@
 // The synchro timer's choices and its tick: which interval an entry of the
 // interval box stands for, and which run a tick starts.
 
-#include <array>
 #include <cstdint>
 
 class PeriodicTimer;
@@ -11,27 +10,8 @@ class SynchroRuns;
 
 namespace SynchroTimer {
 
-struct IntervalEntry {
-    const char* text;
-    uint32_t milliseconds;
-};
-
-// The entries of the interval box, in order.
-inline constexpr std::array<IntervalEntry, 10> kIntervals = {{
-    {"3 min", 180000},
-    {"10 min", 600000},
-    {"30 min", 1800000},
-    {"1 h", 3600000},
-    {"2 h", 7200000},
-    {"3 h", 10800000},
-    {"6 h", 21600000},
-    {"9 h", 32400000},
-    {"12 h", 43200000},
-    {"24 h", 86400000},
-}};
-
-// What the interval box shows while no entry is chosen.
-inline constexpr char kNoIntervalText[] = "Interval";
+// The entries of the interval box and their intervals are the options'
+// table (options/TimerIntervals.h).
 
 // The interval of entry index; 0 (no ticks) for no entry or any other index.
 uint32_t IntervalForIndex(int index);

@@ -4,6 +4,7 @@
 #include "tray/FakePeriodicTimer.h"
 #include "tray/QtPeriodicTimer.h"
 #include "tray/SynchroRuns.h"
+#include "options/TimerIntervals.h"
 #include "tray/SynchroTimer.h"
 
 #include <QtTest/QTest>
@@ -52,8 +53,8 @@ TEST(SynchroTimer, IntervalTable)
     }
     EXPECT_EQ(SynchroTimer::IndexForInterval(60000), -1);
     EXPECT_EQ(SynchroTimer::IndexForInterval(0), -1);
-    EXPECT_STREQ(SynchroTimer::kIntervals[3].text, "1 h");
-    EXPECT_STREQ(SynchroTimer::kIntervals[9].text, "24 h");
+    EXPECT_STREQ(TimerIntervals::kCaptions[3], "1 h");
+    EXPECT_STREQ(TimerIntervals::kCaptions[9], "24 h");
 }
 
 TEST(SynchroTimer, CountdownRules)
