@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +22,7 @@
 #include "platform/LocaleTime.h"
 #include "sync/ReportFile.h"
 #include "tray/SynchroTimer.h"
+#include "ui/ClickableLabel.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
@@ -32,14 +37,32 @@ constexpr int kClientWidth = 695;
 constexpr int kClientHeight = 477;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
-                        QRect geometry)
+                        QRect geometry, const char* picture = nullptr)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
     if (!hint.isEmpty())
         button->setToolTip(hint);
+    if (picture) {
+        button->setIcon(QIcon(QStringLiteral(":/pictures/") + QString::fromLatin1(picture)));
+        button->setIconSize(QSize(21, 21));
+    }
     return button;
+}
+
+// A picture at the foot of the window; its clicks stay its own.
+template <typename Label>
+Label* MakePicture(QWidget* parent, const char* name, const char* picture, const QString& hint, QRect geometry)
+{
+    auto* label = new Label(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setPixmap(QPixmap(QStringLiteral(":/pictures/") + QString::fromLatin1(picture)));
+    label->setAlignment(Qt::AlignCenter);
+    label->setToolTip(hint);
+    label->setAttribute(Qt::WA_NoMousePropagation);
+    return label;
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QString& hint, QRect geometry)
@@ -55,6 +78,18 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
 
 }  // namespace
 
+const QString TForm1::kHelpFileName = QStringLiteral("FOLDERLY_13.HLP");
+const QString TForm1::kSecondHelpFileName = QStringLiteral("ALLPROGS.HLP");
+const QString TForm1::kHelpNotFound = QStringLiteral("Файл справки не найден");
+const QString TForm1::kLinkCaption = QStringLiteral("© 2008  A. Brenner,  brenner.example.org");
+const QUrl TForm1::kAuthorAddress(QStringLiteral("https://brenner.example.org/"));
+const QString TForm1::kCompanyName = QStringLiteral("Tessaline Software");
+const QUrl TForm1::kCompanyAddress(QStringLiteral("https://www.tessaline.example.com/"));
+const QString TForm1::kSiteGroupName = QStringLiteral("Small Utilities Ring");
+const QUrl TForm1::kSiteGroupAddress(QStringLiteral("https://utilities-ring.example.net/"));
+const QColor TForm1::kLinkColour(0, 0, 128);
+const QColor TForm1::kLinkHoverColour(128, 0, 128);
+
 TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile,
                QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -65,7 +100,9 @@ TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const
       m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
       m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
                   platform::AutostartEntry::InstalledProgramPath()),
-      m_options(*GroupBox1, *this, m_state, m_store, m_autostart)
+      m_options(*GroupBox1, *this, m_state, m_store, m_autostart),
+      m_helpFolder(QStringLiteral(FOLDERLY_INSTALL_DATADIR)),
+      m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -78,8 +115,15 @@ TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const
     // The pictures live in this static library: bring them in explicitly.
     Q_INIT_RESOURCE(folderly);
     setWindowIcon(QIcon(QStringLiteral(":/icons/folderly.png")));
+    // Moves over the bare background put the link back to rest.
+    setMouseTracking(true);
     CreateControls();
     CreateTrayIcon();
+    // Help in the folder dialog is the program's help.
+    SelectDirectoryDialog::SetHelpHandler([form = QPointer<TForm1>(this)](int) {
+        if (form)
+            form->BitBtn6Click();
+    });
 }
 
 TForm1::~TForm1()
@@ -108,14 +152,22 @@ void TForm1::CreateControls()
     for (QLabel* label : {Label1, Label2, Label3})
         label->adjustSize();
 
+    Image1 = MakePicture<QLabel>(this, "Image1", "decoration.png", {}, QRect(368, 440, 25, 25));
+    Image2 = MakePicture<ClickableLabel>(this, "Image2", "company.png", kCompanyName, QRect(56, 432, 41, 41));
+    Image2->setCursor(Qt::PointingHandCursor);
+    Image3 = MakePicture<ClickableLabel>(this, "Image3", "sitegroup.png", kSiteGroupName, QRect(96, 432, 41, 41));
+    Image3->setCursor(Qt::PointingHandCursor);
+    connect(Image2, &ClickableLabel::clicked, this, Guarded([this] { Image2Click(); }));
+    connect(Image3, &ClickableLabel::clicked, this, Guarded([this] { Image3Click(); }));
+
     BitBtn3 = MakeButton(this, "BitBtn3", QStringLiteral("Synchronize selected"), {}, QRect(56, 432, 257, 33));
     BitBtn3->hide();
     BitBtn4 = MakeButton(this, "BitBtn4", QStringLiteral("Synchronize all"), {}, QRect(392, 432, 241, 33));
     BitBtn4->hide();
     BitBtn11 = MakeButton(this, "BitBtn11", QStringLiteral("               Synchronize all"),
-                          QStringLiteral("Синхронизировать все"), QRect(376, 288, 257, 33));
+                          QStringLiteral("Синхронизировать все"), QRect(376, 288, 257, 33), "syncall.png");
     BitBtn10 = MakeButton(this, "BitBtn10", QStringLiteral("        Synchronize selected"),
-                          QStringLiteral("Синхронизировать выбранные"), QRect(56, 288, 257, 33));
+                          QStringLiteral("Синхронизировать выбранные"), QRect(56, 288, 257, 33), "syncselected.png");
 
     ListBox1 = new FolderListBox(m_list1, this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
@@ -125,9 +177,9 @@ void TForm1::CreateControls()
     ListBox2->setGeometry(376, 112, 257, 153);
 
     BitBtn1 = MakeButton(this, "BitBtn1", QStringLiteral("           Add Path to List 1"),
-                         QStringLiteral("Добавить каталог в список 1"), QRect(56, 24, 257, 33));
+                         QStringLiteral("Добавить каталог в список 1"), QRect(56, 24, 257, 33), "add.png");
     BitBtn2 = MakeButton(this, "BitBtn2", QStringLiteral("            Add Path to List 2"),
-                         QStringLiteral("Добавить каталог в список 2"), QRect(376, 24, 257, 33));
+                         QStringLiteral("Добавить каталог в список 2"), QRect(376, 24, 257, 33), "add.png");
 
     // The hidden carrier of Copy Path; its first text is the root folder.
     Edit1 = new QLineEdit(QStringLiteral("/"), this);
@@ -144,13 +196,30 @@ void TForm1::CreateControls()
     m_report.SetObserver([this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
 
     BitBtn5 = MakeButton(this, "BitBtn5", QStringLiteral(" Options"), QStringLiteral("Настройки"),
-                         QRect(552, 64, 83, 33));
+                         QRect(552, 64, 83, 33), "options.png");
+    BitBtn6 = MakeButton(this, "BitBtn6", {}, QStringLiteral("Помощь"), QRect(232, 64, 33, 33), "help.png");
     // The panel was made first (the options need it from the start); it lies
     // over the lists and buttons made before it in the window's order.
     GroupBox1->raise();
     BitBtn7 = MakeButton(this, "BitBtn7", QStringLiteral("Save Report"), QStringLiteral("Сохранить отчет"),
-                         QRect(552, 328, 83, 25));
+                         QRect(552, 328, 83, 25), "save.png");
     BitBtn7->stackUnder(GroupBox1);
+
+    StaticText1 = new ClickableLabel(this);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    StaticText1->setGeometry(400, 440, 220, 17);
+    StaticText1->setText(kLinkCaption);
+    StaticText1->setToolTip(QStringLiteral("На сайт автора"));
+    StaticText1->setCursor(Qt::PointingHandCursor);
+    StaticText1->setMouseTracking(true);
+    FormMouseMove();
+    connect(StaticText1, &ClickableLabel::clicked, this, Guarded([this] { StaticText1Click(); }));
+    connect(StaticText1, &ClickableLabel::mouseMoved, this, [this] { StaticText1MouseMove(); });
+
+    BitBtn12 = MakeButton(this, "BitBtn12", {}, QStringLiteral("Полезные мелочи"), QRect(280, 64, 33, 33),
+                          "tools.png");
+    connect(BitBtn6, &QPushButton::clicked, this, Guarded([this] { BitBtn6Click(); }));
+    connect(BitBtn12, &QPushButton::clicked, this, Guarded([this] { BitBtn12Click(); }));
     GroupBox1->ConnectLogic(m_options);
     connect(GroupBox1, &OptionsPanel::SaveClicked, this, Guarded([this] { BitBtn8Click(); }));
     connect(GroupBox1, &OptionsPanel::HideClicked, this, Guarded([this] { BitBtn9Click(); }));
@@ -180,10 +249,13 @@ void TForm1::CreateControls()
     QWidget::setTabOrder(BitBtn4, Edit1);
     QWidget::setTabOrder(Edit1, ListBox3);
     QWidget::setTabOrder(ListBox3, BitBtn5);
-    QWidget::setTabOrder(BitBtn5, GroupBox1);
+    QWidget::setTabOrder(BitBtn5, BitBtn6);
+    QWidget::setTabOrder(BitBtn6, GroupBox1);
     QWidget::setTabOrder(GroupBox1, BitBtn10);
     QWidget::setTabOrder(BitBtn10, BitBtn11);
     QWidget::setTabOrder(BitBtn11, BitBtn7);
+    QWidget::setTabOrder(BitBtn7, StaticText1);
+    QWidget::setTabOrder(StaticText1, BitBtn12);
 }
 
 QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
@@ -410,4 +482,70 @@ bool TForm1::Confirm(const std::string& text)
 void TForm1::ShowMessage(const std::string& text)
 {
     MessageBoxes::Information(this, QString::fromStdString(text));
+}
+
+void TForm1::BitBtn6Click() { OpenHelp(kHelpFileName); }
+void TForm1::BitBtn12Click() { OpenHelp(kSecondHelpFileName); }
+
+void TForm1::OpenHelp(const QString& fileName)
+{
+    const QString path = m_helpFolder + QLatin1Char('/') + fileName;
+    if (QFileInfo(path).isFile())
+        m_openUrl(QUrl::fromLocalFile(path));  // a desktop without a viewer for it says nothing, as intended
+    else
+        MessageBoxes::Information(this, kHelpNotFound);
+}
+
+void TForm1::StaticText1Click() { m_openUrl(kAuthorAddress); }
+void TForm1::Image2Click() { m_openUrl(kCompanyAddress); }
+void TForm1::Image3Click() { m_openUrl(kSiteGroupAddress); }
+
+namespace {
+
+void SetLinkLook(QLabel* link, const QColor& colour, bool underline)
+{
+    QPalette palette = link->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    link->setPalette(palette);
+    QFont font = link->font();
+    font.setUnderline(underline);
+    link->setFont(font);
+}
+
+}  // namespace
+
+void TForm1::StaticText1MouseMove() { SetLinkLook(StaticText1, kLinkHoverColour, true); }
+void TForm1::FormMouseMove() { SetLinkLook(StaticText1, kLinkColour, false); }
+
+void TForm1::FormClick()
+{
+    m_list1.DeselectAll();
+    m_list2.DeselectAll();
+}
+
+void TForm1::mousePressEvent(QMouseEvent* event)
+{
+    m_backgroundPressed = event->button() == Qt::LeftButton && OnBackground(event->position().toPoint());
+    QWidget::mousePressEvent(event);
+}
+
+void TForm1::mouseReleaseEvent(QMouseEvent* event)
+{
+    // A click is a press and a release on the background; what a control
+    // underneath did not take is not the window's.
+    const bool click = m_backgroundPressed && event->button() == Qt::LeftButton &&
+                       OnBackground(event->position().toPoint());
+    m_backgroundPressed = false;
+    QWidget::mouseReleaseEvent(event);
+    if (click)
+        Guarded([this] { FormClick(); })();
+}
+
+void TForm1::mouseMoveEvent(QMouseEvent* event)
+{
+    // Moves over an untracked control come up to the window too: they are
+    // not the background's.
+    if (OnBackground(event->position().toPoint()))
+        FormMouseMove();
+    QWidget::mouseMoveEvent(event);
 }

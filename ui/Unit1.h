@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QColor>
+#include <QString>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -21,6 +24,7 @@
 #include "tray/SynchroRuns.h"
 #include "tray/TrayApplication.h"
 
+class ClickableLabel;
 class Gauge;
 class OptionsPanel;
 class FolderListBox;
@@ -36,6 +40,24 @@ class QPushButton;
 class TForm1 : public QWidget, private RunHost, private OptionsHost, private SynchroRuns, private TrayApplication {
     Q_OBJECT
 public:
+    // The help documents, in the folder where the program is installed.
+    static const QString kHelpFileName;        // "FOLDERLY_13.HLP"
+    static const QString kSecondHelpFileName;  // "ALLPROGS.HLP"
+    static const QString kHelpNotFound;        // "Файл справки не найден"
+    // The link and the pictures at the foot of the window.
+    static const QString kLinkCaption;
+    static const QUrl kAuthorAddress;
+    static const QString kCompanyName;
+    static const QUrl kCompanyAddress;
+    static const QString kSiteGroupName;
+    static const QUrl kSiteGroupAddress;
+    // Link colours: navy at rest, purple under the mouse.
+    static const QColor kLinkColour;
+    static const QColor kLinkHoverColour;
+
+    // Opens a document or a web address with the desktop's application for it.
+    using UrlOpener = std::function<void(const QUrl&)>;
+
     // programFolder: where the list files and the report live (with its
     // trailing '/'); settingsFile and autostartFile: where the options and
     // the autostart entry are kept (empty: the user's usual places).
@@ -46,6 +68,13 @@ public:
     // What closing the window runs first; it returns false to keep the
     // window open (its saving failed).
     void SetCloseHandler(std::function<bool()> handler) { m_closeHandler = std::move(handler); }
+
+    // Where the help documents are looked for (the installed data folder
+    // unless told otherwise) and how documents and addresses are opened
+    // (the desktop's default application unless told otherwise).
+    void SetHelpFolder(const QString& folder) { m_helpFolder = folder; }
+    const QString& HelpFolder() const { return m_helpFolder; }
+    void SetUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
 
     // Commands.
     void BitBtn1Click();  // Add Path to List 1
@@ -68,6 +97,14 @@ public:
     void CopyPath2Click() { CopyPath(m_list2); }
     void BitBtn5Click();  // " Options"
     void BitBtn7Click();  // "Save Report"
+    void BitBtn6Click();  // program help
+    void BitBtn12Click(); // the second help document
+    void StaticText1Click();  // the author's site
+    void Image2Click();       // the company's site
+    void Image3Click();       // the site group's site
+    void StaticText1MouseMove();  // the link lights up
+    void FormMouseMove();         // the link goes back to rest
+    void FormClick();             // both lists lose their selection
     void BitBtn8Click() { m_options.BitBtn8Click(); }  // the panel's "  Save"
     void BitBtn9Click() { m_options.BitBtn9Click(); }  // the panel's "  Hide"
     void TimerSet();
@@ -102,6 +139,9 @@ public:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
+    QLabel* Image1 = nullptr;
+    ClickableLabel* Image2 = nullptr;
+    ClickableLabel* Image3 = nullptr;
     QPushButton* BitBtn3 = nullptr;
     QPushButton* BitBtn4 = nullptr;
     QPushButton* BitBtn11 = nullptr;
@@ -116,7 +156,10 @@ public:
     QMenu* PopupMenu2 = nullptr;
     QPushButton* BitBtn5 = nullptr;
     QPushButton* BitBtn7 = nullptr;
+    QPushButton* BitBtn6 = nullptr;
     OptionsPanel* GroupBox1 = nullptr;
+    ClickableLabel* StaticText1 = nullptr;
+    QPushButton* BitBtn12 = nullptr;
     QtPeriodicTimer Timer1;
     QMenu* PopupMenu4 = nullptr;
     QAction* Hide1 = nullptr;
@@ -131,6 +174,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Clicks and moves that reach the window itself; only those over the
+    // bare background are the window's own.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     // RunHost
@@ -171,6 +219,8 @@ private:
     QMenu* CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
                           std::function<void()> addNew, FolderList& list);
     void AddPath(FolderList& list);
+    void OpenHelp(const QString& fileName);
+    bool OnBackground(const QPoint& at) const { return childAt(at) == nullptr; }
     void CopyPath(FolderList& list);
 
     std::string m_programFolder;
@@ -183,6 +233,9 @@ private:
     platform::AutostartEntry m_autostart;
     OptionsLogic m_options;
     bool m_centred = false;
+    bool m_backgroundPressed = false;
+    QString m_helpFolder;
+    UrlOpener m_openUrl;
     bool m_startMinimized = false;
     std::function<bool()> m_closeHandler;
     std::function<void()> m_minimizeEvent;
