@@ -45,12 +45,6 @@ convert -size $W xc:none -fill '#c0392b' -stroke '#6e1f17' \
   -stroke '#6e1f17' -strokewidth 1 -draw 'line 2,12 18,12' -fill '#e8b830' -stroke none -draw 'rectangle 9,11 11,14' \
   tools.png
 
-# Save Report: a floppy disc.
-convert -size $W xc:none -fill '#2c4f8a' -stroke '#14284a' -draw 'polygon 2,2 16,2 19,5 19,19 2,19' \
-  -fill '#e8e8e8' -stroke none -draw 'rectangle 5,3 15,8' -fill '#2c4f8a' -draw 'rectangle 12,4 14,7' \
-  -fill white -draw 'rectangle 5,12 16,18' -fill '#808080' -draw 'line 7,14 14,14' -draw 'line 7,16 14,16' \
-  save.png
-
 # The decoration before the author link: a small navy arrow.
 convert -size $W xc:none -fill '#000080' -stroke none \
   -draw 'polygon 4,6 12,6 12,2 19,10 12,18 12,14 4,14' \

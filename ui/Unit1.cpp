@@ -76,13 +76,24 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, con
     return label;
 }
 
+// The controls inside a frame that Tab stops at, in the frame's order.
+QList<QWidget*> TabStopsInside(QWidget* frame)
+{
+    QList<QWidget*> stops;
+    for (QWidget* at = frame->nextInFocusChain(); at != frame; at = at->nextInFocusChain()) {
+        if (frame->isAncestorOf(at) && (at->focusPolicy() & Qt::TabFocus))
+            stops.push_back(at);
+    }
+    return stops;
+}
+
 }  // namespace
 
 const QString TForm1::kHelpFileName = QStringLiteral("FOLDERLY_13.HLP");
 const QString TForm1::kSecondHelpFileName = QStringLiteral("ALLPROGS.HLP");
 const QString TForm1::kHelpNotFound = QStringLiteral("Файл справки не найден");
-const QString TForm1::kLinkCaption = QStringLiteral("© 2008  A. Brenner,  brenner.example.org");
-const QUrl TForm1::kAuthorAddress(QStringLiteral("https://brenner.example.org/"));
+const QString TForm1::kLinkCaption = QStringLiteral("© 2008  A. Brenner,  abr.example.org");
+const QUrl TForm1::kAuthorAddress(QStringLiteral("https://abr.example.org/"));
 const QString TForm1::kCompanyName = QStringLiteral("Tessaline Software");
 const QUrl TForm1::kCompanyAddress(QStringLiteral("https://www.tessaline.example.com/"));
 const QString TForm1::kSiteGroupName = QStringLiteral("Small Utilities Ring");
@@ -202,7 +213,7 @@ void TForm1::CreateControls()
     // over the lists and buttons made before it in the window's order.
     GroupBox1->raise();
     BitBtn7 = MakeButton(this, "BitBtn7", QStringLiteral("Save Report"), QStringLiteral("Сохранить отчет"),
-                         QRect(552, 328, 83, 25), "save.png");
+                         QRect(552, 328, 83, 25));
     BitBtn7->stackUnder(GroupBox1);
 
     StaticText1 = new ClickableLabel(this);
@@ -250,12 +261,18 @@ void TForm1::CreateControls()
     QWidget::setTabOrder(Edit1, ListBox3);
     QWidget::setTabOrder(ListBox3, BitBtn5);
     QWidget::setTabOrder(BitBtn5, BitBtn6);
-    QWidget::setTabOrder(BitBtn6, GroupBox1);
-    QWidget::setTabOrder(GroupBox1, BitBtn10);
+    // Tab never stops on the panel frame or on the link text, and Qt leaves
+    // such widgets out of the order: the panel takes its place through its
+    // own controls, in the panel's order; the link needs none.
+    QWidget* previous = BitBtn6;
+    for (QWidget* control : TabStopsInside(GroupBox1)) {
+        QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+    QWidget::setTabOrder(previous, BitBtn10);
     QWidget::setTabOrder(BitBtn10, BitBtn11);
     QWidget::setTabOrder(BitBtn11, BitBtn7);
-    QWidget::setTabOrder(BitBtn7, StaticText1);
-    QWidget::setTabOrder(StaticText1, BitBtn12);
+    QWidget::setTabOrder(BitBtn7, BitBtn12);
 }
 
 QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,

@@ -1,0 +1,16 @@
+# What `cmake --install` puts beside bin/folderly: the desktop entry, the
+# icon in the hicolor theme, the help documents where the program looks for
+# them (FOLDERLY_INSTALL_DATADIR), and the type of those documents.
+set(_folderly_data ${PROJECT_SOURCE_DIR}/data)
+set(_folderly_icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+
+install(FILES ${_folderly_data}/folderly.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/folderly.png DESTINATION ${_folderly_icons}/32x32/apps)
+install(FILES ${_folderly_data}/folderly-48.png DESTINATION ${_folderly_icons}/48x48/apps RENAME folderly.png)
+install(FILES ${_folderly_data}/folderly.svg DESTINATION ${_folderly_icons}/scalable/apps)
+install(FILES ${_folderly_data}/FOLDERLY_13.HLP ${_folderly_data}/ALLPROGS.HLP
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/folderly)
+# Lets the desktop open the .HLP documents as the plain text they are, once
+# the MIME database is rebuilt (update-mime-database, as packages do).
+install(FILES ${_folderly_data}/folderly-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME folderly.xml)
