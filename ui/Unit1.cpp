@@ -223,6 +223,9 @@ void TForm1::CreateControls()
     StaticText1->setToolTip(QStringLiteral("На сайт автора"));
     StaticText1->setCursor(Qt::PointingHandCursor);
     StaticText1->setMouseTracking(true);
+    // On the button-face background text defaults to the button text colour;
+    // the link's own colour is the one it draws with.
+    StaticText1->setForegroundRole(QPalette::WindowText);
     FormMouseMove();
     connect(StaticText1, &ClickableLabel::clicked, this, Guarded([this] { StaticText1Click(); }));
     connect(StaticText1, &ClickableLabel::mouseMoved, this, [this] { StaticText1MouseMove(); });

@@ -64,7 +64,21 @@ void MoveOver(QWidget* widget, QPoint at)
 
 void MoveOver(QWidget* widget) { MoveOver(widget, widget->rect().center()); }
 
-QColor LinkColour(const TForm1& form) { return form.StaticText1->palette().color(QPalette::WindowText); }
+QColor LinkColour(const TForm1& form)
+{
+    return form.StaticText1->palette().color(form.StaticText1->foregroundRole());
+}
+
+// How much of a colour a widget really draws.
+int PixelsOf(QWidget* widget, const QColor& colour)
+{
+    const QImage drawn = widget->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            count += drawn.pixelColor(x, y) == colour;
+    return count;
+}
 
 TEST(MainWindowComplete, HelpButtonsLinkAndPictures)
 {
@@ -116,6 +130,7 @@ TEST(MainWindowComplete, HelpButtonsLinkAndPictures)
     EXPECT_LE(form.StaticText1->fontMetrics().horizontalAdvance(TForm1::kLinkCaption), 220);
     EXPECT_EQ(LinkColour(form), QColor(0, 0, 128));
     EXPECT_FALSE(form.StaticText1->font().underline());
+    EXPECT_GT(PixelsOf(form.StaticText1, QColor(0, 0, 128)), 20);
 
     // The buttons with pictures; "Save Report" has none.
     for (QPushButton* button :
@@ -293,6 +308,7 @@ TEST(MainWindowComplete, LinkLightsUpUntilTheMouseCrossesTheBackground)
     MoveOver(form.StaticText1);
     EXPECT_EQ(LinkColour(form), purple);
     EXPECT_TRUE(form.StaticText1->font().underline());
+    EXPECT_GT(PixelsOf(form.StaticText1, purple), 20);
 
     // Straight onto other controls: it stays lit.
     for (QWidget* other : {static_cast<QWidget*>(form.BitBtn6), static_cast<QWidget*>(form.Label3),
