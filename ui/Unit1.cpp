@@ -141,6 +141,9 @@ TForm1::~TForm1()
 {
     // The icon talks to the window while it goes, so it goes first.
     NotifyIcon1.reset();
+    // Closing the window hides the panel's interval list, which reports it:
+    // by then this object is no window any more.
+    GroupBox1->disconnect(this);
     m_list1.SetObserver(nullptr);
     m_list2.SetObserver(nullptr);
     m_report.SetObserver(nullptr);
