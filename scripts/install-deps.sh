@@ -10,6 +10,8 @@ packages=(
   fonts-dejavu-core
   # the real-desktop tests: a virtual display, a notification area, input and screenshots
   xvfb trayer xdotool imagemagick x11-utils
+  # checks the installed desktop entry
+  desktop-file-utils
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine rsync time)
