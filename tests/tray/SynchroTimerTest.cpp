@@ -1,7 +1,7 @@
 // The synchro timer: its countdown rules, the interval box's table and the
 // run a tick starts.
 
-#include "tray/FakePeriodicTimer.h"
+#include "FakePeriodicTimer.h"
 #include "tray/QtPeriodicTimer.h"
 #include "tray/SynchroRuns.h"
 #include "options/TimerIntervals.h"

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "platform/NotifyArea.h"
-#include "tray/FakeTrayDesktop.h"
+#include "FakeTrayDesktop.h"
+#include "RecordingNotifyArea.h"
 #include "tray/NotifyIcon.h"
 #include "tray/TrayApplication.h"
 

@@ -1,4 +1,4 @@
-#include "tray/FakePeriodicTimer.h"
+#include "FakePeriodicTimer.h"
 
 #include <algorithm>
 

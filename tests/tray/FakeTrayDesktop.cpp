@@ -1,4 +1,4 @@
-#include "tray/FakeTrayDesktop.h"
+#include "FakeTrayDesktop.h"
 
 void FakeTrayDesktop::PopupMenu(QMenu& menu, QPoint pos)
 {
