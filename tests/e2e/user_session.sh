@@ -34,7 +34,7 @@ CONF
 
 cat > "$work/session.sh" <<'SESSION'
 set -u
-fail() { echo "FAIL: $*"; import -window root "$work/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
+fail() { echo "FAIL: $*"; echo "program's small windows: $(popups | tr '\n' ' ')"; import -window root "$work/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
 visible() { xdotool search --onlyvisible --name 'Folderly 1.3' 2>/dev/null | head -1; }
 shown() { [ -n "$(visible)" ]; }
 gone() { [ -z "$(visible)" ]; }
@@ -44,6 +44,15 @@ wait_for() {  # wait_for SECONDS DESCRIPTION COMMAND...
   fail "$what did not happen within $limit s"
 }
 click_at() { xdotool mousemove "$((X + $1))" "$((Y + $2))" click 1; }
+# Small windows of the program besides its icon: balloons and tool tips, as WIDTHxHEIGHT.
+popups() {
+  for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+    [ "$(xdotool getwindowname "$w" 2>/dev/null)" = Folderly ] || continue
+    xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: //p'
+  done | grep -v '^22x28$'
+}
+balloon_shown() { popups | awk -Fx '$1 > 100 && $2 > 40 { found = 1 } END { exit !found }'; }
+tip_shown() { popups | awk -Fx '$2 < 40 { found = 1 } END { exit !found }'; }
 # The tray icon sits at the right end of the notification area.
 tray_icon() { xdotool mousemove 1008 753; }
 
@@ -54,9 +63,16 @@ window=$(visible)
 eval "$(xdotool getwindowgeometry --shell "$window")"
 sleep 1
 
-# 1. Files mode: "Synchronize all" brings B's older copy up to date.
+# 0. The icon is in the notification area and shows its tip.
+tray_icon; sleep 0.3; xdotool mousemove 1005 750; sleep 0.2; tray_icon
+wait_for 5 "the tray icon's tip" tip_shown
+xdotool mousemove "$((X + 650))" "$((Y + 20))"
+
+# 1. Files mode: "Synchronize all" brings B's older copy up to date, and the
+# run announces itself with a balloon at the icon.
 click_at 504 304
 wait_for 10 "the files-mode copy into B" grep -q 'newer in A' "$work/B/Docs/same.txt"
+wait_for 5 "the run's balloon" balloon_shown
 [ "$(stat -c %Y "$work/B/Docs/same.txt")" = "$(stat -c %Y "$work/A/Docs/same.txt")" ] || fail "the copy did not carry the time"
 [ ! -e "$work/A/Docs/onlyB.txt" ] || fail "files mode created a file"
 
