@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/CaseFold.h"
+#include "platform/FileSystem.h"
 #include "platform/FileSystemInternal.h"
 
 namespace platform::detail {
@@ -34,16 +35,11 @@ bool SameTime(const timespec& a, const timespec& b)
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-int StatResolvedWith(int (*statFn)(const char*, struct stat*), const std::string& path,
-                     struct stat& st, std::string& realPath)
+// The second half of a lookup, once nothing has the exact name: the one
+// entry of the folder equal to the name without regard to case.
+int ResolveCaseBlind(int (*statFn)(const char*, struct stat*), const std::string& path, struct stat& st,
+                     std::string& realPath)
 {
-    if (statFn(path.c_str(), &st) == 0) {
-        realPath = path;
-        return 0;
-    }
-    const int error = errno;
-    if (error != ENOENT)
-        return error;
     std::string folder;
     std::string name;
     SplitPath(path, folder, name);
@@ -65,6 +61,19 @@ int StatResolvedWith(int (*statFn)(const char*, struct stat*), const std::string
         CaseIndex::Instance().Forget(folder);
     }
     return ENOENT;
+}
+
+int StatResolvedWith(int (*statFn)(const char*, struct stat*), const std::string& path,
+                     struct stat& st, std::string& realPath)
+{
+    if (statFn(path.c_str(), &st) == 0) {
+        realPath = path;
+        return 0;
+    }
+    const int error = errno;
+    if (error != ENOENT)
+        return error;
+    return ResolveCaseBlind(statFn, path, st, realPath);
 }
 
 int PlainStat(const char* path, struct stat* st)
@@ -279,6 +288,20 @@ int StatResolved(const std::string& path, struct stat& st, std::string& realPath
 int LstatResolved(const std::string& path, struct stat& st, std::string& realPath)
 {
     return StatResolvedWith(PlainLstat, path, st, realPath);
+}
+
+int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st)
+{
+    const std::string path = PathOf(folder, name);
+    std::string realPath;
+    if (folderFd < 0 || name.empty() || name.find('/') != std::string::npos)
+        return StatResolved(path, st, realPath);
+    if (::fstatat(folderFd, name.c_str(), &st, 0) == 0)
+        return 0;
+    const int error = errno;
+    if (error != ENOENT)
+        return error;
+    return ResolveCaseBlind(PlainStat, path, st, realPath);
 }
 
 }  // namespace platform::detail

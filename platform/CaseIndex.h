@@ -61,4 +61,10 @@ int StatResolved(const std::string& path, struct stat& st, std::string& realPath
 // The same for lstat(): a symbolic link is not followed.
 int LstatResolved(const std::string& path, struct stat& st, std::string& realPath);
 
+// StatResolved(PathOf(folder, name)) for a folder already open as folderFd:
+// the exact name is looked up from the open folder, which spares walking the
+// folder's path again; only a miss goes on by path. A negative folderFd, or
+// a name that is not one plain component, takes the path all the way.
+int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st);
+
 }  // namespace platform::detail

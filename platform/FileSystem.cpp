@@ -164,6 +164,34 @@ bool FileExists(const std::string& path)
     return FileAge(path) != -1;
 }
 
+FolderLookup::FolderLookup(const std::string& folder) : m_folder(folder)
+{
+    // O_PATH: only names are looked up from it, so no read right is needed
+    // beyond what a lookup by path needs. An empty text stays a path: it
+    // puts names at the root.
+    if (!folder.empty())
+        m_fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+FolderLookup::~FolderLookup()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::int32_t FolderLookup::FileAge(const std::string& name) const
+{
+    struct stat st {};
+    if (detail::StatResolvedAt(m_fd, m_folder, name, st) != 0 || S_ISDIR(st.st_mode))
+        return -1;
+    return detail::PackStatTime(st);
+}
+
+bool FolderLookup::FileExists(const std::string& name) const
+{
+    return FileAge(name) != -1;
+}
+
 bool FileIsReadOnly(const std::string& path)
 {
     struct stat st {};

@@ -45,6 +45,29 @@ int CopyFile(const std::string& source, const std::string& destination, bool fai
 // True when the owner's write bit is clear, or nothing can be read at path.
 bool FileIsReadOnly(const std::string& path);
 
+// A folder held open while many of its names are looked up (the two folders
+// of a pair, for as long as the pair is worked on). FileAge(name) and
+// FileExists(name) answer what the free functions answer for
+// PathOf(folder, name), exact name first and then without regard to case,
+// but look the name up from the open folder instead of walking the folder's
+// whole path every time. Like a directory search, it keeps to the folder
+// that stood at the path when it was opened. A folder that cannot be opened
+// (missing, not a folder) is looked up by path, name by name.
+class FolderLookup {
+public:
+    explicit FolderLookup(const std::string& folder);
+    ~FolderLookup();
+    FolderLookup(const FolderLookup&) = delete;
+    FolderLookup& operator=(const FolderLookup&) = delete;
+
+    std::int32_t FileAge(const std::string& name) const;
+    bool FileExists(const std::string& name) const;
+
+private:
+    std::string m_folder;
+    int m_fd = -1;
+};
+
 bool DirectoryExists(const std::string& path);
 bool CreateDir(const std::string& path);         // one level
 bool ForceDirectories(const std::string& path);  // with every missing parent

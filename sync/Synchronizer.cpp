@@ -33,6 +33,22 @@ private:
     bool& m_running;
 };
 
+// The file age of the entry a search has just yielded, by its path in the
+// folder searched. The search looked at the entry (following links) as it
+// yielded it, and nothing has happened since, so that look is the answer a
+// lookup by path would give now: -1 for a folder, else the time it carries.
+// A system entry may be a link that leads nowhere, shown by the search with
+// the link's own time, where a lookup by path goes on to a namesake in other
+// letter case: those few are looked up afresh.
+std::int32_t AgeOfYielded(const platform::TSearchRec& rec, const platform::FolderLookup& folder)
+{
+    if ((rec.Attr & platform::faDirectory) != 0)
+        return -1;
+    if ((rec.Attr & platform::faSysFile) != 0)
+        return folder.FileAge(rec.Name);
+    return rec.Time;
+}
+
 }  // namespace
 
 int ComparePackedTimes(std::int32_t a, std::int32_t b)
@@ -233,6 +249,10 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
 {
     RunState& s = m_state;
     const auto attr = static_cast<std::uint32_t>(s.SearchAttr);
+    // Both folders stay open for the pair, so that every name is looked up
+    // from its folder instead of along the folder's whole path.
+    const platform::FolderLookup side1(folder1);
+    const platform::FolderLookup side2(folder2);
 
     // Search A: what F1 has, against F2.
     {
@@ -240,11 +260,9 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
         if (search.FindFirst(SearchMask(folder1), attr, s.SearchRec)) {
             do {
                 s.CurrentName = s.SearchRec.Name;
-                const std::string path1 = PathOf(folder1, s.CurrentName);
-                const std::string path2 = PathOf(folder2, s.CurrentName);
                 // Both times are taken before anything is copied for this entry.
-                s.Age1 = platform::FileAge(path1);
-                s.Age2 = platform::FileAge(path2);
+                s.Age1 = AgeOfYielded(s.SearchRec, side1);
+                s.Age2 = side2.FileAge(s.CurrentName);
                 const bool exists2 = s.Age2 != -1;
                 const int order = ComparePackedTimes(s.Age1, s.Age2);
                 if (count) {
@@ -252,6 +270,8 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
                         ++*count;
                     continue;
                 }
+                const std::string path1 = PathOf(folder1, s.CurrentName);
+                const std::string path2 = PathOf(folder2, s.CurrentName);
                 if (exists2 && order == 1)
                     UpdateCopy(path1, path2);
                 else if (exists2 && order == -1)
@@ -270,8 +290,7 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
         return;
     do {
         s.CurrentName = s.SearchRec.Name;
-        const std::string path1 = PathOf(folder1, s.CurrentName);
-        if (!platform::FileExists(path1)) {
+        if (!side1.FileExists(s.CurrentName)) {
             if (count)
                 ++*count;
             else
