@@ -1,9 +1,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include "RunFixture.h"
 #include "platform/FileSystem.h"
+#include "platform/FileSystemTesting.h"
 
 using namespace RunTexts;
 
@@ -256,6 +259,39 @@ TEST_F(FoldersMode, PreCountUsesTheFoldersAsTheyStandBeforeTheRun)
     EXPECT_EQ(count, 2);
     EXPECT_EQ(state.FolderName1, "Docs");
     EXPECT_EQ(state.FolderName2, "Docs");
+}
+
+}  // namespace
+
+namespace {
+
+// A disk that fills up while a run copies: nothing is reported as done, the
+// files that were there stay whole, and the run ends with the summary.
+TEST_F(FoldersMode, AFullDiskIsReportedForUpdatesAndCopiesAlike)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/newer", "new content", kNew);
+    File(b + "/newer", "old content", kOld);
+    File(a + "/missing", "to copy", kNew);
+    list1.Add(a);
+    list2.Add(b);
+    platform::FileSystemTestHooks hooks;
+    hooks.beforeWrite = [](std::uint64_t) { return ENOSPC; };
+    platform::SetFileSystemTestHooks(hooks);
+
+    sync.SynchroFolders_ns();
+    platform::ClearFileSystemTestHooks();
+
+    const std::string reason = std::system_category().message(ENOSPC);
+    EXPECT_EQ(SortedLines(), (std::vector<std::string>{
+                                 b + "/newer" + kNotUpdated + reason,
+                                 std::string("missing") + kNotCopiedTo + b + ": " + reason,
+                             }));
+    EXPECT_EQ(ReadFile(b + "/newer"), "old content");
+    EXPECT_EQ(MTimeSeconds(b + "/newer"), kOld);
+    EXPECT_FALSE(platform::FileExists(b + "/missing"));
+    EXPECT_EQ(state.FailFlag, 1);
+    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
 }
 
 }  // namespace
