@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "lists/FolderList.h"
@@ -18,6 +19,8 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 class SilentHost : public RunHost {
 public:
     explicit SilentHost(int mode) : m_mode(mode) {}
@@ -25,11 +28,18 @@ public:
     void SetSynchronizeSelectedVisible(bool) override {}
     void SetSynchronizeAllVisible(bool) override {}
     void SetGaugeVisible(bool) override {}
-    void SetGaugeProgress(int) override {}
+    // The first progress step comes with the body's first entry: until then
+    // the run was counting.
+    void SetGaugeProgress(int) override
+    {
+        if (!firstStep)
+            firstStep = Clock::now();
+    }
     int SynchroModeIndex() const override { return m_mode; }
     bool Confirm(const std::string&) override { return true; }
     void ShowMessage(const std::string&) override { ++summaries; }
     int summaries = 0;
+    std::optional<Clock::time_point> firstStep;
 
 private:
     int m_mode;
@@ -77,13 +87,18 @@ int main(int argc, char** argv)
     ReportList report;
     SilentHost host(mode);
     Synchronizer sync(state, report, list1, list2, host);
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     sync.BitBtn11Click();
-    const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto end = Clock::now();
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
 
     std::printf("mode %s, folders %d x %d\n", mode == 0 ? "files" : "folders", list1.Count(), list2.Count());
     std::printf("TotalCount %d, ProgressCount %d, report lines %d, FailFlag %d\n", state.TotalCount,
                 state.ProgressCount, report.Count(), state.FailFlag);
-    std::printf("wall %.6f s\n", elapsed);
+    if (host.firstStep)
+        std::printf("wall %.6f s (pre-count %.6f s, body %.6f s)\n", seconds(end - start),
+                    seconds(*host.firstStep - start), seconds(end - *host.firstStep));
+    else
+        std::printf("wall %.6f s (no body)\n", seconds(end - start));
     return state.FailFlag ? 1 : 0;
 }

@@ -38,7 +38,7 @@ bool SameTime(const timespec& a, const timespec& b)
 // The second half of a lookup, once nothing has the exact name: the one
 // entry of the folder equal to the name without regard to case.
 int ResolveCaseBlind(int (*statFn)(const char*, struct stat*), const std::string& path, struct stat& st,
-                     std::string& realPath)
+                     std::string& realPath, const struct stat* folderNow = nullptr)
 {
     std::string folder;
     std::string name;
@@ -48,7 +48,7 @@ int ResolveCaseBlind(int (*statFn)(const char*, struct stat*), const std::string
     const std::string prefix = path.substr(0, path.size() - name.size());
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string real;
-        if (!CaseIndex::Instance().Find(folder, name, real) || real == name)
+        if (!CaseIndex::Instance().Find(folder, name, real, attempt == 0 ? folderNow : nullptr) || real == name)
             return ENOENT;
         const std::string candidate = prefix + real;
         if (statFn(candidate.c_str(), &st) == 0) {
@@ -204,7 +204,8 @@ void CaseIndex::Evict(const Folder* keep)
     }
 }
 
-bool CaseIndex::Find(const std::string& folder, const std::string& name, std::string& realName)
+bool CaseIndex::Find(const std::string& folder, const std::string& name, std::string& realName,
+                     const struct stat* folderNow)
 {
     const std::string folded = FoldName(name);
     std::lock_guard lock(m_mutex);
@@ -220,7 +221,9 @@ bool CaseIndex::Find(const std::string& folder, const std::string& name, std::st
     // A miss is believed only when the folder has not changed since it was
     // read (or since our own last copy into it).
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) {
+    if (folderNow)
+        st = *folderNow;
+    else if (::stat(folder.c_str(), &st) != 0) {
         m_totalNames -= index->names.size();
         m_folders.erase(it);
         return false;
@@ -290,18 +293,44 @@ int LstatResolved(const std::string& path, struct stat& st, std::string& realPat
     return StatResolvedWith(PlainLstat, path, st, realPath);
 }
 
+namespace {
+
+bool IsPlainName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+}  // namespace
+
 int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st)
 {
-    const std::string path = PathOf(folder, name);
     std::string realPath;
-    if (folderFd < 0 || name.empty() || name.find('/') != std::string::npos)
-        return StatResolved(path, st, realPath);
+    if (folderFd < 0 || !IsPlainName(name))
+        return StatResolved(PathOf(folder, name), st, realPath);
     if (::fstatat(folderFd, name.c_str(), &st, 0) == 0)
         return 0;
-    const int error = errno;
-    if (error != ENOENT)
-        return error;
-    return ResolveCaseBlind(PlainStat, path, st, realPath);
+    if (errno != ENOENT)
+        return errno;
+    // The path is made only now, for the case-blind rest; the folder's
+    // times come from the open folder.
+    struct stat folderNow {};
+    if (::fstat(folderFd, &folderNow) != 0)
+        return StatResolved(PathOf(folder, name), st, realPath);
+    return ResolveCaseBlind(PlainStat, PathOf(folder, name), st, realPath, &folderNow);
+}
+
+int LstatResolvedAt(int folderFd, const struct stat& folderNow, const std::string& path, const std::string& name,
+                    struct stat& st, std::string& realPath)
+{
+    if (folderFd < 0 || !IsPlainName(name))
+        return LstatResolved(path, st, realPath);
+    if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        realPath = path;
+        return 0;
+    }
+    if (errno != ENOENT)
+        return errno;
+    return ResolveCaseBlind(PlainLstat, path, st, realPath, &folderNow);
 }
 
 }  // namespace platform::detail

@@ -23,7 +23,10 @@ public:
     // The real name of the entry of folder equal to name without regard to
     // case; false when there is none or the folder cannot be read. Where
     // several names fold alike, the smallest one (bytewise) is taken.
-    bool Find(const std::string& folder, const std::string& name, std::string& realName);
+    // folderNow, when given, is the folder's stat taken just now (from the
+    // folder held open), which spares looking at it again by path.
+    bool Find(const std::string& folder, const std::string& name, std::string& realName,
+              const struct stat* folderNow = nullptr);
 
     // Drops the index of folder (a name it gave has vanished).
     void Forget(const std::string& folder);
@@ -66,5 +69,12 @@ int LstatResolved(const std::string& path, struct stat& st, std::string& realPat
 // folder's path again; only a miss goes on by path. A negative folderFd, or
 // a name that is not one plain component, takes the path all the way.
 int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st);
+
+// LstatResolved(path) for a path whose folder is already open as folderFd,
+// with that folder's stat folderNow just taken; name is the path's last
+// component. The same answer, with the folder's path walked only where the
+// exact name misses and a namesake must be looked for.
+int LstatResolvedAt(int folderFd, const struct stat& folderNow, const std::string& path, const std::string& name,
+                    struct stat& st, std::string& realPath);
 
 }  // namespace platform::detail

@@ -83,20 +83,42 @@ bool IsDotOrDotDot(std::string_view name)
     return name == "." || name == "..";
 }
 
+std::uint32_t HiddenBit(std::string_view name)
+{
+    return name.size() > 1 && name[0] == '.' && !IsDotOrDotDot(name) ? faHidden : 0;
+}
+
 std::uint32_t AttributesOf(std::string_view name, mode_t mode)
 {
-    std::uint32_t attr = 0;
+    std::uint32_t attr = HiddenBit(name);
     if (S_ISREG(mode))
         attr |= faArchive;
     else if (S_ISDIR(mode))
         attr |= faDirectory;
     else
         attr |= faSysFile;
-    if (name.size() > 1 && name[0] == '.' && !IsDotOrDotDot(name))
-        attr |= faHidden;
     if ((mode & S_IWUSR) == 0)
         attr |= faReadOnly;
     return attr;
+}
+
+// The attributes a listed kind gives without a look at the entry; 0 for
+// links and unknown kinds, which only a look can tell.
+std::uint32_t AttributesOfListedKind(std::string_view name, unsigned char kind)
+{
+    switch (kind) {
+    case DT_REG:
+        return faArchive | HiddenBit(name);
+    case DT_DIR:
+        return faDirectory | HiddenBit(name);
+    case DT_FIFO:
+    case DT_CHR:
+    case DT_BLK:
+    case DT_SOCK:
+        return faSysFile | HiddenBit(name);
+    default:
+        return 0;
+    }
 }
 
 }  // namespace
@@ -114,6 +136,9 @@ struct DirectorySearch::State {
     std::string names;
     std::vector<std::size_t> starts;
     std::size_t next = 0;
+    // Names only: the listed kind of each name, in step with starts.
+    bool namesOnly = false;
+    std::vector<unsigned char> kinds;
 
     ~State()
     {
@@ -127,6 +152,16 @@ DirectorySearch::DirectorySearch() = default;
 DirectorySearch::~DirectorySearch() = default;
 
 bool DirectorySearch::FindFirst(const std::string& mask, std::uint32_t attrMask, TSearchRec& rec)
+{
+    return Open(mask, attrMask, false, rec);
+}
+
+bool DirectorySearch::FindFirstNames(const std::string& mask, std::uint32_t attrMask, TSearchRec& rec)
+{
+    return Open(mask, attrMask, true, rec);
+}
+
+bool DirectorySearch::Open(const std::string& mask, std::uint32_t attrMask, bool namesOnly, TSearchRec& rec)
 {
     FindClose();
     std::string folder;
@@ -143,6 +178,7 @@ bool DirectorySearch::FindFirst(const std::string& mask, std::uint32_t attrMask,
         return false;
     }
     state->skip = ~attrMask & kSkippable;
+    state->namesOnly = namesOnly;
 
     // Read every name now: what lands in the folder while the search is
     // open (the run copies into the very folder it searches) is not seen.
@@ -179,6 +215,8 @@ bool DirectorySearch::FindFirst(const std::string& mask, std::uint32_t attrMask,
         state->starts.push_back(state->names.size());
         state->names.append(name);
         state->names.push_back('\0');
+        if (namesOnly)
+            state->kinds.push_back(entry->d_type);
     }
     m_state = std::move(state);
     if (FindNext(rec))
@@ -194,7 +232,18 @@ bool DirectorySearch::FindNext(TSearchRec& rec)
     State& state = *m_state;
     const int fd = dirfd(state.dir);
     while (state.next < state.starts.size()) {
-        const char* name = state.names.c_str() + state.starts[state.next++];
+        const std::size_t index = state.next++;
+        const char* name = state.names.c_str() + state.starts[index];
+        if (state.namesOnly) {
+            if (const std::uint32_t attr = AttributesOfListedKind(name, state.kinds[index])) {
+                if ((attr & state.skip) != 0)
+                    continue;
+                rec.Name = name;
+                rec.Attr = attr;
+                rec.Time = -1;
+                return true;
+            }
+        }
         struct stat st {};
         // Links are followed; one that leads nowhere is shown as what it is,
         // a system entry. A name that is gone by now is passed over.

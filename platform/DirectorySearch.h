@@ -34,11 +34,20 @@ public:
     // Opens the search; true with the first entry in rec, false when nothing
     // matches or the folder cannot be read (the search is then closed).
     bool FindFirst(const std::string& mask, std::uint32_t attrMask, TSearchRec& rec);
+    // As FindFirst, for a caller that uses only the names and the kind of
+    // each entry: where the folder's listing already tells the kind (a
+    // regular file, a folder, a device), the entry is yielded without a look
+    // of its own, so its Time is -1, its read-only bit is not set, and a name
+    // gone before its turn is still yielded. Links, and entries whose kind
+    // the file system does not list, are looked at as FindFirst does.
+    bool FindFirstNames(const std::string& mask, std::uint32_t attrMask, TSearchRec& rec);
     // The next entry; false after the last one.
     bool FindNext(TSearchRec& rec);
     void FindClose();
 
 private:
+    bool Open(const std::string& mask, std::uint32_t attrMask, bool namesOnly, TSearchRec& rec);
+
     struct State;
     std::unique_ptr<State> m_state;
 };

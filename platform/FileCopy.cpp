@@ -322,6 +322,20 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     if (!S_ISREG(sourceStat.st_mode))
         return EINVAL;  // devices, FIFOs, sockets are never copied
 
+    // The destination's folder is opened first, so that the name is looked
+    // up from it; where it cannot be, everything goes by path and the
+    // failure shows where it would have anyway.
+    std::string folder;
+    std::string name;
+    detail::SplitPath(destination, folder, name);
+    Fd dir;
+    struct stat before {};
+    if (!name.empty()) {
+        dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0 && ::fstat(dir.get(), &before) != 0)
+            dir.reset(-1);
+    }
+
     // What stands at the destination: the exact name, else a name equal to
     // it without regard to case. A symbolic link is followed, so that the
     // file it points to is updated and the link stays.
@@ -329,7 +343,8 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     struct stat found {};
     bool exists = false;
     bool isFile = false;
-    const int lookup = detail::LstatResolved(destination, found, target);
+    const int lookup = dir.get() >= 0 ? detail::LstatResolvedAt(dir.get(), before, destination, name, found, target)
+                                      : detail::LstatResolved(destination, found, target);
     if (lookup == 0) {
         exists = true;
         if (S_ISLNK(found.st_mode) && ::stat(target.c_str(), &found) == 0) {
@@ -356,17 +371,18 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
         return lookup;
     }
 
-    std::string folder;
-    std::string name;
-    detail::SplitPath(target, folder, name);
-    if (name.empty())
-        return EISDIR;
-    Fd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0)
-        return errno;
-    struct stat before {};
-    if (::fstat(dir.get(), &before) != 0)
-        return errno;
+    // A namesake in other letter case, or a link's file, may be elsewhere
+    // than the folder already open.
+    if (target != destination || dir.get() < 0) {
+        detail::SplitPath(target, folder, name);
+        if (name.empty())
+            return EISDIR;
+        dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0)
+            return errno;
+        if (::fstat(dir.get(), &before) != 0)
+            return errno;
+    }
 
     const struct stat* old = isFile ? &found : nullptr;
     const bool unnamed = !(hooks && hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();

@@ -284,9 +284,11 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
         }
     }
 
-    // Search B: what only F2 has goes to F1.
+    // Search B: what only F2 has goes to F1. Of an F2 entry only its name
+    // and whether it is a folder are used, which the folder's listing tells
+    // without a look at each entry.
     DirectorySearch search;
-    if (!search.FindFirst(SearchMask(folder2), attr, s.SearchRec))
+    if (!search.FindFirstNames(SearchMask(folder2), attr, s.SearchRec))
         return;
     do {
         s.CurrentName = s.SearchRec.Name;
