@@ -86,6 +86,11 @@ same_result() {  # same_result <what> <folder> <folder>
   echo "  result check: $1: same names, sizes, modes, times and content"
 }
 
+# The page cache of this machine does not keep what was read a minute ago
+# (the host takes memory back), so every timed run is preceded by reading
+# what it will read: names and attributes, or whole files.
+warm_names() { du -s "$@" >/dev/null; }
+
 # Fills a folder with count files of 100 bytes, all with the given time.
 small_folder() {  # small_folder <folder> <count> <epoch seconds>
   local dir=$1 count=$2 i
@@ -152,14 +157,20 @@ after=$(manifest "$w1/a/Docs"; manifest "$w1/b/Docs")
 [ "$before" = "$after" ] || { echo "RESULT CHECK FAILED: W1 changed the folders" >&2; exit 1; }
 echo "  result check: both find nothing to do and leave both folders as they were"
 
+cat >"$work/w1-warm.sh" <<EOF
+du -s "$w1/a/Docs" "$w1/b/Docs" >/dev/null
+EOF
 echo "  load $(load)"
 hyperfine -N --style basic --warmup 2 --runs "$runs" --export-json "$jsondir/w1.json" \
+  --prepare "bash $work/w1-warm.sh" \
   -n folderly "$bench folders --list1 $w1/a/Docs --list2 $w1/b/Docs" \
   -n rsync "rsync -d -t --dry-run $w1/a/Docs/ $w1/b/Docs/"
 mapfile -t m < <(medians "$jsondir/w1.json")
 row "| W1 no change, $small_files files | $(ms "${m[0]}") | rsync -d -t --dry-run $(ms "${m[1]}") | $(ratio "${m[0]}" "${m[1]}") |"
 
+warm_names "$w1/a/Docs" "$w1/b/Docs"
 w1_peak=$(peak_kib "$bench" folders --list1 "$w1/a/Docs" --list2 "$w1/b/Docs")
+warm_names "$w1/a/Docs" "$w1/b/Docs"
 w1_rsync_peak=$(peak_kib rsync -d -t --dry-run "$w1/a/Docs/" "$w1/b/Docs/")
 
 # --- W2: big copies ------------------------------------------------------------
@@ -174,6 +185,7 @@ find "$w2/src/Big" -type f -exec touch -d @1700000000 {} +
 mkdir -p "$w2/folderly/Big" "$w2/cp"
 cat >"$work/w2-reset.sh" <<EOF
 rm -f "$w2/folderly/Big/"* "$w2/cp/"*
+cat "$w2/src/Big/"* >/dev/null
 EOF
 out=$("$bench" folders --list1 "$w2/src/Big" --list2 "$w2/folderly/Big")
 expect "W2 Folderly's report lines" "$(field "$out" lines)" "$big_files"
@@ -204,6 +216,7 @@ cat >"$work/w3-reset.sh" <<EOF
 n=\$(date +%s%N)
 mv "$w3/\$1/Docs" "$w3/old/\$1-\$n"
 mkdir "$w3/\$1/Docs"
+find "$w1/a/Docs" -type f -exec cat {} + >/dev/null
 EOF
 out=$("$bench" folders --list1 "$w1/a/Docs" --list2 "$w3/folderly/Docs")
 expect "W3 Folderly's report lines" "$(field "$out" lines)" "$small_files"
@@ -216,7 +229,6 @@ bash "$work/w3-reset.sh" cp
 w3_cp_peak=$(peak_kib cp -pr "$w1/a/Docs/." "$w3/cp/Docs/")
 
 echo "  load $(load)"
-# The source is already in the cache from W1 and the check above.
 hyperfine -N --style basic --runs "$runs" --export-json "$jsondir/w3.json" \
   --prepare "bash $work/w3-reset.sh folderly" \
   -n folderly "$bench folders --list1 $w1/a/Docs --list2 $w3/folderly/Docs" \
@@ -255,6 +267,7 @@ find "$w4/l2" -name 'o*' -exec touch -d "@$((t0 + 1000))" {} +
 cat >"$work/w4-reset.sh" <<EOF
 find "$w4/l1" -name 'o*' -exec touch -d @$t0 {} +
 find "$w4/l2" -name 'e*' -exec touch -d @$t0 {} +
+find "$w4" -type f -exec cat {} + >/dev/null
 EOF
 bash "$work/w4-reset.sh"
 lists() {  # lists <n>: the arguments of a run over the first n folders of each side

@@ -28,8 +28,8 @@ public:
     void SetSynchronizeSelectedVisible(bool) override {}
     void SetSynchronizeAllVisible(bool) override {}
     void SetGaugeVisible(bool) override {}
-    // The first progress step comes with the body's first entry: until then
-    // the run was counting.
+    // The first progress step comes after the body's first entry: until
+    // then the run was counting, and working on that one entry.
     void SetGaugeProgress(int) override
     {
         if (!firstStep)
@@ -96,7 +96,7 @@ int main(int argc, char** argv)
     std::printf("TotalCount %d, ProgressCount %d, report lines %d, FailFlag %d\n", state.TotalCount,
                 state.ProgressCount, report.Count(), state.FailFlag);
     if (host.firstStep)
-        std::printf("wall %.6f s (pre-count %.6f s, body %.6f s)\n", seconds(end - start),
+        std::printf("wall %.6f s (pre-count and first entry %.6f s, the rest %.6f s)\n", seconds(end - start),
                     seconds(*host.firstStep - start), seconds(end - *host.firstStep));
     else
         std::printf("wall %.6f s (no body)\n", seconds(end - start));

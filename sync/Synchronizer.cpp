@@ -34,12 +34,13 @@ private:
 };
 
 // The file age of the entry a search has just yielded, by its path in the
-// folder searched. The search looked at the entry (following links) as it
-// yielded it, and nothing has happened since, so that look is the answer a
-// lookup by path would give now: -1 for a folder, else the time it carries.
-// A system entry may be a link that leads nowhere, shown by the search with
-// the link's own time, where a lookup by path goes on to a namesake in other
-// letter case: those few are looked up afresh.
+// folder searched. The search looked at the entry by its exact name
+// (following links) as it yielded it, and the run has done nothing since, so
+// that look is the answer a lookup by path would give now: the exact name
+// exists, a folder is -1, anything else the time the look found. Only when
+// the look failed does a lookup by path go further (to a namesake in other
+// letter case); the search then shows the entry as a system entry, so those
+// are looked up afresh.
 std::int32_t AgeOfYielded(const platform::TSearchRec& rec, const platform::FolderLookup& folder)
 {
     if ((rec.Attr & platform::faDirectory) != 0)
@@ -286,7 +287,7 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
 
     // Search B: what only F2 has goes to F1. Of an F2 entry only its name
     // and whether it is a folder are used, which the folder's listing tells
-    // without a look at each entry.
+    // without a look at each entry (its time is never read here).
     DirectorySearch search;
     if (!search.FindFirstNames(SearchMask(folder2), attr, s.SearchRec))
         return;
