@@ -3,7 +3,9 @@
 // how long it took. Not a second user interface: no options are stored,
 // no list files are touched.
 //
-//   folderly_bench (files|folders) [--all-files] [--ext EXT] --list1 DIR... --list2 DIR...
+//   folderly_bench (files|folders) [--all-files] [--ext EXT] [--report] --list1 DIR... --list2 DIR...
+//
+// --report prints the Report list's lines after the counts.
 
 #include <chrono>
 #include <cstdio>
@@ -47,7 +49,8 @@ private:
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] --list1 DIR... --list2 DIR...\n");
+    std::fprintf(stderr,
+                 "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--report] --list1 DIR... --list2 DIR...\n");
     return 2;
 }
 
@@ -68,10 +71,13 @@ int main(int argc, char** argv)
     RunState state;
     FolderList list1, list2;
     FolderList* filling = nullptr;
+    bool printReport = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--all-files")
             state.SearchAttr = 63;
+        else if (arg == "--report")
+            printReport = true;
         else if (arg == "--ext" && i + 1 < argc)
             state.SearchExt = argv[++i];
         else if (arg == "--list1")
@@ -100,5 +106,9 @@ int main(int argc, char** argv)
                     seconds(*host.firstStep - start), seconds(end - *host.firstStep));
     else
         std::printf("wall %.6f s (no body)\n", seconds(end - start));
+    if (printReport) {
+        for (const std::string& line : report.Lines())
+            std::printf("%s\n", line.c_str());
+    }
     return state.FailFlag ? 1 : 0;
 }
