@@ -88,7 +88,9 @@ same_result() {  # same_result <what> <folder> <folder>
 
 # The page cache of this machine does not keep what was read a minute ago
 # (the host takes memory back), so every timed run is preceded by reading
-# what it will read: names and attributes, or whole files.
+# what it will read: names and attributes, or whole files. Runs that write
+# are also preceded by sync, so that no run pays for writing back what the
+# run before it wrote.
 warm_names() { du -s "$@" >/dev/null; }
 
 # Fills a folder with count files of 100 bytes, all with the given time.
@@ -186,6 +188,7 @@ mkdir -p "$w2/folderly/Big" "$w2/cp"
 cat >"$work/w2-reset.sh" <<EOF
 rm -f "$w2/folderly/Big/"* "$w2/cp/"*
 cat "$w2/src/Big/"* >/dev/null
+sync
 EOF
 out=$("$bench" folders --list1 "$w2/src/Big" --list2 "$w2/folderly/Big")
 expect "W2 Folderly's report lines" "$(field "$out" lines)" "$big_files"
@@ -217,6 +220,7 @@ n=\$(date +%s%N)
 mv "$w3/\$1/Docs" "$w3/old/\$1-\$n"
 mkdir "$w3/\$1/Docs"
 find "$w1/a/Docs" -type f -exec cat {} + >/dev/null
+sync
 EOF
 out=$("$bench" folders --list1 "$w1/a/Docs" --list2 "$w3/folderly/Docs")
 expect "W3 Folderly's report lines" "$(field "$out" lines)" "$small_files"
@@ -268,6 +272,7 @@ cat >"$work/w4-reset.sh" <<EOF
 find "$w4/l1" -name 'o*' -exec touch -d @$t0 {} +
 find "$w4/l2" -name 'e*' -exec touch -d @$t0 {} +
 find "$w4" -type f -exec cat {} + >/dev/null
+sync
 EOF
 bash "$work/w4-reset.sh"
 lists() {  # lists <n>: the arguments of a run over the first n folders of each side
