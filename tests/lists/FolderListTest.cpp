@@ -1,4 +1,5 @@
 #include "lists/FolderList.h"
+#include "ListTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +8,6 @@
 
 namespace {
 
-std::vector<std::string> Texts(const FolderList& list)
-{
-    std::vector<std::string> texts;
-    for (int i = 0; i < list.Count(); ++i)
-        texts.push_back(list.Text(i));
-    return texts;
-}
-
 std::vector<int> SelectedIndexes(const FolderList& list)
 {
     std::vector<int> indexes;
@@ -22,14 +15,6 @@ std::vector<int> SelectedIndexes(const FolderList& list)
         if (list.Selected(i))
             indexes.push_back(i);
     return indexes;
-}
-
-FolderList ListOf(const std::vector<std::string>& texts)
-{
-    FolderList list;
-    for (const std::string& text : texts)
-        list.Add(text);
-    return list;
 }
 
 }  // namespace

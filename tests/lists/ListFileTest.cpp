@@ -1,4 +1,5 @@
 #include "lists/FolderList.h"
+#include "ListTestUtil.h"
 #include "lists/ListFile.h"
 #include "platform/FileError.h"
 
@@ -13,22 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::string> Texts(const FolderList& list)
-{
-    std::vector<std::string> texts;
-    for (int i = 0; i < list.Count(); ++i)
-        texts.push_back(list.Text(i));
-    return texts;
-}
-
-FolderList ListOf(const std::vector<std::string>& texts)
-{
-    FolderList list;
-    for (const std::string& text : texts)
-        list.Add(text);
-    return list;
-}
 
 }  // namespace
 
