@@ -3,18 +3,7 @@
 # click on the icon shows the window, "Exit" from the tray menu ends it.
 set -u
 program="$1"
-xdesk="$2"
-[ -f "$xdesk" ] || { echo "SKIP: the virtual desktop runner $xdesk is not there"; exit 77; }
-for tool in Xvfb trayer xdotool import; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-work=$(mktemp -d /tmp/folderly-e2e-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/private_home.sh"
 printf '[General]\nTrayMode=int:1\n' > "$XDG_CONFIG_HOME/Vantrel/Folderly.conf"
 
 cat > "$work/session.sh" <<'SESSION'

@@ -5,20 +5,8 @@
 # click, and the program ended from the tray menu. Then the files it left.
 set -u
 program="$1"
-xdesk="$2"
-if [ ! -x "$xdesk" ] && [ ! -f "$xdesk" ]; then
-  echo "SKIP: the virtual desktop runner $xdesk is not there"; exit 77
-fi
-for tool in Xvfb trayer xdotool import; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-work=$(mktemp -d /tmp/folderly-e2e-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_DATA_HOME/Folderly" "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR" "$work/A/Docs" "$work/B/Docs"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/private_home.sh"
+mkdir -p "$work/A/Docs" "$work/B/Docs"
 
 # List 1 holds A/Docs, List 2 holds B/Docs: a files-mode pair and a folders-mode pair.
 printf 'newer in A' > "$work/A/Docs/same.txt";  touch -d '2023-05-01 10:00:00' "$work/A/Docs/same.txt"

@@ -1,0 +1,14 @@
+# Sourced by the end-to-end sessions: skips when the virtual desktop is not
+# to be had, then gives the program a home of its own in $work, removed at exit.
+xdesk="$2"
+[ -f "$xdesk" ] || { echo "SKIP: the virtual desktop runner $xdesk is not there"; exit 77; }
+for tool in Xvfb trayer xdotool import; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+work=$(mktemp -d /tmp/folderly-e2e-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_DATA_HOME/Folderly" "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
