@@ -1,8 +1,7 @@
 # Sourced by the end-to-end sessions: skips when the virtual desktop is not
 # to be had, then gives the program a home of its own in $work, removed at exit.
 xdesk="$2"
-[ -f "$xdesk" ] || { echo "SKIP: the virtual desktop runner $xdesk is not there"; exit 77; }
-for tool in Xvfb trayer xdotool import; do
+for tool in Xvfb trayer xdotool xprop import; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 
