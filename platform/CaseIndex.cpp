@@ -64,14 +64,14 @@ int ResolveCaseBlind(int (*statFn)(const char*, struct stat*), const std::string
 }
 
 int StatResolvedWith(int (*statFn)(const char*, struct stat*), const std::string& path,
-                     struct stat& st, std::string& realPath)
+                     struct stat& st, std::string& realPath, NameMatch match)
 {
     if (statFn(path.c_str(), &st) == 0) {
         realPath = path;
         return 0;
     }
     const int error = errno;
-    if (error != ENOENT)
+    if (error != ENOENT || match == NameMatch::Exact)
         return error;
     return ResolveCaseBlind(statFn, path, st, realPath);
 }
@@ -100,7 +100,8 @@ struct CaseIndex::Folder {
     bool copiedSinceBuild = false;
     std::uint64_t lastUse = 0;
     // Folded name -> real name; the real name is left empty where it equals
-    // the folded one (most names), which saves a string per entry.
+    // the folded one (most names), which saves a string per entry, and is
+    // kAmbiguous where several names of the folder fold alike.
     std::unordered_map<std::string, std::string> names;
 
     bool Matches(const struct stat& st) const
@@ -123,18 +124,27 @@ struct CaseIndex::Folder {
             names.emplace(std::move(folded), std::move(stored));
             return;
         }
-        const std::string& current = it->second.empty() ? it->first : it->second;
-        if (realName < current)
-            it->second = (realName == it->first) ? std::string() : realName;
+        if (RealName(*it) != realName)
+            it->second = kAmbiguous;
     }
-    bool Lookup(const std::string& folded, std::string& realName) const
+    // How many names of the folder fold to folded: 0, 1 (then realName is
+    // set to it) or 2 for two or more.
+    int Lookup(const std::string& folded, std::string& realName) const
     {
         auto it = names.find(folded);
         if (it == names.end())
-            return false;
-        realName = it->second.empty() ? it->first : it->second;
-        return true;
+            return 0;
+        if (it->second == kAmbiguous)
+            return 2;
+        realName = RealName(*it);
+        return 1;
     }
+    static const std::string& RealName(const std::pair<const std::string, std::string>& entry)
+    {
+        return entry.second.empty() ? entry.first : entry.second;
+    }
+    // No real name holds a '\0'.
+    inline static const std::string kAmbiguous{'\0'};
 };
 
 CaseIndex& CaseIndex::Instance()
@@ -204,34 +214,47 @@ void CaseIndex::Evict(const Folder* keep)
     }
 }
 
-bool CaseIndex::Find(const std::string& folder, const std::string& name, std::string& realName,
-                     const struct stat* folderNow)
+int CaseIndex::CountFolded(const std::string& folder, const std::string& name, std::string& realName,
+                           const struct stat* folderNow)
 {
     const std::string folded = FoldName(name);
     std::lock_guard lock(m_mutex);
     auto it = m_folders.find(folder);
     if (it == m_folders.end()) {
         Folder* built = Build(folder, false);
-        return built && built->Lookup(folded, realName);
+        return built ? built->Lookup(folded, realName) : 0;
     }
     Folder* index = it->second.get();
     index->lastUse = ++m_useClock;
-    if (index->Lookup(folded, realName))
-        return true;
-    // A miss is believed only when the folder has not changed since it was
-    // read (or since our own last copy into it).
+    const int count = index->Lookup(folded, realName);
+    // What the index says is believed only when the folder has not changed
+    // since it was read (or since our own last copy into it): a twin that
+    // appeared meanwhile must not go unseen.
     struct stat st {};
     if (folderNow)
         st = *folderNow;
     else if (::stat(folder.c_str(), &st) != 0) {
         m_totalNames -= index->names.size();
         m_folders.erase(it);
-        return false;
+        return 0;
     }
     if (index->Matches(st) && !index->racy)
-        return false;
+        return count;
     Folder* rebuilt = Build(folder, index->Matches(st));
-    return rebuilt && rebuilt->Lookup(folded, realName);
+    return rebuilt ? rebuilt->Lookup(folded, realName) : 0;
+}
+
+bool CaseIndex::Find(const std::string& folder, const std::string& name, std::string& realName,
+                     const struct stat* folderNow)
+{
+    return CountFolded(folder, name, realName, folderNow) == 1;
+}
+
+bool CaseIndex::HasCaseTwin(const std::string& folder, const std::string& name, const struct stat* folderNow)
+{
+    std::string realName;
+    const int count = CountFolded(folder, name, realName, folderNow);
+    return count == 2 || (count == 1 && realName != name);
 }
 
 void CaseIndex::Forget(const std::string& folder)
@@ -283,14 +306,14 @@ std::uint64_t CaseIndex::BuildCount() const
     return m_builds;
 }
 
-int StatResolved(const std::string& path, struct stat& st, std::string& realPath)
+int StatResolved(const std::string& path, struct stat& st, std::string& realPath, NameMatch match)
 {
-    return StatResolvedWith(PlainStat, path, st, realPath);
+    return StatResolvedWith(PlainStat, path, st, realPath, match);
 }
 
-int LstatResolved(const std::string& path, struct stat& st, std::string& realPath)
+int LstatResolved(const std::string& path, struct stat& st, std::string& realPath, NameMatch match)
 {
-    return StatResolvedWith(PlainLstat, path, st, realPath);
+    return StatResolvedWith(PlainLstat, path, st, realPath, match);
 }
 
 namespace {
@@ -302,33 +325,46 @@ bool IsPlainName(const std::string& name)
 
 }  // namespace
 
-int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st)
+int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st,
+                   NameMatch match, bool* namesake)
 {
     std::string realPath;
-    if (folderFd < 0 || !IsPlainName(name))
-        return StatResolved(PathOf(folder, name), st, realPath);
+    int error = 0;
+    if (folderFd < 0 || !IsPlainName(name)) {
+        const std::string path = PathOf(folder, name);
+        error = StatResolved(path, st, realPath, match);
+        if (namesake)
+            *namesake = error == 0 && realPath != path;
+        return error;
+    }
+    if (namesake)
+        *namesake = false;
     if (::fstatat(folderFd, name.c_str(), &st, 0) == 0)
         return 0;
-    if (errno != ENOENT)
+    if (errno != ENOENT || match == NameMatch::Exact)
         return errno;
     // The path is made only now, for the case-blind rest; the folder's
     // times come from the open folder.
     struct stat folderNow {};
     if (::fstat(folderFd, &folderNow) != 0)
-        return StatResolved(PathOf(folder, name), st, realPath);
-    return ResolveCaseBlind(PlainStat, PathOf(folder, name), st, realPath, &folderNow);
+        error = StatResolved(PathOf(folder, name), st, realPath);
+    else
+        error = ResolveCaseBlind(PlainStat, PathOf(folder, name), st, realPath, &folderNow);
+    if (namesake)
+        *namesake = error == 0;
+    return error;
 }
 
 int LstatResolvedAt(int folderFd, const struct stat& folderNow, const std::string& path, const std::string& name,
-                    struct stat& st, std::string& realPath)
+                    struct stat& st, std::string& realPath, NameMatch match)
 {
     if (folderFd < 0 || !IsPlainName(name))
-        return LstatResolved(path, st, realPath);
+        return LstatResolved(path, st, realPath, match);
     if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         realPath = path;
         return 0;
     }
-    if (errno != ENOENT)
+    if (errno != ENOENT || match == NameMatch::Exact)
         return errno;
     return ResolveCaseBlind(PlainLstat, path, st, realPath, &folderNow);
 }

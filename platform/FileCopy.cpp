@@ -289,29 +289,29 @@ int WriteAndPlace(int src, const struct stat& sourceStat, int dirFd, dev_t devic
     return error;
 }
 
-int OpenSource(const std::string& source, int& fd)
+int OpenSource(const std::string& source, NameMatch match, int& fd)
 {
     // O_NONBLOCK: a FIFO standing at the path must not hang the run.
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     fd = ::open(source.c_str(), kFlags);
     if (fd >= 0)
         return 0;
-    if (errno != ENOENT)
+    if (errno != ENOENT || match == NameMatch::Exact)
         return errno;
     struct stat st {};
     std::string real;
-    if (const int error = detail::StatResolved(source, st, real))
+    if (const int error = detail::StatResolved(source, st, real, match))
         return error;
     fd = ::open(real.c_str(), kFlags);
     return fd >= 0 ? 0 : errno;
 }
 
-int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists)
+int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match)
 {
     const FileSystemTestHooks* hooks = detail::ActiveTestHooks();
 
     int srcFd = -1;
-    if (const int error = OpenSource(source, srcFd))
+    if (const int error = OpenSource(source, match, srcFd))
         return error;
     Fd src(srcFd);
     struct stat sourceStat {};
@@ -343,8 +343,9 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     struct stat found {};
     bool exists = false;
     bool isFile = false;
-    const int lookup = dir.get() >= 0 ? detail::LstatResolvedAt(dir.get(), before, destination, name, found, target)
-                                      : detail::LstatResolved(destination, found, target);
+    const int lookup = dir.get() >= 0
+                           ? detail::LstatResolvedAt(dir.get(), before, destination, name, found, target, match)
+                           : detail::LstatResolved(destination, found, target, match);
     if (lookup == 0) {
         exists = true;
         if (S_ISLNK(found.st_mode) && ::stat(target.c_str(), &found) == 0) {
@@ -402,10 +403,10 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
 
 }  // namespace
 
-int CopyFile(const std::string& source, const std::string& destination, bool failIfExists)
+int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match)
 {
     try {
-        return CopyFileImpl(source, destination, failIfExists);
+        return CopyFileImpl(source, destination, failIfExists, match);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     } catch (...) {

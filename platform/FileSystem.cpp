@@ -132,36 +132,44 @@ std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, in
                                  | (static_cast<std::uint32_t>(hour) << 11)
                                  | (static_cast<std::uint32_t>(minute) << 5)
                                  | static_cast<std::uint32_t>(second / 2);
-    // From 2044 on the top bit is set and the value is negative, as the
-    // packed format has always been compared.
+    // From 2044 on the top bit is set: such values compare as unsigned.
     return static_cast<std::int32_t>(packed);
 }
 
 std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch)
 {
+    // Packed times are only ever compared, never shown: from UTC, no change
+    // of the clock to or from summer time can put two files in reverse order.
+    // A time outside the packed range takes its nearest end, so an existing
+    // file is never taken for a missing one.
+    constexpr std::int64_t kFirst = 315532800;    // 1980-01-01 00:00:00
+    constexpr std::int64_t kLast = 4354819199;    // 2107-12-31 23:59:59
+    if (secondsSinceEpoch < kFirst)
+        return PackDateTime(1980, 1, 1, 0, 0, 0);
+    if (secondsSinceEpoch > kLast)
+        return PackDateTime(2107, 12, 31, 23, 59, 58);
     const time_t seconds = static_cast<time_t>(secondsSinceEpoch);
-    if (static_cast<std::int64_t>(seconds) != secondsSinceEpoch)
+    struct tm utc {};
+    if (!gmtime_r(&seconds, &utc))
         return -1;
-    struct tm local {};
-    if (!localtime_r(&seconds, &local))
-        return -1;
-    // A leap second packs as the 59th.
-    const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
-    return PackDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second);
+    return PackDateTime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
-std::int32_t FileAge(const std::string& path)
+std::int32_t FileAge(const std::string& path, NameMatch match, bool* namesake)
 {
     struct stat st {};
     std::string real;
-    if (detail::StatResolved(path, st, real) != 0 || S_ISDIR(st.st_mode))
+    const int error = detail::StatResolved(path, st, real, match);
+    if (namesake)
+        *namesake = error == 0 && real != path;
+    if (error != 0 || S_ISDIR(st.st_mode))
         return -1;
     return detail::PackStatTime(st);
 }
 
-bool FileExists(const std::string& path)
+bool FileExists(const std::string& path, NameMatch match)
 {
-    return FileAge(path) != -1;
+    return FileAge(path, match) != -1;
 }
 
 FolderLookup::FolderLookup(const std::string& folder) : m_folder(folder)
@@ -179,24 +187,37 @@ FolderLookup::~FolderLookup()
         ::close(m_fd);
 }
 
-std::int32_t FolderLookup::FileAge(const std::string& name) const
+std::int32_t FolderLookup::FileAge(const std::string& name, NameMatch match, bool* namesake) const
 {
     struct stat st {};
-    if (detail::StatResolvedAt(m_fd, m_folder, name, st) != 0 || S_ISDIR(st.st_mode))
+    if (detail::StatResolvedAt(m_fd, m_folder, name, st, match, namesake) != 0 || S_ISDIR(st.st_mode))
         return -1;
     return detail::PackStatTime(st);
 }
 
-bool FolderLookup::FileExists(const std::string& name) const
+bool FolderLookup::FileExists(const std::string& name, NameMatch match) const
 {
-    return FileAge(name) != -1;
+    return FileAge(name, match) != -1;
 }
 
-bool FileIsReadOnly(const std::string& path)
+NameMatch FolderLookup::MatchElsewhere(const std::string& name) const
+{
+    // The folder as a case-blind lookup of the name's path names it, so
+    // that both share one index.
+    std::string folder;
+    std::string ownName;
+    detail::SplitPath(PathOf(m_folder, name), folder, ownName);
+    struct stat folderNow {};
+    const bool open = m_fd >= 0 && ::fstat(m_fd, &folderNow) == 0;
+    const bool twin = detail::CaseIndex::Instance().HasCaseTwin(folder, ownName, open ? &folderNow : nullptr);
+    return twin ? NameMatch::Exact : NameMatch::CaseBlind;
+}
+
+bool FileIsReadOnly(const std::string& path, NameMatch match)
 {
     struct stat st {};
     std::string real;
-    if (detail::StatResolved(path, st, real) != 0)
+    if (detail::StatResolved(path, st, real, match) != 0)
         return true;
     return (st.st_mode & S_IWUSR) == 0;
 }

@@ -5,7 +5,7 @@
 
 // File operations as a run expects them: names are resolved without regard
 // to letter case (the exact name first, else the one entry equal to it when
-// case is ignored), times are packed local date-times, and a copy never leaves
+// case is ignored), times are packed date-times, and a copy never leaves
 // a half-written destination. Paths are UTF-8 byte strings.
 namespace platform {
 
@@ -18,32 +18,46 @@ inline constexpr std::uint32_t faDirectory = 0x10;
 inline constexpr std::uint32_t faArchive = 0x20;
 inline constexpr std::uint32_t faAnyFile = 0x3F;
 
+// How a name is looked up in a folder. Linux folders can hold names equal
+// but for case ("README" and "readme"), which the folders a run pairs are not
+// expected to: a name that has such a twin where it comes from is matched
+// elsewhere by its exact spelling only, so that one twin is never read or
+// written in place of the other.
+enum class NameMatch {
+    CaseBlind,  // the exact name, else the one entry equal to it without regard to case
+    Exact,      // the exact name only
+};
+
 // The path of a name in a folder: the folder text, one '/', the name. A '/'
 // already at the end of the folder is kept, so the root gives "//name".
 std::string PathOf(const std::string& folder, const std::string& name);
 
-// Packs a local broken-down time; -1 when the year is outside 1980..2107.
+// Packs a broken-down time; -1 when the year is outside 1980..2107.
 std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, int second);
-// Packs a time given in seconds since the epoch, converted to local time.
+// Packs a time given in seconds since the epoch, in UTC; a time before 1980
+// or after 2107 packs as the nearest end of that range.
 std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch);
 
-// Packed last-write time of the file at path; -1 when nothing is there, when
-// it is a folder, or when the time cannot be packed.
-std::int32_t FileAge(const std::string& path);
+// Packed last-write time of the file at path; -1 when nothing is there or
+// when it is a folder. namesake, when given,
+// tells whether the file found has a name other than the exact one.
+std::int32_t FileAge(const std::string& path, NameMatch match = NameMatch::CaseBlind, bool* namesake = nullptr);
 
 // FileAge(path) != -1: a folder never "exists" in this sense.
-bool FileExists(const std::string& path);
+bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind);
 
 // Copies content, permission bits and the last-write time (to the
 // nanosecond). With failIfExists false an existing destination is replaced,
 // unless it is read-only; with true, any name already there (or appearing
 // meanwhile) is left alone and the copy fails with EEXIST. The destination is
 // written under a temporary name and put in place only when complete. Copying
-// a file onto itself succeeds without writing. Returns 0 or the errno.
-int CopyFile(const std::string& source, const std::string& destination, bool failIfExists);
+// a file onto itself succeeds without writing. match applies to the names of
+// both paths. Returns 0 or the errno.
+int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
+             NameMatch match = NameMatch::CaseBlind);
 
 // True when the owner's write bit is clear, or nothing can be read at path.
-bool FileIsReadOnly(const std::string& path);
+bool FileIsReadOnly(const std::string& path, NameMatch match = NameMatch::CaseBlind);
 
 // A folder held open while many of its names are looked up (the two folders
 // of a pair, for as long as the pair is worked on). FileAge(name) and
@@ -60,8 +74,13 @@ public:
     FolderLookup(const FolderLookup&) = delete;
     FolderLookup& operator=(const FolderLookup&) = delete;
 
-    std::int32_t FileAge(const std::string& name) const;
-    bool FileExists(const std::string& name) const;
+    std::int32_t FileAge(const std::string& name, NameMatch match = NameMatch::CaseBlind,
+                         bool* namesake = nullptr) const;
+    bool FileExists(const std::string& name, NameMatch match = NameMatch::CaseBlind) const;
+
+    // How a name of this folder is to be matched in another folder: Exact
+    // when this folder holds a name equal to it but for case.
+    NameMatch MatchElsewhere(const std::string& name) const;
 
 private:
     std::string m_folder;

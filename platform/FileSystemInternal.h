@@ -27,7 +27,7 @@ int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t& bytesDon
 // "/b" -> "/", "b"; "//b" -> "/", "b"; "b" -> ".", "b".
 void SplitPath(const std::string& path, std::string& folder, std::string& name);
 
-// Packed local time of a stat's last-write time; -1 when it cannot be packed.
+// Packed time of a stat's last-write time.
 std::int32_t PackStatTime(const struct stat& st);
 
 }  // namespace platform::detail

@@ -33,21 +33,37 @@ private:
     bool& m_running;
 };
 
-// The file age of the entry a search has just yielded, by its path in the
-// folder searched. The search looked at the entry by its exact name
-// (following links) as it yielded it, and the run has done nothing since, so
-// that look is the answer a lookup by path would give now: the exact name
-// exists, a folder is -1, anything else the time the look found. Only when
-// the look failed does a lookup by path go further (to a namesake in other
-// letter case); the search then shows the entry as a system entry, so those
-// are looked up afresh.
-std::int32_t AgeOfYielded(const platform::TSearchRec& rec, const platform::FolderLookup& folder)
+// Folders and system entries (devices, FIFOs, sockets, links that lead
+// nowhere) are yielded with "All Files" but never copied, either way.
+bool IsFile(const platform::TSearchRec& rec)
 {
-    if ((rec.Attr & platform::faDirectory) != 0)
-        return -1;
-    if ((rec.Attr & platform::faSysFile) != 0)
-        return folder.FileAge(rec.Name);
-    return rec.Time;
+    return (rec.Attr & (platform::faDirectory | platform::faSysFile)) == 0;
+}
+
+// The file age of the entry a search has just yielded. The search looked at
+// the entry by its exact name (following links) as it yielded it, and the
+// run has done nothing since, so that look is the answer a lookup would give
+// now; what is not a file has no age.
+std::int32_t AgeOfYielded(const platform::TSearchRec& rec)
+{
+    return IsFile(rec) ? rec.Time : -1;
+}
+
+// The age of name, an entry of the folder own, in another folder: the exact
+// name, else the one name there equal to it but for case, unless own holds a
+// twin of name, which is then matched by its exact name only. match tells
+// the copies of this entry how to look the name up.
+template <typename LookUp>
+std::int32_t AgeElsewhere(const LookUp& ageThere, const platform::FolderLookup& own, const std::string& name,
+                          platform::NameMatch& match)
+{
+    bool namesake = false;
+    match = platform::NameMatch::CaseBlind;
+    const std::int32_t age = ageThere(&namesake);
+    if (!namesake || own.MatchElsewhere(name) == platform::NameMatch::CaseBlind)
+        return age;
+    match = platform::NameMatch::Exact;
+    return -1;
 }
 
 }  // namespace
@@ -56,15 +72,21 @@ int ComparePackedTimes(std::int32_t a, std::int32_t b)
 {
     if (a == b)
         return 0;
-    return a > b ? 1 : -1;
+    // -1 is a missing file, earlier than any; the others compare as the
+    // unsigned numbers they are, so that years from 2044 on stay later.
+    if (a == -1 || b == -1)
+        return a == -1 ? -1 : 1;
+    return static_cast<std::uint32_t>(a) > static_cast<std::uint32_t>(b) ? 1 : -1;
 }
 
 std::string LastPathComponent(const std::string& folder)
 {
-    const auto slash = folder.rfind('/');
-    if (slash == std::string::npos)
-        return folder;
-    return folder.substr(slash + 1);
+    const auto end = folder.find_last_not_of('/');
+    if (end == std::string::npos)
+        return std::string();
+    const auto slash = folder.rfind('/', end);
+    const auto start = slash == std::string::npos ? 0 : slash + 1;
+    return folder.substr(start, end + 1 - start);
 }
 
 Synchronizer::Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,
@@ -198,6 +220,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
         DirectorySearch search;
         if (!search.FindFirst(SearchMask(folder1), static_cast<std::uint32_t>(s.SearchAttr), s.SearchRec))
             continue;
+        const platform::FolderLookup side1(folder1);
         do {
             s.CurrentName = s.SearchRec.Name;
             s.Age1 = s.SearchRec.Time;
@@ -206,17 +229,21 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
                     continue;
                 const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
                 // One look at the List 2 name answers both "is it there" and "how old".
-                const std::int32_t age2 = platform::FileAge(path2);
+                platform::NameMatch match = platform::NameMatch::CaseBlind;
+                const auto ageThere = [&](bool* namesake) {
+                    return platform::FileAge(path2, platform::NameMatch::CaseBlind, namesake);
+                };
+                const std::int32_t age2 = AgeElsewhere(ageThere, side1, s.CurrentName, match);
                 if (age2 != -1) {
                     if (count) {
                         ++*count;
-                    } else {
+                    } else if (IsFile(s.SearchRec)) {
                         s.Age2 = age2;
                         const std::string path1 = PathOf(folder1, s.CurrentName);
                         if (ComparePackedTimes(s.Age1, s.Age2) == 1)
-                            UpdateCopy(path1, path2);
+                            UpdateCopy(path1, path2, match);
                         else
-                            UpdateCopy(path2, path1);
+                            UpdateCopy(path2, path1, match);
                     }
                 }
                 if (!count)
@@ -240,7 +267,8 @@ void Synchronizer::FoldersBody(Scope scope, std::int32_t* count)
             if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
                 continue;
             s.FolderName2 = LastPathComponent(m_list2.Text(s.List2Index));
-            if (s.FolderName1 == s.FolderName2)
+            // A text without a name of its own ("/") pairs with nothing.
+            if (s.FolderName1 == s.FolderName2 && !s.FolderName1.empty())
                 FolderPair(m_list1.Text(s.List1Index), m_list2.Text(s.List2Index), count);
         }
     }
@@ -262,8 +290,12 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
             do {
                 s.CurrentName = s.SearchRec.Name;
                 // Both times are taken before anything is copied for this entry.
-                s.Age1 = AgeOfYielded(s.SearchRec, side1);
-                s.Age2 = side2.FileAge(s.CurrentName);
+                s.Age1 = AgeOfYielded(s.SearchRec);
+                platform::NameMatch match = platform::NameMatch::CaseBlind;
+                const auto ageThere = [&](bool* namesake) {
+                    return side2.FileAge(s.CurrentName, platform::NameMatch::CaseBlind, namesake);
+                };
+                s.Age2 = AgeElsewhere(ageThere, side1, s.CurrentName, match);
                 const bool exists2 = s.Age2 != -1;
                 const int order = ComparePackedTimes(s.Age1, s.Age2);
                 if (count) {
@@ -273,12 +305,16 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
                 }
                 const std::string path1 = PathOf(folder1, s.CurrentName);
                 const std::string path2 = PathOf(folder2, s.CurrentName);
-                if (exists2 && order == 1)
-                    UpdateCopy(path1, path2);
-                else if (exists2 && order == -1)
-                    UpdateCopy(path2, path1);
-                else if (!exists2)
-                    CopyMissing(path1, folder2, (s.SearchRec.Attr & platform::faDirectory) != 0);
+                // What is not a file is counted as the pre-count counts it,
+                // but never copied.
+                if (IsFile(s.SearchRec)) {
+                    if (exists2 && order == 1)
+                        UpdateCopy(path1, path2, match);
+                    else if (exists2 && order == -1)
+                        UpdateCopy(path2, path1, match);
+                    else if (!exists2)
+                        CopyMissing(path1, folder2, match);
+                }
                 ProgressStep();
             } while (search.FindNext(s.SearchRec));
             search.FindClose();
@@ -293,11 +329,15 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
         return;
     do {
         s.CurrentName = s.SearchRec.Name;
-        if (!side1.FileExists(s.CurrentName)) {
+        platform::NameMatch match = platform::NameMatch::CaseBlind;
+        const auto ageThere = [&](bool* namesake) {
+            return side1.FileAge(s.CurrentName, platform::NameMatch::CaseBlind, namesake);
+        };
+        if (AgeElsewhere(ageThere, side2, s.CurrentName, match) == -1) {
             if (count)
                 ++*count;
-            else
-                CopyMissing(PathOf(folder2, s.CurrentName), folder1, (s.SearchRec.Attr & platform::faDirectory) != 0);
+            else if (IsFile(s.SearchRec))
+                CopyMissing(PathOf(folder2, s.CurrentName), folder1, match);
         }
         if (!count)
             ProgressStep();
@@ -306,15 +346,15 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
 }
 
 // Copies source over destination and reports what became of the destination.
-void Synchronizer::UpdateCopy(const std::string& source, const std::string& destination)
+void Synchronizer::UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match)
 {
-    const int error = platform::CopyFile(source, destination, false);
+    const int error = platform::CopyFile(source, destination, false, match);
     if (error == 0) {
         m_report.Append(destination + RunTexts::kUpdated);
         return;
     }
     m_state.FailFlag = 1;
-    if (platform::FileExists(destination) && platform::FileIsReadOnly(destination))
+    if (platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
         m_report.Append(destination + RunTexts::kReadOnly);
     else
         m_report.Append(destination + RunTexts::kNotUpdated + SystemReason(error));
@@ -322,13 +362,11 @@ void Synchronizer::UpdateCopy(const std::string& source, const std::string& dest
 
 // Copies a file that the other folder lacks, never replacing anything. A
 // name already taken there and a missing destination folder (an unplugged
-// drive) are expected and stay silent; so does a folder entry, which is never
-// copied. Any other failure is reported.
-void Synchronizer::CopyMissing(const std::string& source, const std::string& destinationFolder, bool sourceIsFolder)
+// drive) are expected and stay silent. Any other failure is reported.
+void Synchronizer::CopyMissing(const std::string& source, const std::string& destinationFolder,
+                               platform::NameMatch match)
 {
-    if (sourceIsFolder)
-        return;
-    const int error = platform::CopyFile(source, PathOf(destinationFolder, m_state.CurrentName), true);
+    const int error = platform::CopyFile(source, PathOf(destinationFolder, m_state.CurrentName), true, match);
     if (error == 0) {
         m_report.Append(m_state.CurrentName + RunTexts::kCopiedTo + destinationFolder);
         return;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/FileSystem.h"
+
 class FolderList;
 class ReportList;
 class RunHost;
@@ -62,8 +64,8 @@ private:
     void FilesBody(Scope scope, std::int32_t* count);
     void FoldersBody(Scope scope, std::int32_t* count);
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
-    void UpdateCopy(const std::string& source, const std::string& destination);
-    void CopyMissing(const std::string& source, const std::string& destinationFolder, bool sourceIsFolder);
+    void UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match);
+    void CopyMissing(const std::string& source, const std::string& destinationFolder, platform::NameMatch match);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;
 
@@ -75,10 +77,10 @@ private:
     bool m_running = false;
 };
 
-// Two packed date-times as signed numbers: +1 when a is later, -1 when
-// earlier, 0 when equal.
+// Two packed date-times: +1 when a is later, -1 when earlier, 0 when equal.
+// Later is later through 2107; -1 (a missing file) is earlier than any time.
 int ComparePackedTimes(std::int32_t a, std::int32_t b);
 
-// The text after the last '/': empty for a text ending in '/', the whole text
-// when it has none.
+// The last non-empty component of a folder text: "photos" for both
+// "/x/photos" and "/x/photos/"; empty for "/" and "", which pair with nothing.
 std::string LastPathComponent(const std::string& folder);

@@ -65,7 +65,7 @@ TEST_F(CaseResolutionTest, NamesAreFoundWithoutRegardToCase)
     EXPECT_TRUE(platform::FileIsReadOnly(m_dir / "report.txt"));
 }
 
-TEST_F(CaseResolutionTest, ExactNameFirstThenSmallestNamesake)
+TEST_F(CaseResolutionTest, ExactNameFirstAndNeverOneOfSeveralNamesakes)
 {
     ScopedTimeZone utc("UTC");
     WriteFile(m_dir / "data.txt", "exact");
@@ -74,9 +74,15 @@ TEST_F(CaseResolutionTest, ExactNameFirstThenSmallestNamesake)
     SetMTime(m_dir / "Data.txt", 946684900);  // 2000-01-01 00:01:40
     EXPECT_EQ(platform::FileAge(m_dir / "data.txt"), 0x28210000);
     EXPECT_EQ(platform::FileAge(m_dir / "Data.txt"), 0x28210034);
-    // Neither is spelt "DATA.TXT": "Data.txt" is bytewise the smaller one.
-    EXPECT_EQ(platform::FileAge(m_dir / "DATA.TXT"), 0x28210034);
-    EXPECT_EQ(platform::FileAge(m_dir / "dATA.TXT"), 0x28210034);
+    // Neither is spelt "DATA.TXT", and taking one of the two for it could
+    // overwrite the other: the name is not there.
+    EXPECT_EQ(platform::FileAge(m_dir / "DATA.TXT"), -1);
+    EXPECT_EQ(platform::CopyFile(m_dir / "data.txt", m_dir / "dATA.TXT", false), 0);
+    EXPECT_EQ(ReadFile(m_dir / "dATA.TXT"), "exact");
+    EXPECT_EQ(ReadFile(m_dir / "Data.txt"), "other");
+    // An exact match never looks further.
+    EXPECT_EQ(platform::FileAge(m_dir / "DATA.txt", platform::NameMatch::Exact), -1);
+    EXPECT_NE(platform::FileAge(m_dir / "Data.txt", platform::NameMatch::Exact), -1);
 }
 
 TEST_F(CaseResolutionTest, IndexFollowsChangesMadeOutside)

@@ -129,7 +129,7 @@ TEST_F(SearchFolderTest, DeliversAttributesAndPackedTime)
 {
     ScopedTimeZone utc("UTC");
     SetMTime(m_dir / "a.txt", 946684800 + 3);  // 2000-01-01 00:00:03
-    SetMTime(m_dir / "c.doc", 0);              // 1970 cannot be packed
+    SetMTime(m_dir / "c.doc", 0);              // 1970 packs as the first time there is
 
     std::map<std::string, TSearchRec> found;
     DirectorySearch search;
@@ -150,7 +150,7 @@ TEST_F(SearchFolderTest, DeliversAttributesAndPackedTime)
     }
     EXPECT_EQ(found["a.txt"].Time, 0x28210001);
     EXPECT_EQ(found["link.txt"].Time, 0x28210001);  // the link's file's time
-    EXPECT_EQ(found["c.doc"].Time, -1);
+    EXPECT_EQ(found["c.doc"].Time, 0x00210000);
 }
 
 TEST(DirectorySearchTest, FolderThatCannotBeReadYieldsNothing)

@@ -36,7 +36,7 @@ TEST(PackedTimeTest, PacksBrokenDownTimes)
         EXPECT_EQ(platform::PackDateTime(c.year, c.month, c.day, c.hour, c.minute, c.second), c.packed) << c.year;
 }
 
-TEST(PackedTimeTest, PacksEpochSecondsAsLocalTime)
+TEST(PackedTimeTest, PacksEpochSecondsInUtcAndClampsToTheRange)
 {
     struct Case {
         const char* zone;
@@ -45,15 +45,17 @@ TEST(PackedTimeTest, PacksEpochSecondsAsLocalTime)
     };
     const Case cases[] = {
         {"UTC", 315532800, 0x00210000},       // 1980-01-01 00:00:00
-        {"UTC", 315532799, -1},               // a second earlier
+        {"UTC", 315532799, 0x00210000},       // a second earlier: the first time there is
+        {"UTC", 0, 0x00210000},
+        {"UTC", -86400, 0x00210000},
         {"UTC", 946684800, 0x28210000},       // 2000-01-01
-        {"UTC0", 946684800, 0x28210000},
-        {"XST-2", 946684800, 0x28211000},     // two hours east: 02:00
-        {"XST+5", 946684800, static_cast<std::int32_t>(0x279F9800u)},  // 1999-12-31 19:00
+        {"XST-2", 946684800, 0x28210000},     // the same, whatever the zone
+        {"Europe/Berlin", 1729989000, 0x595B03C0},  // 2024-10-27 00:30 UTC, 02:30 summer time there
+        {"Europe/Berlin", 1729991400, 0x595B0940},  // 01:10 UTC, 02:10 winter time there: later all the same
         {"UTC", 2335219200, static_cast<std::int32_t>(0x80210000u)},   // 2044-01-01
-        {"UTC", 4354819200, -1},              // 2108-01-01
-        {"XST-2", 4354812000, -1},            // 2108-01-01 00:00 there
-        {"UTC", 0, -1},
+        {"UTC", 4354819199, static_cast<std::int32_t>(0xFF9FBF7Du)},   // 2107-12-31 23:59:59
+        {"UTC", 4354819200, static_cast<std::int32_t>(0xFF9FBF7Du)},   // 2108-01-01: the last time there is
+        {"UTC", 7258118400, static_cast<std::int32_t>(0xFF9FBF7Du)},   // 2200
     };
     for (const Case& c : cases) {
         ScopedTimeZone zone(c.zone);
@@ -81,8 +83,8 @@ TEST(FileAgeTest, PackedTimeOrMinusOne)
         {dir / "file.txt", 0x28210001},
         {dir / "missing.txt", -1},
         {dir / "folder", -1},
-        {dir / "old.txt", -1},
-        {dir / "future.txt", -1},
+        {dir / "old.txt", 0x00210000},                               // 1970: an existing file
+        {dir / "future.txt", static_cast<std::int32_t>(0xFF9FBF7Du)},  // 2108
         {dir / "file.txt/below", -1},
     };
     for (const Case& c : cases) {
