@@ -10,11 +10,18 @@
 # modes, last-write times of files, content, link targets) must be equal.
 # For performance work: a faster build must not run differently.
 #
-# usage: bash bench/same_run.sh path/to/old/folderly_bench path/to/new/folderly_bench
+# With --plain, the set leaves out what a deliberate change of behaviour may
+# touch (times before 1980 or past 2044, a FIFO, a dangling link, folder texts
+# ending in '/', a folder in both lists): two builds that differ only there
+# must still run alike on the rest.
+#
+# usage: bash bench/same_run.sh [--plain] path/to/old/folderly_bench path/to/new/folderly_bench
 set -uo pipefail
 
+plain=0
+if [ "${1:-}" = "--plain" ]; then plain=1; shift; fi
 if [ $# -ne 2 ] || [ ! -x "$1" ] || [ ! -x "$2" ]; then
-  echo "usage: bash bench/same_run.sh OLD_FOLDERLY_BENCH NEW_FOLDERLY_BENCH" >&2
+  echo "usage: bash bench/same_run.sh [--plain] OLD_FOLDERLY_BENCH NEW_FOLDERLY_BENCH" >&2
   exit 2
 fi
 builds=("$(readlink -f "$1")" "$(readlink -f "$2")")
@@ -46,15 +53,16 @@ fixture() {  # fixture <root>
   chmod a-w "$f/P/Docs/ro.txt"
   mkdir "$f/X/Docs/sub" "$f/P/Docs/psub"
   ln -s both.txt "$f/X/Docs/link.txt"
-  ln -s nowhere "$f/X/Docs/dead.txt"
   ln -s sub "$f/X/Docs/lsub"
   put "$f/P/Docs/DEAD.txt" dd 1600000700
-  mkfifo "$f/X/Docs/pipe.txt"
   put "$f/Y/Docs/both.txt" Y 1600000400
   put "$f/Y/Docs/y.txt" y 1600000000
   put "$f/R/Docs/r.txt" r 1600000000
   put "$f/R/Docs/BOTH.TXT" R 1600000050
   put "$f/U/Docs/u.txt" u 1600000000
+  [ "$plain" -eq 1 ] && return
+  ln -s nowhere "$f/X/Docs/dead.txt"
+  mkfifo "$f/X/Docs/pipe.txt"
   put "$f/X/Docs/old.txt" o 100
   put "$f/P/Docs/future.txt" fu 2400000000
   put "$f/X/Docs/future.txt" fx 1600000000
@@ -82,7 +90,9 @@ differing=0
 for mode in folders files; do
   for attr in "" --all-files; do
     for ext in "" "--ext txt" "--ext TXT"; do
-      for lists in "X Y | P Q R" "X Y U | P R T/ nope" "X | X" "T/ | X P"; do
+      all_lists=("X Y | P Q R" "X Y U | P R T/ nope" "X | X" "T/ | X P")
+      [ "$plain" -eq 1 ] && all_lists=("X Y | P Q R" "X Y U | P R nope")
+      for lists in "${all_lists[@]}"; do
         results=()
         for b in 0 1; do
           root=$work/$b
