@@ -254,6 +254,8 @@ int WriteAndPlace(int src, const struct stat& sourceStat, int dirFd, dev_t devic
     }
 
     int error = MoveContent(src, tmp.get(), sourceStat, device, hooks);
+    if (error == 0 && hooks && hooks->afterContent)
+        hooks->afterContent();
     if (error == 0)
         error = CarryAttributes(tmp.get(), sourceStat, oldDestination);
 

@@ -46,6 +46,15 @@ std::int32_t FileAge(const std::string& path, NameMatch match = NameMatch::CaseB
 // FileAge(path) != -1: a folder never "exists" in this sense.
 bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind);
 
+// CopyFile's own failures, beside the errnos (and above all of them): the
+// source changed while it was read, or the destination changed after the
+// copy looked at it. Either way nothing was replaced.
+inline constexpr int kCopySourceChanged = 0x10000;
+inline constexpr int kCopyDestinationChanged = 0x10001;
+// What the Report list says of them.
+inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
+inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";
+
 // Copies content, permission bits and the last-write time (to the
 // nanosecond). With failIfExists false an existing destination is replaced,
 // unless it is read-only; with true, any name already there (or appearing

@@ -22,6 +22,10 @@ struct FileSystemTestHooks {
     bool noUnnamedTemp = false;
     // Move content with the plain read/write loop only.
     bool noKernelCopy = false;
+    // Called by CopyFile once the last byte is read, before the copy is
+    // checked and put in place: a test changes the source or the
+    // destination here, as another program might while a copy runs.
+    std::function<void()> afterContent;
 };
 
 void SetFileSystemTestHooks(const FileSystemTestHooks& hooks);

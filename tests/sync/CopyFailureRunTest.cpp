@@ -1,0 +1,93 @@
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "PlatformTestUtil.h"
+#include "RunFixture.h"
+#include "platform/FileSystem.h"
+
+using namespace RunTexts;
+
+namespace {
+
+class CopyFailures : public RunFixture {
+protected:
+    CopyFailures() { host.mode = 1; }
+    std::vector<std::string> SortedLines() const
+    {
+        auto lines = Lines();
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+};
+
+// A source that changes while it is copied gives no torn copy: the
+// destination stays as it was, the run says why and ends with the summary,
+// and the next run copies the settled file.
+TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/newer", "new content", kNew);
+    File(b + "/newer", "old content", kOld);
+    File(a + "/missing", "to copy", kNew);
+    list1.Add(a);
+    list2.Add(b);
+    platform::FileSystemTestHooks hooks;
+    hooks.afterContent = [&] {
+        File(a + "/newer", "newer content", kNew + 10);
+        File(a + "/missing", "to copy, edited", kNew + 10);
+    };
+    {
+        ScopedTestHooks use(hooks);
+        sync.SynchroFolders_ns();
+    }
+    EXPECT_EQ(SortedLines(), (std::vector<std::string>{
+                                 b + "/newer" + kNotUpdated + platform::kCopySourceChangedText,
+                                 std::string("missing") + kNotCopiedTo + b + ": " + platform::kCopySourceChangedText,
+                             }));
+    EXPECT_EQ(ReadFile(b + "/newer"), "old content");
+    EXPECT_EQ(MTimeSeconds(b + "/newer"), kOld);
+    EXPECT_FALSE(platform::FileExists(b + "/missing"));
+    EXPECT_EQ(state.FailFlag, 1);
+    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+
+    sync.SynchroFolders_ns();
+    EXPECT_EQ(state.FailFlag, 0);
+    EXPECT_EQ(ReadFile(b + "/newer"), "newer content");
+    EXPECT_EQ(MTimeSeconds(b + "/newer"), kNew + 10);
+    EXPECT_EQ(ReadFile(b + "/missing"), "to copy, edited");
+}
+
+// A destination saved after the run looked at it is never replaced by the
+// older file the run was copying; the next run takes the save the other way.
+TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/x", "List 1 copy", kNew);
+    File(b + "/x", "List 2 copy", kOld);
+    list1.Add(a);
+    list2.Add(b);
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode == 0 ? "files mode" : "folders mode");
+        host.mode = mode;
+        const long long saved = kNew + 100 + mode;
+        platform::FileSystemTestHooks hooks;
+        hooks.afterContent = [&] { File(b + "/x", "user's save", saved); };
+        {
+            ScopedTestHooks use(hooks);
+            sync.BitBtn11Click();
+        }
+        EXPECT_EQ(Lines().back(), b + "/x" + kNotUpdated + platform::kCopyDestinationChangedText);
+        EXPECT_EQ(ReadFile(b + "/x"), "user's save");
+        EXPECT_EQ(MTimeSeconds(b + "/x"), saved);
+        EXPECT_EQ(state.FailFlag, 1);
+
+        sync.BitBtn11Click();
+        EXPECT_EQ(ReadFile(a + "/x"), "user's save");
+        EXPECT_EQ(MTimeSeconds(a + "/x"), saved);
+        // Back to List 1 later for the next mode.
+        File(a + "/x", "List 1 copy", kNew + 200);
+    }
+}
+
+}  // namespace
