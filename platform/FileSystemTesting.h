@@ -34,5 +34,8 @@ void ClearFileSystemTestHooks();
 // Named temporary files (of the copy where O_TMPFILE is missing, and of the
 // text file writer) begin with this; directory searches never yield them.
 inline constexpr const char* kTemporaryNamePrefix = ".folderly-partial-";
+// Those of the copy begin with this: the next copy into their folder removes
+// any that no copy holds any more (a copy that was killed left it).
+inline constexpr const char* kCopyTemporaryNamePrefix = ".folderly-partial-copy-";
 
 }  // namespace platform

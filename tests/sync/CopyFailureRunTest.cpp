@@ -1,6 +1,10 @@
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include "PlatformTestUtil.h"
 #include "RunFixture.h"
@@ -88,6 +92,68 @@ TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
         // Back to List 1 later for the next mode.
         File(a + "/x", "List 1 copy", kNew + 200);
     }
+}
+
+// One folder in both lists: every file pairs with itself and nothing is
+// written, but a read-only file is reported as one, as any read-only
+// destination is.
+TEST_F(CopyFailures, OneFolderInBothListsReportsItsReadOnlyFile)
+{
+    const std::string a = Folder("a");
+    File(a + "/x", "content x", kOld);
+    File(a + "/ro", "content ro", kNew);
+    MakeReadOnly(a + "/ro");
+    list1.Add(a);
+    list2.Add(a);
+    host.mode = 0;
+    sync.BitBtn11Click();
+    EXPECT_EQ(SortedLines(), (std::vector<std::string>{a + "/ro" + kReadOnly, a + "/x" + kUpdated}));
+    EXPECT_EQ(state.FailFlag, 1);
+    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+    EXPECT_EQ(ReadFile(a + "/ro"), "content ro");
+    EXPECT_EQ(MTimeSeconds(a + "/ro"), kNew);
+    EXPECT_TRUE(platform::FileIsReadOnly(a + "/ro"));
+}
+
+// Under a file-size limit the copies that pass it fail with their lines and
+// the run goes on to its end.
+TEST_F(CopyFailures, AFileSizeLimitFailsTheCopiesNotTheProgram)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/newer", std::string(1 << 20, 'n'), kNew);
+    File(b + "/newer", "old content", kOld);
+    File(a + "/missing", std::string(1 << 20, 'm'), kNew);
+    list1.Add(a);
+    list2.Add(b);
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{64 * 1024, 64 * 1024};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(100);
+        sync.SynchroFolders_ns();
+        std::string said = std::to_string(state.FailFlag);
+        for (const std::string& line : SortedLines())
+            said += "\n" + line;
+        const bool sent = write(pipeFds[1], said.data(), said.size()) == static_cast<ssize_t>(said.size());
+        _exit(sent ? 0 : 101);
+    }
+    close(pipeFds[1]);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(got));
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+
+    const std::string reason = std::system_category().message(EFBIG);
+    EXPECT_EQ(said, "1\n" + b + "/newer" + kNotUpdated + reason + "\nmissing" + kNotCopiedTo + b + ": " + reason);
+    EXPECT_EQ(ReadFile(b + "/newer"), "old content");
+    EXPECT_FALSE(platform::FileExists(b + "/missing"));
 }
 
 }  // namespace
