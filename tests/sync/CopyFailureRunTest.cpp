@@ -74,7 +74,7 @@ TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
     for (const int mode : {0, 1}) {
         SCOPED_TRACE(mode == 0 ? "files mode" : "folders mode");
         host.mode = mode;
-        const long long saved = kNew + 100 + mode;
+        const long long saved = kNew + 1000 * (mode + 1);
         platform::FileSystemTestHooks hooks;
         hooks.afterContent = [&] { File(b + "/x", "user's save", saved); };
         {
@@ -89,8 +89,8 @@ TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
         sync.BitBtn11Click();
         EXPECT_EQ(ReadFile(a + "/x"), "user's save");
         EXPECT_EQ(MTimeSeconds(a + "/x"), saved);
-        // Back to List 1 later for the next mode.
-        File(a + "/x", "List 1 copy", kNew + 200);
+        // List 1 later again, for the next mode.
+        File(a + "/x", "List 1 copy", saved + 100);
     }
 }
 
