@@ -308,6 +308,25 @@ public:
         return ReadAndWrite(src, dst, at, to);
     }
 
+    // Writes zeros over [from, to) of dst, for a hole the destination
+    // cannot keep.
+    int Zeros(int dst, off_t from, off_t to)
+    {
+        if (::lseek(dst, from, SEEK_SET) < 0)
+            return errno;
+        constexpr std::size_t kZeros = 64 * 1024;
+        const std::unique_ptr<char[]> zeros(new (std::nothrow) char[kZeros]());
+        if (!zeros)
+            return ENOMEM;
+        for (off_t at = from; at < to;) {
+            const std::size_t piece = static_cast<std::uint64_t>(to - at) < kZeros ? static_cast<std::size_t>(to - at) : kZeros;
+            if (const int error = detail::WriteAll(dst, zeros.get(), piece, m_done))
+                return error;
+            at += static_cast<off_t>(piece);
+        }
+        return 0;
+    }
+
 private:
     int AskHook() const { return (m_hooks && m_hooks->beforeWrite) ? m_hooks->beforeWrite(m_done) : 0; }
 
@@ -372,6 +391,22 @@ int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinati
     // so that the holes stay holes where the destination keeps them.
     if (static_cast<std::uint64_t>(sourceStat.st_blocks) * 512 >= static_cast<std::uint64_t>(size))
         return mover.Range(src, dst, 0, size);
+    // A hole is made by lengthening the file; a drive that cannot (FAT
+    // through FUSE) gets zeros instead.
+    off_t written = 0;
+    bool holes = true;
+    const auto lengthen = [&](off_t length) {
+        if (length <= written)
+            return 0;
+        if (holes && ::ftruncate(dst, length) == 0) {
+            written = length;
+            return 0;
+        }
+        holes = false;
+        const int zeroError = mover.Zeros(dst, written, length);
+        written = length;
+        return zeroError;
+    };
     for (off_t at = 0; at < size;) {
         const off_t data = ::lseek(src, at, SEEK_DATA);
         if (data < 0) {
@@ -388,12 +423,12 @@ int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinati
             return errno;
         if (hole > size)
             hole = size;
-        if ((error = mover.Range(src, dst, data, hole)) != 0)
+        if ((error = lengthen(data)) != 0 || (error = mover.Range(src, dst, data, hole)) != 0)
             return error;
+        written = hole;
         at = hole;
     }
-    // The length, with the hole at the end.
-    return ::ftruncate(dst, size) == 0 ? 0 : errno;
+    return lengthen(size);  // with the hole at the end
 }
 
 // What a copy works on: the source it has open, and what it saw at the
@@ -581,6 +616,28 @@ int PlaceUnnamed(const CopyJob& job, int tmp)
     return error;
 }
 
+// Some drives (FAT through FUSE) give a file the time of its rename: where
+// a device was seen to, the copy's time is set again once it is in place.
+// Should that fail, the content is in place all the same; the time it has
+// then makes the next run copy it back, which changes no content.
+void KeepTimesAfterPlacing(int tmp, const CopyJob& job)
+{
+    thread_local std::map<dev_t, bool> renameKeepsTimes;
+    const auto known = renameKeepsTimes.find(job.device);
+    if (known != renameKeepsTimes.end() && known->second)
+        return;
+    struct stat placed {};
+    if (::fstat(tmp, &placed) != 0)
+        return;
+    const bool kept = SameTime(placed.st_mtim, job.sourceStat.st_mtim);
+    if (known == renameKeepsTimes.end())
+        renameKeepsTimes[job.device] = kept;
+    if (!kept) {
+        const timespec times[2] = {job.sourceStat.st_atim, job.sourceStat.st_mtim};
+        static_cast<void>(::futimens(tmp, times));
+    }
+}
+
 // Writes the copy into a temporary file and puts it in place.
 int WriteAndPlace(const CopyJob& job, bool unnamed)
 {
@@ -601,6 +658,8 @@ int WriteAndPlace(const CopyJob& job, bool unnamed)
         error = SourceUnchanged(job);
     if (error == 0)
         error = unnamed ? PlaceUnnamed(job, tmp.get()) : PlaceNamed(job, tmpName);
+    if (error == 0)
+        KeepTimesAfterPlacing(tmp.get(), job);
     if (error != 0 && !tmpName.empty())
         ::unlinkat(job.dirFd, tmpName.c_str(), 0);
     return error;
