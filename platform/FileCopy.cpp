@@ -319,7 +319,8 @@ public:
         if (!zeros)
             return ENOMEM;
         for (off_t at = from; at < to;) {
-            const std::size_t piece = static_cast<std::uint64_t>(to - at) < kZeros ? static_cast<std::size_t>(to - at) : kZeros;
+            const std::uint64_t left = static_cast<std::uint64_t>(to - at);
+            const std::size_t piece = left < kZeros ? static_cast<std::size_t>(left) : kZeros;
             if (const int error = detail::WriteAll(dst, zeros.get(), piece, m_done))
                 return error;
             at += static_cast<off_t>(piece);

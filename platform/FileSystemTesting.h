@@ -7,7 +7,8 @@
 
 // Knobs that let tests reach the rare paths of the copy and of the text file
 // writer: a disk that fills up, a copy slow enough to be killed in the
-// middle, a file system without unnamed temporary files. Not for the program.
+// middle, a file system without unnamed temporary files, a file changed by
+// another program while it is copied. Not for the program.
 namespace platform {
 
 struct FileSystemTestHooks {
