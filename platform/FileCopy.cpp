@@ -1,15 +1,21 @@
 // CopyFile: the one operation that writes users' files. The new content
 // is built in a temporary file in the destination folder and only put in
 // place, in one step, when it is complete, so that no kill, crash or full
-// disk can leave a half-written destination.
+// disk can leave a half-written destination. Just before that step the copy
+// makes sure that neither file changed since it looked at them: a file
+// written to while it is read gives a copy that exists in neither version,
+// and a destination saved meanwhile is newer than what the run decided on.
 //
 // The copy does not fsync: like cp and rsync it leaves write-back to the
 // kernel. After a power failure a copy may be lost, but the rename or link
 // that puts it in place is the last step, and the file systems in use order
 // the data of a replaced file before its new name.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,8 +25,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <utility>
 
 #include "platform/CaseIndex.h"
 #include "platform/FileSystem.h"
@@ -41,6 +51,7 @@ public:
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
     void reset(int fd)
     {
         if (m_fd >= 0)
@@ -75,6 +86,142 @@ bool IsUnsupported(int error)
            || error == ENOTTY || error == EBADF;
 }
 
+// What drives without permission bits or owners (vfat, exFAT, NTFS and
+// other FUSE drives) answer when asked to set them.
+bool RefusesPermissions(int error)
+{
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+void IgnoreFileSizeSignal(int) {}
+
+// Under a file-size limit (ulimit -f) the write that passes it would end the
+// program with SIGXFSZ. Caught, the signal lets the write fail with EFBIG,
+// which fails that one copy. A handler rather than SIG_IGN: programs started
+// from this one get the default back.
+void CatchFileSizeSignal()
+{
+    static const bool caught = [] {
+        struct sigaction current {};
+        if (::sigaction(SIGXFSZ, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0
+            || current.sa_handler != SIG_DFL)
+            return false;  // decided elsewhere already
+        struct sigaction action {};
+        action.sa_handler = IgnoreFileSizeSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        return ::sigaction(SIGXFSZ, &action, nullptr) == 0;
+    }();
+    static_cast<void>(caught);
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether now describes the file seen, as it was: the same file, size,
+// last-write and change time. Every write moves the change time, so short
+// of reading the content again this is the surest sign Linux gives.
+bool Unchanged(const struct stat& now, const struct stat& seen)
+{
+    return now.st_dev == seen.st_dev && now.st_ino == seen.st_ino && now.st_size == seen.st_size
+           && SameTime(now.st_mtim, seen.st_mtim) && SameTime(now.st_ctim, seen.st_ctim);
+}
+
+// The text file writer's temporary files share the prefix, not the mark.
+std::string NewCopyTemporaryName()
+{
+    return kCopyTemporaryNamePrefix + detail::NewTemporaryName().substr(std::strlen(kTemporaryNamePrefix));
+}
+
+bool IsCopyTemporaryName(const char* name)
+{
+    return std::strncmp(name, kCopyTemporaryNamePrefix, std::strlen(kCopyTemporaryNamePrefix)) == 0;
+}
+
+// Folders found free of leftovers, with the times they had then: one that
+// has not changed since needs no new look, so a run that copies many files
+// into one folder reads it once. A folder where some copy held its
+// temporary file is looked at again, since that copy may yet be killed.
+struct ClearedFolder {
+    timespec mtime;
+    timespec ctime;
+    bool someHeld;
+};
+std::mutex g_clearedMutex;
+std::map<std::pair<dev_t, ino_t>, ClearedFolder> g_cleared;
+constexpr std::size_t kClearedLimit = 4096;
+
+bool IsCleared(const struct stat& folder)
+{
+    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    const auto it = g_cleared.find({folder.st_dev, folder.st_ino});
+    return it != g_cleared.end() && !it->second.someHeld && SameTime(it->second.mtime, folder.st_mtim)
+           && SameTime(it->second.ctime, folder.st_ctim);
+}
+
+void NoteCleared(const struct stat& folder, bool someHeld)
+{
+    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    if (g_cleared.size() >= kClearedLimit)
+        g_cleared.clear();
+    g_cleared[{folder.st_dev, folder.st_ino}] = {folder.st_mtim, folder.st_ctim, someHeld};
+}
+
+// The copy itself changed the folder from before to after: a folder that
+// was clear before is clear after.
+void NoteOwnChange(const struct stat& before, const struct stat& after)
+{
+    if (IsCleared(before))
+        NoteCleared(after, false);
+}
+
+// Removes the temporary file name of dirFd unless a copy holds it; false
+// when one does.
+bool RemoveUnheld(int dirFd, const char* name)
+{
+    Fd file(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return true;
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    // Still the file locked, not one made under the name meanwhile.
+    struct stat atName {};
+    if (::fstatat(dirFd, name, &atName, AT_SYMLINK_NOFOLLOW) == 0 && atName.st_dev == st.st_dev
+        && atName.st_ino == st.st_ino)
+        ::unlinkat(dirFd, name, 0);
+    return true;
+}
+
+// Removes what copies killed in the middle left in the folder: temporary
+// files of the copy's naming. A copy holds its temporary file locked for as
+// long as it writes it, so one that can be locked here has no copy left; it
+// stays locked while it is removed, so that no copy starting meanwhile takes
+// it up (see MakeTemporary). folder, the folder's stat, is brought up to
+// date.
+void RemoveLeftovers(int dirFd, struct stat& folder)
+{
+    if (IsCleared(folder))
+        return;
+    Fd listing(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (listing.get() < 0)
+        return;
+    DIR* dir = ::fdopendir(listing.get());
+    if (!dir)
+        return;
+    listing.release();
+    bool someHeld = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsCopyTemporaryName(entry->d_name) && !RemoveUnheld(dirFd, entry->d_name))
+            someHeld = true;
+    }
+    ::closedir(dir);
+    if (::fstat(dirFd, &folder) == 0)
+        NoteCleared(folder, someHeld);
+}
+
 // Gives the unnamed file tmp the name `name` in dirFd; fails with EEXIST
 // when that name is taken.
 int LinkUnnamed(int tmp, int dirFd, const std::string& name)
@@ -97,118 +244,312 @@ int LinkUnnamed(int tmp, int dirFd, const std::string& name)
     return errno;
 }
 
-// Moves the content of src (at its start) to dst.
+// Moves content from one file to the same places in another, by the kernel
+// where it can, else by reading and writing.
+class ContentMover {
+public:
+    explicit ContentMover(const FileSystemTestHooks* hooks)
+        : m_hooks(hooks), m_kernel(!(hooks && hooks->noKernelCopy)), m_pieceLimit(hooks ? hooks->pieceSize : 0)
+    {
+    }
+
+    // Tries to share the blocks of the whole file (Btrfs, XFS); true when done.
+    bool Clone(int src, int dst, dev_t from, dev_t to, int& error)
+    {
+        error = 0;
+        if (!m_kernel || m_pieceLimit != 0)
+            return false;
+        if ((error = AskHook()) != 0)
+            return true;
+        if (t_noClone.known && t_noClone.from == from && t_noClone.to == to)
+            return false;
+        if (::ioctl(dst, FICLONE, src) == 0)
+            return true;
+        if (IsUnsupported(errno))
+            t_noClone = {from, to, true};
+        return false;
+    }
+
+    // Copies the bytes [from, to) of src; with to < 0, up to the end of src.
+    int Range(int src, int dst, off_t from, off_t to)
+    {
+        if (::lseek(src, from, SEEK_SET) < 0 || ::lseek(dst, from, SEEK_SET) < 0)
+            return errno;
+        off_t at = from;
+        if (m_kernel && to >= 0) {
+            while (at < to) {
+                if (const int error = AskHook())
+                    return error;
+                std::uint64_t want = static_cast<std::uint64_t>(to - at);
+                if (m_pieceLimit != 0 && want > m_pieceLimit)
+                    want = m_pieceLimit;
+                if (want > (1u << 30))
+                    want = 1u << 30;
+                const ssize_t moved = ::copy_file_range(src, nullptr, dst, nullptr, static_cast<std::size_t>(want), 0);
+                if (moved < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    // Only where nothing was moved yet can the loop below
+                    // start over.
+                    if (at == from && IsUnsupported(errno)) {
+                        m_kernel = false;
+                        break;
+                    }
+                    return errno;
+                }
+                if (moved == 0)
+                    return 0;  // the file shrank meanwhile, which the copy's check tells
+                at += moved;
+                m_done += static_cast<std::uint64_t>(moved);
+            }
+            if (m_kernel)
+                return 0;
+        }
+        return ReadAndWrite(src, dst, at, to);
+    }
+
+    // Writes zeros over [from, to) of dst, for a hole the destination
+    // cannot keep.
+    int Zeros(int dst, off_t from, off_t to)
+    {
+        if (::lseek(dst, from, SEEK_SET) < 0)
+            return errno;
+        constexpr std::size_t kZeros = 64 * 1024;
+        const std::unique_ptr<char[]> zeros(new (std::nothrow) char[kZeros]());
+        if (!zeros)
+            return ENOMEM;
+        for (off_t at = from; at < to;) {
+            const std::uint64_t left = static_cast<std::uint64_t>(to - at);
+            const std::size_t piece = left < kZeros ? static_cast<std::size_t>(left) : kZeros;
+            if (const int error = detail::WriteAll(dst, zeros.get(), piece, m_done))
+                return error;
+            at += static_cast<off_t>(piece);
+        }
+        return 0;
+    }
+
+private:
+    int AskHook() const { return (m_hooks && m_hooks->beforeWrite) ? m_hooks->beforeWrite(m_done) : 0; }
+
+    int ReadAndWrite(int src, int dst, off_t at, off_t to)
+    {
+        constexpr std::size_t kBufferSize = 1 << 20;
+        if (!m_buffer) {
+            // The source was opened without blocking, for FIFOs; plain reads
+            // of a regular file want it back on, so no file system answers
+            // EAGAIN.
+            const int flags = ::fcntl(src, F_GETFL);
+            if (flags >= 0 && (flags & O_NONBLOCK) != 0)
+                ::fcntl(src, F_SETFL, flags & ~O_NONBLOCK);
+            m_buffer.reset(new (std::nothrow) char[kBufferSize]);
+            if (!m_buffer)
+                return ENOMEM;
+        }
+        std::size_t chunk = kBufferSize;
+        if (m_pieceLimit != 0 && m_pieceLimit < chunk)
+            chunk = m_pieceLimit;
+        while (to < 0 || at < to) {
+            std::size_t want = chunk;
+            if (to >= 0 && static_cast<std::uint64_t>(to - at) < want)
+                want = static_cast<std::size_t>(to - at);
+            const ssize_t got = ::read(src, m_buffer.get(), want);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            if (got == 0)
+                return 0;
+            if (const int error = detail::WriteAll(dst, m_buffer.get(), static_cast<std::size_t>(got), m_done))
+                return error;
+            at += got;
+        }
+        return 0;
+    }
+
+    const FileSystemTestHooks* m_hooks;
+    bool m_kernel;
+    std::size_t m_pieceLimit;
+    std::uint64_t m_done = 0;
+    std::unique_ptr<char[]> m_buffer;
+};
+
+// Moves the content of src to dst.
 int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinationDevice,
                 const FileSystemTestHooks* hooks)
 {
-    std::uint64_t done = 0;
-    const std::size_t pieceLimit = hooks ? hooks->pieceSize : 0;
-    const bool kernel = !(hooks && hooks->noKernelCopy);
-    const std::uint64_t size = static_cast<std::uint64_t>(sourceStat.st_size);
-    auto askHook = [&]() -> int {
-        return (hooks && hooks->beforeWrite) ? hooks->beforeWrite(done) : 0;
-    };
-
+    ContentMover mover(hooks);
+    const off_t size = sourceStat.st_size;
     // Files that report no size (those of /proc, for instance) are read
     // until their end instead.
-    if (kernel && size > 0) {
-        if (pieceLimit == 0) {
-            if (const int error = askHook())
-                return error;
-            // Shares the blocks where the file system can (Btrfs, XFS).
-            const bool refused = t_noClone.known && t_noClone.from == sourceStat.st_dev
-                                 && t_noClone.to == destinationDevice;
-            if (!refused) {
-                if (::ioctl(dst, FICLONE, src) == 0)
-                    return 0;
-                if (IsUnsupported(errno))
-                    t_noClone = {sourceStat.st_dev, destinationDevice, true};
-            }
-        }
-        bool fallBack = false;
-        while (done < size) {
-            if (const int error = askHook())
-                return error;
-            std::uint64_t want = size - done;
-            if (pieceLimit != 0 && want > pieceLimit)
-                want = pieceLimit;
-            if (want > (1u << 30))
-                want = 1u << 30;
-            const ssize_t moved = ::copy_file_range(src, nullptr, dst, nullptr, static_cast<std::size_t>(want), 0);
-            if (moved < 0) {
-                if (errno == EINTR)
-                    continue;
-                // Only where nothing was moved yet can the loop below start
-                // over from the beginning.
-                if (done == 0 && IsUnsupported(errno)) {
-                    fallBack = true;
-                    break;
-                }
-                return errno;
-            }
-            if (moved == 0)
-                return 0;  // the file shrank meanwhile
-            done += static_cast<std::uint64_t>(moved);
-        }
-        if (!fallBack)
+    if (size == 0)
+        return mover.Range(src, dst, 0, -1);
+    int error = 0;
+    if (mover.Clone(src, dst, sourceStat.st_dev, destinationDevice, error))
+        return error;
+
+    // Fewer blocks than bytes: the file has holes. Only its data is copied,
+    // so that the holes stay holes where the destination keeps them.
+    if (static_cast<std::uint64_t>(sourceStat.st_blocks) * 512 >= static_cast<std::uint64_t>(size))
+        return mover.Range(src, dst, 0, size);
+    // A hole is made by lengthening the file; a drive that cannot (FAT
+    // through FUSE) gets zeros instead.
+    off_t written = 0;
+    bool holes = true;
+    const auto lengthen = [&](off_t length) {
+        if (length <= written)
             return 0;
-    }
-
-    // The source was opened without blocking, for FIFOs; plain reads of a
-    // regular file want it back on, so no file system answers EAGAIN.
-    const int flags = ::fcntl(src, F_GETFL);
-    if (flags >= 0 && (flags & O_NONBLOCK) != 0)
-        ::fcntl(src, F_SETFL, flags & ~O_NONBLOCK);
-
-    constexpr std::size_t kBufferSize = 1 << 20;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferSize]);
-    if (!buffer)
-        return ENOMEM;
-    std::size_t chunk = kBufferSize;
-    if (pieceLimit != 0 && pieceLimit < chunk)
-        chunk = pieceLimit;
-    while (true) {
-        const ssize_t got = ::read(src, buffer.get(), chunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        if (holes && ::ftruncate(dst, length) == 0) {
+            written = length;
+            return 0;
+        }
+        holes = false;
+        const int zeroError = mover.Zeros(dst, written, length);
+        written = length;
+        return zeroError;
+    };
+    for (off_t at = 0; at < size;) {
+        const off_t data = ::lseek(src, at, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break;  // nothing but a hole to the end
+            if (at == 0)
+                return mover.Range(src, dst, 0, size);  // holes cannot be found here
             return errno;
         }
-        if (got == 0)
-            return 0;
-        if (const int error = detail::WriteAll(dst, buffer.get(), static_cast<std::size_t>(got), done))
+        if (data >= size)
+            break;
+        off_t hole = ::lseek(src, data, SEEK_HOLE);
+        if (hole < 0)
+            return errno;
+        if (hole > size)
+            hole = size;
+        if ((error = lengthen(data)) != 0 || (error = mover.Range(src, dst, data, hole)) != 0)
             return error;
+        written = hole;
+        at = hole;
     }
+    return lengthen(size);  // with the hole at the end
 }
 
-// Permission bits, owner (best effort) and times of the source go to the
-// temporary file, after its last write.
-int CarryAttributes(int tmp, const struct stat& sourceStat, const struct stat* oldDestination)
+// What a copy works on: the source it has open, and what it saw at the
+// destination before it began.
+struct CopyJob {
+    int src = -1;
+    struct stat sourceStat {};
+    std::string sourcePath;  // the path the source was opened by
+    int dirFd = -1;          // the destination's folder
+    dev_t device = 0;
+    std::string name;        // the destination's name in it
+    bool failIfExists = false;
+    bool destinationSeen = false;  // something stood at name
+    struct stat seen {};           // what: a file, or a link that leads nowhere
+    const FileSystemTestHooks* hooks = nullptr;
+
+    // The file the copy replaces, whose owner and bits the copy keeps.
+    const struct stat* Replaced() const { return destinationSeen && S_ISREG(seen.st_mode) ? &seen : nullptr; }
+};
+
+// Once the last byte is read: is the source still the file opened, as it
+// was when the copy began?
+int SourceUnchanged(const CopyJob& job)
 {
-    if (oldDestination && (oldDestination->st_uid != geteuid() || oldDestination->st_gid != getegid())) {
-        // The file keeps the owner it had where we may give it that owner;
-        // before the mode, since a change of owner clears set-id bits.
-        if (::fchown(tmp, oldDestination->st_uid, oldDestination->st_gid) != 0) {
-            // Not ours to give: the copy belongs to whoever made it.
+    struct stat now {};
+    if (::fstat(job.src, &now) != 0)
+        return errno;
+    if (!Unchanged(now, job.sourceStat))
+        return kCopySourceChanged;
+    // A file saved by rename puts another file at the path: the one read is
+    // no longer the source.
+    if (::stat(job.sourcePath.c_str(), &now) != 0 || now.st_dev != job.sourceStat.st_dev
+        || now.st_ino != job.sourceStat.st_ino)
+        return kCopySourceChanged;
+    return 0;
+}
+
+// Just before the copy replaces the destination: is it still what the copy
+// saw? Between this look and the rename only microseconds pass; no call of
+// Linux closes that gap.
+int DestinationUnchanged(const CopyJob& job)
+{
+    struct stat now {};
+    const int follow = S_ISLNK(job.seen.st_mode) ? AT_SYMLINK_NOFOLLOW : 0;
+    if (::fstatat(job.dirFd, job.name.c_str(), &now, follow) != 0)
+        return errno == ENOENT ? kCopyDestinationChanged : errno;
+    return Unchanged(now, job.seen) ? 0 : kCopyDestinationChanged;
+}
+
+// Makes the temporary file in the destination's folder, with mode, and locks
+// it for as long as it is written (see RemoveLeftovers).
+int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::string& tmpName)
+{
+    if (unnamed) {
+        tmp.reset(::openat(job.dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+        if (tmp.get() >= 0) {
+            // It has a name for a moment when it replaces a file.
+            ::flock(tmp.get(), LOCK_EX | LOCK_NB);
+            return 0;
         }
+        // Old kernels read O_TMPFILE as O_DIRECTORY and say EISDIR.
+        if (errno != EOPNOTSUPP && errno != ENOTSUP && errno != EISDIR && errno != EINVAL)
+            return errno;
+        unnamed = false;
     }
-    if (::fchmod(tmp, sourceStat.st_mode & 07777) != 0) {
-        // File systems without permission bits (vfat) refuse; that is no
-        // reason to fail the copy.
-        if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP)
+    for (int attempt = 0; attempt <= 100; ++attempt) {
+        tmpName = NewCopyTemporaryName();
+        tmp.reset(::openat(job.dirFd, tmpName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode));
+        if (tmp.get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            tmpName.clear();
+            return errno;
+        }
+        // Another copy clearing leftovers may have taken it for one between
+        // its making and its locking; then a new name is taken. (Where files
+        // cannot be locked at all, nothing is ever taken for a leftover.)
+        const bool locked = ::flock(tmp.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+        struct stat made {};
+        struct stat atName {};
+        if (locked && ::fstat(tmp.get(), &made) == 0
+            && ::fstatat(job.dirFd, tmpName.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0
+            && made.st_ino == atName.st_ino && made.st_dev == atName.st_dev)
+            return 0;
+        tmp.reset(-1);
+    }
+    tmpName.clear();
+    return EEXIST;
+}
+
+// Owner (where we may give it), permission bits and times go to the
+// temporary file after its last write.
+int CarryAttributes(int tmp, const CopyJob& job)
+{
+    const struct stat& source = job.sourceStat;
+    if (const struct stat* replaced = job.Replaced()) {
+        if (replaced->st_uid != geteuid() || replaced->st_gid != getegid()) {
+            // The file keeps the owner it had; before the mode, since a
+            // change of owner clears set-id bits.
+            if (::fchown(tmp, replaced->st_uid, replaced->st_gid) != 0) {
+                // Not ours to give: the copy belongs to whoever made it.
+            }
+        }
+        // An updated file keeps its own bits, so a private file stays
+        // private; only read-only travels with the source. (A new file was
+        // made with the source's bits, less the umask.)
+        const mode_t mode = (replaced->st_mode & 07777 & ~S_IWUSR) | (source.st_mode & S_IWUSR);
+        if (::fchmod(tmp, mode) != 0 && !RefusesPermissions(errno))
             return errno;
     }
-    const timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+    const timespec times[2] = {source.st_atim, source.st_mtim};
     if (::futimens(tmp, times) != 0)
         return errno;
     return 0;
 }
 
-// Puts a complete named temporary file in place of name.
-int PlaceNamed(int dirFd, const std::string& tmpName, const std::string& name, bool failIfExists)
+// Puts a complete named temporary file in place of a name that nothing may
+// take meanwhile.
+int PlaceWithoutReplacing(int dirFd, const std::string& tmpName, const std::string& name)
 {
-    if (!failIfExists)
-        return ::renameat(dirFd, tmpName.c_str(), dirFd, name.c_str()) == 0 ? 0 : errno;
     if (::renameat2(dirFd, tmpName.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
     if (!IsUnsupported(errno))
@@ -228,98 +569,136 @@ int PlaceNamed(int dirFd, const std::string& tmpName, const std::string& name, b
     return ::renameat(dirFd, tmpName.c_str(), dirFd, name.c_str()) == 0 ? 0 : errno;
 }
 
-// Writes the copy into dirFd under a temporary file and puts it in place.
-int WriteAndPlace(int src, const struct stat& sourceStat, int dirFd, dev_t device, const std::string& name,
-                  bool failIfExists, const struct stat* oldDestination, bool unnamed,
-                  const FileSystemTestHooks* hooks)
+// Where nothing stood, nothing may be replaced: a name that appeared
+// meanwhile is another's file, even when the copy was to overwrite.
+int NoNameTaken(const CopyJob& job, int error)
 {
-    Fd tmp;
-    std::string tmpName;
-    if (unnamed) {
-        tmp.reset(::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-        if (tmp.get() < 0) {
-            // Old kernels read O_TMPFILE as O_DIRECTORY and say EISDIR.
-            if (errno != EOPNOTSUPP && errno != ENOTSUP && errno != EISDIR && errno != EINVAL)
-                return errno;
-            unnamed = false;
-        }
-    }
-    if (!unnamed) {
-        for (int attempt = 0; tmp.get() < 0; ++attempt) {
-            tmpName = detail::NewTemporaryName();
-            tmp.reset(::openat(dirFd, tmpName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
-            if (tmp.get() < 0 && (errno != EEXIST || attempt > 100))
-                return errno;
-        }
-    }
+    return (error == EEXIST && !job.failIfExists) ? kCopyDestinationChanged : error;
+}
 
-    int error = MoveContent(src, tmp.get(), sourceStat, device, hooks);
-    if (error == 0)
-        error = CarryAttributes(tmp.get(), sourceStat, oldDestination);
+int PlaceNamed(const CopyJob& job, const std::string& tmpName)
+{
+    if (!job.destinationSeen)
+        return NoNameTaken(job, PlaceWithoutReplacing(job.dirFd, tmpName, job.name));
+    if (const int error = DestinationUnchanged(job))
+        return error;
+    return ::renameat(job.dirFd, tmpName.c_str(), job.dirFd, job.name.c_str()) == 0 ? 0 : errno;
+}
 
-    if (error == 0 && unnamed) {
-        if (failIfExists) {
-            error = LinkUnnamed(tmp.get(), dirFd, name);
-        } else {
-            // No call replaces a name with an unnamed file, so it gets a
-            // temporary name first, for the moment it takes to rename it.
-            std::string linkName;
-            do {
-                linkName = detail::NewTemporaryName();
-                error = LinkUnnamed(tmp.get(), dirFd, linkName);
-            } while (error == EEXIST);
-            if (error == 0 && ::renameat(dirFd, linkName.c_str(), dirFd, name.c_str()) != 0) {
+int PlaceUnnamed(const CopyJob& job, int tmp)
+{
+    int error = 0;
+    if (!job.destinationSeen) {
+        error = NoNameTaken(job, LinkUnnamed(tmp, job.dirFd, job.name));
+    } else {
+        // No call replaces a name with an unnamed file, so it gets a
+        // temporary name first, for the moment it takes to rename it.
+        std::string linkName;
+        do {
+            linkName = NewCopyTemporaryName();
+            error = LinkUnnamed(tmp, job.dirFd, linkName);
+        } while (error == EEXIST);
+        if (error == 0) {
+            error = DestinationUnchanged(job);
+            if (error == 0 && ::renameat(job.dirFd, linkName.c_str(), job.dirFd, job.name.c_str()) != 0)
                 error = errno;
-                ::unlinkat(dirFd, linkName.c_str(), 0);
-            }
+            if (error != 0)
+                ::unlinkat(job.dirFd, linkName.c_str(), 0);
         }
-        if (error == ENOENT) {
-            // Is it the folder that went, or the means to link?
-            struct stat folder {};
-            if (::fstat(dirFd, &folder) == 0 && folder.st_nlink > 0) {
-                g_unnamedCannotLink.store(true);
-                return kRetryWithNamedTemp;
-            }
-        }
-    } else if (error == 0) {
-        error = PlaceNamed(dirFd, tmpName, name, failIfExists);
     }
-    if (error != 0 && !tmpName.empty())
-        ::unlinkat(dirFd, tmpName.c_str(), 0);
+    if (error == ENOENT) {
+        // Is it the folder that went, or the means to link?
+        struct stat folder {};
+        if (::fstat(job.dirFd, &folder) == 0 && folder.st_nlink > 0) {
+            g_unnamedCannotLink.store(true);
+            return kRetryWithNamedTemp;
+        }
+    }
     return error;
 }
 
-int OpenSource(const std::string& source, NameMatch match, int& fd)
+// Some drives (FAT through FUSE) give a file the time of its rename: where
+// a device was seen to, the copy's time is set again once it is in place.
+// Should that fail, the content is in place all the same; the time it has
+// then makes the next run copy it back, which changes no content.
+void KeepTimesAfterPlacing(int tmp, const CopyJob& job)
+{
+    thread_local std::map<dev_t, bool> renameKeepsTimes;
+    const auto known = renameKeepsTimes.find(job.device);
+    if (known != renameKeepsTimes.end() && known->second)
+        return;
+    struct stat placed {};
+    if (::fstat(tmp, &placed) != 0)
+        return;
+    const bool kept = SameTime(placed.st_mtim, job.sourceStat.st_mtim);
+    if (known == renameKeepsTimes.end())
+        renameKeepsTimes[job.device] = kept;
+    if (!kept) {
+        const timespec times[2] = {job.sourceStat.st_atim, job.sourceStat.st_mtim};
+        static_cast<void>(::futimens(tmp, times));
+    }
+}
+
+// Writes the copy into a temporary file and puts it in place.
+int WriteAndPlace(const CopyJob& job, bool unnamed)
+{
+    Fd tmp;
+    std::string tmpName;
+    // A new file is made with the source's bits, which the umask (or the
+    // folder's default ACL) trims as for any new file, as cp does.
+    const mode_t mode = job.Replaced() ? 0600 : (job.sourceStat.st_mode & 0777);
+    if (const int error = MakeTemporary(job, mode, unnamed, tmp, tmpName))
+        return error;
+
+    int error = MoveContent(job.src, tmp.get(), job.sourceStat, job.device, job.hooks);
+    if (error == 0 && job.hooks && job.hooks->afterContent)
+        job.hooks->afterContent();
+    if (error == 0)
+        error = CarryAttributes(tmp.get(), job);
+    if (error == 0)
+        error = SourceUnchanged(job);
+    if (error == 0)
+        error = unnamed ? PlaceUnnamed(job, tmp.get()) : PlaceNamed(job, tmpName);
+    if (error == 0)
+        KeepTimesAfterPlacing(tmp.get(), job);
+    if (error != 0 && !tmpName.empty())
+        ::unlinkat(job.dirFd, tmpName.c_str(), 0);
+    return error;
+}
+
+// Opens the source; path is set to the path it was opened by.
+int OpenSource(const std::string& source, NameMatch match, int& fd, std::string& path)
 {
     // O_NONBLOCK: a FIFO standing at the path must not hang the run.
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    path = source;
     fd = ::open(source.c_str(), kFlags);
     if (fd >= 0)
         return 0;
     if (errno != ENOENT || match == NameMatch::Exact)
         return errno;
     struct stat st {};
-    std::string real;
-    if (const int error = detail::StatResolved(source, st, real, match))
+    if (const int error = detail::StatResolved(source, st, path, match))
         return error;
-    fd = ::open(real.c_str(), kFlags);
+    fd = ::open(path.c_str(), kFlags);
     return fd >= 0 ? 0 : errno;
 }
 
 int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match)
 {
-    const FileSystemTestHooks* hooks = detail::ActiveTestHooks();
+    CatchFileSizeSignal();
+    CopyJob job;
+    job.hooks = detail::ActiveTestHooks();
+    job.failIfExists = failIfExists;
 
-    int srcFd = -1;
-    if (const int error = OpenSource(source, match, srcFd))
+    if (const int error = OpenSource(source, match, job.src, job.sourcePath))
         return error;
-    Fd src(srcFd);
-    struct stat sourceStat {};
-    if (::fstat(src.get(), &sourceStat) != 0)
+    const Fd src(job.src);
+    if (::fstat(src.get(), &job.sourceStat) != 0)
         return errno;
-    if (S_ISDIR(sourceStat.st_mode))
+    if (S_ISDIR(job.sourceStat.st_mode))
         return EISDIR;
-    if (!S_ISREG(sourceStat.st_mode))
+    if (!S_ISREG(job.sourceStat.st_mode))
         return EINVAL;  // devices, FIFOs, sockets are never copied
 
     // The destination's folder is opened first, so that the name is looked
@@ -340,32 +719,30 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     // it without regard to case. A symbolic link is followed, so that the
     // file it points to is updated and the link stays.
     std::string target;
-    struct stat found {};
-    bool exists = false;
-    bool isFile = false;
+    struct stat& found = job.seen;
     const int lookup = dir.get() >= 0
                            ? detail::LstatResolvedAt(dir.get(), before, destination, name, found, target, match)
                            : detail::LstatResolved(destination, found, target, match);
     if (lookup == 0) {
-        exists = true;
+        job.destinationSeen = true;
         if (S_ISLNK(found.st_mode) && ::stat(target.c_str(), &found) == 0) {
             std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(target.c_str(), nullptr), &std::free);
             if (resolved)
                 target = resolved.get();
         }
-        isFile = S_ISREG(found.st_mode);
+        const bool isFile = S_ISREG(found.st_mode);
         if (failIfExists)
             return EEXIST;
         if (S_ISDIR(found.st_mode))
             return EISDIR;
         if (!isFile && !S_ISLNK(found.st_mode))
             return EINVAL;
-        if (isFile && found.st_dev == sourceStat.st_dev && found.st_ino == sourceStat.st_ino)
-            return 0;  // the same file: nothing to write
         // Read-only refuses the copy even for root, who is not stopped by
-        // permissions.
+        // permissions, and even when it is the source itself.
         if (isFile && (found.st_mode & S_IWUSR) == 0)
             return EACCES;
+        if (isFile && found.st_dev == job.sourceStat.st_dev && found.st_ino == job.sourceStat.st_ino)
+            return 0;  // the same file: nothing to write
     } else if (lookup == ENOENT) {
         target = destination;
     } else {
@@ -384,20 +761,23 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
         if (::fstat(dir.get(), &before) != 0)
             return errno;
     }
+    job.dirFd = dir.get();
+    job.device = before.st_dev;
+    job.name = name;
 
-    const struct stat* old = isFile ? &found : nullptr;
-    const bool unnamed = !(hooks && hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
-    int error = WriteAndPlace(src.get(), sourceStat, dir.get(), before.st_dev, name, failIfExists, old, unnamed, hooks);
-    if (error == kRetryWithNamedTemp) {
-        if (::lseek(src.get(), 0, SEEK_SET) != 0)
-            error = errno;
-        else
-            error = WriteAndPlace(src.get(), sourceStat, dir.get(), before.st_dev, name, failIfExists, old, false, hooks);
-    }
+    struct stat cleared = before;
+    RemoveLeftovers(dir.get(), cleared);
+    const bool unnamed = !(job.hooks && job.hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
+    int error = WriteAndPlace(job, unnamed);
+    if (error == kRetryWithNamedTemp)
+        error = WriteAndPlace(job, false);
 
     struct stat after {};
-    if (::fstat(dir.get(), &after) == 0)
-        detail::CaseIndex::Instance().NoteChange(before, after, (error == 0 && !exists) ? name : std::string());
+    if (::fstat(dir.get(), &after) == 0) {
+        const bool added = error == 0 && !job.destinationSeen;
+        detail::CaseIndex::Instance().NoteChange(before, after, added ? name : std::string());
+        NoteOwnChange(cleared, after);
+    }
     return error;
 }
 

@@ -46,13 +46,26 @@ std::int32_t FileAge(const std::string& path, NameMatch match = NameMatch::CaseB
 // FileAge(path) != -1: a folder never "exists" in this sense.
 bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind);
 
-// Copies content, permission bits and the last-write time (to the
-// nanosecond). With failIfExists false an existing destination is replaced,
-// unless it is read-only; with true, any name already there (or appearing
-// meanwhile) is left alone and the copy fails with EEXIST. The destination is
-// written under a temporary name and put in place only when complete. Copying
-// a file onto itself succeeds without writing. match applies to the names of
-// both paths. Returns 0 or the errno.
+// CopyFile's own failures, beside the errnos (and above all of them): the
+// source changed while it was read, or the destination changed after the
+// copy looked at it. Either way nothing was replaced.
+inline constexpr int kCopySourceChanged = 0x10000;
+inline constexpr int kCopyDestinationChanged = 0x10001;
+// What the Report list says of them.
+inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
+inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";
+
+// Copies content (holes stay holes), permission bits and the last-write
+// time (to the nanosecond). A new file gets the source's bits less the umask;
+// a replaced one keeps its own, but for the owner's write bit, which follows
+// the source. With failIfExists false an existing destination is replaced,
+// unless it is read-only (also when it is the source itself); with true, any
+// name already there (or appearing meanwhile) is left alone and the copy
+// fails with EEXIST. The destination is written under a temporary name and
+// put in place only when complete, and only when neither the source nor the
+// destination changed meanwhile (kCopySourceChanged, kCopyDestinationChanged).
+// Copying a file onto itself succeeds without writing. match applies to the
+// names of both paths. Returns 0 or the errno (EFBIG beyond a file-size limit).
 int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
              NameMatch match = NameMatch::CaseBlind);
 

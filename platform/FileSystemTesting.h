@@ -7,7 +7,8 @@
 
 // Knobs that let tests reach the rare paths of the copy and of the text file
 // writer: a disk that fills up, a copy slow enough to be killed in the
-// middle, a file system without unnamed temporary files. Not for the program.
+// middle, a file system without unnamed temporary files, a file changed by
+// another program while it is copied. Not for the program.
 namespace platform {
 
 struct FileSystemTestHooks {
@@ -22,6 +23,10 @@ struct FileSystemTestHooks {
     bool noUnnamedTemp = false;
     // Move content with the plain read/write loop only.
     bool noKernelCopy = false;
+    // Called by CopyFile once the last byte is read, before the copy is
+    // checked and put in place: a test changes the source or the
+    // destination here, as another program might while a copy runs.
+    std::function<void()> afterContent;
 };
 
 void SetFileSystemTestHooks(const FileSystemTestHooks& hooks);
@@ -30,5 +35,8 @@ void ClearFileSystemTestHooks();
 // Named temporary files (of the copy where O_TMPFILE is missing, and of the
 // text file writer) begin with this; directory searches never yield them.
 inline constexpr const char* kTemporaryNamePrefix = ".folderly-partial-";
+// Those of the copy begin with this: the next copy into their folder removes
+// any that no copy holds any more (a copy that was killed left it).
+inline constexpr const char* kCopyTemporaryNamePrefix = ".folderly-partial-copy-";
 
 }  // namespace platform

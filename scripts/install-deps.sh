@@ -12,6 +12,8 @@ packages=(
   xvfb trayer xdotool imagemagick x11-utils
   # checks the installed desktop entry
   desktop-file-utils
+  # the removable-drive test: FAT, exFAT and NTFS images mounted through FUSE
+  dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(hyperfine rsync time)

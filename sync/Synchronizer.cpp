@@ -16,8 +16,13 @@ using platform::PathOf;
 
 namespace {
 
+// Why a copy failed, for its Report list line.
 std::string SystemReason(int error)
 {
+    if (error == platform::kCopySourceChanged)
+        return platform::kCopySourceChangedText;
+    if (error == platform::kCopyDestinationChanged)
+        return platform::kCopyDestinationChangedText;
     return std::system_category().message(error);
 }
 

@@ -64,6 +64,8 @@ TEST_P(CopyFileTest, CarriesContentModeAndNanosecondTimes)
 {
     const std::size_t sizes[] = {0, 1, 4095, (1 << 20) + 13};
     const mode_t modes[] = {0640, 0444, 0755};
+    const mode_t umaskNow = umask(0);
+    umask(umaskNow);
     int n = 0;
     for (std::size_t size : sizes) {
         for (mode_t mode : modes) {
@@ -73,13 +75,19 @@ TEST_P(CopyFileTest, CarriesContentModeAndNanosecondTimes)
                 WriteFile(m_src / name, content);
                 ASSERT_EQ(chmod((m_src / name).c_str(), mode), 0);
                 SetMTime(m_src / name, 1'500'000'000 + n, 123'456'789);
-                if (overwrite)
+                // A new file gets the bits less the umask; an updated file
+                // keeps its own but for the owner's write bit.
+                mode_t expected = mode & ~umaskNow;
+                if (overwrite) {
                     WriteFile(m_dst / name, "the old content, longer than some new ones");
+                    ASSERT_EQ(chmod((m_dst / name).c_str(), 0604), 0);
+                    expected = 0404 | (mode & S_IWUSR);
+                }
 
                 ASSERT_EQ(platform::CopyFile(m_src / name, m_dst / name, !overwrite), 0) << name;
                 const struct stat st = StatOf(m_dst / name);
                 EXPECT_EQ(ReadFile(m_dst / name), content) << name;
-                EXPECT_EQ(st.st_mode & 07777, mode) << name;
+                EXPECT_EQ(st.st_mode & 07777, expected) << name;
                 EXPECT_EQ(st.st_mtim.tv_sec, 1'500'000'000 + n) << name;
                 EXPECT_EQ(st.st_mtim.tv_nsec, 123'456'789) << name;
                 EXPECT_EQ(st.st_atim.tv_sec, 1'500'000'000 + n) << name;
@@ -147,20 +155,23 @@ TEST_P(CopyFileTest, FileCopiedOntoItselfStaysIntact)
     ASSERT_EQ(link((m_dst / "Self.txt").c_str(), (m_src / "hardlink.txt").c_str()), 0);
     const ino_t inode = StatOf(m_dst / "Self.txt").st_ino;
 
+    // A read-only file is refused as a destination, also when it is the
+    // source itself.
     struct Case {
         std::string source;
         std::string destination;
+        int error;
     };
     const Case cases[] = {
-        {m_dst / "Self.txt", m_dst / "Self.txt"},
-        {m_dst / "Self.txt", m_dst / "SELF.TXT"},
-        {m_dst / "self.txt", m_dst / "Self.txt"},
-        {m_src / "hardlink.txt", m_dst / "Self.txt"},
-        {m_dst / "ro.txt", m_dst / "ro.txt"},
-        {m_dst / "ro.txt", m_dst / "RO.txt"},
+        {m_dst / "Self.txt", m_dst / "Self.txt", 0},
+        {m_dst / "Self.txt", m_dst / "SELF.TXT", 0},
+        {m_dst / "self.txt", m_dst / "Self.txt", 0},
+        {m_src / "hardlink.txt", m_dst / "Self.txt", 0},
+        {m_dst / "ro.txt", m_dst / "ro.txt", EACCES},
+        {m_dst / "ro.txt", m_dst / "RO.txt", EACCES},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(platform::CopyFile(c.source, c.destination, false), 0) << c.destination;
+        EXPECT_EQ(platform::CopyFile(c.source, c.destination, false), c.error) << c.destination;
     EXPECT_EQ(ReadFile(m_dst / "Self.txt"), "my own content");
     EXPECT_EQ(ReadFile(m_dst / "ro.txt"), "read-only content");
     const struct stat st = StatOf(m_dst / "Self.txt");

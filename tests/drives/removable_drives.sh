@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Runs on real removable-drive file systems: small FAT, exFAT and NTFS images
+# mounted through FUSE (fusefat, exfat-fuse on a loop device, ntfs-3g), which
+# keep no permission bits and times of their own resolution. For each drive,
+# both modes run in both directions between a normal folder and the drive;
+# content, times, the Report list and a second folders-mode run that finds
+# nothing to do are checked. Needs root, /dev/fuse and a loop device, else it
+# says why and is skipped (exit 77).
+#
+# usage: removable_drives.sh path/to/folderly_bench
+set -uo pipefail
+
+bench=${1:?usage: removable_drives.sh FOLDERLY_BENCH}
+skip() { echo "SKIP: $*"; exit 77; }
+[ "$(id -u)" -eq 0 ] || skip "mounting drive images needs root"
+[ -c /dev/fuse ] && [ -w /dev/fuse ] || skip "no /dev/fuse"
+for tool in mkfs.vfat fusefat mkfs.exfat mount.exfat-fuse mkntfs ntfs-3g losetup; do
+  command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps.sh installs it)"
+done
+losetup -f >/dev/null 2>&1 || skip "no free loop device"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/folderly-drives.XXXXXX")
+mounts=()
+loops=()
+cleanup() {
+  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null; done
+  for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+mount_drive() {  # mount_drive <kind> <mount point>
+  local img=$work/$1.img
+  mkdir -p "$2"
+  truncate -s 32M "$img"
+  case $1 in
+    fat) mkfs.vfat "$img" >/dev/null && fusefat -o rw+ "$img" "$2" >/dev/null 2>&1 ;;
+    exfat)
+      local loop
+      mkfs.exfat "$img" >/dev/null && loop=$(losetup -f --show "$img") || return 1
+      loops+=("$loop")
+      mount.exfat-fuse "$loop" "$2" >/dev/null 2>&1 ;;
+    ntfs) mkntfs -F -Q "$img" >/dev/null 2>&1 && ntfs-3g "$img" "$2" ;;
+  esac || return 1
+  mounts+=("$2")
+}
+
+put() {  # put <path> <content> <time>
+  printf '%s' "$2" >"$1" && touch -d "$3" "$1"
+}
+
+# One run; sets out (the lines after the counts) and total (TotalCount).
+run() {  # run <mode> <list 1 folder> <list 2 folder>
+  local all
+  all=$("$bench" "$1" --report --list1 "$2" --list2 "$3" 2>&1)
+  total=$(sed -n 's/^TotalCount \([0-9]*\),.*/\1/p' <<<"$all")
+  out=$(grep -v -e '^mode ' -e '^TotalCount ' -e '^wall ' <<<"$all" | LC_ALL=C sort)
+}
+
+expect_lines() {  # expect_lines <what> <expected lines, one a line>
+  local want
+  want=$(LC_ALL=C sort <<<"$2")
+  [ "$out" = "$want" ] || fail "$1: Report list
+$out
+--- expected
+$want"
+}
+
+# Each file of the folder the same on both sides, its time within the
+# drive's resolution (FAT keeps two seconds).
+expect_same() {  # expect_same <what> <folder> <folder>
+  local f name
+  for f in "$2"/*; do
+    name=${f##*/}
+    cmp -s "$f" "$3/$name" || fail "$1: $name differs"
+    local t1 t2
+    t1=$(stat -c %Y "$f") t2=$(stat -c %Y "$3/$name" 2>/dev/null) || { fail "$1: $name missing"; continue; }
+    [ $((t1 - t2)) -le 2 ] && [ $((t2 - t1)) -le 2 ] || fail "$1: $name times $t1 and $t2"
+  done
+  [ "$(ls -A "$2" | LC_ALL=C sort)" = "$(ls -A "$3" | LC_ALL=C sort)" ] || fail "$1: the folders hold other names"
+}
+
+for kind in fat exfat ntfs; do
+  drive=$work/mnt-$kind
+  if ! mount_drive "$kind" "$drive"; then
+    fail "$kind: cannot make or mount the image"
+    continue
+  fi
+  home=$work/home-$kind/Docs
+  usb=$drive/Docs
+  mkdir -p "$home" "$usb"
+
+  # Folders mode, the drive in List 2: new files and updates both ways.
+  put "$home/odd.txt" "odd second" "2023-05-01 10:00:01.5"
+  head -c 300000 /dev/urandom >"$home/data.bin" && touch -d "2023-05-02 08:00:00" "$home/data.bin"
+  truncate -s 2M "$home/sparse.bin" && printf 'end' >>"$home/sparse.bin" && touch -d "2023-05-03 09:00:00" "$home/sparse.bin"
+  put "$home/newer.txt" "home, later" "2024-02-01 12:00:00"
+  put "$usb/newer.txt" "drive, earlier" "2024-01-01 12:00:00"
+  put "$home/older.txt" "home, earlier" "2024-01-01 12:00:00"
+  put "$usb/older.txt" "drive, later" "2024-02-01 12:00:00"
+  put "$usb/only-on-drive.txt" "from the drive" "2022-12-24 18:30:00"
+  # What a killed copy left on the drive goes with the next copy into it.
+  put "$usb/.folderly-partial-copy-1-killed" "partial" "2024-01-01 00:00:00"
+  run folders "$home" "$usb"
+  expect_lines "$kind, folders mode" "odd.txt copied successfully to $usb
+data.bin copied successfully to $usb
+sparse.bin copied successfully to $usb
+$usb/newer.txt updated successfully
+$home/older.txt updated successfully
+only-on-drive.txt copied successfully to $home"
+  expect_same "$kind, folders mode" "$home" "$usb"
+  [ "$(cat "$usb/newer.txt")" = "home, later" ] || fail "$kind: the later file did not win"
+  [ "$(cat "$home/older.txt")" = "drive, later" ] || fail "$kind: the later file on the drive did not win"
+  run folders "$home" "$usb"
+  [ "$total" = 0 ] && [ -z "$out" ] || fail "$kind: the second folders-mode run found $total to do: $out"
+
+  # Files mode, the drive in List 1: the later copy wins either way, and
+  # files mode copies every other pair from List 2, as it always does.
+  put "$home/newer.txt" "home, edited" "2024-03-01 12:00:00"
+  put "$usb/older.txt" "drive, edited" "2024-03-01 12:00:00"
+  run files "$usb" "$home"
+  want=""
+  for f in "$home"/*; do
+    name=${f##*/}
+    case $name in
+      older.txt) want+="$home/$name updated successfully"$'\n' ;;
+      *) want+="$usb/$name updated successfully"$'\n' ;;
+    esac
+  done
+  expect_lines "$kind, files mode" "${want%$'\n'}"
+  expect_same "$kind, files mode" "$home" "$usb"
+  [ "$(cat "$usb/newer.txt")" = "home, edited" ] || fail "$kind: files mode lost the later file"
+  [ "$(cat "$home/older.txt")" = "drive, edited" ] || fail "$kind: files mode lost the later file on the drive"
+
+  # Folders mode, the drive in List 1, after all that: nothing to do.
+  run folders "$usb" "$home"
+  [ "$total" = 0 ] && [ -z "$out" ] || fail "$kind: folders mode from the drive found $total to do: $out"
+  [ ! -e "$usb/.folderly-partial-copy-1-killed" ] || fail "$kind: the killed copy's leftover stayed"
+  echo "$kind: checked"
+done
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "all drives passed"

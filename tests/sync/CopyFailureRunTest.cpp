@@ -1,0 +1,159 @@
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "PlatformTestUtil.h"
+#include "RunFixture.h"
+#include "platform/FileSystem.h"
+
+using namespace RunTexts;
+
+namespace {
+
+class CopyFailures : public RunFixture {
+protected:
+    CopyFailures() { host.mode = 1; }
+    std::vector<std::string> SortedLines() const
+    {
+        auto lines = Lines();
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+};
+
+// A source that changes while it is copied gives no torn copy: the
+// destination stays as it was, the run says why and ends with the summary,
+// and the next run copies the settled file.
+TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/newer", "new content", kNew);
+    File(b + "/newer", "old content", kOld);
+    File(a + "/missing", "to copy", kNew);
+    list1.Add(a);
+    list2.Add(b);
+    platform::FileSystemTestHooks hooks;
+    hooks.afterContent = [&] {
+        File(a + "/newer", "newer content", kNew + 10);
+        File(a + "/missing", "to copy, edited", kNew + 10);
+    };
+    {
+        ScopedTestHooks use(hooks);
+        sync.SynchroFolders_ns();
+    }
+    EXPECT_EQ(SortedLines(), (std::vector<std::string>{
+                                 b + "/newer" + kNotUpdated + platform::kCopySourceChangedText,
+                                 std::string("missing") + kNotCopiedTo + b + ": " + platform::kCopySourceChangedText,
+                             }));
+    EXPECT_EQ(ReadFile(b + "/newer"), "old content");
+    EXPECT_EQ(MTimeSeconds(b + "/newer"), kOld);
+    EXPECT_FALSE(platform::FileExists(b + "/missing"));
+    EXPECT_EQ(state.FailFlag, 1);
+    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+
+    sync.SynchroFolders_ns();
+    EXPECT_EQ(state.FailFlag, 0);
+    EXPECT_EQ(ReadFile(b + "/newer"), "newer content");
+    EXPECT_EQ(MTimeSeconds(b + "/newer"), kNew + 10);
+    EXPECT_EQ(ReadFile(b + "/missing"), "to copy, edited");
+}
+
+// A destination saved after the run looked at it is never replaced by the
+// older file the run was copying; the next run takes the save the other way.
+TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/x", "List 1 copy", kNew);
+    File(b + "/x", "List 2 copy", kOld);
+    list1.Add(a);
+    list2.Add(b);
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode == 0 ? "files mode" : "folders mode");
+        host.mode = mode;
+        const long long saved = kNew + 1000 * (mode + 1);
+        platform::FileSystemTestHooks hooks;
+        hooks.afterContent = [&] { File(b + "/x", "user's save", saved); };
+        {
+            ScopedTestHooks use(hooks);
+            sync.BitBtn11Click();
+        }
+        EXPECT_EQ(Lines().back(), b + "/x" + kNotUpdated + platform::kCopyDestinationChangedText);
+        EXPECT_EQ(ReadFile(b + "/x"), "user's save");
+        EXPECT_EQ(MTimeSeconds(b + "/x"), saved);
+        EXPECT_EQ(state.FailFlag, 1);
+
+        sync.BitBtn11Click();
+        EXPECT_EQ(ReadFile(a + "/x"), "user's save");
+        EXPECT_EQ(MTimeSeconds(a + "/x"), saved);
+        // List 1 later again, for the next mode.
+        File(a + "/x", "List 1 copy", saved + 100);
+    }
+}
+
+// One folder in both lists: every file pairs with itself and nothing is
+// written, but a read-only file is reported as one, as any read-only
+// destination is.
+TEST_F(CopyFailures, OneFolderInBothListsReportsItsReadOnlyFile)
+{
+    const std::string a = Folder("a");
+    File(a + "/x", "content x", kOld);
+    File(a + "/ro", "content ro", kNew);
+    MakeReadOnly(a + "/ro");
+    list1.Add(a);
+    list2.Add(a);
+    host.mode = 0;
+    sync.BitBtn11Click();
+    EXPECT_EQ(SortedLines(), (std::vector<std::string>{a + "/ro" + kReadOnly, a + "/x" + kUpdated}));
+    EXPECT_EQ(state.FailFlag, 1);
+    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+    EXPECT_EQ(ReadFile(a + "/ro"), "content ro");
+    EXPECT_EQ(MTimeSeconds(a + "/ro"), kNew);
+    EXPECT_TRUE(platform::FileIsReadOnly(a + "/ro"));
+}
+
+// Under a file-size limit the copies that pass it fail with their lines and
+// the run goes on to its end.
+TEST_F(CopyFailures, AFileSizeLimitFailsTheCopiesNotTheProgram)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/newer", std::string(1 << 20, 'n'), kNew);
+    File(b + "/newer", "old content", kOld);
+    File(a + "/missing", std::string(1 << 20, 'm'), kNew);
+    list1.Add(a);
+    list2.Add(b);
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{64 * 1024, 64 * 1024};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(100);
+        sync.SynchroFolders_ns();
+        std::string said = std::to_string(state.FailFlag);
+        for (const std::string& line : SortedLines())
+            said += "\n" + line;
+        const bool sent = write(pipeFds[1], said.data(), said.size()) == static_cast<ssize_t>(said.size());
+        _exit(sent ? 0 : 101);
+    }
+    close(pipeFds[1]);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(got));
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+
+    const std::string reason = std::system_category().message(EFBIG);
+    EXPECT_EQ(said, "1\n" + b + "/newer" + kNotUpdated + reason + "\nmissing" + kNotCopiedTo + b + ": " + reason);
+    EXPECT_EQ(ReadFile(b + "/newer"), "old content");
+    EXPECT_FALSE(platform::FileExists(b + "/missing"));
+}
+
+}  // namespace
