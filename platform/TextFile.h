@@ -20,4 +20,9 @@ std::vector<std::string> ReadTextLines(const std::string& path);
 // EInOutError on any failure (and removes the temporary file).
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines);
 
+// Moves the file at path to the first free name of path + suffix, then
+// path + suffix + ".2", ".3" and so on, never replacing anything there.
+// Returns the new path; throws EInOutError when the file cannot be moved.
+std::string MoveAside(const std::string& path, const std::string& suffix);
+
 }  // namespace platform
