@@ -22,17 +22,17 @@ void OnTerminationSignal(int)
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
 }
 
-void WatchTerminationSignals(TForm1& form)
+void WatchTerminationSignals(TForm1& form, Lifecycle& lifecycle)
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &form);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&lifecycle] {
         char byte;
         while (::read(g_signalPipe[0], &byte, 1) > 0) {
         }
         try {
-            Lifecycle::SaveForSessionEnd(form);
+            lifecycle.SaveForSessionEnd();
         } catch (const std::exception&) {
             // Nobody is there to read a message any more.
         }
@@ -51,23 +51,20 @@ int main(int argc, char* argv[])
 {
     FolderlyApplication application(argc, argv);
     TForm1 form(platform::ProgramFolderFromEnvironment());
-    form.SetCloseHandler([&form] { return Lifecycle::FormClose(form); });
-    try {
-        Lifecycle::FormCreate(form);
-    } catch (const std::exception& error) {
-        // A failed creation step is shown; the window opens all the same.
-        ReportException(error);
-    }
+    Lifecycle lifecycle(form);
+    form.SetCloseHandler([&lifecycle] { return lifecycle.FormClose(); });
+    // A step that fails is shown; the window opens all the same.
+    lifecycle.FormCreate();
 
     // The session manager asks for the data to be saved before logging off.
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) {
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &form, [&lifecycle](QSessionManager&) {
         try {
-            Lifecycle::SaveForSessionEnd(form);
+            lifecycle.SaveForSessionEnd();
         } catch (const std::exception& error) {
             ReportException(error);
         }
     });
-    WatchTerminationSignals(form);
+    WatchTerminationSignals(form, lifecycle);
 
     if (form.StartMinimized())
         form.StartInTray();
