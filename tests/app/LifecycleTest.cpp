@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <functional>
 
+#include <QComboBox>
 #include <QListWidget>
+#include <QPushButton>
 
 #include "TempDir.h"
 #include "app/Lifecycle.h"
@@ -193,6 +195,56 @@ TEST(Lifecycle, SessionEndSavesListsAndOptions)
     platform::SettingsStore store(home.SettingsFile());
     store.OpenKey(true);
     EXPECT_EQ(store.ReadString("version"), "1.3");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Lifecycle, AStoredIntervalOfNoEntrySurvivesSaveHideMinimizeAndARestart)
+{
+    Home home;
+    {
+        platform::SettingsStore store(home.SettingsFile());
+        store.OpenKey(true);
+        store.WriteInteger("Timer", 1);
+        store.WriteInteger("TimerInterval", 60000);
+        store.CloseKey();
+    }
+    const auto start = [&home](TForm1& form, Lifecycle& lifecycle) {
+        lifecycle.FormCreate();
+        form.show();
+        EXPECT_EQ(form.Timer1.Interval(), 60000u);
+        EXPECT_TRUE(form.Timer1.Running());
+    };
+    {
+        TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+        Lifecycle lifecycle(form);
+        start(form, lifecycle);
+        auto* save = form.GroupBox1->findChild<QPushButton*>(QStringLiteral("BitBtn8"));
+        auto* hide = form.GroupBox1->findChild<QPushButton*>(QStringLiteral("BitBtn9"));
+        for (QPushButton* button : {hide, save}) {
+            form.BitBtn5Click();
+            button->click();
+            EXPECT_EQ(form.Timer1.Interval(), 60000u) << button->objectName().toStdString();
+        }
+        // Minimized to the tray with the panel open: the window goes.
+        form.BitBtn5Click();
+        form.hide();
+        form.show();
+        EXPECT_EQ(form.Timer1.Interval(), 60000u);
+        EXPECT_TRUE(lifecycle.FormClose());
+    }
+    TForm1 again(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    Lifecycle lifecycle(again);
+    start(again, lifecycle);
+
+    // The user closing the interval list still sets the timer from it.
+    auto* box = again.GroupBox1->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+    again.BitBtn5Click();
+    box->showPopup();
+    box->hidePopup();
+    EXPECT_EQ(again.Timer1.Interval(), 0u);
 }
 
 }  // namespace
