@@ -24,8 +24,7 @@ void LoadListFile(FolderList& list, const std::string& path)
 {
     if (!ListFileExists(path))
         return;
-    for (const std::string& line : platform::ReadTextLines(path))
-        list.Add(line);
+    list.AddAll(platform::ReadTextLines(path));
 }
 
 void SaveListFile(const FolderList& list, const std::string& path)
