@@ -1,51 +1,11 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
-#include <csignal>
+#include <cstdio>
 
 #include "app/FolderlyApplication.h"
 #include "app/Lifecycle.h"
+#include "app/TerminationSignals.h"
 #include "platform/ProgramFolder.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"
-
-namespace {
-
-// A desktop session that ends without session management sends SIGTERM (or
-// SIGHUP); the signal is turned into an event so that the saving can run.
-int g_signalPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-void WatchTerminationSignals(TForm1& form, Lifecycle& lifecycle)
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &form);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&lifecycle] {
-        char byte;
-        while (::read(g_signalPipe[0], &byte, 1) > 0) {
-        }
-        try {
-            lifecycle.SaveForSessionEnd();
-        } catch (const std::exception&) {
-            // Nobody is there to read a message any more.
-        }
-        QCoreApplication::exit(0);
-    });
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-}
-
-}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -64,7 +24,17 @@ int main(int argc, char* argv[])
             ReportException(error);
         }
     });
-    WatchTerminationSignals(form, lifecycle);
+    // The session ends the program: a run in progress stops after its copy,
+    // then lists and options are saved. Nobody is there to read a message.
+    form.SetStopQuery(&TerminationSignals::Requested);
+    TerminationSignals::Watch(&form, [&lifecycle] {
+        try {
+            lifecycle.SaveForSessionEnd();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "Folderly: %s\n", error.what());
+        }
+        QCoreApplication::exit(0);
+    });
 
     if (form.StartMinimized())
         form.StartInTray();
