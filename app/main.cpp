@@ -2,6 +2,7 @@
 
 #include "app/FolderlyApplication.h"
 #include "app/Lifecycle.h"
+#include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "platform/ProgramFolder.h"
 #include "ui/ErrorReport.h"
@@ -10,6 +11,14 @@
 int main(int argc, char* argv[])
 {
     FolderlyApplication application(argc, argv);
+    SingleInstance instance(SingleInstance::DefaultFolder());
+    if (!instance.Claim()) {
+        // The copy that runs shows its window; this one has nothing to do.
+        if (instance.AskFirstToShow())
+            return 0;
+        std::fprintf(stderr, "Folderly is running already but does not answer\n");
+        return 1;
+    }
     TForm1 form(platform::ProgramFolderFromEnvironment());
     Lifecycle lifecycle(form);
     form.SetCloseHandler([&lifecycle] { return lifecycle.FormClose(); });
@@ -40,5 +49,7 @@ int main(int argc, char* argv[])
         form.StartInTray();
     else
         form.show();
+    QObject::connect(&instance, &SingleInstance::ShowRequested, &form, [&form] { form.BringToFront(); });
+    instance.Listen();
     return application.exec();
 }

@@ -394,6 +394,13 @@ void TForm1::StartInTray()
     }
 }
 
+void TForm1::BringToFront()
+{
+    Restore1Click();
+    raise();
+    activateWindow();
+}
+
 void TForm1::ShowApplicationWindow()
 {
     // The window carries its own taskbar entry: Restore brings both back.

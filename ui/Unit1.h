@@ -118,6 +118,9 @@ public:
     void Exit1Click() { close(); }
     // The start in the tray (Tray Mode): no window, only the icon.
     void StartInTray();
+    // Another start of the program asked for the window: shown (from the
+    // tray or the taskbar) and in front.
+    void BringToFront();
 
     // Access for the tray, the timer and tests.
     FolderList& List1() { return m_list1; }

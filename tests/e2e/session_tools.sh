@@ -18,6 +18,15 @@ message_box() {
     [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 40 ] && { echo "$w"; return; }
   done
 }
+# The tray icon: a small window captioned "Folderly" inside the notification area.
+icon_shown() {
+  for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+    [ "$(xdotool getwindowname "$w" 2>/dev/null)" = Folderly ] || continue
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" -le 32 ] && return 0
+  done
+  return 1
+}
 running() { [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; }
 wait_for() {  # wait_for SECONDS DESCRIPTION COMMAND...
   local limit=$1 what=$2; shift 2
