@@ -205,7 +205,12 @@ void TForm1::CreateControls()
     ListBox3->setObjectName(QStringLiteral("ListBox3"));
     ListBox3->setGeometry(56, 368, 577, 57);
     ListBox3->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox3->setBackgroundRole(QPalette::Button);
+    // The rows are drawn on the viewport, which item views paint in the
+    // Base colour: that is the colour to give the button face.
+    QPalette reportPalette = ListBox3->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        reportPalette.setColor(group, QPalette::Base, reportPalette.color(group, QPalette::Button));
+    ListBox3->setPalette(reportPalette);
     ListBox3->setUniformItemSizes(true);
     m_report.SetObserver([this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
 
