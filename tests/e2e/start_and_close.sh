@@ -44,7 +44,9 @@ printf 'FileType=str:abc\nFilter=int:1\nExt=str:doc\nTrayMode=int:0\n' >> "$conf
 start_answering_boxes
 [ "$boxes" = 1 ] || fail "$case: $boxes boxes at the start, expected one"
 exit_from_tray
-for value in Filter=int:1 Ext=str:doc SilentMode=int:0 Timer=int:1 TimerInterval=int:600000 SynchroMode=int:1; do
+# The value that could not be read stays as it was too: nobody changed it.
+for value in FileType=str:abc Filter=int:1 Ext=str:doc SilentMode=int:0 Timer=int:1 TimerInterval=int:600000 \
+             SynchroMode=int:1; do
   kept "$value"
 done
 
