@@ -28,6 +28,7 @@ test: test-release test-sanitize
 
 bench: build
 	@bash scripts/install-deps.sh --bench
+	@build/bench/folderly_list_bench 100000
 	@bash bench/compare.sh build/bench/folderly_bench
 
 install: build

@@ -1,5 +1,8 @@
 #include "app/Lifecycle.h"
 
+#include <stdexcept>
+
+#include "lists/FolderList.h"
 #include "lists/ListFile.h"
 #include "options/LegacyOptionImport.h"
 #include "platform/FileSystem.h"
@@ -12,47 +15,82 @@ namespace {
 const char* const kList1File = "List1.txt";
 const char* const kList2File = "List2.txt";
 
+// The message of a step that failed on a file: the format's two %s are the
+// path and the cause.
+std::runtime_error OnFile(const char* format, const std::string& path, const std::exception& cause)
+{
+    std::string message = format;
+    message.replace(message.find("%s"), 2, path);
+    message.replace(message.find("%s"), 2, cause.what());
+    return std::runtime_error(message);
+}
+
+template <typename Step>
+void Saving(const std::string& path, Step step)
+{
+    try {
+        step();
+    } catch (const std::exception& error) {
+        throw OnFile(kCouldNotSaveFormat, path, error);
+    }
+}
+
+// A list whose file the start could not read is still empty unless the
+// user gave it entries: then its file stays as it is.
+void SaveList(const FolderList& list, const std::string& path, bool& unread)
+{
+    if (unread && list.Count() == 0)
+        return;
+    Saving(path, [&] { SaveListFile(list, path); });
+    unread = false;
+}
+
 }  // namespace
 
-namespace Lifecycle {
-
-void FormCreate(TForm1& form)
+bool Lifecycle::LoadStep(const std::string& path, const std::function<void()>& step)
 {
-    const std::string& folder = form.ProgramFolder();
+    try {
+        step();
+        return true;
+    } catch (const std::exception& error) {
+        ReportException(OnFile(kCouldNotLoadFormat, path, error));
+        return false;
+    }
+}
+
+void Lifecycle::FormCreate()
+{
+    const std::string& folder = m_form.ProgramFolder();
     // Every missing level: on a fresh account even ~/.local/share may be absent.
     platform::ForceDirectories(folder);
     platform::SetCurrentDir(folder);
-    LoadListFile(form.List1(), folder + kList1File);
-    LoadListFile(form.List2(), folder + kList2File);
-    platform::SettingsStore& store = form.Store();
+    const std::string list1 = folder + kList1File;
+    const std::string list2 = folder + kList2File;
+    m_list1Unread = !LoadStep(list1, [&] { LoadListFile(m_form.List1(), list1); });
+    m_list2Unread = !LoadStep(list2, [&] { LoadListFile(m_form.List2(), list2); });
+    platform::SettingsStore& store = m_form.Store();
     store.OpenKey(true);
-    try {
-        ImportLegacyOptions(folder + kLegacyOptionFileName, store, form.Report());
-        form.Report().Append(kVersionReportLine);
-        form.Options().LoadOptions();
-    } catch (...) {
-        store.CloseKey();
-        throw;
-    }
+    const std::string legacy = folder + kLegacyOptionFileName;
+    LoadStep(legacy, [&] { ImportLegacyOptions(legacy, store, m_form.Report()); });
+    m_form.Report().Append(kVersionReportLine);
+    LoadStep(store.FilePath(), [&] { m_form.Options().LoadOptions(); });
     store.CloseKey();
 }
 
-void SaveForSessionEnd(TForm1& form)
+void Lifecycle::SaveAll()
 {
-    const std::string& folder = form.ProgramFolder();
-    SaveListFile(form.List1(), folder + kList1File);
-    SaveListFile(form.List2(), folder + kList2File);
-    form.BitBtn8Click();
+    const std::string& folder = m_form.ProgramFolder();
+    // Add Path may have moved the current folder.
+    platform::SetCurrentDir(folder);
+    SaveList(m_form.List1(), folder + kList1File, m_list1Unread);
+    SaveList(m_form.List2(), folder + kList2File, m_list2Unread);
+    Saving(m_form.Store().FilePath(), [&] { m_form.Options().SaveAtClose(); });
 }
 
-bool FormClose(TForm1& form)
+bool Lifecycle::FormClose()
 {
     try {
-        const std::string& folder = form.ProgramFolder();
-        platform::SetCurrentDir(folder);
-        SaveListFile(form.List1(), folder + kList1File);
-        SaveListFile(form.List2(), folder + kList2File);
-        form.BitBtn8Click();
+        SaveAll();
     } catch (const std::exception& error) {
         ReportException(error);
         return false;
@@ -60,4 +98,7 @@ bool FormClose(TForm1& form)
     return true;
 }
 
-}  // namespace Lifecycle
+void Lifecycle::SaveForSessionEnd()
+{
+    SaveAll();
+}

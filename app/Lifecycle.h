@@ -1,23 +1,44 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 class TForm1;
+
+// Messages of a start or close step that failed on a file; the first %s is
+// the file's path, the second the cause.
+inline constexpr char kCouldNotLoadFormat[] = "Could not load %s: %s";
+inline constexpr char kCouldNotSaveFormat[] = "Could not save %s: %s";
 
 // The program's start and close around the main window: where the lists,
 // the options and the Report list's first lines come from, and in which
-// order everything is written back.
-namespace Lifecycle {
+// order everything is written back. It remembers what the start could not
+// read, so that the close never writes over it what was never loaded.
+class Lifecycle {
+public:
+    explicit Lifecycle(TForm1& form) : m_form(form) {}
 
-// The creation handler: program folder, lists, option store, legacy import,
-// "v1.3", options. An error ends it at that step (the caller shows it; the
-// window opens all the same).
-void FormCreate(TForm1& form);
+    // The creation handler: program folder, lists, option store, legacy
+    // import, "v1.3", options. A step that fails shows its message, naming
+    // the file and the cause, and the steps after it still run.
+    void FormCreate();
 
-// The close handler's saving: lists, then options. An error is shown and
-// false returned: the window stays and the program keeps running.
-bool FormClose(TForm1& form);
+    // The close handler's saving: lists, then options. An error is shown and
+    // false returned: the window stays and the program keeps running.
+    bool FormClose();
 
-// The desktop session ends the program without closing its window: the
-// close's saving runs all the same (lists, then options). Throws on failure.
-void SaveForSessionEnd(TForm1& form);
+    // The desktop session ends the program without closing its window: the
+    // close's saving runs all the same. Throws on failure.
+    void SaveForSessionEnd();
 
-}  // namespace Lifecycle
+private:
+    // Runs one start-up step on one file; false when it failed (and said so).
+    bool LoadStep(const std::string& path, const std::function<void()>& step);
+    void SaveAll();
+
+    TForm1& m_form;
+    // The list files the start could not read: the close leaves them as they
+    // are unless the user has given that list entries since.
+    bool m_list1Unread = false;
+    bool m_list2Unread = false;
+};

@@ -1,77 +1,55 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
-#include <csignal>
+#include <cstdio>
 
 #include "app/FolderlyApplication.h"
 #include "app/Lifecycle.h"
+#include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
 #include "platform/ProgramFolder.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"
 
-namespace {
-
-// A desktop session that ends without session management sends SIGTERM (or
-// SIGHUP); the signal is turned into an event so that the saving can run.
-int g_signalPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
-}
-
-void WatchTerminationSignals(TForm1& form)
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &form);
-    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
-        char byte;
-        while (::read(g_signalPipe[0], &byte, 1) > 0) {
-        }
-        try {
-            Lifecycle::SaveForSessionEnd(form);
-        } catch (const std::exception&) {
-            // Nobody is there to read a message any more.
-        }
-        QCoreApplication::exit(0);
-    });
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-}
-
-}  // namespace
-
 int main(int argc, char* argv[])
 {
     FolderlyApplication application(argc, argv);
-    TForm1 form(platform::ProgramFolderFromEnvironment());
-    form.SetCloseHandler([&form] { return Lifecycle::FormClose(form); });
-    try {
-        Lifecycle::FormCreate(form);
-    } catch (const std::exception& error) {
-        // A failed creation step is shown; the window opens all the same.
-        ReportException(error);
+    SingleInstance instance(SingleInstance::DefaultFolder());
+    if (!instance.Claim()) {
+        // The copy that runs shows its window; this one has nothing to do.
+        if (instance.AskFirstToShow())
+            return 0;
+        std::fprintf(stderr, "Folderly is running already but does not answer\n");
+        return 1;
     }
+    TForm1 form(platform::ProgramFolderFromEnvironment());
+    Lifecycle lifecycle(form);
+    form.SetCloseHandler([&lifecycle] { return lifecycle.FormClose(); });
+    // A step that fails is shown; the window opens all the same.
+    lifecycle.FormCreate();
 
     // The session manager asks for the data to be saved before logging off.
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager&) {
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &form, [&lifecycle](QSessionManager&) {
         try {
-            Lifecycle::SaveForSessionEnd(form);
+            lifecycle.SaveForSessionEnd();
         } catch (const std::exception& error) {
             ReportException(error);
         }
     });
-    WatchTerminationSignals(form);
+    // The session ends the program: a run in progress stops after its copy,
+    // then lists and options are saved. Nobody is there to read a message.
+    form.SetStopQuery(&TerminationSignals::Requested);
+    TerminationSignals::Watch(&form, [&lifecycle] {
+        try {
+            lifecycle.SaveForSessionEnd();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "Folderly: %s\n", error.what());
+        }
+        QCoreApplication::exit(0);
+    });
 
     if (form.StartMinimized())
         form.StartInTray();
     else
         form.show();
+    QObject::connect(&instance, &SingleInstance::ShowRequested, &form, [&form] { form.BringToFront(); });
+    instance.Listen();
     return application.exec();
 }

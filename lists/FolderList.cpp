@@ -1,6 +1,7 @@
 #include "lists/FolderList.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -37,6 +38,28 @@ int FolderList::Add(const std::string& text)
     return static_cast<int>(inserted - m_entries.begin());
 }
 
+void FolderList::AddAll(std::vector<std::string> texts)
+{
+    if (texts.empty())
+        return;
+    // Add puts each text before those equal to it, so equal texts end up
+    // last added first: reversed, then sorted stably, they stand the same.
+    std::vector<Entry> added;
+    added.reserve(texts.size());
+    for (auto text = texts.rbegin(); text != texts.rend(); ++text)
+        added.push_back(Entry{std::move(*text), false});
+    const auto less = [](const Entry& a, const Entry& b) { return FolderTextLess(a.text, b.text); };
+    std::stable_sort(added.begin(), added.end(), less);
+    // Merged with the entries already there, the new ones first among equals.
+    std::vector<Entry> merged;
+    merged.reserve(m_entries.size() + added.size());
+    std::merge(std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
+               std::make_move_iterator(m_entries.begin()), std::make_move_iterator(m_entries.end()),
+               std::back_inserter(merged), less);
+    m_entries = std::move(merged);
+    Changed();
+}
+
 void FolderList::SetSelected(int index, bool selected)
 {
     Entry& entry = m_entries.at(static_cast<size_t>(index));
@@ -48,15 +71,13 @@ void FolderList::SetSelected(int index, bool selected)
 
 void FolderList::DeleteSelected()
 {
-    bool removed = false;
-    for (int i = Count() - 1; i >= 0; --i) {
-        if (m_entries[static_cast<size_t>(i)].selected) {
-            m_entries.erase(m_entries.begin() + i);
-            removed = true;
-        }
-    }
-    if (removed)
-        Changed();
+    // One pass, so that deleting every other entry of a long list is not
+    // quadratic; the entries kept stay in their order.
+    const auto kept = std::remove_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.selected; });
+    if (kept == m_entries.end())
+        return;
+    m_entries.erase(kept, m_entries.end());
+    Changed();
 }
 
 void FolderList::Clear()

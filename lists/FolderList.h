@@ -17,6 +17,10 @@ public:
     // Adds an entry at its sorted place (before entries that compare equal)
     // and returns its index.
     int Add(const std::string& text);
+    // Adds every text, in the order given, exactly as Add one after the
+    // other would, but with one sort and one change: a long list file loads
+    // in linear-logarithmic time, not quadratic.
+    void AddAll(std::vector<std::string> texts);
     void SetSelected(int index, bool selected);
 
     void DeleteSelected();  // from the highest index down

@@ -9,14 +9,13 @@
 
 namespace {
 
-// A list file is "there" only as a file: nothing at the path, a missing
-// folder on the way, or a folder standing at the path leave the list empty.
+// Nothing at the path, or a missing folder on the way, leave the list
+// empty. Anything else is read, and what cannot be read as a file (a
+// folder, a pipe, a link loop) is reported by the read.
 bool ListFileExists(const std::string& path)
 {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return errno != ENOENT && errno != ENOTDIR;  // other failures are for the read to report
-    return !S_ISDIR(info.st_mode);
+    return ::stat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 }  // namespace
@@ -25,8 +24,7 @@ void LoadListFile(FolderList& list, const std::string& path)
 {
     if (!ListFileExists(path))
         return;
-    for (const std::string& line : platform::ReadTextLines(path))
-        list.Add(line);
+    list.AddAll(platform::ReadTextLines(path));
 }
 
 void SaveListFile(const FolderList& list, const std::string& path)

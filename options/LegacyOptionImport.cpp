@@ -7,6 +7,7 @@
 #include "platform/TextFile.h"
 #include "sync/ReportList.h"
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -38,10 +39,22 @@ void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store
     // version counts as found.
     report.Append(kLegacyFoundLine);
 
+    std::vector<std::string> badLines;
+    // The value of a number line, or nothing when the line is no integer.
+    auto integer = [&](std::size_t number) -> std::optional<std::int32_t> {
+        try {
+            return StrToInt(line(number));
+        } catch (const EConvertError& error) {
+            badLines.push_back("line " + std::to_string(number) + ": " + error.what());
+            return std::nullopt;
+        }
+    };
     if (version == kLegacyVersion) {
         auto importInteger = [&](const char* name, std::size_t number) {
-            if (!store.ValueExists(name))
-                store.WriteInteger(name, StrToInt(line(number)));
+            if (store.ValueExists(name))
+                return;
+            if (const auto value = integer(number))
+                store.WriteInteger(name, *value);
         };
         importInteger(kSynchroMode, 2);
         importInteger(kFileType, 3);
@@ -50,15 +63,22 @@ void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store
             store.WriteString(kExt, line(5));
         importInteger(kTimer, 6);
         importInteger(kTimerInterval, 7);
-        // The action line is converted even when the value is kept, so a
-        // bad action line stops the import either way.
-        const std::int32_t timerAction = StrToInt(line(8));
-        if (!store.ValueExists(kTimerAction))
-            store.WriteInteger(kTimerAction, timerAction);
+        // The action line is converted even when the value is kept.
+        const auto timerAction = integer(8);
+        if (timerAction && !store.ValueExists(kTimerAction))
+            store.WriteInteger(kTimerAction, *timerAction);
         importInteger(kSilentMode, 9);
         importInteger(kTrayMode, 10);
     }
 
+    if (!badLines.empty()) {
+        const std::string keptAs = platform::MoveAside(path, kLegacyKeptSuffix);
+        report.Append(kLegacyKeptLine + keptAs);
+        std::string message = badLines.front();
+        for (std::size_t i = 1; i < badLines.size(); ++i)
+            message += "; " + badLines[i];
+        throw EConvertError(message);
+    }
     if (store.KeyExists()) {
         // Whether the file could be deleted is not looked at.
         platform::DeleteFile(path);

@@ -8,6 +8,9 @@
 #include "platform/SettingsStore.h"
 #include "sync/RunState.h"
 
+#include <initializer_list>
+#include <vector>
+
 namespace {
 
 constexpr std::int32_t kArchiveFilesAttr = 32;
@@ -35,16 +38,40 @@ void OptionsLogic::LoadOptions()
 {
     using namespace OptionNames;
 
-    if (m_store.ValueExists(kSynchroMode))
-        m_controls.SetSynchroModeIndex(ClampRadioIndex(m_store.ReadInteger(kSynchroMode)));
+    std::vector<std::string> failures;
+    m_unread.clear();
+    if (const std::string failure = m_store.ReadFailure(); !failure.empty()) {
+        failures.push_back(failure);
+        for (const char* name : kAllNames)
+            m_unread.insert(name);
+    }
+    // Each step reads its values before it changes anything, so a value
+    // that cannot be read leaves its controls as they were.
+    const auto step = [&](std::initializer_list<const char*> names, const auto& load) {
+        try {
+            load();
+        } catch (const platform::ESettingsError& error) {
+            failures.push_back(error.what());
+            m_unread.insert(names.begin(), names.end());
+        }
+    };
 
-    if (m_store.ValueExists(kFileType)) {
+    step({kSynchroMode}, [&] {
+        if (m_store.ValueExists(kSynchroMode))
+            m_controls.SetSynchroModeIndex(ClampRadioIndex(m_store.ReadInteger(kSynchroMode)));
+    });
+
+    step({kFileType}, [&] {
+        if (!m_store.ValueExists(kFileType))
+            return;
         const std::int32_t fileType = m_store.ReadInteger(kFileType);
         m_controls.SetFileTypeIndex(ClampRadioIndex(fileType));
         m_runState.SearchAttr = fileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
-    }
+    });
 
-    if (m_store.ValueExists(kFilter)) {
+    step({kFilter, kExt}, [&] {
+        if (!m_store.ValueExists(kFilter))
+            return;
         const std::int32_t filter = m_store.ReadInteger(kFilter);
         const std::string ext = m_store.ValueExists(kExt) ? m_store.ReadString(kExt) : std::string();
         if (filter == 1 && !ext.empty()) {
@@ -55,15 +82,19 @@ void OptionsLogic::LoadOptions()
         } else {
             m_runState.SearchExt = kAnyExtension;
         }
-    }
+    });
 
-    if (m_store.ValueExists(kTimer)) {
+    step({kTimer}, [&] {
+        if (!m_store.ValueExists(kTimer))
+            return;
         const bool on = m_store.ReadInteger(kTimer) != 0;
         m_controls.SetTimerBoxChecked(on);
         m_host.SetTimerEnabled(on);
-    }
+    });
 
-    if (m_store.ValueExists(kTimerInterval)) {
+    step({kTimerInterval}, [&] {
+        if (!m_store.ValueExists(kTimerInterval))
+            return;
         // The timer keeps a stored interval that no entry stands for; the
         // box then goes on showing "Interval".
         const std::int32_t interval = m_store.ReadInteger(kTimerInterval);
@@ -71,27 +102,35 @@ void OptionsLogic::LoadOptions()
         const int index = TimerIntervals::IndexForInterval(interval);
         if (index >= 0)
             m_controls.SetIntervalIndex(index);
-    }
+    });
 
-    if (m_store.ValueExists(kTimerAction))
-        m_controls.SetTimerActionIndex(ClampRadioIndex(m_store.ReadInteger(kTimerAction)));
+    step({kTimerAction}, [&] {
+        if (m_store.ValueExists(kTimerAction))
+            m_controls.SetTimerActionIndex(ClampRadioIndex(m_store.ReadInteger(kTimerAction)));
+    });
 
-    if (m_store.ValueExists(kSilentMode)) {
+    step({kSilentMode}, [&] {
+        if (!m_store.ValueExists(kSilentMode))
+            return;
         const bool silent = m_store.ReadInteger(kSilentMode) != 0;
         m_runState.SilentFlag = silent ? 1 : 0;
         m_controls.SetSilentChecked(silent);
-    }
+    });
 
-    if (m_store.ValueExists(kTrayMode)) {
+    step({kTrayMode}, [&] {
+        if (!m_store.ValueExists(kTrayMode))
+            return;
         if (m_store.ReadInteger(kTrayMode) == 1) {
             m_controls.SetTrayChecked(true);
             m_host.SetStartMinimized();
         } else {
             m_controls.SetTrayChecked(false);
         }
-    }
+    });
 
-    if (m_store.ValueExists(kAutostart)) {
+    step({kAutostart}, [&] {
+        if (!m_store.ValueExists(kAutostart))
+            return;
         // A change of the box counts as its click, so a stored Autostart
         // checks Tray Mode too (for the next start; this one is settled).
         const bool autostart = m_store.ReadInteger(kAutostart) != 0;
@@ -99,39 +138,91 @@ void OptionsLogic::LoadOptions()
             m_controls.SetAutostartChecked(autostart);
             CheckBox5Click();
         }
-    }
+    });
+
+    m_shownAtStart = ValuesShown();
+    if (failures.empty())
+        return;
+    std::string message = failures.front();
+    for (std::size_t i = 1; i < failures.size(); ++i)
+        message += "; " + failures[i];
+    throw platform::ESettingsError(message);
 }
 
 void OptionsLogic::BitBtn8Click()
 {
+    Save(false);
+}
+
+void OptionsLogic::SaveAtClose()
+{
+    Save(true);
+}
+
+void OptionsLogic::Save(bool keepUnread)
+{
     using namespace OptionNames;
+
+    const StoredValues values = ValuesShown();
+    // False when the value is kept as the store holds it.
+    const auto write = [&](const char* name) {
+        const StoredValue& value = values.at(name);
+        if (keepUnread && m_unread.count(name) && m_shownAtStart.at(name) == value)
+            return false;
+        if (const auto* integer = std::get_if<std::int32_t>(&value))
+            m_store.WriteInteger(name, *integer);
+        else
+            m_store.WriteString(name, std::get<std::string>(value));
+        m_unread.erase(name);
+        return true;
+    };
 
     // A key that cannot be opened makes the first write fail.
     m_store.OpenKey(true);
-    m_store.WriteString(kVersion, kVersionText);
-    m_store.WriteInteger(kSynchroMode, m_controls.SynchroModeIndex());
+    write(kVersion);
+    write(kSynchroMode);
     ApplySearchAttr();
-    m_store.WriteInteger(kFileType, m_controls.FileTypeIndex());
-    m_store.WriteInteger(kFilter, m_controls.FilterChecked() ? 1 : 0);
+    write(kFileType);
+    write(kFilter);
     ApplySearchExt();
-    m_store.WriteString(kExt, m_runState.SearchExt);
+    write(kExt);
     ApplyTimerEnabled();
-    m_store.WriteInteger(kTimer, m_controls.TimerBoxChecked() ? 1 : 0);
-    m_store.WriteInteger(kTimerInterval, m_host.TimerInterval());
-    m_store.WriteInteger(kTimerAction, m_controls.TimerActionIndex());
+    write(kTimer);
+    write(kTimerInterval);
+    write(kTimerAction);
     ApplySilentFlag();
-    m_store.WriteInteger(kSilentMode, m_runState.SilentFlag);
-    m_store.WriteInteger(kTrayMode, m_controls.TrayChecked() ? 1 : 0);
-    if (m_controls.AutostartChecked()) {
-        m_store.WriteInteger(kAutostart, 1);
-        m_autostart.Write();
-    } else {
-        m_store.WriteInteger(kAutostart, 0);
-        if (m_autostart.Exists())
+    write(kSilentMode);
+    write(kTrayMode);
+    // The entry follows the stored value: one left as it was keeps its entry.
+    if (write(kAutostart)) {
+        if (m_controls.AutostartChecked())
+            m_autostart.Write();
+        else if (m_autostart.Exists())
             m_autostart.Delete();
     }
     m_store.CloseKey();
     m_host.HideOptionsPanel();
+}
+
+OptionsLogic::StoredValues OptionsLogic::ValuesShown() const
+{
+    using namespace OptionNames;
+
+    const std::string text = m_controls.FilterText();
+    const bool filtered = m_controls.FilterChecked() && !text.empty();
+    return {
+        {kVersion, std::string(kVersionText)},
+        {kSynchroMode, m_controls.SynchroModeIndex()},
+        {kFileType, m_controls.FileTypeIndex()},
+        {kFilter, m_controls.FilterChecked() ? 1 : 0},
+        {kExt, filtered ? text : std::string(kAnyExtension)},
+        {kTimer, m_controls.TimerBoxChecked() ? 1 : 0},
+        {kTimerInterval, m_host.TimerInterval()},
+        {kTimerAction, m_controls.TimerActionIndex()},
+        {kSilentMode, m_controls.SilentChecked() ? 1 : 0},
+        {kTrayMode, m_controls.TrayChecked() ? 1 : 0},
+        {kAutostart, m_controls.AutostartChecked() ? 1 : 0},
+    };
 }
 
 void OptionsLogic::BitBtn9Click()

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <variant>
 
 class OptionsControls;
 class OptionsHost;
@@ -21,13 +25,19 @@ public:
                  platform::SettingsStore& store, platform::AutostartEntry& autostart);
 
     // Start-up: applies every stored value that exists to the controls, the
-    // timer and the run-time values. The store must be open. A value of the
-    // wrong type throws and leaves the remaining values unapplied.
+    // timer and the run-time values. The store must be open. A value that
+    // cannot be read keeps its control as it was and every other value still
+    // loads; then one error names all that could not be read (and why the
+    // store itself could not be read, when it could not).
     void LoadOptions();
 
     // "  Save": applies and stores every option, writes or removes the
-    // autostart entry, then hides the panel. Also the close's saving.
+    // autostart entry, then hides the panel.
     void BitBtn8Click();
+    // The close's saving: Save, except that a value the start could not read
+    // stays in the store as it is unless the user changed its control since,
+    // so that no start that failed to read a value ever overwrites it.
+    void SaveAtClose();
     // "  Hide": applies the options without storing them and hides the panel.
     void BitBtn9Click();
 
@@ -40,6 +50,12 @@ public:
     static int ClampRadioIndex(std::int32_t value);
 
 private:
+    using StoredValue = std::variant<std::int32_t, std::string>;
+    using StoredValues = std::map<std::string, StoredValue>;
+
+    void Save(bool keepUnread);
+    // Every value as Save would store it now.
+    StoredValues ValuesShown() const;
     void ApplySearchAttr();
     void ApplySearchExt();
     void ApplyTimerEnabled();
@@ -50,4 +66,7 @@ private:
     RunState& m_runState;
     platform::SettingsStore& m_store;
     platform::AutostartEntry& m_autostart;
+    // Values the start could not read, and what their controls showed then.
+    std::set<std::string> m_unread;
+    StoredValues m_shownAtStart;
 };

@@ -6,7 +6,15 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+
+#include "platform/FileError.h"
+#include "platform/TextFile.h"
 
 namespace platform {
 namespace {
@@ -76,18 +84,35 @@ SettingsStore::~SettingsStore() = default;
 bool SettingsStore::OpenKey(bool canCreate)
 {
     CloseKey();
+    m_readFailure.clear();
     const QString path = QFile::decodeName(QByteArray::fromStdString(m_filePath));
-    if (!KeyExists() && canCreate) {
+    struct stat st {};
+    if (::stat(m_filePath.c_str(), &st) != 0 && errno == ENOENT) {
+        if (!canCreate)
+            return false;
         // An empty file is an empty key; QSettings alone would not create
         // the file before the first value is written.
         QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-            file.close();
+        const int fd = ::open(m_filePath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            m_readFailure = EInOutError::FromErrnoAtPath(errno, m_filePath).what();
+            return false;
+        }
+        ::close(fd);
     }
-    if (!KeyExists())
+    if (!KeyExists()) {
+        // Something is there that is no file; O_NONBLOCK: a pipe is not waited on.
+        const int fd = ::open(m_filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        m_readFailure = fd < 0 ? EInOutError::FromErrnoAtPath(errno, m_filePath).what() : kNotAFileText;
+        if (fd >= 0)
+            ::close(fd);
         return false;
+    }
     m_settings = std::make_unique<QSettings>(path, QSettings::NativeFormat);
+    if (m_settings->status() == QSettings::AccessError)
+        m_readFailure = kFileAccessDeniedText;
+    else if (m_settings->status() == QSettings::FormatError)
+        m_readFailure = kNotASettingsFileText;
     return true;
 }
 

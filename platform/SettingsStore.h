@@ -13,6 +13,8 @@ namespace platform {
 inline constexpr char kInvalidDataTypeText[] = "Invalid data type for '%s'";
 inline constexpr char kFailedToGetDataText[] = "Failed to get data for '%s'";
 inline constexpr char kFailedToSetDataText[] = "Failed to set data for '%s'";
+// Why a key could not be read when its file is there but is no settings file.
+inline constexpr char kNotASettingsFileText[] = "Not a settings file";
 
 // The error of a settings store operation (and of the autostart entry).
 class ESettingsError : public std::runtime_error {
@@ -52,8 +54,14 @@ public:
 
     // Opens the key; with canCreate a missing key (file and folders) is
     // created empty. True when the key is open afterwards. Opening again
-    // reopens.
+    // reopens. Something else at the file's place (a folder, a pipe) is
+    // never created over nor waited on.
     bool OpenKey(bool canCreate);
+    // Why the last OpenKey could not read what the key holds: the file could
+    // not be opened or created, or it is not in the store's format (then
+    // what could be read is there). Empty when all was read, or when there
+    // was no key and none was to be created.
+    const std::string& ReadFailure() const { return m_readFailure; }
     // Closes the key; a closed key may be opened again.
     void CloseKey();
     bool IsOpen() const { return m_settings != nullptr; }
@@ -80,6 +88,7 @@ private:
 
     std::string m_filePath;
     std::unique_ptr<QSettings> m_settings;  // while the key is open
+    std::string m_readFailure;
 };
 
 }  // namespace platform

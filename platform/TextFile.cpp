@@ -36,12 +36,23 @@ std::string FollowLink(const std::string& path)
 
 std::vector<std::string> ReadTextLines(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK opening a pipe waits for a writer, and the
+    // program's start would wait with it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         Fail(errno, path);
-    std::string content;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        Fail(error, path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EInOutError(kNotAFileCode, kNotAFileText);
+    }
+    std::string content;
+    if (st.st_size > 0)
         content.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     while (true) {
@@ -64,13 +75,13 @@ std::vector<std::string> ReadTextLines(const std::string& path)
     bool open = false;  // a line has begun and not yet ended
     for (std::size_t i = 0; i < content.size(); ++i) {
         const char c = content[i];
-        if (c == '\n') {
+        if (c == '\n' || c == '\r') {
+            // CR LF, LF and a lone CR each end one line.
+            if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n')
+                ++i;
             lines.push_back(std::move(line));
             line.clear();
             open = false;
-        } else if (c == '\r') {
-            // Ends a line together with a LF after it; alone it is dropped
-            // as if it were not there.
         } else {
             line.push_back(c);
             open = true;
@@ -132,6 +143,22 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     if (error != 0) {
         ::unlink(tmpPath.c_str());
         Fail(error, path);
+    }
+}
+
+std::string MoveAside(const std::string& path, const std::string& suffix)
+{
+    for (int number = 1;; ++number) {
+        const std::string aside = path + suffix + (number == 1 ? std::string() : "." + std::to_string(number));
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return aside;
+        // A file system that cannot rename without replacing (NFS) can link.
+        if (errno == EINVAL && ::link(path.c_str(), aside.c_str()) == 0) {
+            ::unlink(path.c_str());
+            return aside;
+        }
+        if (errno != EEXIST || number >= 1000)
+            Fail(errno, path);
     }
 }
 

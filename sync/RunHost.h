@@ -22,4 +22,8 @@ public:
     virtual bool Confirm(const std::string& text) = 0;
     // Modal plain message with OK.
     virtual void ShowMessage(const std::string& text) = 0;
+    // Whether the program has been told to end (the session is ending): a
+    // run then stops after the copy in progress, so that the program can
+    // save and end before the desktop kills it.
+    virtual bool StopRequested() const { return false; }
 };

@@ -26,6 +26,10 @@ std::string SystemReason(int error)
     return std::system_category().message(error);
 }
 
+// Thrown between two copies when the program is told to end; the run
+// catches it.
+struct RunStopped {};
+
 // Resets the running mark however the run ends.
 class RunningMark {
 public:
@@ -185,10 +189,14 @@ void Synchronizer::Run(Mode mode, Scope scope)
         }
 
         if (m_state.TotalCount != 0) {
-            if (files)
-                FilesBody(scope, nullptr);
-            else
-                FoldersBody(scope, nullptr);
+            try {
+                if (files)
+                    FilesBody(scope, nullptr);
+                else
+                    FoldersBody(scope, nullptr);
+            } catch (const RunStopped&) {
+                // The program is ending: the copies made stay, the rest waits for the next run.
+            }
         }
 
         m_host.SetSynchronizeSelectedVisible(true);
@@ -196,7 +204,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
         m_host.SetGaugeVisible(false);
     }
     // The run's work is done: a trigger during the summary starts a run of its own.
-    if (m_state.FailFlag > 0)
+    if (m_state.FailFlag > 0 && !m_host.StopRequested())
         m_host.ShowMessage(RunTexts::kSummary);
 }
 
@@ -211,6 +219,8 @@ void Synchronizer::ProgressStep()
     const double percent = static_cast<double>(m_state.ProgressCount) * 100.0 / m_state.TotalCount;
     // Halves go to the even neighbour, like the default rounding mode.
     m_host.SetGaugeProgress(static_cast<int>(std::nearbyint(percent)));
+    if (m_host.StopRequested())
+        throw RunStopped();
 }
 
 // Files mode, body (count == nullptr) or pre-count: every yielded entry of a

@@ -10,6 +10,9 @@ class QtPeriodicTimer : public PeriodicTimer {
 public:
     QtPeriodicTimer();
 
+    // The countdown the QTimer runs now in milliseconds, -1 when stopped.
+    int Countdown() const { return m_timer.isActive() ? m_timer.interval() : -1; }
+
 protected:
     void StartCountdown(uint32_t milliseconds) override;
     void StopCountdown() override;

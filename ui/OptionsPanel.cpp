@@ -5,7 +5,9 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -22,17 +24,21 @@ namespace {
 constexpr int kLineHeight = 13;
 constexpr QSize kButtonPictureSize(21, 21);
 
-// The interval box, telling when its list closes.
+// The interval box, telling when its list closes: by a choice, Escape or a
+// click elsewhere. Qt also calls hidePopup() whenever the box itself is
+// hidden (Save, Hide, a minimize); with the list closed that closes nothing
+// and must not reset the timer, so the list's own window is watched instead.
 class IntervalComboBox : public QComboBox {
 public:
-    using QComboBox::QComboBox;
+    explicit IntervalComboBox(QWidget* parent) : QComboBox(parent) { view()->window()->installEventFilter(this); }
     std::function<void()> onListClosed;
 
-    void hidePopup() override
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        QComboBox::hidePopup();
-        if (onListClosed)
+        if (event->type() == QEvent::Hide && watched == view()->window() && onListClosed)
             onListClosed();
+        return QComboBox::eventFilter(watched, event);
     }
 };
 

@@ -192,6 +192,9 @@ bool AddPath(QWidget* parent, FolderList& list, const DirectoryChooser& choose)
         throw std::runtime_error(kUnableToCreateDirectory);
     // A folder that cannot be made is not reported; the entry goes in anyway.
     platform::ForceDirectories(*chosen);
-    list.Add(*chosen);
+    // Without trailing '/': "/x/photos/" would otherwise have no last name
+    // for folders mode to pair it by. The root stays "/".
+    const std::size_t last = chosen->find_last_not_of('/');
+    list.Add(last == std::string::npos ? "/" : chosen->substr(0, last + 1));
     return true;
 }

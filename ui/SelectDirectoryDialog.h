@@ -74,7 +74,8 @@ inline constexpr const char* kUnableToCreateDirectory = "Unable to create direct
 
 // The Add Path command of both lists: makes "/" current, lets the user choose
 // a folder, creates it with every missing parent (a failure is not reported)
-// and adds the path text as a new entry, also when it could not be created.
+// and adds the path text (without trailing '/', the root excepted) as a new
+// entry, also when it could not be created.
 // Returns false on Cancel, with nothing changed. An empty path text throws
 // std::runtime_error(kUnableToCreateDirectory) and adds nothing.
 bool AddPath(QWidget* parent, FolderList& list, const DirectoryChooser& choose = ExecuteSelectDirectory);

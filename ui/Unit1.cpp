@@ -205,7 +205,12 @@ void TForm1::CreateControls()
     ListBox3->setObjectName(QStringLiteral("ListBox3"));
     ListBox3->setGeometry(56, 368, 577, 57);
     ListBox3->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox3->setBackgroundRole(QPalette::Button);
+    // The rows are drawn on the viewport, which item views paint in the
+    // Base colour: that is the colour to give the button face.
+    QPalette reportPalette = ListBox3->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        reportPalette.setColor(group, QPalette::Base, reportPalette.color(group, QPalette::Button));
+    ListBox3->setPalette(reportPalette);
     ListBox3->setUniformItemSizes(true);
     m_report.SetObserver([this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
 
@@ -392,6 +397,13 @@ void TForm1::StartInTray()
         // Nowhere to bring it back from but the taskbar.
         showMinimized();
     }
+}
+
+void TForm1::BringToFront()
+{
+    Restore1Click();
+    raise();
+    activateWindow();
 }
 
 void TForm1::ShowApplicationWindow()

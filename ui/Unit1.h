@@ -68,6 +68,8 @@ public:
     // What closing the window runs first; it returns false to keep the
     // window open (its saving failed).
     void SetCloseHandler(std::function<bool()> handler) { m_closeHandler = std::move(handler); }
+    // Asked between two copies of a run: true when the program is to end.
+    void SetStopQuery(std::function<bool()> query) { m_stopQuery = std::move(query); }
 
     // Where the help documents are looked for (the installed data folder
     // unless told otherwise) and how documents and addresses are opened
@@ -116,6 +118,9 @@ public:
     void Exit1Click() { close(); }
     // The start in the tray (Tray Mode): no window, only the icon.
     void StartInTray();
+    // Another start of the program asked for the window: shown (from the
+    // tray or the taskbar) and in front.
+    void BringToFront();
 
     // Access for the tray, the timer and tests.
     FolderList& List1() { return m_list1; }
@@ -190,6 +195,7 @@ private:
     int SynchroModeIndex() const override;
     bool Confirm(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
+    bool StopRequested() const override { return m_stopQuery && m_stopQuery(); }
 
     // OptionsHost
     bool TimerEnabled() const override { return Timer1.Enabled(); }
@@ -238,6 +244,7 @@ private:
     UrlOpener m_openUrl;
     bool m_startMinimized = false;
     std::function<bool()> m_closeHandler;
+    std::function<bool()> m_stopQuery;
     std::function<void()> m_minimizeEvent;
     SystemTrayNotifyArea m_notifyArea;
     QtTrayDesktop m_trayDesktop;

@@ -41,6 +41,24 @@ TEST(FolderListTest, KeepsEntriesInCaseInsensitiveOrder)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Texts(ListOf(c.added)), c.shown);
+        // All at once, as a list file loads, alone and onto entries that
+        // are there already (selected ones keep their flag).
+        FolderList all;
+        all.AddAll(c.added);
+        EXPECT_EQ(Texts(all), c.shown);
+        const std::vector<std::string> there = {"/DATA", "/x", "", "/b"};
+        FolderList oneByOne = ListOf(there);
+        FolderList atOnce = ListOf(there);
+        oneByOne.SetSelected(1, true);
+        atOnce.SetSelected(1, true);
+        for (const std::string& text : c.added)
+            oneByOne.Add(text);
+        int changes = 0;
+        atOnce.SetObserver([&changes] { ++changes; });
+        atOnce.AddAll(c.added);
+        EXPECT_EQ(Texts(atOnce), Texts(oneByOne));
+        EXPECT_EQ(SelectedIndexes(atOnce), SelectedIndexes(oneByOne));
+        EXPECT_EQ(changes, 1);
     }
 }
 

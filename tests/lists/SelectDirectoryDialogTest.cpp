@@ -113,12 +113,13 @@ TEST_F(AddPathTest, AddsTheChosenPathAndCreatesIt)
         std::optional<std::string> chosen;  // relative to the scratch folder
         bool added;
         bool folderAfter;
+        const char* entry = nullptr;  // when not the chosen text
     };
     const Case cases[] = {
         {"nested folder that does not exist", "new/nested/deep", true, true},
         {"existing folder", "there", true, true},
         {"path under a file cannot be made, added anyway", "file/sub", true, false},
-        {"trailing separator kept as typed", "made/", true, true},
+        {"trailing separators dropped", "made//", true, true, "made"},
         {"cancel", std::nullopt, false, false},
     };
     for (const Case& c : cases) {
@@ -137,11 +138,21 @@ TEST_F(AddPathTest, AddsTheChosenPathAndCreatesIt)
         if (c.added) {
             ASSERT_EQ(list.Count(), 2);
             EXPECT_EQ(list.Text(0), "/existing");
-            EXPECT_EQ(list.Text(1), *chosen);
+            EXPECT_EQ(list.Text(1), c.entry ? m_dir / c.entry : *chosen);
             EXPECT_EQ(IsFolder(*chosen), c.folderAfter);
         } else {
             EXPECT_EQ(list.Count(), 1);
         }
+    }
+}
+
+TEST_F(AddPathTest, TheRootStaysTheRoot)
+{
+    for (const char* typed : {"/", "///"}) {
+        FolderList list;
+        EXPECT_TRUE(AddPath(nullptr, list, [typed](QWidget*) { return std::optional<std::string>(typed); }));
+        ASSERT_EQ(list.Count(), 1);
+        EXPECT_EQ(list.Text(0), "/") << typed;
     }
 }
 

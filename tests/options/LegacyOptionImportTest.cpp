@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -118,24 +119,26 @@ TEST_F(LegacyImport, ValuesAlreadyStoredAreKept)
     EXPECT_FALSE(std::filesystem::exists(m_optionFile));
 }
 
-TEST_F(LegacyImport, ABadNumberLineStopsTheImportAndTheFileStays)
+TEST_F(LegacyImport, ABadNumberLineIsNamedTheRestImportedAndTheFileKeptBeside)
 {
     struct Case {
         const char* content;
         const char* message;
-        std::vector<const char*> written;  // besides "version"
+        std::vector<const char*> notWritten;
         bool timerActionStored = false;
     };
     const std::vector<Case> cases = {
-        {"Folderly v1.2\nabc\n1\n1\ndoc\n1\n600000\n1\n0\n1\n", "'abc' is not a valid integer value", {}},
-        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n10 min\n1\n0\n1\n", "'10 min' is not a valid integer value",
-         {"SynchroMode", "FileType", "Filter", "Ext", "Timer"}},
+        {"Folderly v1.2\nabc\n1\n1\ndoc\n1\n600000\n1\n0\n1\n", "line 2: 'abc' is not a valid integer value",
+         {"SynchroMode"}},
+        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n10 min\n1\n0\n1\n", "line 7: '10 min' is not a valid integer value",
+         {"TimerInterval"}},
         // A short file reads its missing lines as empty texts.
-        {"Folderly v1.2\n1\n0\n1\n", "'' is not a valid integer value",
-         {"SynchroMode", "FileType", "Filter", "Ext"}},
-        // The action line is converted even when its value is there.
-        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n600000\nall\n0\n1\n", "'all' is not a valid integer value",
-         {"SynchroMode", "FileType", "Filter", "Ext", "Timer", "TimerInterval"}, true},
+        {"Folderly v1.2\n1\n0\n1\n\n1\n600000\n1\n",
+         "line 9: '' is not a valid integer value; line 10: '' is not a valid integer value",
+         {"SilentMode", "TrayMode"}},
+        // The action line is converted even when its value is there, and the value kept.
+        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n600000\nall\n0\n1\n", "line 8: 'all' is not a valid integer value",
+         {}, true},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -146,22 +149,25 @@ TEST_F(LegacyImport, ABadNumberLineStopsTheImportAndTheFileStays)
         ReportList report;
         const std::string file = dir / "options.txt";
         WriteFile(file, c.content);
+        WriteFile(dir / "options.txt.bad", "kept from before");
 
-        for (int start = 0; start < 2; ++start) {  // the same at the next start
-            try {
-                ImportLegacyOptions(file, store, report);
-                ADD_FAILURE() << "no error for " << c.message;
-            } catch (const EConvertError& error) {
-                EXPECT_STREQ(error.what(), c.message);
-            }
-            EXPECT_TRUE(std::filesystem::exists(file)) << c.message;
-            EXPECT_EQ(ReadFile(file), c.content);
+        try {
+            ImportLegacyOptions(file, store, report);
+            ADD_FAILURE() << "no error for " << c.message;
+        } catch (const EConvertError& error) {
+            EXPECT_STREQ(error.what(), c.message);
         }
-        EXPECT_EQ(report.Lines(), std::vector<std::string>(2, kLegacyFoundLine)) << c.message;
-        for (const char* name : c.written)
-            EXPECT_TRUE(store.ValueExists(name)) << c.message << " " << name;
-        EXPECT_EQ(store.ValueExists("SilentMode"), false) << c.message;
-        EXPECT_EQ(store.ValueExists("SynchroMode"), c.written.size() > 0) << c.message;
+        EXPECT_EQ(report.Lines(), (std::vector<std::string>{kLegacyFoundLine, kLegacyKeptLine + file + ".bad.2"}));
+        EXPECT_EQ(ReadFile(file + ".bad.2"), c.content);
+        EXPECT_EQ(ReadFile(file + ".bad"), "kept from before");
+        for (const char* name : {"SynchroMode", "FileType", "Filter", "Ext", "Timer", "TimerInterval", "TimerAction",
+                                 "SilentMode", "TrayMode"}) {
+            const bool skipped = std::find(c.notWritten.begin(), c.notWritten.end(), std::string(name)) != c.notWritten.end();
+            EXPECT_EQ(store.ValueExists(name), !skipped) << c.message << " " << name;
+        }
+        // Nothing comes again at the next start.
+        EXPECT_NO_THROW(ImportLegacyOptions(file, store, report));
+        EXPECT_EQ(report.Lines().size(), 2u);
     }
 }
 

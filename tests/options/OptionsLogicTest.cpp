@@ -7,6 +7,8 @@
 #include "sync/RunState.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -186,26 +188,27 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST_F(OptionsFixture, AValueOfTheWrongTypeEndsTheLoadThere)
+TEST_F(OptionsFixture, AValueThatCannotBeReadKeepsItsDefaultAndTheOthersLoad)
 {
     struct Case {
         StoredValues stored;
         const char* message;
-        Observed expected;  // as far as the load got
+        Observed expected;
     };
     const std::vector<Case> cases = {
         {{{"SynchroMode", 1}, {"FileType", S("1")}, {"Timer", 1}},
          "Invalid data type for 'FileType'",
-         {.synchroMode = 1}},
+         {.synchroMode = 1, .timerBox = true, .intervalBoxEnabled = true, .timerEnabled = true}},
+        // The extension belongs to the filter: neither is taken.
         {{{"FileType", 1}, {"Filter", 1}, {"Ext", 5}, {"SilentMode", 0}},
          "Invalid data type for 'Ext'",
-         {.fileType = 1, .searchAttr = 63}},
+         {.fileType = 1, .silent = false, .searchAttr = 63, .silentFlag = 0}},
         {{{"Timer", 1}, {"TimerInterval", S("180000")}, {"TrayMode", 1}},
          "Invalid data type for 'TimerInterval'",
-         {.timerBox = true, .intervalBoxEnabled = true, .timerEnabled = true}},
-        {{{"SilentMode", 0}, {"TrayMode", 1}, {"Autostart", S("yes")}},
-         "Invalid data type for 'Autostart'",
-         {.tray = true, .silent = false, .startMinimized = true, .silentFlag = 0}},
+         {.timerBox = true, .intervalBoxEnabled = true, .tray = true, .timerEnabled = true, .startMinimized = true}},
+        {{{"SilentMode", S("no")}, {"TrayMode", 1}, {"Autostart", S("yes")}},
+         "Invalid data type for 'SilentMode'; Invalid data type for 'Autostart'",
+         {.tray = true, .startMinimized = true}},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -223,6 +226,63 @@ TEST_F(OptionsFixture, AValueOfTheWrongTypeEndsTheLoadThere)
             EXPECT_STREQ(error.what(), c.message);
         }
         EXPECT_EQ(ObservedOf(controls, host, runState), c.expected) << c.message;
+    }
+}
+
+TEST_F(OptionsFixture, TheCloseKeepsWhatTheStartCouldNotReadUnlessItWasChanged)
+{
+    Store({{"FileType", S("abc")}, {"Autostart", S("yes")}, {"TimerInterval", S("x")}, {"SilentMode", 0}});
+    std::filesystem::create_directories(std::filesystem::path(m_autostartPath).parent_path());
+    WriteFile(m_autostartPath, "[Desktop Entry]\n");
+    ASSERT_TRUE(m_store.OpenKey(true));
+    EXPECT_THROW(m_logic.LoadOptions(), ESettingsError);
+    m_store.CloseKey();
+
+    m_controls.synchroMode = 1;  // a change the user made
+    m_logic.SaveAtClose();
+    EXPECT_EQ(Stored("FileType"), "str abc");
+    EXPECT_EQ(Stored("Autostart"), "str yes");
+    EXPECT_EQ(Stored("TimerInterval"), "str x");
+    EXPECT_TRUE(std::filesystem::exists(m_autostartPath));
+    EXPECT_EQ(Stored("SilentMode"), "int 0");
+    EXPECT_EQ(Stored("SynchroMode"), "int 1");
+    EXPECT_EQ(Stored("version"), "str 1.3");
+
+    // Changed in the panel: the close stores what the user chose.
+    m_controls.fileType = 1;
+    m_host.timerInterval = 600000;
+    m_logic.SaveAtClose();
+    EXPECT_EQ(Stored("FileType"), "int 1");
+    EXPECT_EQ(Stored("TimerInterval"), "int 600000");
+    EXPECT_EQ(Stored("Autostart"), "str yes");
+
+    // The user's own Save stores everything as the panel shows it.
+    m_logic.BitBtn8Click();
+    EXPECT_EQ(Stored("Autostart"), "int 0");
+    EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
+}
+
+TEST(OptionsClose, AStoreThatCannotBeReadIsReportedAndLeftAlone)
+{
+    TempDir dir;
+    ASSERT_EQ(::symlink("Folderly.conf", (dir / "Folderly.conf").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "pipe.conf").c_str(), 0600), 0);
+    for (const std::string& path : {dir / "Folderly.conf", dir / "pipe.conf"}) {
+        SCOPED_TRACE(path);
+        SettingsStore store(path);
+        platform::AutostartEntry autostart(dir / "Folderly.desktop", "/usr/bin/folderly");
+        WriteFile(autostart.FilePath(), "[Desktop Entry]\n");
+        FakeControls controls;
+        FakeHost host;
+        RunState runState;
+        OptionsLogic logic(controls, host, runState, store, autostart);
+        EXPECT_FALSE(store.OpenKey(true));
+        EXPECT_THROW(logic.LoadOptions(), ESettingsError);
+        EXPECT_NO_THROW(logic.SaveAtClose());
+        EXPECT_TRUE(autostart.Exists());
+        // A change the user made cannot be stored: the close says so.
+        controls.silent = false;
+        EXPECT_THROW(logic.SaveAtClose(), ESettingsError);
     }
 }
 

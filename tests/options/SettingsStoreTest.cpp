@@ -3,6 +3,8 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QSettings>
 
@@ -121,6 +123,41 @@ TEST(SettingsStore, OpeningCreatesTheKeyOnlyWhenAsked)
     store.CloseKey();
     EXPECT_TRUE(store.KeyExists());
     EXPECT_FALSE(store.ValueExists("Timer"));
+}
+
+TEST(SettingsStore, WhyAKeyCouldNotBeRead)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "folder.conf");
+    ASSERT_EQ(::mkfifo((dir / "pipe.conf").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("loop.conf", (dir / "loop.conf").c_str()), 0);
+    WriteFile(dir / "file", "x");
+    WriteFile(dir / "damaged.conf", "[General\nTimer=int:1\n");
+    WriteFile(dir / "fine.conf", "[General]\nTimer=int:1\n");
+    struct Case {
+        std::string path;
+        bool open;
+        const char* failure;
+    };
+    const Case cases[] = {
+        {dir / "fine.conf", true, ""},
+        {dir / "missing.conf", true, ""},  // created empty
+        {dir / "damaged.conf", true, platform::kNotASettingsFileText},
+        {dir / "folder.conf", false, "Not a file"},
+        {dir / "pipe.conf", false, "Not a file"},  // and not waited on
+        {dir / "loop.conf", false, "I/O error 40"},
+        {dir / "file/Folderly.conf", false, "Invalid filename"},
+    };
+    for (const Case& c : cases) {
+        SettingsStore store(c.path);
+        EXPECT_EQ(store.OpenKey(true), c.open) << c.path;
+        EXPECT_EQ(store.ReadFailure(), c.failure) << c.path;
+    }
+    // What a damaged file holds besides is read all the same.
+    SettingsStore damaged(dir / "damaged.conf");
+    damaged.OpenKey(true);
+    EXPECT_EQ(damaged.ReadInteger("Timer"), 1);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.conf"));
 }
 
 TEST(SettingsStore, WritesThatCannotBeStoredFailWithTheValueName)

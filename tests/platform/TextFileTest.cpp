@@ -14,7 +14,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using Names = std::set<std::string>;
 
-TEST(TextFileTest, ReadsLinesEndedByLfOrCrLf)
+TEST(TextFileTest, ReadsLinesEndedByLfCrLfOrALoneCr)
 {
     struct Case {
         std::string bytes;
@@ -30,9 +30,13 @@ TEST(TextFileTest, ReadsLinesEndedByLfOrCrLf)
         {"\n", {""}},
         {"\r\n\r\n", {"", ""}},
         {"a\n\nb\n", {"a", "", "b"}},
-        {"a\rb\n", {"ab"}},  // a lone CR is dropped
-        {"a\r\r\n", {"a"}},
-        {"\r", {}},
+        // A lone CR ends a line too, as the editors of old Macs wrote them.
+        {"a\rb\n", {"a", "b"}},
+        {"/a\r/b\r/c", {"/a", "/b", "/c"}},
+        {"/a\r/b\r", {"/a", "/b"}},
+        {"a\r\r\n", {"a", ""}},
+        {"a\r\rb", {"a", "", "b"}},
+        {"\r", {""}},
         {"x\r", {"x"}},
         {"/home/ä/Döcs\r\n/данные\r\n", {"/home/ä/Döcs", "/данные"}},
     };
@@ -124,6 +128,8 @@ TEST(TextFileTest, ErrorsNameTheRuntimeText)
 {
     TempDir dir;
     WriteFile(dir / "file", "x");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0700), 0);
     struct Case {
         std::string path;
         bool write;
@@ -134,6 +140,10 @@ TEST(TextFileTest, ErrorsNameTheRuntimeText)
         {dir / "nowhere/missing.txt", false, 3},
         {dir / "file/below.txt", false, 3},
         {dir / "nowhere/new.txt", true, 3},
+        // Something that is no file: read at once, never waited on.
+        {dir / "fifo", false, platform::kNotAFileCode},
+        {dir / "folder", false, platform::kNotAFileCode},
+        {"/dev/null", false, platform::kNotAFileCode},
         {dir / "file/new.txt", true, 3},
     };
     for (const Case& c : cases) {

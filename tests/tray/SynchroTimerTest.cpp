@@ -3,6 +3,8 @@
 
 #include "FakePeriodicTimer.h"
 #include "tray/QtPeriodicTimer.h"
+
+#include <climits>
 #include "tray/SynchroRuns.h"
 #include "options/TimerIntervals.h"
 #include "tray/SynchroTimer.h"
@@ -194,7 +196,7 @@ TEST(SynchroTimer, QtTimerKeepsTheRules)
     EXPECT_EQ(ticks, 0) << "disabled";
 
     timer.SetEnabled(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 1; }, 3000));
 
     timer.SetInterval(0);
     const int stopped = ticks;
@@ -206,6 +208,22 @@ TEST(SynchroTimer, QtTimerKeepsTheRules)
     QTest::qWait(40);
     EXPECT_EQ(ticks, stopped);
     EXPECT_TRUE(timer.Running());
+}
+
+TEST(SynchroTimer, QtTimerTicksAtMostOnceASecondAndKeepsTheStoredInterval)
+{
+    struct Case {
+        uint32_t interval;
+        int countdown;
+    };
+    const Case cases[] = {{1, 1000}, {999, 1000}, {1000, 1000}, {60000, 60000}, {0xFFFFFFFFu, INT_MAX}};
+    for (const Case& c : cases) {
+        QtPeriodicTimer timer;
+        timer.SetEnabled(true);
+        timer.SetInterval(c.interval);
+        EXPECT_EQ(timer.Countdown(), c.countdown) << c.interval;
+        EXPECT_EQ(timer.Interval(), c.interval);
+    }
 }
 
 }  // namespace

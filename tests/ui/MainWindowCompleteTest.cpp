@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <filesystem>
 
 #include "TempDir.h"
@@ -401,6 +402,90 @@ TEST(MainWindowComplete, ExtensionBoxMenuCopiesAndPastes)
         if (action->objectName() == QStringLiteral("Paste1"))
             action->trigger();
     EXPECT_EQ(edit2->text(), QStringLiteral("txt"));
+}
+
+TEST(MainWindowComplete, TheTitleBarsCloseDoesWhatExitDoes)
+{
+    struct Case {
+        const char* how;
+        bool saved;   // what the close's saving answers
+        bool ended;   // the program's loop ends
+    };
+    const Case cases[] = {{"title bar", true, true}, {"Exit", true, true}, {"title bar", false, false},
+                          {"Exit", false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.how << (c.saved ? ", saved" : ", saving failed"));
+        Window w;
+        w.form.show();
+        int saves = 0;
+        w.form.SetCloseHandler([&] {
+            ++saves;
+            return c.saved;
+        });
+        QTimer::singleShot(0, &w.form, [&] {
+            if (std::string(c.how) == "Exit")
+                w.form.Exit1->trigger();
+            else
+                w.form.windowHandle()->close();  // as the window manager asks
+        });
+        // Ended by the close, or by this after a while when it does not end.
+        QTimer::singleShot(c.ended ? 5000 : 300, [] { QCoreApplication::exit(1); });
+        EXPECT_EQ(QApplication::exec(), c.ended ? 0 : 1);
+        EXPECT_EQ(saves, 1);
+        EXPECT_EQ(w.form.isVisible(), !c.ended);
+    }
+}
+
+TEST(MainWindowComplete, OptionsSaveAndHideDisableAndEnableTheFiveButtons)
+{
+    Window w;
+    TForm1& form = w.form;
+    form.show();
+    const QList<QPushButton*> five = {form.BitBtn1, form.BitBtn2, form.BitBtn10, form.BitBtn11, form.BitBtn7};
+    const auto enabled = [&five] {
+        int count = 0;
+        for (QPushButton* button : five)
+            count += button->isEnabled();
+        return count;
+    };
+    for (const char* closing : {"BitBtn8", "BitBtn9"}) {
+        SCOPED_TRACE(closing);
+        Click(form.BitBtn5);
+        EXPECT_TRUE(form.GroupBox1->isVisible());
+        EXPECT_EQ(enabled(), 0);
+        EXPECT_TRUE(form.BitBtn5->isEnabled());
+        Click(form.GroupBox1->findChild<QPushButton*>(QLatin1String(closing)));
+        EXPECT_FALSE(form.GroupBox1->isVisible());
+        EXPECT_EQ(enabled(), 5);
+    }
+}
+
+TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsOpen)
+{
+    Window w;
+    TForm1& form = w.form;
+    std::filesystem::create_directories(w.home / "a/Docs");
+    std::filesystem::create_directories(w.home / "b/Docs");
+    form.List1().Add(w.home / "a/Docs");
+    form.List2().Add(w.home / "b/Docs");
+    form.show();
+    form.BitBtn5Click();
+    std::vector<std::string> balloons;
+    form.SetBalloonHandler([&](const std::string& text, const std::string&, int) { balloons.push_back(text); });
+    int file = 0;
+    for (QAction* synchroNow : {form.PopupMenu1->actions().at(0), form.PopupMenu2->actions().at(0),
+                                form.SynchronizeNow1}) {
+        SCOPED_TRACE(synchroNow->objectName().toStdString());
+        const std::string name = "f" + std::to_string(++file);
+        WriteFile(w.home / ("a/Docs/" + name), "new");
+        SetMTime(w.home / ("a/Docs/" + name), 1700000000);
+        WriteFile(w.home / ("b/Docs/" + name), "old");
+        SetMTime(w.home / ("b/Docs/" + name), 1600000000);
+        synchroNow->trigger();
+        EXPECT_EQ(ReadFile(w.home / ("b/Docs/" + name)), "new");
+        EXPECT_EQ(balloons.size(), static_cast<size_t>(file));
+        EXPECT_TRUE(form.GroupBox1->isVisible());
+    }
 }
 
 }  // namespace

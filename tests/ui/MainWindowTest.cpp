@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,6 +83,20 @@ TEST(MainWindow, LayoutOfTheControls)
         items << action->text();
     EXPECT_EQ(items, (QStringList{"Synchro Now", "Add new", "Select all", "Deselect all", "Delete", "Clear all",
                                   "Copy Path"}));
+}
+
+TEST(MainWindow, TheReportListHasTheButtonFaceBackground)
+{
+    TempDir home;
+    TForm1 form(home.Path() + "/");
+    form.show();
+    form.Report().Append("v1.3");
+    const QImage drawn = form.ListBox3->grab().toImage();
+    const QColor face = form.palette().color(QPalette::Button);
+    ASSERT_NE(face, form.palette().color(QPalette::Base));
+    // Below the one line, inside the frame.
+    EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() - 6), face);
+    EXPECT_EQ(drawn.pixelColor(drawn.width() - 30, 8), face);
 }
 
 TEST(MainWindow, ListBoxesFollowTheirListsBothWays)

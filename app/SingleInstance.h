@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+// One copy of the program per user, as befits a tray program: two copies
+// would each write back their own lists and options at close, and the last
+// one closed would silently undo the other's changes.
+//
+// The first copy holds a lock on a file in the user's runtime folder and
+// listens on a local socket beside it; a later start finds the lock taken,
+// asks the first copy through the socket to show its window, and ends. The
+// kernel drops the lock of a copy that died, and the next first copy
+// replaces the socket it left behind, so nothing stops the next start.
+class SingleInstance : public QObject {
+    Q_OBJECT
+
+public:
+    // The user's runtime folder ($XDG_RUNTIME_DIR, or Qt's stand-in for it).
+    static QString DefaultFolder();
+
+    explicit SingleInstance(QString folder, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // True when this is the first copy. Also true when the runtime folder
+    // cannot hold the lock: a program that runs unguarded is better than one
+    // that does not start.
+    bool Claim();
+    // The first copy, once started: takes the requests of later starts.
+    // One that comes earlier waits for this (a start may show boxes first).
+    void Listen();
+    // A later copy: asks the first one to show its window. False when it
+    // could not be reached.
+    bool AskFirstToShow();
+
+signals:
+    // A later start asked this copy to show its window.
+    void ShowRequested();
+
+private:
+    QString m_folder;
+    int m_lock = -1;
+    QLocalServer* m_server = nullptr;
+};
