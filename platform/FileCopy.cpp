@@ -684,7 +684,8 @@ int OpenSource(const std::string& source, NameMatch match, int& fd, std::string&
     return fd >= 0 ? 0 : errno;
 }
 
-int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match)
+int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
+                 std::optional<std::int32_t> expectedAge)
 {
     CatchFileSizeSignal();
     CopyJob job;
@@ -748,6 +749,9 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     } else {
         return lookup;
     }
+    // The caller decided on this copy by what it saw there a moment ago.
+    if (expectedAge && (job.destinationSeen ? detail::PackStatTime(found) : -1) != *expectedAge)
+        return kCopyDestinationChanged;
 
     // A namesake in other letter case, or a link's file, may be elsewhere
     // than the folder already open.
@@ -783,10 +787,11 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
 
 }  // namespace
 
-int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match)
+int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
+             std::optional<std::int32_t> expectedDestinationAge)
 {
     try {
-        return CopyFileImpl(source, destination, failIfExists, match);
+        return CopyFileImpl(source, destination, failIfExists, match, expectedDestinationAge);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     } catch (...) {

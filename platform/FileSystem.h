@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // File operations as a run expects them: names are resolved without regard
@@ -65,9 +66,12 @@ inline constexpr const char* kCopyDestinationChangedText = "the destination chan
 // put in place only when complete, and only when neither the source nor the
 // destination changed meanwhile (kCopySourceChanged, kCopyDestinationChanged).
 // Copying a file onto itself succeeds without writing. match applies to the
-// names of both paths. Returns 0 or the errno (EFBIG beyond a file-size limit).
+// names of both paths. expectedDestinationAge, when given, is the packed time
+// the caller saw at the destination when it decided on the copy (-1: nothing
+// there); a destination found otherwise is kCopyDestinationChanged. Returns 0
+// or the errno (EFBIG beyond a file-size limit).
 int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
-             NameMatch match = NameMatch::CaseBlind);
+             NameMatch match = NameMatch::CaseBlind, std::optional<std::int32_t> expectedDestinationAge = {});
 
 // True when the owner's write bit is clear, or nothing can be read at path.
 bool FileIsReadOnly(const std::string& path, NameMatch match = NameMatch::CaseBlind);

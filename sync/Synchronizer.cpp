@@ -239,6 +239,10 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
         do {
             s.CurrentName = s.SearchRec.Name;
             s.Age1 = s.SearchRec.Time;
+            // Age1 stays as the search saw it, but a copy over the List 1
+            // file must know the time the run left there, so that no save
+            // made since is replaced unseen.
+            std::int32_t ageLeft1 = s.Age1;
             for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
                 if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
                     continue;
@@ -256,9 +260,9 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
                         s.Age2 = age2;
                         const std::string path1 = PathOf(folder1, s.CurrentName);
                         if (ComparePackedTimes(s.Age1, s.Age2) == 1)
-                            UpdateCopy(path1, path2, match);
-                        else
-                            UpdateCopy(path2, path1, match);
+                            UpdateCopy(path1, path2, match, s.Age2);
+                        else if (UpdateCopy(path2, path1, match, ageLeft1))
+                            ageLeft1 = s.Age2;
                     }
                 }
                 if (!count)
@@ -324,9 +328,9 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
                 // but never copied.
                 if (IsFile(s.SearchRec)) {
                     if (exists2 && order == 1)
-                        UpdateCopy(path1, path2, match);
+                        UpdateCopy(path1, path2, match, s.Age2);
                     else if (exists2 && order == -1)
-                        UpdateCopy(path2, path1, match);
+                        UpdateCopy(path2, path1, match, s.Age1);
                     else if (!exists2)
                         CopyMissing(path1, folder2, match);
                 }
@@ -361,18 +365,20 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
 }
 
 // Copies source over destination and reports what became of the destination.
-void Synchronizer::UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match)
+bool Synchronizer::UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match,
+                              std::int32_t destinationAge)
 {
-    const int error = platform::CopyFile(source, destination, false, match);
+    const int error = platform::CopyFile(source, destination, false, match, destinationAge);
     if (error == 0) {
         m_report.Append(destination + RunTexts::kUpdated);
-        return;
+        return true;
     }
     m_state.FailFlag = 1;
     if (platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
         m_report.Append(destination + RunTexts::kReadOnly);
     else
         m_report.Append(destination + RunTexts::kNotUpdated + SystemReason(error));
+    return false;
 }
 
 // Copies a file that the other folder lacks, never replacing anything. A

@@ -64,7 +64,10 @@ private:
     void FilesBody(Scope scope, std::int32_t* count);
     void FoldersBody(Scope scope, std::int32_t* count);
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
-    void UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match);
+    // Copies source over destination, whose packed time the run saw as
+    // destinationAge, and reports what became of it; true when it was updated.
+    bool UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match,
+                    std::int32_t destinationAge);
     void CopyMissing(const std::string& source, const std::string& destinationFolder, platform::NameMatch match);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;

@@ -94,6 +94,36 @@ TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
     }
 }
 
+// Files mode looks at a List 1 file once, then goes through the List 2
+// folders: a save of the List 1 file after that look is never replaced by a
+// List 2 copy the run had found later than the file it saw.
+TEST_F(CopyFailures, AList1FileSavedAfterTheRunLookedIsKept)
+{
+    // List 2 is walked from its last entry: z first, then m.
+    const std::string a = Folder("a"), m = Folder("m"), z = Folder("z");
+    File(a + "/x", "List 1 copy", kMid);
+    File(z + "/x", "older", kOld);
+    File(m + "/x", "later", kNew);
+    list1.Add(a);
+    list2.Add(m);
+    list2.Add(z);
+    host.mode = 0;
+    platform::FileSystemTestHooks hooks;
+    // Once the first copy (a/x over z/x) has read a/x, the user saves it.
+    int copies = 0;
+    hooks.afterContent = [&] {
+        if (copies++ == 0)
+            File(a + "/x", "user's save", kNew + 50);
+    };
+    {
+        ScopedTestHooks use(hooks);
+        sync.BitBtn11Click();
+    }
+    EXPECT_EQ(ReadFile(a + "/x"), "user's save");
+    EXPECT_EQ(Lines().back(), a + "/x" + kNotUpdated + platform::kCopyDestinationChangedText);
+    EXPECT_EQ(state.FailFlag, 1);
+}
+
 // One folder in both lists: every file pairs with itself and nothing is
 // written, but a read-only file is reported as one, as any read-only
 // destination is.
