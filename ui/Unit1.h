@@ -246,6 +246,8 @@ private:
     std::function<bool()> m_closeHandler;
     std::function<bool()> m_stopQuery;
     std::function<void()> m_minimizeEvent;
+    // Restores so far: a minimize event that comes after one is dropped.
+    unsigned m_restores = 0;
     SystemTrayNotifyArea m_notifyArea;
     QtTrayDesktop m_trayDesktop;
     std::function<void(const std::string&, const std::string&, int)> m_balloonHandler;
