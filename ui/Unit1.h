@@ -133,6 +133,9 @@ public:
     bool StartMinimized() const { return m_startMinimized; }
     const std::string& ProgramFolder() const { return m_programFolder; }
 
+    // The window as runs see it: balloon, buttons, gauge, Synchro mode, boxes.
+    RunHost& WindowRunHost() { return *this; }
+
     // Where a run's balloon request goes (the tray icon).
     void SetBalloonHandler(std::function<void(const std::string&, const std::string&, int)> handler)
     {
