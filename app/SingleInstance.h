@@ -27,7 +27,8 @@ class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // The user's runtime folder ($XDG_RUNTIME_DIR, or Qt's stand-in for it).
+    // The user's runtime folder: $XDG_RUNTIME_DIR, else the session's
+    // /run/user/<uid> when there is one, else Qt's stand-in.
     static QString DefaultFolder();
 
     explicit SingleInstance(QString folder, QObject* parent = nullptr);
