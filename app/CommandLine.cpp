@@ -37,7 +37,7 @@ struct Parser {
 
 int UsageError(const QString& text)
 {
-    std::fprintf(stderr, "folderly: %s\nTry 'folderly --help' for more information.\n", qPrintable(text));
+    std::fprintf(stderr, "folderly: %s\n%s\n", qPrintable(text), CommandLine::kTryHelpText);
     return CommandLine::kUsageError;
 }
 
@@ -48,7 +48,8 @@ int Run(const QString& reportPath)
         try {
             output.AppendTo(QFile::encodeName(reportPath).toStdString());
         } catch (const std::exception& error) {
-            output.Message("could not open " + QFile::encodeName(reportPath).toStdString() + ": " + error.what());
+            output.Message(CommandLine::kCouldNotOpenReportText + QFile::encodeName(reportPath).toStdString() + ": " +
+                           error.what());
             return UnattendedRun::kNotRun;
         }
     }
@@ -60,7 +61,7 @@ int Run(const QString& reportPath)
     if (instance.FirstCopyRunning()) {
         const std::optional<int> answer = instance.AskFirstToRun(output);
         if (!answer)
-            output.Message("the running copy of Folderly did not make the run");
+            output.Message(CommandLine::kNoAnswerText);
         status = answer.value_or(UnattendedRun::kNotRun);
     } else {
         status = UnattendedRun::FromStoredFiles(platform::ProgramFolderFromEnvironment(), output);
@@ -97,9 +98,9 @@ int RunOnTerminal(int& argc, char** argv)
     if (p.parser.isSet(QStringLiteral("version")))
         p.parser.showVersion();
     if (!p.parser.positionalArguments().isEmpty())
-        return UsageError(QStringLiteral("unexpected argument '%1'").arg(p.parser.positionalArguments().first()));
+        return UsageError(QString::fromUtf8(kUnexpectedArgumentText).arg(p.parser.positionalArguments().first()));
     if (!p.parser.isSet(kRunOption))
-        return UsageError(QStringLiteral("--report goes with --run"));
+        return UsageError(QString::fromUtf8(kReportWithoutRunText));
     return Run(p.parser.value(kReportOption));
 }
 
@@ -109,7 +110,7 @@ int CheckWindowArguments(const QStringList& arguments)
     if (!p.parser.parse(arguments))
         return UsageError(p.parser.errorText());
     if (!p.parser.positionalArguments().isEmpty())
-        return UsageError(QStringLiteral("unexpected argument '%1'").arg(p.parser.positionalArguments().first()));
+        return UsageError(QString::fromUtf8(kUnexpectedArgumentText).arg(p.parser.positionalArguments().first()));
     return 0;
 }
 

@@ -24,6 +24,13 @@ inline constexpr char kRunDescription[] =
     "confirmation, printing each Report line as it is added.";
 inline constexpr char kReportDescription[] = "With --run: appends the Report lines to <file> as well.";
 
+// Messages of a wrong command line and of a run that could not be made.
+inline constexpr char kUnexpectedArgumentText[] = "unexpected argument '%1'";
+inline constexpr char kReportWithoutRunText[] = "--report goes with --run";
+inline constexpr char kTryHelpText[] = "Try 'folderly --help' for more information.";
+inline constexpr char kCouldNotOpenReportText[] = "could not open ";  // the path and the cause follow
+inline constexpr char kNoAnswerText[] = "the running copy of Folderly did not make the run";
+
 // What a wrong command line exits with.
 inline constexpr int kUsageError = 2;
 

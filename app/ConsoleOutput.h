@@ -4,6 +4,9 @@
 
 #include "app/RunOutput.h"
 
+// The message of a line that could not be appended; the path and the cause follow.
+inline constexpr char kCouldNotAppendText[] = "could not append to ";
+
 // A run's output on the terminal: Report lines on standard output, messages
 // on standard error, each as soon as it comes. With a report file, the lines
 // are also appended to it: the first under a line with the date and time

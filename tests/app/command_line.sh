@@ -80,10 +80,15 @@ grep -q $'\r$' "$work/report.txt" || fail "lines do not end in CR LF"
   fail "a report file that cannot be opened does not stop the run with 2"
 
 # While the window is open its copy makes the run, with no confirmation,
-# and the asking copy prints and exits as its own run would.
+# and the asking copy prints and exits as its own run would, also a line
+# whose file name holds a line end.
 case="through the window's copy"
 reset
 lock_one
+odd=$'two\nlines.txt'
+printf 'A\n' > "$work/A/$odd"
+printf 'B\n' > "$work/B/$odd"
+touch -d '2020-01-01' "$work/B/$odd"
 QT_QPA_PLATFORM=offscreen "$program" > "$work/gui.log" 2>&1 &
 gui=$!
 for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/Folderly.socket" ] && break; sleep 0.1; done
@@ -92,6 +97,7 @@ actual=$("$program" --run 2>"$work/stderr")
 status=$?
 [ "$status" = 1 ] || fail "status $status, expected 1 ($(cat "$work/stderr"))"
 grep -qxF "$updated" <<< "$actual" || fail "no line '$updated' in: $actual"
+[[ "$actual" == *"$work/B/$odd updated successfully"* ]] || fail "the line of '$odd' came torn: $actual"
 grep -q 'Some files could not be updated' "$work/stderr" || fail "no summary on standard error"
 kill -0 "$gui" 2>/dev/null || fail "the window's copy ended"
 kill "$gui"; wait "$gui"; gui=""
