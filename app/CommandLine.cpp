@@ -53,17 +53,17 @@ int Run(const QString& reportPath)
             return UnattendedRun::kNotRun;
         }
     }
-    // A signal (the timer's stop, Ctrl+C) ends the run after the copy in progress.
-    TerminationSignals::Watch(QCoreApplication::instance(), [] {});
-
     int status = UnattendedRun::kNotRun;
     SingleInstance instance(SingleInstance::DefaultFolder());
     if (instance.FirstCopyRunning()) {
+        // A signal ends only the waiting: the window's copy finishes its run.
         const std::optional<int> answer = instance.AskFirstToRun(output);
         if (!answer)
             output.Message(CommandLine::kNoAnswerText);
         status = answer.value_or(UnattendedRun::kNotRun);
     } else {
+        // A signal (the timer's stop, Ctrl+C) ends the run after the copy in progress.
+        TerminationSignals::Watch(QCoreApplication::instance(), [] {});
         status = UnattendedRun::FromStoredFiles(platform::ProgramFolderFromEnvironment(), output);
     }
     if (!output.ReportWritten() && status == UnattendedRun::kAllCopied)

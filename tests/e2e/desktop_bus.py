@@ -48,10 +48,6 @@ WATCHER_INTROSPECTION = """<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Obje
   </interface>
   <interface name="org.kde.StatusNotifierWatcher">
     <method name="RegisterStatusNotifierItem"><arg direction="in" type="s"/></method>
-    <method name="RegisterStatusNotifierHost"><arg direction="in" type="s"/></method>
-    <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-    <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
-    <signal name="StatusNotifierHostRegistered"/>
     <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
     <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
     <property name="ProtocolVersion" type="i" access="read"/>
@@ -92,59 +88,23 @@ class Watcher(dbus.service.Object):
         item = sender + service if service.startswith("/") else service + "/StatusNotifierItem"
         if item not in self.items:
             self.items.append(item)
-            self.StatusNotifierItemRegistered(item)
 
-    @dbus.service.method(WATCHER, in_signature="s")
-    def RegisterStatusNotifierHost(self, service):
-        pass
-
-    @dbus.service.signal(WATCHER, signature="s")
-    def StatusNotifierItemRegistered(self, item):
-        pass
-
-    @dbus.service.signal(WATCHER, signature="s")
-    def StatusNotifierItemUnregistered(self, item):
-        pass
-
+    # An icon whose program ended leaves the tray.
     def owner_changed(self, name, old, new):
-        if new:
-            return
-        for item in [i for i in self.items if i.split("/", 1)[0] == name]:
-            self.items.remove(item)
-            self.StatusNotifierItemUnregistered(item)
+        if not new:
+            self.items = [i for i in self.items if i.split("/", 1)[0] != name]
 
 
+# Shows nothing: keeps each notification as "summary|body".
 class Notifications(dbus.service.Object):
     def __init__(self, bus):
         super().__init__(bus, NOTIFICATIONS_PATH)
         self.shown = []
-        self.next_id = 1
 
     @dbus.service.method(NOTIFICATIONS, in_signature="susssasa{sv}i", out_signature="u")
     def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
         self.shown.append("%s|%s" % (summary, body))
-        self.next_id += 1
-        return self.next_id - 1
-
-    @dbus.service.method(NOTIFICATIONS, out_signature="as")
-    def GetCapabilities(self):
-        return ["body"]
-
-    @dbus.service.method(NOTIFICATIONS, out_signature="ssss")
-    def GetServerInformation(self):
-        return ("test recorder", "folderly", "1", "1.2")
-
-    @dbus.service.method(NOTIFICATIONS, in_signature="u")
-    def CloseNotification(self, notification):
-        pass
-
-    @dbus.service.signal(NOTIFICATIONS, signature="uu")
-    def NotificationClosed(self, notification, reason):
-        pass
-
-    @dbus.service.signal(NOTIFICATIONS, signature="us")
-    def ActionInvoked(self, notification, action):
-        pass
+        return len(self.shown)
 
     @dbus.service.method(RECORDER, out_signature="as")
     def Shown(self):

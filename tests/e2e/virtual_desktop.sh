@@ -43,10 +43,26 @@ if [ -n "$tray_tool" ]; then
   trayer --edge bottom --align right --widthtype pixel --width 240 \
          --heighttype pixel --height 30 --transparent false >/dev/null 2>&1 &
   tray=$!
-  # The notification area must own its selection before a program looks for it.
-  for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1
-    [ -n "$(xdotool search --class trayer 2>/dev/null | head -1)" ] && break
+  # The notification area must own its selection before a program looks for
+  # it, else the program starts as on a desktop without one. (On a busy
+  # machine trayer's window comes well before the selection.)
+  tray_owned() {
+    python3 - 2>/dev/null <<'PYTHON'
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+display = x.XOpenDisplay(None)
+sys.exit(0 if display and x.XGetSelectionOwner(display, x.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
+PYTHON
+  }
+  for _ in $(seq 100); do
+    if command -v python3 >/dev/null; then
+      tray_owned && break
+    else
+      [ -n "$(xdotool search --class trayer 2>/dev/null | head -1)" ] && break
+    fi
     sleep 0.1
   done
   sleep 0.3
