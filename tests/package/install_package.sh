@@ -75,7 +75,10 @@ if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$prefix/share/metainfo/org.example.folderly.metainfo.xml" >"$work/appstream.log" 2>&1 ||
     { cat "$work/appstream.log"; fail "the metainfo file is not valid"; }
 fi
-MANPAGER=cat man -l "$prefix/share/man/man1/folderly.1.gz" 2>/dev/null | grep -q -- "--run" || fail "the manual page does not read"
+if command -v man >/dev/null; then
+  MANPAGER=cat man -l "$prefix/share/man/man1/folderly.1.gz" 2>/dev/null | grep -q -- "--run" ||
+    fail "the manual page does not read"
+fi
 
 # The installed program on a desktop: both help buttons open the installed
 # documents, and the autostart entry written at the end names the program.
