@@ -4,7 +4,7 @@
 #              under AddressSanitizer and UndefinedBehaviorSanitizer
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps test-release test-sanitize bench install
+.PHONY: run test build deps test-release test-sanitize bench install package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -33,3 +33,9 @@ bench: build
 
 install: build
 	cmake --install build
+
+# The Debian package for /usr, from a release build of its own.
+package: deps
+	@cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DFOLDERLY_TESTS=OFF >/dev/null
+	@cmake --build build-package -j $(JOBS)
+	@cd build-package && cpack -G DEB

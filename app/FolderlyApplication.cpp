@@ -2,11 +2,16 @@
 
 #include "ui/ErrorReport.h"
 
-FolderlyApplication::FolderlyApplication(int& argc, char** argv) : QApplication(argc, argv)
+void FolderlyApplication::SetNames()
 {
     setApplicationName(QStringLiteral("Folderly"));
     setOrganizationName(QStringLiteral("Vantrel"));
     setApplicationVersion(QStringLiteral("1.3"));
+}
+
+FolderlyApplication::FolderlyApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    SetNames();
     // The program lives on in the tray without a window; closing the main
     // window is what ends it.
     setQuitOnLastWindowClosed(false);

@@ -9,4 +9,8 @@ class FolderlyApplication : public QApplication {
 public:
     FolderlyApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
+
+    // The program's name, maker and version, for whichever application
+    // object runs (the terminal's has no window).
+    static void SetNames();
 };

@@ -12,9 +12,6 @@
 
 namespace {
 
-const char* const kList1File = "List1.txt";
-const char* const kList2File = "List2.txt";
-
 // The message of a step that failed on a file: the format's two %s are the
 // path and the cause.
 std::runtime_error OnFile(const char* format, const std::string& path, const std::exception& cause)
@@ -64,8 +61,8 @@ void Lifecycle::FormCreate()
     // Every missing level: on a fresh account even ~/.local/share may be absent.
     platform::ForceDirectories(folder);
     platform::SetCurrentDir(folder);
-    const std::string list1 = folder + kList1File;
-    const std::string list2 = folder + kList2File;
+    const std::string list1 = folder + kList1FileName;
+    const std::string list2 = folder + kList2FileName;
     m_list1Unread = !LoadStep(list1, [&] { LoadListFile(m_form.List1(), list1); });
     m_list2Unread = !LoadStep(list2, [&] { LoadListFile(m_form.List2(), list2); });
     platform::SettingsStore& store = m_form.Store();
@@ -82,8 +79,8 @@ void Lifecycle::SaveAll()
     const std::string& folder = m_form.ProgramFolder();
     // Add Path may have moved the current folder.
     platform::SetCurrentDir(folder);
-    SaveList(m_form.List1(), folder + kList1File, m_list1Unread);
-    SaveList(m_form.List2(), folder + kList2File, m_list2Unread);
+    SaveList(m_form.List1(), folder + kList1FileName, m_list1Unread);
+    SaveList(m_form.List2(), folder + kList2FileName, m_list2Unread);
     Saving(m_form.Store().FilePath(), [&] { m_form.Options().SaveAtClose(); });
 }
 

@@ -5,6 +5,10 @@
 
 class TForm1;
 
+// The list files in the program folder.
+inline constexpr char kList1FileName[] = "List1.txt";
+inline constexpr char kList2FileName[] = "List2.txt";
+
 // Messages of a start or close step that failed on a file; the first %s is
 // the file's path, the second the cause.
 inline constexpr char kCouldNotLoadFormat[] = "Could not load %s: %s";

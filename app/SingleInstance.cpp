@@ -2,30 +2,108 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <cerrno>
 #include <cstdio>
+
+#include "app/RunOutput.h"
 
 namespace {
 
 const char* const kLockName = "/Folderly.lock";
 const char* const kSocketName = "/Folderly.socket";
+// Requests of a later start, one line each.
 const QByteArray kShowRequest = QByteArrayLiteral("show\n");
+const QByteArray kRunRequest = QByteArrayLiteral("run\n");
+// The first copy's answers to a run: a Report line, a message, and last the
+// run's status; each a line whose text has its line ends escaped.
+const QByteArray kLineAnswer = QByteArrayLiteral("line ");
+const QByteArray kMessageAnswer = QByteArrayLiteral("message ");
+const QByteArray kExitAnswer = QByteArrayLiteral("exit ");
 // How long a later start tries to reach the first copy, which may be still
 // starting itself.
 constexpr int kConnectAttempts = 100;
 constexpr int kAttemptMilliseconds = 100;
+// How soon a run request that had to wait is taken up again.
+constexpr int kRunRetryMilliseconds = 250;
+
+// File names may hold line ends: they travel as "\n", "\r" and "\\".
+QByteArray Escaped(const std::string& text)
+{
+    QByteArray escaped;
+    for (const char c : text) {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\r')
+            escaped += "\\r";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+std::string Unescaped(const QByteArray& escaped)
+{
+    std::string text;
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        const char c = escaped[i];
+        if (c != '\\' || i + 1 == escaped.size()) {
+            text += c;
+            continue;
+        }
+        const char next = escaped[++i];
+        text += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return text;
+}
+
+// A run's output sent back to the later start that asked for it.
+class SocketOutput : public RunOutput {
+public:
+    explicit SocketOutput(QLocalSocket* socket) : m_socket(socket) {}
+
+    void Line(const std::string& line) override { Send(kLineAnswer + Escaped(line)); }
+    void Message(const std::string& text) override { Send(kMessageAnswer + Escaped(text)); }
+    void Exit(int status) { Send(kExitAnswer + QByteArray::number(status)); }
+
+private:
+    void Send(const QByteArray& answer)
+    {
+        // One that stopped listening misses the rest; the run goes on.
+        if (!m_socket || m_socket->state() != QLocalSocket::ConnectedState)
+            return;
+        m_socket->write(answer + '\n');
+        // The run holds the event loop: each line leaves now.
+        m_socket->flush();
+    }
+
+    QPointer<QLocalSocket> m_socket;
+};
 
 }  // namespace
 
 QString SingleInstance::DefaultFolder()
 {
+    // Cron gives its jobs no XDG_RUNTIME_DIR, but the session's folder is
+    // there all the same, and a run from cron must find the window's copy.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString sessionFolder = QStringLiteral("/run/user/%1").arg(::getuid());
+        struct stat status {};
+        if (::stat(QFile::encodeName(sessionFolder).constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+            status.st_uid == ::getuid())
+            return sessionFolder;
+    }
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
@@ -39,9 +117,19 @@ SingleInstance::~SingleInstance()
         ::close(m_lock);
 }
 
+QString SingleInstance::LockPath() const
+{
+    return m_folder + QLatin1String(kLockName);
+}
+
+QString SingleInstance::SocketPath() const
+{
+    return m_folder + QLatin1String(kSocketName);
+}
+
 bool SingleInstance::Claim()
 {
-    const QByteArray lockPath = QFile::encodeName(m_folder + QLatin1String(kLockName));
+    const QByteArray lockPath = QFile::encodeName(LockPath());
     m_lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lock < 0 || ::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
         const bool taken = m_lock >= 0 && errno == EWOULDBLOCK;
@@ -57,22 +145,30 @@ bool SingleInstance::Claim()
     return true;
 }
 
+bool SingleInstance::FirstCopyRunning() const
+{
+    const int lock = ::open(QFile::encodeName(LockPath()).constData(), O_RDWR | O_CLOEXEC);
+    if (lock < 0)
+        return false;
+    // Taken only for a moment: a start meanwhile must find it free.
+    const bool taken = ::flock(lock, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(lock);
+    return taken;
+}
+
 void SingleInstance::Listen()
 {
     if (m_lock < 0)
         return;
     // Whatever socket is there was left by a copy that died: this one holds the lock.
-    const QString socketPath = m_folder + QLatin1String(kSocketName);
+    const QString socketPath = SocketPath();
     QLocalServer::removeServer(socketPath);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->canReadLine() && socket->readLine() == kShowRequest)
-                    emit ShowRequested();
-            });
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { TakeRequest(socket); });
         }
     });
     if (!m_server->listen(socketPath))
@@ -80,17 +176,79 @@ void SingleInstance::Listen()
                      m_server->errorString().toLocal8Bit().constData());
 }
 
-bool SingleInstance::AskFirstToShow()
+void SingleInstance::TakeRequest(QLocalSocket* socket)
 {
-    const QString socketPath = m_folder + QLatin1String(kSocketName);
+    if (!socket->canReadLine())
+        return;
+    const QByteArray request = socket->readLine();
+    if (request == kShowRequest)
+        emit ShowRequested();
+    else if (request == kRunRequest)
+        RunFor(socket);
+}
+
+void SingleInstance::RunFor(QLocalSocket* socket)
+{
+    SocketOutput output(socket);
+    if (!m_runHandler) {
+        output.Exit(2);
+        return;
+    }
+    const std::optional<int> status = m_runHandler(output);
+    if (status) {
+        output.Exit(*status);
+        return;
+    }
+    QTimer::singleShot(kRunRetryMilliseconds, this, [this, waiting = QPointer<QLocalSocket>(socket)] {
+        if (waiting && waiting->state() == QLocalSocket::ConnectedState)
+            RunFor(waiting);
+    });
+}
+
+bool SingleInstance::ConnectToFirst(QLocalSocket& socket) const
+{
     for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
-        QLocalSocket socket;
-        socket.connectToServer(socketPath);
-        if (socket.waitForConnected(kAttemptMilliseconds)) {
-            socket.write(kShowRequest);
-            return socket.waitForBytesWritten(1000);
-        }
+        socket.connectToServer(SocketPath());
+        if (socket.waitForConnected(kAttemptMilliseconds))
+            return true;
+        socket.abort();
         QThread::msleep(kAttemptMilliseconds);
     }
     return false;
+}
+
+bool SingleInstance::AskFirstToShow()
+{
+    QLocalSocket socket;
+    if (!ConnectToFirst(socket))
+        return false;
+    socket.write(kShowRequest);
+    return socket.waitForBytesWritten(1000);
+}
+
+std::optional<int> SingleInstance::AskFirstToRun(RunOutput& output)
+{
+    QLocalSocket socket;
+    if (!ConnectToFirst(socket))
+        return std::nullopt;
+    socket.write(kRunRequest);
+    // A run takes as long as it takes: wait while the first copy is there.
+    for (;;) {
+        if (!socket.canReadLine()) {
+            if (socket.state() != QLocalSocket::ConnectedState)
+                return std::nullopt;
+            socket.waitForReadyRead(1000);
+            continue;
+        }
+        const QByteArray answer = socket.readLine().chopped(1);
+        if (answer.startsWith(kLineAnswer)) {
+            output.Line(Unescaped(answer.mid(kLineAnswer.size())));
+        } else if (answer.startsWith(kMessageAnswer)) {
+            output.Message(Unescaped(answer.mid(kMessageAnswer.size())));
+        } else if (answer.startsWith(kExitAnswer)) {
+            bool ok = false;
+            const int status = answer.mid(kExitAnswer.size()).toInt(&ok);
+            return ok ? std::optional<int>(status) : std::nullopt;
+        }
+    }
 }

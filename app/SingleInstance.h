@@ -3,7 +3,12 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 class QLocalServer;
+class QLocalSocket;
+class RunOutput;
 
 // One copy of the program per user, as befits a tray program: two copies
 // would each write back their own lists and options at close, and the last
@@ -14,11 +19,16 @@ class QLocalServer;
 // asks the first copy through the socket to show its window, and ends. The
 // kernel drops the lock of a copy that died, and the next first copy
 // replaces the socket it left behind, so nothing stops the next start.
+//
+// A run from the command line ("folderly --run") claims nothing: it asks
+// the first copy, when there is one, to make the run, so that the run works
+// on the lists the window shows and nothing runs beside the window's runs.
 class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // The user's runtime folder ($XDG_RUNTIME_DIR, or Qt's stand-in for it).
+    // The user's runtime folder: $XDG_RUNTIME_DIR, else the session's
+    // /run/user/<uid> when there is one, else Qt's stand-in.
     static QString DefaultFolder();
 
     explicit SingleInstance(QString folder, QObject* parent = nullptr);
@@ -35,12 +45,32 @@ public:
     // could not be reached.
     bool AskFirstToShow();
 
+    // Without claiming: whether a first copy holds the lock now.
+    bool FirstCopyRunning() const;
+    // A later copy: asks the first one for a run and passes on what the run
+    // reports as it comes. The run's status, or nothing when the first copy
+    // could not be reached or went away before the run's end.
+    std::optional<int> AskFirstToRun(RunOutput& output);
+
+    // The first copy's run for a later start, reporting to output; nothing
+    // while it cannot run now (its own run waits for a confirmation): the
+    // request is then taken up again a moment later.
+    using RunHandler = std::function<std::optional<int>(RunOutput& output)>;
+    void SetRunHandler(RunHandler handler) { m_runHandler = std::move(handler); }
+
 signals:
     // A later start asked this copy to show its window.
     void ShowRequested();
 
 private:
+    QString LockPath() const;
+    QString SocketPath() const;
+    bool ConnectToFirst(QLocalSocket& socket) const;
+    void TakeRequest(QLocalSocket* socket);
+    void RunFor(QLocalSocket* socket);
+
     QString m_folder;
     int m_lock = -1;
     QLocalServer* m_server = nullptr;
+    RunHandler m_runHandler;
 };

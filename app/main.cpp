@@ -1,16 +1,37 @@
 #include <cstdio>
 
+#include "app/CommandLine.h"
 #include "app/FolderlyApplication.h"
 #include "app/Lifecycle.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "app/UnattendedRun.h"
 #include "platform/ProgramFolder.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"
 
+namespace {
+
+QStringList ArgumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
+    // Decided before any application object exists: the terminal's needs no display.
+    if (CommandLine::IsForTheTerminal(ArgumentsOf(argc, argv)))
+        return CommandLine::RunOnTerminal(argc, argv);
+
     FolderlyApplication application(argc, argv);
+    // Qt has taken the window options it knows; anything left is a mistake.
+    if (const int status = CommandLine::CheckWindowArguments(QCoreApplication::arguments()); status != 0)
+        return status;
     SingleInstance instance(SingleInstance::DefaultFolder());
     if (!instance.Claim()) {
         // The copy that runs shows its window; this one has nothing to do.
@@ -50,6 +71,13 @@ int main(int argc, char* argv[])
     else
         form.show();
     QObject::connect(&instance, &SingleInstance::ShowRequested, &form, [&form] { form.BringToFront(); });
+    // "folderly --run" while the window is open: the window's copy runs, one
+    // run at a time, and tells the asking copy what it did.
+    instance.SetRunHandler([&form](RunOutput& output) -> std::optional<int> {
+        if (form.Sync().IsRunning())
+            return std::nullopt;
+        return UnattendedRun::InWindow(form, output);
+    });
     instance.Listen();
     return application.exec();
 }

@@ -14,3 +14,14 @@ install(FILES ${_folderly_data}/FOLDERLY_13.HLP ${_folderly_data}/ALLPROGS.HLP
 # the MIME database is rebuilt (update-mime-database, as packages do).
 install(FILES ${_folderly_data}/folderly-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME folderly.xml)
+# What software centres show of the program.
+install(FILES ${_folderly_data}/org.example.folderly.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The manual page, compressed as manual pages are installed.
+set(_folderly_manual ${CMAKE_CURRENT_BINARY_DIR}/folderly.1.gz)
+add_custom_command(OUTPUT ${_folderly_manual}
+  COMMAND ${CMAKE_COMMAND} -E copy ${_folderly_data}/folderly.1 ${CMAKE_CURRENT_BINARY_DIR}/folderly.1
+  COMMAND gzip -9nf ${CMAKE_CURRENT_BINARY_DIR}/folderly.1
+  DEPENDS ${_folderly_data}/folderly.1
+  VERBATIM)
+add_custom_target(folderly_manual ALL DEPENDS ${_folderly_manual})
+install(FILES ${_folderly_manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

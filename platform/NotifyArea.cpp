@@ -1,11 +1,44 @@
 #include "platform/NotifyArea.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QGuiApplication>
+#include <QMenu>
 
 #include <algorithm>
 #include <climits>
 
 using namespace NotifyArea;
+
+namespace {
+
+const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString kNotificationService = QStringLiteral("org.freedesktop.Notifications");
+
+bool HostRegisteredWithWatcher()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    QDBusInterface watcher(kWatcherService, kWatcherPath, kWatcherService, bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+// A notification service that runs, or that the bus starts when asked.
+bool NotificationServiceThere()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusConnectionInterface* names = bus.isConnected() ? bus.interface() : nullptr;
+    if (!names)
+        return false;
+    return names->isServiceRegistered(kNotificationService).value() ||
+           names->activatableServiceNames().value().contains(kNotificationService);
+}
+
+}  // namespace
 
 WindowMessageEvent::WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
     : QEvent(EventType()), m_message(message), m_wParam(wParam), m_lParam(lParam)
@@ -33,6 +66,9 @@ struct SystemTrayNotifyArea::Entry {
     uint32_t callbackMessage = 0;
     bool versionSet = false;
     bool hidden = false;
+    // Shown by a status-notifier host: its activation is the icon's main command.
+    bool statusNotifier = false;
+    QPointer<QMenu> menu;
     std::unique_ptr<QSystemTrayIcon> tray;
 };
 
@@ -46,12 +82,44 @@ SystemTrayNotifyArea::~SystemTrayNotifyArea() = default;
 
 uint32_t SystemTrayNotifyArea::ShellVersion() const
 {
-    return IsTrayAvailable() ? kShellVersion6 : 0;
+    if (!IsTrayAvailable())
+        return 0;
+    return CanShowBalloons() ? kShellVersion6 : kShellVersion4;
 }
 
 bool SystemTrayNotifyArea::IsTrayAvailable() const
 {
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool SystemTrayNotifyArea::IsStatusNotifierHost() const
+{
+    if (!IsTrayAvailable())
+        return false;
+    // The rule by which Qt chooses its D-Bus tray: on X11 only when a host has
+    // registered with the watcher, elsewhere it is the only tray there is.
+    return QGuiApplication::platformName() != QLatin1String("xcb") || HostRegisteredWithWatcher();
+}
+
+bool SystemTrayNotifyArea::CanShowBalloons() const
+{
+    return !IsStatusNotifierHost() || NotificationServiceThere();
+}
+
+void SystemTrayNotifyArea::SetIconMenu(const QObject* window, uint32_t id, QMenu* menu)
+{
+    if (Entry* entry = Find(window, id)) {
+        entry->menu = menu;
+        UpdateMenu(*entry);
+    }
+}
+
+void SystemTrayNotifyArea::UpdateMenu(Entry& entry)
+{
+    entry.statusNotifier = entry.tray->isVisible() && IsStatusNotifierHost();
+    // An X11 tray would open a menu given to Qt by itself, beside the one
+    // the icon opens on the same click.
+    entry.tray->setContextMenu(entry.statusNotifier ? entry.menu.data() : nullptr);
 }
 
 QSystemTrayIcon* SystemTrayNotifyArea::TrayIcon(const QObject* window, uint32_t id) const
@@ -141,7 +209,11 @@ void SystemTrayNotifyArea::UpdateVisibility(Entry& entry)
 {
     const bool wanted = !entry.hidden && !entry.tray->icon().isNull();
     const bool available = IsTrayAvailable();
+    const bool wasVisible = entry.tray->isVisible();
     entry.tray->setVisible(wanted && available);
+    // The kind of area is looked at when the icon appears in one.
+    if (entry.tray->isVisible() && !wasVisible)
+        UpdateMenu(entry);
     if (wanted && !available && !m_poll.isActive())
         m_poll.start();
 }
@@ -182,7 +254,14 @@ void SystemTrayNotifyArea::Activated(Entry& entry, QSystemTrayIcon::ActivationRe
 {
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        Notify(entry, WM_LBUTTONDOWN);
+        // A status-notifier host has no double-click: its activation (a
+        // click there) asks for the icon's main command, which is what a
+        // double-click gives where clicks come as they are.
+        if (entry.statusNotifier) {
+            Notify(entry, WM_LBUTTONDBLCLK);
+        } else {
+            Notify(entry, WM_LBUTTONDOWN);
+        }
         Notify(entry, WM_LBUTTONUP);
         break;
     case QSystemTrayIcon::DoubleClick:

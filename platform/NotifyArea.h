@@ -13,6 +13,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+class QMenu;
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -52,7 +54,9 @@ inline constexpr uint32_t NIIF_NOSOUND = 0x10;
 // The protocol version an icon asks for with NIM_SETVERSION.
 inline constexpr uint32_t NOTIFYICON_VERSION = 3;
 
-// Shell versions: major in the upper 16 bits, minor in the lower.
+// Shell versions: major in the upper 16 bits, minor in the lower. An area
+// that cannot show balloons answers 4.0, as the shells before balloons did.
+inline constexpr uint32_t kShellVersion4 = 0x40000;
 inline constexpr uint32_t kShellVersion5 = 0x50000;
 inline constexpr uint32_t kShellVersion6 = 0x60000;
 
@@ -136,11 +140,24 @@ public:
     virtual uint32_t ShellVersion() const = 0;
     // Whether an icon added now can be seen: some desktops have no area.
     virtual bool IsTrayAvailable() const = 0;
+    // The menu of an added icon (null: none). Areas that draw an icon's menu
+    // themselves need it beforehand; the others leave menus to the icon.
+    virtual void SetIconMenu(const QObject* window, uint32_t id, QMenu* menu)
+    {
+        (void)window, (void)id, (void)menu;
+    }
 };
 
 // The real notification area: one QSystemTrayIcon per added icon. Without a
 // notification area an add is still accepted; the icon waits and is shown as
 // soon as an area appears, and balloons meanwhile are dropped.
+//
+// Two kinds of area exist. An X11 tray (XEmbed) shows the icon as a small
+// window: clicks come as they are, Qt draws the balloons, and the icon opens
+// its own menu. A status-notifier host (KDE, GNOME with AppIndicator, XFCE,
+// and every tray under Wayland) is reached over D-Bus: it draws the icon's
+// menu itself, knows no double-click but an activation, and balloons become
+// desktop notifications, which need a notification service.
 class SystemTrayNotifyArea : public QObject, public NotifyAreaLayer {
     Q_OBJECT
 
@@ -150,10 +167,17 @@ public:
     ~SystemTrayNotifyArea() override;
 
     bool Shell_NotifyIconA(uint32_t command, const NOTIFYICONDATA& data) override;
-    // 6.0 when a notification area is there, else 0: the icon then uses the
-    // oldest protocol, which sends no balloons.
+    // What the area can show: 6.0 with balloons, 4.0 without (the icon then
+    // sends none), 0 when there is no area at all.
     uint32_t ShellVersion() const override;
     bool IsTrayAvailable() const override;
+    void SetIconMenu(const QObject* window, uint32_t id, QMenu* menu) override;
+
+    // Whether the area is a status-notifier host, which draws menus itself.
+    virtual bool IsStatusNotifierHost() const;
+    // Whether a balloon would reach the user: Qt draws them on an X11 tray;
+    // a status-notifier host needs the desktop's notification service.
+    virtual bool CanShowBalloons() const;
 
     // The Qt icon behind an added icon, or null.
     QSystemTrayIcon* TrayIcon(const QObject* window, uint32_t id) const;
@@ -168,6 +192,7 @@ private:
     Entry* Find(const QObject* window, uint32_t id) const;
     void Apply(Entry& entry, const NOTIFYICONDATA& data);
     void UpdateVisibility(Entry& entry);
+    void UpdateMenu(Entry& entry);
     void Activated(Entry& entry, QSystemTrayIcon::ActivationReason reason);
     void Notify(Entry& entry, uint32_t code);
     void PollTray();

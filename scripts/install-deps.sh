@@ -12,6 +12,10 @@ packages=(
   xvfb trayer xdotool imagemagick x11-utils
   # checks the installed desktop entry
   desktop-file-utils
+  # status-notifier trays and notifications on a private session bus, Wayland
+  dbus python3-dbus python3-gi weston qt6-wayland
+  # the package: its dependencies, its metainfo
+  dpkg-dev appstream
   # the removable-drive test: FAT, exFAT and NTFS images mounted through FUSE
   dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
 )

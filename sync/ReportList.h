@@ -14,6 +14,7 @@ public:
 
     // Told of every appended line, so the window's list can show it.
     void SetObserver(std::function<void(const std::string&)> observer) { m_observer = std::move(observer); }
+    const std::function<void(const std::string&)>& Observer() const { return m_observer; }
 
 private:
     std::vector<std::string> m_lines;

@@ -332,6 +332,7 @@ void TNotifyIcon::SetPopupMenu(QMenu* menu)
 {
     m_popupMenu = menu;
     WatchRemoval(menu);
+    ShareMenu();
 }
 
 void TNotifyIcon::SetMinimizeTo(bool on)
@@ -436,6 +437,14 @@ void TNotifyIcon::AddIcon()
         NotifyShell(NIM_SETVERSION, 0);
     m_added = true;
     m_pendingFlags = 0;
+    ShareMenu();
+}
+
+void TNotifyIcon::ShareMenu()
+{
+    // Areas that draw the menu themselves offer it on a right click.
+    if (m_added)
+        m_shell.SetIconMenu(m_messageWindow.get(), 0, m_popupMenu);
 }
 
 void TNotifyIcon::SetAdded(bool value)

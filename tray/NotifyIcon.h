@@ -243,6 +243,7 @@ private:
 
     void NotifyShell(uint32_t command, uint8_t flags);
     void AddIcon();
+    void ShareMenu();
     void SetAdded(bool value);
     void UpdateIcon(uint8_t flags);
     void SetState(StateBit which, bool value);

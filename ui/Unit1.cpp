@@ -366,9 +366,12 @@ void TForm1::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized())
         return;
-    // The application's minimize event, once the minimize is complete.
-    QTimer::singleShot(0, this, [this] {
-        if (isMinimized() && m_minimizeEvent)
+    // The application's minimize event, once the minimize is complete,
+    // unless the program was restored meanwhile. Not asked of isMinimized():
+    // under Wayland the compositor keeps that state to itself, and the window
+    // reads as normal again right after it was minimized.
+    QTimer::singleShot(0, this, [this, restores = m_restores] {
+        if (restores == m_restores && m_minimizeEvent)
             m_minimizeEvent();
     });
 }
@@ -402,6 +405,12 @@ void TForm1::StartInTray()
 void TForm1::BringToFront()
 {
     Restore1Click();
+    // Under Wayland the compositor may have minimized the window without
+    // telling, and a window cannot raise itself: shown afresh, it comes back.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && isVisible()) {
+        hide();
+        show();
+    }
     raise();
     activateWindow();
 }
@@ -418,6 +427,7 @@ void TForm1::HideApplicationWindow()
 
 void TForm1::Restore()
 {
+    ++m_restores;
     setWindowState(windowState() & ~Qt::WindowMinimized);
     showNormal();
     raise();

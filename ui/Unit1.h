@@ -133,6 +133,9 @@ public:
     bool StartMinimized() const { return m_startMinimized; }
     const std::string& ProgramFolder() const { return m_programFolder; }
 
+    // The window as runs see it: balloon, buttons, gauge, Synchro mode, boxes.
+    RunHost& WindowRunHost() { return *this; }
+
     // Where a run's balloon request goes (the tray icon).
     void SetBalloonHandler(std::function<void(const std::string&, const std::string&, int)> handler)
     {
@@ -246,6 +249,8 @@ private:
     std::function<bool()> m_closeHandler;
     std::function<bool()> m_stopQuery;
     std::function<void()> m_minimizeEvent;
+    // Restores so far: a minimize event that comes after one is dropped.
+    unsigned m_restores = 0;
     SystemTrayNotifyArea m_notifyArea;
     QtTrayDesktop m_trayDesktop;
     std::function<void(const std::string&, const std::string&, int)> m_balloonHandler;

@@ -1,7 +1,8 @@
 # Sourced by the end-to-end sessions: skips when the virtual desktop is not
-# to be had, then gives the program a home of its own in $work, removed at exit.
+# to be had (the tools in $tools_needed, if set), then gives the program a
+# home of its own in $work, removed at exit.
 xdesk="$2"
-for tool in Xvfb trayer xdotool xprop import; do
+for tool in ${tools_needed:-Xvfb trayer xdotool xprop import}; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 

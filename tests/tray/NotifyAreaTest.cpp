@@ -7,6 +7,7 @@
 #include "platform/NotifyArea.h"
 #include "tray/QtTrayDesktop.h"
 
+#include <QMenu>
 #include <QtTest/QTest>
 
 #include <gmock/gmock.h>
@@ -32,8 +33,12 @@ public:
     TestTrayArea() : SystemTrayNotifyArea(nullptr, 10) {}
 
     bool IsTrayAvailable() const override { return m_available; }
+    bool IsStatusNotifierHost() const override { return m_available && m_statusNotifier; }
+    bool CanShowBalloons() const override { return m_notifications; }
 
     bool m_available = true;
+    bool m_statusNotifier = false;
+    bool m_notifications = true;
     std::vector<Balloon> m_balloons;
 
 protected:
@@ -109,19 +114,24 @@ TEST(NotifyArea, ActivationsBecomeCallbackCodes)
     struct Case {
         QSystemTrayIcon::ActivationReason reason;
         bool versionSet;
+        bool statusNotifier;
         std::vector<intptr_t> codes;
     };
     const Case cases[] = {
-        {QSystemTrayIcon::Trigger, true, {0x201, 0x202}},
-        {QSystemTrayIcon::DoubleClick, true, {0x203, 0x202}},
-        {QSystemTrayIcon::Context, true, {0x204, 0x205, 0x7B}},
-        {QSystemTrayIcon::Context, false, {0x204, 0x205}},
-        {QSystemTrayIcon::MiddleClick, false, {0x207, 0x208}},
-        {QSystemTrayIcon::Unknown, true, {}},
+        {QSystemTrayIcon::Trigger, true, false, {0x201, 0x202}},
+        {QSystemTrayIcon::DoubleClick, true, false, {0x203, 0x202}},
+        {QSystemTrayIcon::Context, true, false, {0x204, 0x205, 0x7B}},
+        {QSystemTrayIcon::Context, false, false, {0x204, 0x205}},
+        {QSystemTrayIcon::MiddleClick, false, false, {0x207, 0x208}},
+        {QSystemTrayIcon::Unknown, true, false, {}},
+        // A status-notifier host's activation is the icon's main command.
+        {QSystemTrayIcon::Trigger, true, true, {0x203, 0x202}},
+        {QSystemTrayIcon::Context, true, true, {0x204, 0x205, 0x7B}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.reason << " version " << c.versionSet);
+        SCOPED_TRACE(testing::Message() << c.reason << " version " << c.versionSet << " sni " << c.statusNotifier);
         TestTrayArea area;
+        area.m_statusNotifier = c.statusNotifier;
         MessageSink window;
         NOTIFYICONDATA data = Record(&window, NIF_MESSAGE | NIF_ICON);
         ASSERT_TRUE(area.Shell_NotifyIconA(NIM_ADD, data));
@@ -229,6 +239,37 @@ TEST(NotifyArea, IconWaitsForALateNotificationArea)
     ASSERT_TRUE(area.Shell_NotifyIconA(NIM_MODIFY, data));
     ASSERT_EQ(area.m_balloons.size(), 1u);
     EXPECT_EQ(area.m_balloons[0].text, "shown");
+}
+
+// A status-notifier host draws the icon's menu itself and shows balloons
+// only through a notification service; an X11 tray gets no menu, which the
+// icon opens on its own.
+TEST(NotifyArea, WhatTheHostCanShow)
+{
+    struct Case {
+        bool available, statusNotifier, notifications;
+        uint32_t version;
+        bool menuShared;
+    };
+    const Case cases[] = {
+        {false, false, true, 0, false},
+        {true, false, true, kShellVersion6, false},
+        {true, true, true, kShellVersion6, true},
+        {true, true, false, kShellVersion4, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.available << c.statusNotifier << c.notifications);
+        TestTrayArea area;
+        area.m_available = c.available;
+        area.m_statusNotifier = c.statusNotifier;
+        area.m_notifications = c.notifications;
+        EXPECT_EQ(area.ShellVersion(), c.version);
+        MessageSink window;
+        QMenu menu;
+        ASSERT_TRUE(area.Shell_NotifyIconA(NIM_ADD, Record(&window, NIF_MESSAGE | NIF_ICON)));
+        area.SetIconMenu(&window, 3, &menu);
+        EXPECT_EQ(area.TrayIcon(&window, 3)->contextMenu(), c.menuShared ? &menu : nullptr);
+    }
 }
 
 TEST(NotifyArea, IconGoesWithItsWindow)

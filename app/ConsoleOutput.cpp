@@ -1,0 +1,73 @@
+#include "app/ConsoleOutput.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/FileError.h"
+#include "platform/LocaleTime.h"
+
+namespace {
+
+// Prefix of the program's messages on standard error.
+const char* const kMessagePrefix = "Folderly: ";
+
+}  // namespace
+
+ConsoleOutput::~ConsoleOutput()
+{
+    if (m_report >= 0)
+        ::close(m_report);
+}
+
+void ConsoleOutput::AppendTo(const std::string& reportPath)
+{
+    const int report = ::open(reportPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (report < 0)
+        throw platform::EInOutError::FromErrnoAtPath(errno, reportPath);
+    m_report = report;
+    m_reportPath = reportPath;
+}
+
+void ConsoleOutput::Line(const std::string& line)
+{
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    // A pipe or a log sees each line when it is added, not at the end.
+    std::fflush(stdout);
+    if (m_report < 0 || m_reportFailed)
+        return;
+    if (!m_headerWritten) {
+        Append(platform::ReportHeaderLine());
+        m_headerWritten = true;
+    }
+    Append(line);
+}
+
+void ConsoleOutput::Message(const std::string& text)
+{
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix, text.c_str());
+}
+
+void ConsoleOutput::Append(const std::string& line)
+{
+    // One write per line: O_APPEND puts it whole after whatever is there.
+    const std::string bytes = line + "\r\n";
+    std::size_t done = 0;
+    while (done < bytes.size() && !m_reportFailed) {
+        const ssize_t written = ::write(m_report, bytes.data() + done, bytes.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else {
+            // A short write of nothing is a full disk, as for every file of the program.
+            const int error = written < 0 ? errno : ENOSPC;
+            m_reportFailed = true;
+            Message(kCouldNotAppendText + m_reportPath + ": " +
+                    platform::EInOutError::FromErrno(error).what());
+        }
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "app/RunOutput.h"
+
+// The message of a line that could not be appended; the path and the cause follow.
+inline constexpr char kCouldNotAppendText[] = "could not append to ";
+
+// A run's output on the terminal: Report lines on standard output, messages
+// on standard error, each as soon as it comes. With a report file, the lines
+// are also appended to it: the first under a line with the date and time
+// (as "Save Report" heads its file), each with CR LF, in the order they came.
+class ConsoleOutput : public RunOutput {
+public:
+    ConsoleOutput() = default;
+    ~ConsoleOutput() override;
+    ConsoleOutput(const ConsoleOutput&) = delete;
+    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
+
+    // Opens the report file for appending (creating it when missing). Throws
+    // platform::EInOutError when it cannot be opened; nothing is written yet.
+    void AppendTo(const std::string& reportPath);
+
+    void Line(const std::string& line) override;
+    void Message(const std::string& text) override;
+
+    // Whether every line reached the report file; a failure is said once.
+    bool ReportWritten() const { return !m_reportFailed; }
+
+private:
+    void Append(const std::string& line);
+
+    std::string m_reportPath;
+    int m_report = -1;
+    bool m_headerWritten = false;
+    bool m_reportFailed = false;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+// Where a run started from the command line tells what it does: each Report
+// line as it is added, and the messages the window would have shown.
+class RunOutput {
+public:
+    virtual ~RunOutput() = default;
+
+    virtual void Line(const std::string& line) = 0;
+    virtual void Message(const std::string& text) = 0;
+};

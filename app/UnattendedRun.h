@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+class RunOutput;
+class TForm1;
+
+// "Synchronize all" for the command line: every entry of both lists in the
+// stored Synchro mode, with no confirmation and no message box. Each Report
+// line goes to the output as it is added, the summary message as a message.
+namespace UnattendedRun {
+
+// What the run's end tells the command line.
+inline constexpr int kAllCopied = 0;
+inline constexpr int kSomeNotCopied = 1;  // a copy failed, or the run was stopped
+inline constexpr int kNotRun = 2;         // the lists or options could not be read
+
+// What is said when a termination signal stopped the run.
+inline constexpr char kStoppedText[] = "the run was stopped before its end";
+
+// With no window: loads the lists from the program folder and the options
+// from the settings store, without writing either, and runs.
+int FromStoredFiles(const std::string& programFolder, RunOutput& output);
+
+// In the window's copy of the program, asked by a later start: the window's
+// own lists, options and Report list, and its balloon, buttons and gauge.
+int InWindow(TForm1& form, RunOutput& output);
+
+}  // namespace UnattendedRun

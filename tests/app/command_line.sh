@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# The command line, with no display at all (as over ssh or from a timer):
+# --version and --help, and "--run" by itself and through a window's copy
+# that is open, with what each run prints, appends and exits with.
+#
+#   command_line.sh PROGRAM
+set -u
+program="$1"
+work=$(mktemp -d /tmp/folderly-cli-XXXXXX)
+gui=""
+trap '[ -n "$gui" ] && kill "$gui" 2>/dev/null; rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
+export XDG_RUNTIME_DIR="$work/runtime"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+data="$XDG_DATA_HOME/Folderly" conf="$XDG_CONFIG_HOME/Vantrel/Folderly.conf"
+failures=0
+fail() { echo "FAIL: $case: $*"; failures=$((failures + 1)); }
+
+# A and B hold notes.txt (A's is newer) and locked.txt (B's is read-only).
+reset() {
+  rm -rf "$work/home" "$work/A" "$work/B" "$work/runtime"
+  mkdir -p "$data" "$(dirname "$conf")" "$work/A" "$work/B" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  printf 'new\n' > "$work/A/notes.txt"
+  printf 'old\n' > "$work/B/notes.txt"
+  printf '%s\r\n' "$work/A" > "$data/List1.txt"
+  printf '%s\r\n' "$work/B" > "$data/List2.txt"
+  # Silent Mode off: a run from the command line asks nobody all the same.
+  printf '[General]\nSilentMode=int:0\n' > "$conf"
+  touch -d '2020-01-01' "$work/B/notes.txt"
+}
+lock_one() {
+  printf 'A\n' > "$work/A/locked.txt"
+  printf 'B\n' > "$work/B/locked.txt"
+  touch -d '2020-01-01' "$work/B/locked.txt"
+  chmod a-w "$work/B/locked.txt"
+}
+updated="$work/B/notes.txt updated successfully"
+
+case="--version and --help"
+[ "$("$program" --version)" = "Folderly 1.3" ] || fail "--version printed $("$program" --version)"
+"$program" --help | grep -q -- '--run' || fail "--help does not tell of --run"
+"$program" --run surplus 2>/dev/null; [ $? = 2 ] || fail "a surplus argument is not refused with 2"
+
+# case | preparation | status | what standard output holds (a line, or empty)
+while IFS='|' read -r case prepare expected output; do
+  reset
+  eval "$prepare"
+  actual=$("$program" --run 2>"$work/stderr")
+  status=$?
+  [ "$status" = "$expected" ] || fail "status $status, expected $expected ($(cat "$work/stderr"))"
+  if [ -n "$output" ]; then
+    grep -qxF "$(eval echo "$output")" <<< "$actual" || fail "no line '$output' in: $actual"
+  else
+    [ -z "$actual" ] || fail "printed $actual"
+  fi
+  if [ "$expected" = 2 ]; then
+    cmp -s "$work/B/notes.txt" <(printf 'old\n') || fail "a copy was made although the run could not be"
+  fi
+done <<'CASES'
+every copy made|:|0|$updated
+a read-only destination|lock_one|1|$work/B/locked.txt could not be updated because it is Read-Only File
+no store and no lists yet|rm "$conf" "$data/List1.txt" "$data/List2.txt"|0|
+a list file that is a folder|rm "$data/List1.txt"; mkdir "$data/List1.txt"|2|
+an option of the wrong type|echo 'SynchroMode=str:x' >> "$conf"|2|
+CASES
+
+case="--report appends"
+reset
+printf 'kept\r\n' > "$work/report.txt"
+"$program" --run --report "$work/report.txt" >/dev/null || fail "the first run failed"
+touch -d '2020-01-01' "$work/B/notes.txt"
+"$program" --run --report="$work/report.txt" >/dev/null || fail "the second run failed"
+lines=$(tr -d '\r' < "$work/report.txt")
+[ "$(sed -n 1p <<< "$lines")" = kept ] || fail "what the file held is gone"
+[ "$(grep -cxF "$updated" <<< "$lines")" = 2 ] || fail "not both runs' lines: $lines"
+[ "$(wc -l <<< "$lines")" = 5 ] || fail "not two blocks of a date line and a Report line: $lines"
+grep -q $'\r$' "$work/report.txt" || fail "lines do not end in CR LF"
+"$program" --run --report "$work/no/such/folder/report.txt" 2>/dev/null; [ $? = 2 ] ||
+  fail "a report file that cannot be opened does not stop the run with 2"
+
+# While the window is open its copy makes the run, with no confirmation,
+# and the asking copy prints and exits as its own run would, also a line
+# whose file name holds a line end.
+case="through the window's copy"
+reset
+lock_one
+odd=$'two\nlines.txt'
+printf 'A\n' > "$work/A/$odd"
+printf 'B\n' > "$work/B/$odd"
+touch -d '2020-01-01' "$work/B/$odd"
+QT_QPA_PLATFORM=offscreen "$program" > "$work/gui.log" 2>&1 &
+gui=$!
+for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/Folderly.socket" ] && break; sleep 0.1; done
+rm "$data/List1.txt"  # the window's lists are the ones that count
+actual=$("$program" --run 2>"$work/stderr")
+status=$?
+[ "$status" = 1 ] || fail "status $status, expected 1 ($(cat "$work/stderr"))"
+grep -qxF "$updated" <<< "$actual" || fail "no line '$updated' in: $actual"
+[[ "$actual" == *"$work/B/$odd updated successfully"* ]] || fail "the line of '$odd' came torn: $actual"
+grep -q 'Some files could not be updated' "$work/stderr" || fail "no summary on standard error"
+kill -0 "$gui" 2>/dev/null || fail "the window's copy ended"
+kill "$gui"; wait "$gui"; gui=""
+
+[ "$failures" = 0 ] || exit 1
+echo "command line: all passed"
