@@ -15,7 +15,7 @@ install(FILES ${_folderly_data}/FOLDERLY_13.HLP ${_folderly_data}/ALLPROGS.HLP
 install(FILES ${_folderly_data}/folderly-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME folderly.xml)
 # What software centres show of the program.
-install(FILES ${_folderly_data}/org.example.folderly.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${_folderly_data}/com.vantrel.folderly.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 # The manual page, compressed as manual pages are installed.
 set(_folderly_manual ${CMAKE_CURRENT_BINARY_DIR}/folderly.1.gz)
 add_custom_command(OUTPUT ${_folderly_manual}

@@ -53,7 +53,7 @@ prefix=${binary%/bin/folderly}
 [ -n "$binary" ] || { fail "no bin/folderly in the package"; exit 1; }
 for file in bin/folderly share/applications/folderly.desktop share/icons/hicolor/48x48/apps/folderly.png \
             share/icons/hicolor/scalable/apps/folderly.svg share/folderly/FOLDERLY_13.HLP \
-            share/folderly/ALLPROGS.HLP share/metainfo/org.example.folderly.metainfo.xml \
+            share/folderly/ALLPROGS.HLP share/metainfo/com.vantrel.folderly.metainfo.xml \
             share/man/man1/folderly.1.gz; do
   grep -qx "$prefix/$file" "$work/files" || fail "the package lacks $prefix/$file"
 done
@@ -72,7 +72,7 @@ installed=yes
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$binary" --version)" = "Folderly 1.3" ] ||
   fail "the installed folderly --version printed something else"
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$prefix/share/metainfo/org.example.folderly.metainfo.xml" >"$work/appstream.log" 2>&1 ||
+  appstreamcli validate --no-net "$prefix/share/metainfo/com.vantrel.folderly.metainfo.xml" >"$work/appstream.log" 2>&1 ||
     { cat "$work/appstream.log"; fail "the metainfo file is not valid"; }
 fi
 if command -v man >/dev/null; then
