@@ -68,7 +68,9 @@ void Lifecycle::FormCreate()
     platform::SettingsStore& store = m_form.Store();
     store.OpenKey(true);
     const std::string legacy = folder + kLegacyOptionFileName;
-    LoadStep(legacy, [&] { ImportLegacyOptions(legacy, store, m_form.Report()); });
+    LoadStep(legacy, [&] {
+        ImportLegacyOptions(legacy, store, [this](const std::string& line) { m_form.Report().Append(line); });
+    });
     m_form.Report().Append(kVersionReportLine);
     LoadStep(store.FilePath(), [&] { m_form.Options().LoadOptions(); });
     store.CloseKey();

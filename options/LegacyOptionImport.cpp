@@ -5,7 +5,6 @@
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "platform/TextFile.h"
-#include "sync/ReportList.h"
 
 #include <optional>
 #include <vector>
@@ -17,7 +16,8 @@ constexpr char kLegacyVersion[] = "1.2";
 
 }  // namespace
 
-void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store, ReportList& report)
+void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store,
+                         const std::function<void(const std::string& line)>& appendLine)
 {
     using namespace OptionNames;
 
@@ -37,7 +37,7 @@ void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store
         store.WriteString(kVersion, kVersionText);
     // Appended before the version is looked at: also a file of another
     // version counts as found.
-    report.Append(kLegacyFoundLine);
+    appendLine(kLegacyFoundLine);
 
     std::vector<std::string> badLines;
     // The value of a number line, or nothing when the line is no integer.
@@ -73,7 +73,7 @@ void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store
 
     if (!badLines.empty()) {
         const std::string keptAs = platform::MoveAside(path, kLegacyKeptSuffix);
-        report.Append(kLegacyKeptLine + keptAs);
+        appendLine(kLegacyKeptLine + keptAs);
         std::string message = badLines.front();
         for (std::size_t i = 1; i < badLines.size(); ++i)
             message += "; " + badLines[i];
@@ -82,6 +82,6 @@ void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store
     if (store.KeyExists()) {
         // Whether the file could be deleted is not looked at.
         platform::DeleteFile(path);
-        report.Append(kLegacyDeletedLine);
+        appendLine(kLegacyDeletedLine);
     }
 }

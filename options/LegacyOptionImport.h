@@ -1,8 +1,7 @@
 #pragma once
 
+#include <functional>
 #include <string>
-
-class ReportList;
 
 namespace platform {
 class SettingsStore;
@@ -22,7 +21,7 @@ inline constexpr char kLegacyKeptSuffix[] = ".bad";
 
 // Imports the legacy option file at path into the open store when it
 // exists: values the store already holds are kept; a file of another
-// version is deleted unread. Appends the two Report list lines.
+// version is deleted unread. Gives the two Report list lines to appendLine.
 //
 // A number line that is no integer is left out and the rest imported; the
 // file is then not deleted but kept beside under another name (never over
@@ -30,4 +29,5 @@ inline constexpr char kLegacyKeptSuffix[] = ".bad";
 // meet it again, and the import ends with one EConvertError naming every bad
 // line. File errors throw platform::EInOutError, store errors
 // platform::ESettingsError.
-void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store, ReportList& report);
+void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store,
+                         const std::function<void(const std::string& line)>& appendLine);

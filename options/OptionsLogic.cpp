@@ -6,7 +6,6 @@
 #include "options/TimerIntervals.h"
 #include "platform/AutostartEntry.h"
 #include "platform/SettingsStore.h"
-#include "sync/RunState.h"
 
 #include <initializer_list>
 #include <vector>
@@ -19,9 +18,9 @@ constexpr char kAnyExtension[] = "*";
 
 }  // namespace
 
-OptionsLogic::OptionsLogic(OptionsControls& controls, OptionsHost& host, RunState& runState,
+OptionsLogic::OptionsLogic(OptionsControls& controls, OptionsHost& host, RunOptionValues runValues,
                            platform::SettingsStore& store, platform::AutostartEntry& autostart)
-    : m_controls(controls), m_host(host), m_runState(runState), m_store(store), m_autostart(autostart)
+    : m_controls(controls), m_host(host), m_runValues(runValues), m_store(store), m_autostart(autostart)
 {
 }
 
@@ -66,7 +65,7 @@ void OptionsLogic::LoadOptions()
             return;
         const std::int32_t fileType = m_store.ReadInteger(kFileType);
         m_controls.SetFileTypeIndex(ClampRadioIndex(fileType));
-        m_runState.SearchAttr = fileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
+        m_runValues.SearchAttr = fileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
     });
 
     step({kFilter, kExt}, [&] {
@@ -75,12 +74,12 @@ void OptionsLogic::LoadOptions()
         const std::int32_t filter = m_store.ReadInteger(kFilter);
         const std::string ext = m_store.ValueExists(kExt) ? m_store.ReadString(kExt) : std::string();
         if (filter == 1 && !ext.empty()) {
-            m_runState.SearchExt = ext;
+            m_runValues.SearchExt = ext;
             m_controls.SetFilterChecked(true);
             CheckBox3Click();
             m_controls.SetFilterText(ext);
         } else {
-            m_runState.SearchExt = kAnyExtension;
+            m_runValues.SearchExt = kAnyExtension;
         }
     });
 
@@ -113,7 +112,7 @@ void OptionsLogic::LoadOptions()
         if (!m_store.ValueExists(kSilentMode))
             return;
         const bool silent = m_store.ReadInteger(kSilentMode) != 0;
-        m_runState.SilentFlag = silent ? 1 : 0;
+        m_runValues.SilentFlag = silent ? 1 : 0;
         m_controls.SetSilentChecked(silent);
     });
 
@@ -247,13 +246,13 @@ void OptionsLogic::CheckBox5Click()
 
 void OptionsLogic::ApplySearchAttr()
 {
-    m_runState.SearchAttr = m_controls.FileTypeIndex() == 0 ? kArchiveFilesAttr : kAllFilesAttr;
+    m_runValues.SearchAttr = m_controls.FileTypeIndex() == 0 ? kArchiveFilesAttr : kAllFilesAttr;
 }
 
 void OptionsLogic::ApplySearchExt()
 {
     const std::string text = m_controls.FilterText();
-    m_runState.SearchExt = m_controls.FilterChecked() && !text.empty() ? text : std::string(kAnyExtension);
+    m_runValues.SearchExt = m_controls.FilterChecked() && !text.empty() ? text : std::string(kAnyExtension);
 }
 
 void OptionsLogic::ApplyTimerEnabled()
@@ -263,5 +262,5 @@ void OptionsLogic::ApplyTimerEnabled()
 
 void OptionsLogic::ApplySilentFlag()
 {
-    m_runState.SilentFlag = m_controls.SilentChecked() ? 1 : 0;
+    m_runValues.SilentFlag = m_controls.SilentChecked() ? 1 : 0;
 }

@@ -6,9 +6,10 @@
 #include <string>
 #include <variant>
 
+#include "options/RunOptionValues.h"
+
 class OptionsControls;
 class OptionsHost;
-struct RunState;
 
 namespace platform {
 class AutostartEntry;
@@ -16,12 +17,11 @@ class SettingsStore;
 }  // namespace platform
 
 // The commands of the Options panel and the loading of the stored options.
-// They set the run-time values SearchAttr, SearchExt and SilentFlag of the
-// run state. Store and entry failures throw platform::ESettingsError and end
+// They set the run-time values SearchAttr, SearchExt and SilentFlag. Store and entry failures throw platform::ESettingsError and end
 // the command where they happen.
 class OptionsLogic {
 public:
-    OptionsLogic(OptionsControls& controls, OptionsHost& host, RunState& runState,
+    OptionsLogic(OptionsControls& controls, OptionsHost& host, RunOptionValues runValues,
                  platform::SettingsStore& store, platform::AutostartEntry& autostart);
 
     // Start-up: applies every stored value that exists to the controls, the
@@ -63,7 +63,7 @@ private:
 
     OptionsControls& m_controls;
     OptionsHost& m_host;
-    RunState& m_runState;
+    RunOptionValues m_runValues;
     platform::SettingsStore& m_store;
     platform::AutostartEntry& m_autostart;
     // Values the start could not read, and what their controls showed then.

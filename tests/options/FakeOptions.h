@@ -4,7 +4,9 @@
 #include "options/OptionsHost.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 // Panel controls as plain fields, starting in the panel's start states.
 struct FakeControls : OptionsControls {
@@ -61,4 +63,22 @@ struct FakeHost : OptionsHost {
     void SetTimerInterval(std::int32_t milliseconds) override { timerInterval = milliseconds; }
     void HideOptionsPanel() override { ++panelHidden; }
     void SetStartMinimized() override { startMinimized = true; }
+};
+
+// Where the runs would keep the three values the options set.
+struct FakeRunValues {
+    std::int32_t SearchAttr = 32;
+    std::string SearchExt = "*";
+    std::int32_t SilentFlag = 1;
+};
+
+// The Report list, as far as the options add to it.
+struct FakeReport {
+    std::vector<std::string> lines;
+    const std::vector<std::string>& Lines() const { return lines; }
+    void Append(const std::string& line) { lines.push_back(line); }
+    std::function<void(const std::string&)> Appender()
+    {
+        return [this](const std::string& line) { Append(line); };
+    }
 };

@@ -6,8 +6,6 @@
 #include "options/OptionsLogic.h"
 #include "platform/AutostartEntry.h"
 #include "platform/SettingsStore.h"
-#include "sync/ReportList.h"
-#include "sync/RunState.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +49,7 @@ protected:
     std::string Import()
     {
         try {
-            ImportLegacyOptions(m_optionFile, m_store, m_report);
+            ImportLegacyOptions(m_optionFile, m_store, m_report.Appender());
         } catch (const EConvertError& error) {
             return error.what();
         }
@@ -61,7 +59,7 @@ protected:
     TempDir m_dir;
     std::string m_optionFile;
     SettingsStore m_store;
-    ReportList m_report;
+    FakeReport m_report;
 };
 
 TEST_F(LegacyImport, AVersion12FileFillsTheEmptyStoreAndGoes)
@@ -85,11 +83,11 @@ TEST_F(LegacyImport, TheHeaderMustReadExactly12AfterTenCharacters)
         TempDir dir;
         SettingsStore store(dir / "Folderly.conf");
         ASSERT_TRUE(store.OpenKey(true));
-        ReportList report;
+        FakeReport report;
         const std::string file = dir / "options.txt";
         WriteFile(file, std::string(header) + "\n1\n1\n1\ndoc\n1\n600000\n1\n0\n1\n");
 
-        ImportLegacyOptions(file, store, report);
+        ImportLegacyOptions(file, store, report.Appender());
         EXPECT_EQ(report.Lines(), kBothLines) << header;
         EXPECT_FALSE(std::filesystem::exists(file)) << header;
         EXPECT_EQ(store.ReadString("version"), "1.3") << header;
@@ -146,13 +144,13 @@ TEST_F(LegacyImport, ABadNumberLineIsNamedTheRestImportedAndTheFileKeptBeside)
         ASSERT_TRUE(store.OpenKey(true));
         if (c.timerActionStored)
             store.WriteInteger("TimerAction", 0);
-        ReportList report;
+        FakeReport report;
         const std::string file = dir / "options.txt";
         WriteFile(file, c.content);
         WriteFile(dir / "options.txt.bad", "kept from before");
 
         try {
-            ImportLegacyOptions(file, store, report);
+            ImportLegacyOptions(file, store, report.Appender());
             ADD_FAILURE() << "no error for " << c.message;
         } catch (const EConvertError& error) {
             EXPECT_STREQ(error.what(), c.message);
@@ -166,7 +164,7 @@ TEST_F(LegacyImport, ABadNumberLineIsNamedTheRestImportedAndTheFileKeptBeside)
             EXPECT_EQ(store.ValueExists(name), !skipped) << c.message << " " << name;
         }
         // Nothing comes again at the next start.
-        EXPECT_NO_THROW(ImportLegacyOptions(file, store, report));
+        EXPECT_NO_THROW(ImportLegacyOptions(file, store, report.Appender()));
         EXPECT_EQ(report.Lines().size(), 2u);
     }
 }
@@ -186,7 +184,7 @@ TEST_F(LegacyImport, TheImportedValuesAreLoadedLikeStoredOnes)
 
     FakeControls controls;
     FakeHost host;
-    RunState runState;
+    FakeRunValues runState;
     platform::AutostartEntry autostart(m_dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
     OptionsLogic logic(controls, host, runState, m_store, autostart);
     logic.LoadOptions();

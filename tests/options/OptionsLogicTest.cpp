@@ -4,7 +4,6 @@
 #include "TempDir.h"
 #include "platform/AutostartEntry.h"
 #include "platform/SettingsStore.h"
-#include "sync/RunState.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -58,7 +57,7 @@ std::ostream& operator<<(std::ostream& out, const Observed& o)
                << o.searchAttr << ", ext '" << o.searchExt << "', silentFlag " << o.silentFlag << "}";
 }
 
-Observed ObservedOf(const FakeControls& c, const FakeHost& h, const RunState& r)
+Observed ObservedOf(const FakeControls& c, const FakeHost& h, const FakeRunValues& r)
 {
     return {c.synchroMode, c.fileType, c.filterChecked, c.filterEnabled, c.filterText, c.timerBox,
             c.intervalBoxEnabled, c.intervalIndex, c.timerAction, c.tray, c.autostart, c.silent,
@@ -119,7 +118,7 @@ protected:
     std::string m_autostartPath;
     FakeControls m_controls;
     FakeHost m_host;
-    RunState m_runState;
+    FakeRunValues m_runState;
     SettingsStore m_store;
     platform::AutostartEntry m_autostart;
     OptionsLogic m_logic;
@@ -216,7 +215,7 @@ TEST_F(OptionsFixture, AValueThatCannotBeReadKeepsItsDefaultAndTheOthersLoad)
         StoreValues(store.FilePath(), c.stored);
         FakeControls controls;
         FakeHost host;
-        RunState runState;
+        FakeRunValues runState;
         OptionsLogic logic(controls, host, runState, store, m_autostart);
         ASSERT_TRUE(store.OpenKey(true));
         try {
@@ -274,7 +273,7 @@ TEST(OptionsClose, AStoreThatCannotBeReadIsReportedAndLeftAlone)
         WriteFile(autostart.FilePath(), "[Desktop Entry]\n");
         FakeControls controls;
         FakeHost host;
-        RunState runState;
+        FakeRunValues runState;
         OptionsLogic logic(controls, host, runState, store, autostart);
         EXPECT_FALSE(store.OpenKey(true));
         EXPECT_THROW(logic.LoadOptions(), ESettingsError);
@@ -344,7 +343,7 @@ TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
     // The next start shows the box checked with "*".
     FakeControls controls;
     FakeHost host;
-    RunState runState;
+    FakeRunValues runState;
     OptionsLogic next(controls, host, runState, m_store, m_autostart);
     ASSERT_TRUE(m_store.OpenKey(true));
     next.LoadOptions();
@@ -369,7 +368,7 @@ TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
 
     FakeControls controls;
     FakeHost host;
-    RunState runState;
+    FakeRunValues runState;
     OptionsLogic next(controls, host, runState, m_store, m_autostart);
     ASSERT_TRUE(m_store.OpenKey(true));
     next.LoadOptions();
@@ -392,7 +391,7 @@ TEST(OptionsSave, AStoreThatCannotBeWrittenEndsSaveWithThePanelOpen)
     controls.silent = false;
     controls.autostart = true;
     FakeHost host;
-    RunState runState;
+    FakeRunValues runState;
     OptionsLogic logic(controls, host, runState, store, autostart);
 
     try {

@@ -5,7 +5,6 @@
 #include "options/OptionsLogic.h"
 #include "platform/AutostartEntry.h"
 #include "platform/SettingsStore.h"
-#include "sync/RunState.h"
 
 #include <gtest/gtest.h>
 
@@ -226,7 +225,7 @@ TEST(OptionsPanel, ClicksReachTheLogicAndTheSignals)
     TempDir dir;
     OptionsPanel panel;
     FakeHost host;
-    RunState runState;
+    FakeRunValues runState;
     platform::SettingsStore store(dir / "Folderly.conf");
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
     OptionsLogic logic(panel, host, runState, store, autostart);
@@ -274,7 +273,7 @@ TEST(OptionsPanel, StoredOptionsShowInThePanelAndSaveReadsThemBack)
 
     OptionsPanel panel;
     FakeHost host;
-    RunState runState;
+    FakeRunValues runState;
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
     OptionsLogic logic(panel, host, runState, store, autostart);
     logic.LoadOptions();
