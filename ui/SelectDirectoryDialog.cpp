@@ -1,6 +1,5 @@
 #include "ui/SelectDirectoryDialog.h"
 
-#include "lists/FolderList.h"
 #include "platform/FileSystem.h"
 #include "ui/MessageBoxes.h"
 
@@ -14,7 +13,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <stdexcept>
 
 const QString SelectDirectoryDialog::kCaption = QStringLiteral("Select Directory");
 const QString SelectDirectoryDialog::kCreateDirectoryQuestion =
@@ -180,21 +178,4 @@ std::optional<std::string> ExecuteSelectDirectory(QWidget* parent)
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Directory();
-}
-
-bool AddPath(QWidget* parent, FolderList& list, const DirectoryChooser& choose)
-{
-    platform::SetCurrentDir(kRootPath);
-    const std::optional<std::string> chosen = choose(parent);
-    if (!chosen)
-        return false;
-    if (chosen->empty())
-        throw std::runtime_error(kUnableToCreateDirectory);
-    // A folder that cannot be made is not reported; the entry goes in anyway.
-    platform::ForceDirectories(*chosen);
-    // Without trailing '/': "/x/photos/" would otherwise have no last name
-    // for folders mode to pair it by. The root stays "/".
-    const std::size_t last = chosen->find_last_not_of('/');
-    list.Add(last == std::string::npos ? "/" : chosen->substr(0, last + 1));
-    return true;
 }

@@ -65,17 +65,3 @@ private:
 // Shows the dialog modally, starting at "/" every time. Returns the path
 // field's text on OK, nothing on Cancel.
 std::optional<std::string> ExecuteSelectDirectory(QWidget* parent);
-
-// How Add Path asks for a folder; tests hand in their own.
-using DirectoryChooser = std::function<std::optional<std::string>(QWidget* parent)>;
-
-// Shown by the application's error handler when the chosen path is empty.
-inline constexpr const char* kUnableToCreateDirectory = "Unable to create directory";
-
-// The Add Path command of both lists: makes "/" current, lets the user choose
-// a folder, creates it with every missing parent (a failure is not reported)
-// and adds the path text (without trailing '/', the root excepted) as a new
-// entry, also when it could not be created.
-// Returns false on Cancel, with nothing changed. An empty path text throws
-// std::runtime_error(kUnableToCreateDirectory) and adds nothing.
-bool AddPath(QWidget* parent, FolderList& list, const DirectoryChooser& choose = ExecuteSelectDirectory);

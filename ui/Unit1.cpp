@@ -16,12 +16,13 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "lists/AddPath.h"
 #include "lists/CopyPath.h"
 #include "lists/ListFile.h"
 #include "platform/FileSystem.h"
 #include "platform/LocaleTime.h"
 #include "sync/ReportFile.h"
-#include "tray/SynchroTimer.h"
+#include "tray/SynchroTimerRules.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
@@ -483,20 +484,20 @@ void TForm1::SetTimerInterval(std::int32_t milliseconds)
 
 void TForm1::TimerSet()
 {
-    ::SynchroTimer::TimerSet(Timer1, GroupBox1->TimerBoxChecked(), GroupBox1->IntervalIndex());
+    ::SynchroTimerRules::TimerSet(Timer1, GroupBox1->TimerBoxChecked(), GroupBox1->IntervalIndex());
 }
 
 void TForm1::SynchroTimer()
 {
-    ::SynchroTimer::Tick(*this, GroupBox1->TimerActionIndex(), GroupBox1->SynchroModeIndex());
+    ::SynchroTimerRules::Tick(*this, GroupBox1->TimerActionIndex(), GroupBox1->SynchroModeIndex());
 }
 
-void TForm1::BitBtn1Click() { AddPath(m_list1); }
-void TForm1::BitBtn2Click() { AddPath(m_list2); }
+void TForm1::BitBtn1Click() { ChooseAndAddPath(m_list1); }
+void TForm1::BitBtn2Click() { ChooseAndAddPath(m_list2); }
 
-void TForm1::AddPath(FolderList& list)
+void TForm1::ChooseAndAddPath(FolderList& list)
 {
-    ::AddPath(this, list);
+    AddPath(list, [this] { return ExecuteSelectDirectory(this); });
 }
 
 void TForm1::CopyPath(FolderList& list)

@@ -227,7 +227,7 @@ private:
     bool ApplicationMinimized() const { return !isVisible() || isMinimized(); }
     QMenu* CreateListMenu(FolderListBox* box, const QString& name, std::function<void()> synchroNow,
                           std::function<void()> addNew, FolderList& list);
-    void AddPath(FolderList& list);
+    void ChooseAndAddPath(FolderList& list);
     void OpenHelp(const QString& fileName);
     bool OnBackground(const QPoint& at) const { return childAt(at) == nullptr; }
     void CopyPath(FolderList& list);

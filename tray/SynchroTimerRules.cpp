@@ -1,4 +1,4 @@
-#include "tray/SynchroTimer.h"
+#include "tray/SynchroTimerRules.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include "tray/PeriodicTimer.h"
 #include "tray/SynchroRuns.h"
 
-namespace SynchroTimer {
+namespace SynchroTimerRules {
 
 uint32_t IntervalForIndex(int index)
 {
@@ -60,4 +60,4 @@ void Tick(SynchroRuns& runs, int action, int mode)
     }
 }
 
-}  // namespace SynchroTimer
+}  // namespace SynchroTimerRules

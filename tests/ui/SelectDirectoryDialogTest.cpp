@@ -1,5 +1,6 @@
 #include "ui/SelectDirectoryDialog.h"
 
+#include "lists/AddPath.h"
 #include "lists/FolderList.h"
 #include "platform/FileSystem.h"
 #include "ui/MessageBoxes.h"
@@ -103,82 +104,6 @@ using AddPathTest = DialogTest;
 using SelectDirectoryDialogTest = DialogTest;
 
 }  // namespace
-
-TEST_F(AddPathTest, AddsTheChosenPathAndCreatesIt)
-{
-    WriteFile(m_dir / "file", "x");
-    std::filesystem::create_directory(m_dir / "there");
-    struct Case {
-        const char* name;
-        std::optional<std::string> chosen;  // relative to the scratch folder
-        bool added;
-        bool folderAfter;
-        const char* entry = nullptr;  // when not the chosen text
-    };
-    const Case cases[] = {
-        {"nested folder that does not exist", "new/nested/deep", true, true},
-        {"existing folder", "there", true, true},
-        {"path under a file cannot be made, added anyway", "file/sub", true, false},
-        {"trailing separators dropped", "made//", true, true, "made"},
-        {"cancel", std::nullopt, false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FolderList list;
-        list.Add("/existing");
-        std::string folderWhenAsked;
-        const std::optional<std::string> chosen =
-            c.chosen ? std::optional<std::string>(m_dir / *c.chosen) : std::nullopt;
-        const bool result = AddPath(nullptr, list, [&](QWidget*) {
-            folderWhenAsked = platform::GetCurrentDir();
-            return chosen;
-        });
-        EXPECT_EQ(folderWhenAsked, "/");
-        EXPECT_EQ(result, c.added);
-        if (c.added) {
-            ASSERT_EQ(list.Count(), 2);
-            EXPECT_EQ(list.Text(0), "/existing");
-            EXPECT_EQ(list.Text(1), c.entry ? m_dir / c.entry : *chosen);
-            EXPECT_EQ(IsFolder(*chosen), c.folderAfter);
-        } else {
-            EXPECT_EQ(list.Count(), 1);
-        }
-    }
-}
-
-TEST_F(AddPathTest, TheRootStaysTheRoot)
-{
-    for (const char* typed : {"/", "///"}) {
-        FolderList list;
-        EXPECT_TRUE(AddPath(nullptr, list, [typed](QWidget*) { return std::optional<std::string>(typed); }));
-        ASSERT_EQ(list.Count(), 1);
-        EXPECT_EQ(list.Text(0), "/") << typed;
-    }
-}
-
-TEST_F(AddPathTest, EmptyPathThrowsAndAddsNothing)
-{
-    FolderList list;
-    list.Add("/existing");
-    try {
-        AddPath(nullptr, list, [](QWidget*) { return std::optional<std::string>(""); });
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Unable to create directory");
-    }
-    EXPECT_EQ(list.Count(), 1);
-}
-
-TEST_F(AddPathTest, SameFolderTwiceGivesTwoEntries)
-{
-    FolderList list;
-    const auto choose = [&](QWidget*) { return std::optional<std::string>(m_dir.Path()); };
-    EXPECT_TRUE(AddPath(nullptr, list, choose));
-    EXPECT_TRUE(AddPath(nullptr, list, choose));
-    ASSERT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.Text(0), m_dir.Path());
-    EXPECT_EQ(list.Text(1), m_dir.Path());
-}
 
 TEST_F(SelectDirectoryDialogTest, OkAsksOnlyForAMissingFolder)
 {
@@ -318,7 +243,7 @@ TEST_F(AddPathTest, RealDialogEndToEnd)
         guard.start(10000);
 
         FolderList list;
-        const bool added = AddPath(nullptr, list);
+        const bool added = AddPath(list, [] { return ExecuteSelectDirectory(nullptr); });
         ASSERT_TRUE(driven);
         EXPECT_EQ(added, c.added);
         EXPECT_EQ(list.Count(), c.added ? 1 : 0);

@@ -7,7 +7,7 @@
 #include <climits>
 #include "tray/SynchroRuns.h"
 #include "options/TimerIntervals.h"
-#include "tray/SynchroTimer.h"
+#include "tray/SynchroTimerRules.h"
 
 #include <QtTest/QTest>
 
@@ -48,13 +48,13 @@ TEST(SynchroTimer, IntervalTable)
         {-2, 0},        {1000, 0},
     };
     for (const auto& [index, milliseconds] : table) {
-        EXPECT_EQ(SynchroTimer::IntervalForIndex(index), milliseconds) << index;
+        EXPECT_EQ(SynchroTimerRules::IntervalForIndex(index), milliseconds) << index;
         if (milliseconds != 0) {
-            EXPECT_EQ(SynchroTimer::IndexForInterval(milliseconds), index);
+            EXPECT_EQ(SynchroTimerRules::IndexForInterval(milliseconds), index);
         }
     }
-    EXPECT_EQ(SynchroTimer::IndexForInterval(60000), -1);
-    EXPECT_EQ(SynchroTimer::IndexForInterval(0), -1);
+    EXPECT_EQ(SynchroTimerRules::IndexForInterval(60000), -1);
+    EXPECT_EQ(SynchroTimerRules::IndexForInterval(0), -1);
     EXPECT_STREQ(TimerIntervals::kCaptions[3], "1 h");
     EXPECT_STREQ(TimerIntervals::kCaptions[9], "24 h");
 }
@@ -132,7 +132,7 @@ TEST(SynchroTimer, TimerSetFollowsTheBoxOnlyWhenEnableIsChecked)
         t.timer.Advance(100000);
         const int starts = t.timer.Starts();
 
-        SynchroTimer::TimerSet(t.timer, c.enableChecked, c.index);
+        SynchroTimerRules::TimerSet(t.timer, c.enableChecked, c.index);
 
         EXPECT_EQ(t.timer.Interval(), c.interval);
         EXPECT_TRUE(t.timer.Enabled());
@@ -161,7 +161,7 @@ TEST(SynchroTimer, TickStartsTheRunOfActionAndMode)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.action << "," << c.mode);
         RecordedRuns runs;
-        SynchroTimer::Tick(runs, c.action, c.mode);
+        SynchroTimerRules::Tick(runs, c.action, c.mode);
         if (c.run) {
             EXPECT_THAT(runs.m_runs, ElementsAre(c.run));
         } else {
@@ -177,8 +177,8 @@ TEST(SynchroTimer, TicksOfTheTimerStartRuns)
     int mode = 1;
     FakePeriodicTimer timer;
     // The tick reads the choices as they are at that moment.
-    timer.SetOnTimer([&] { SynchroTimer::Tick(runs, action, mode); });
-    SynchroTimer::TimerSet(timer, true, 0);
+    timer.SetOnTimer([&] { SynchroTimerRules::Tick(runs, action, mode); });
+    SynchroTimerRules::TimerSet(timer, true, 0);
     timer.SetEnabled(true);
     timer.Advance(180000);
     mode = 0;

@@ -8,7 +8,7 @@
 class PeriodicTimer;
 class SynchroRuns;
 
-namespace SynchroTimer {
+namespace SynchroTimerRules {
 
 // The entries of the interval box and their intervals are the options'
 // table (options/TimerIntervals.h).
@@ -31,4 +31,4 @@ Run RunFor(int action, int mode);
 // One tick: starts that run directly, whatever is selected in the lists.
 void Tick(SynchroRuns& runs, int action, int mode);
 
-}  // namespace SynchroTimer
+}  // namespace SynchroTimerRules
