@@ -3,8 +3,9 @@
 #include <QApplication>
 
 // The application object. Every event goes through notify(), so an exception
-// that escapes a handler ends there: it is shown in the error box and the
-// program goes on.
+// that escapes an event handler ends there: it is shown in the error box and
+// the program goes on. Commands reached through signals are caught nearer,
+// by Guarded (ui/ErrorReport.h), which says why.
 class FolderlyApplication : public QApplication {
 public:
     FolderlyApplication(int& argc, char** argv);

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "lists/FolderList.h"
+#include "platform/FormatText.h"
 #include "lists/ListFile.h"
 #include "options/LegacyOptionImport.h"
 #include "platform/FileSystem.h"
@@ -16,10 +17,7 @@ namespace {
 // path and the cause.
 std::runtime_error OnFile(const char* format, const std::string& path, const std::exception& cause)
 {
-    std::string message = format;
-    message.replace(message.find("%s"), 2, path);
-    message.replace(message.find("%s"), 2, cause.what());
-    return std::runtime_error(message);
+    return std::runtime_error(platform::FormatText(format, {path, cause.what()}));
 }
 
 template <typename Step>

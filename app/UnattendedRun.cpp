@@ -4,6 +4,7 @@
 
 #include "app/Lifecycle.h"
 #include "app/RunOutput.h"
+#include "platform/FormatText.h"
 #include "app/TerminationSignals.h"
 #include "lists/FolderList.h"
 #include "lists/ListFile.h"
@@ -121,10 +122,7 @@ private:
 // "Could not load <path>: <cause>", as the window's start says it.
 std::string CouldNotLoad(const std::string& path, const std::exception& cause)
 {
-    std::string message = kCouldNotLoadFormat;
-    message.replace(message.find("%s"), 2, path);
-    message.replace(message.find("%s"), 2, cause.what());
-    return message;
+    return platform::FormatText(kCouldNotLoadFormat, {path, cause.what()});
 }
 
 int RunAll(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,

@@ -1,5 +1,7 @@
 #include "options/IntegerText.h"
 
+#include "platform/FormatText.h"
+
 #include <charconv>
 
 std::int32_t StrToInt(const std::string& text)
@@ -14,9 +16,7 @@ std::int32_t StrToInt(const std::string& text)
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc() || end != last || first == last) {
-        std::string message = kNotValidIntegerText;
-        message.replace(message.find("%s"), 2, text);
-        throw EConvertError(message);
+        throw EConvertError(platform::FormatText(kNotValidIntegerText, {text}));
     }
     return value;
 }

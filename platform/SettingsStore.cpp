@@ -14,6 +14,7 @@
 #include <charconv>
 
 #include "platform/FileError.h"
+#include "platform/FormatText.h"
 #include "platform/TextFile.h"
 
 namespace platform {
@@ -62,11 +63,7 @@ Decoded Decode(const QVariant& value)
 
 ESettingsError ESettingsError::For(const char* pattern, const std::string& valueName)
 {
-    std::string message = pattern;
-    const auto at = message.find("%s");
-    if (at != std::string::npos)
-        message.replace(at, 2, valueName);
-    return ESettingsError(message);
+    return ESettingsError(FormatText(pattern, {valueName}));
 }
 
 std::string SettingsStore::DefaultFilePath()

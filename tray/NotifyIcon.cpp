@@ -1,5 +1,6 @@
 #include "tray/NotifyIcon.h"
 
+#include "platform/FormatText.h"
 #include "platform/NotifyArea.h"
 #include "tray/ImageList.h"
 #include "tray/MenuProperties.h"
@@ -46,15 +47,6 @@ QString Cut(const QString& text, qsizetype limit)
     if (!cut.isEmpty() && cut.back().isHighSurrogate())
         cut.chop(1);
     return cut;
-}
-
-std::string Format(const char* format, const std::string& value)
-{
-    std::string text = format;
-    const auto at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, value);
-    return text;
 }
 
 int HexDigit(QChar c)
@@ -124,7 +116,7 @@ ENotifyIconError::ENotifyIconError(uint32_t command) : std::runtime_error(Messag
 std::string ENotifyIconError::MessageFor(uint32_t command)
 {
     const char* verb = command < kNotifyIconVerbs.size() ? kNotifyIconVerbs[command] : "use";
-    return Format(kNotifyIconErrorFormat, verb);
+    return platform::FormatText(kNotifyIconErrorFormat, {verb});
 }
 
 // ---------------------------------------------------------------------------
@@ -266,7 +258,7 @@ void TNotifyIcon::SetGUID(const QString& text)
 {
     const auto parsed = ParseGuid(text);
     if (!parsed)
-        throw std::invalid_argument(Format(kInvalidGuidFormat, text.toStdString()));
+        throw std::invalid_argument(platform::FormatText(kInvalidGuidFormat, {text.toStdString()}));
     m_guid = parsed;
     UpdateIcon(NIF_GUID);
 }

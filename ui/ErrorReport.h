@@ -10,6 +10,12 @@ void ReportException(const std::exception& error);
 
 // Wraps a command so that an exception ending it reaches ReportException.
 // Whatever the signal carries (a button's checked state) is not passed on.
+//
+// Every handler that a signal, a timer or a menu calls goes through here:
+// an exception must not cross Qt's signal code, which is not written to be
+// unwound, and the handler's own frame is where its failure is shown.
+// FolderlyApplication::notify catches what is left: an exception from an
+// event handler (closeEvent, a paint, a key) that no command wraps.
 template <typename Command>
 auto Guarded(Command command)
 {

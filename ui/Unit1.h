@@ -78,15 +78,26 @@ public:
     const QString& HelpFolder() const { return m_helpFolder; }
     void SetUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
 
-    // Commands.
-    void BitBtn1Click();  // Add Path to List 1
-    void BitBtn2Click();  // Add Path to List 2
+    // Commands, under the names of the controls they belong to:
+    //   BitBtn1, BitBtn2    "Add Path to List 1", "Add Path to List 2"
+    //   BitBtn11, BitBtn10  "Synchronize all", "Synchronize selected": the
+    //                       pass by Synchro mode
+    //   BitBtn4, BitBtn3    never shown; their handlers are the files-mode
+    //                       passes over all and over selected folders, which
+    //                       the two above and the timer call
+    //   BitBtn5, BitBtn7    " Options", "Save Report"
+    //   BitBtn6, BitBtn12   the two help documents
+    //   BitBtn8, BitBtn9    the Options panel's "  Save" and "  Hide"
+    // The "Synchro Now" commands are numbered crosswise: SynchroNow2 sits in
+    // List 1's menu (PopupMenu1), SynchroNow1 in List 2's (PopupMenu2).
+    void BitBtn1Click();
+    void BitBtn2Click();
     void BitBtn10Click() { m_sync.BitBtn10Click(); }
     void BitBtn11Click() { m_sync.BitBtn11Click(); }
     void BitBtn3Click() override { m_sync.BitBtn3Click(); }
     void BitBtn4Click() override { m_sync.BitBtn4Click(); }
-    void SynchroNow1Click() { m_sync.SynchroNowClick(); }
-    void SynchroNow2Click() { m_sync.SynchroNowClick(); }
+    void SynchroNow1Click() { m_sync.SynchroNowClick(); }  // List 2's menu
+    void SynchroNow2Click() { m_sync.SynchroNowClick(); }  // List 1's menu
     void Delete1Click() { m_list1.DeleteSelected(); }
     void Delete2Click() { m_list2.DeleteSelected(); }
     void Clearall1Click() { m_list1.Clear(); }
@@ -97,18 +108,19 @@ public:
     void Deselectall2Click() { m_list2.DeselectAll(); }
     void CopyPath1Click() { CopyPath(m_list1); }
     void CopyPath2Click() { CopyPath(m_list2); }
-    void BitBtn5Click();  // " Options"
-    void BitBtn7Click();  // "Save Report"
-    void BitBtn6Click();  // program help
-    void BitBtn12Click(); // the second help document
+    void BitBtn5Click();
+    void BitBtn7Click();
+    void BitBtn6Click();
+    void BitBtn12Click();
     void StaticText1Click();  // the author's site
     void Image2Click();       // the company's site
     void Image3Click();       // the site group's site
     void StaticText1MouseMove();  // the link lights up
     void FormMouseMove();         // the link goes back to rest
     void FormClick();             // both lists lose their selection
-    void BitBtn8Click() { m_options.BitBtn8Click(); }  // the panel's "  Save"
-    void BitBtn9Click() { m_options.BitBtn9Click(); }  // the panel's "  Hide"
+    void BitBtn8Click() { m_options.BitBtn8Click(); }
+    void BitBtn9Click() { m_options.BitBtn9Click(); }
+    // The interval box changed or closed its list; the timer ticked.
     void TimerSet();
     void SynchroTimer();
     // The tray menu.
