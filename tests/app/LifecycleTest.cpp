@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "ExpectedBoxes.h"
 #include "TempDir.h"
 #include "app/Lifecycle.h"
 #include "lists/FolderList.h"
@@ -30,18 +31,17 @@ public:
     TempDir dir;
 };
 
-class Errors {
+// Answers every box with OK; the error boxes shown so far.
+class Errors : public ExpectedBoxes {
 public:
-    Errors()
+    Errors() { AnswerAllWith(MessageBoxes::Answer::Ok); }
+    std::vector<std::string> Shown() const
     {
-        MessageBoxes::SetResponder([this](MessageBoxes::Kind kind, const QString& text) {
-            if (kind == MessageBoxes::Kind::Error)
-                shown.push_back(text.toStdString());
-            return MessageBoxes::Answer::Ok;
-        });
+        std::vector<std::string> texts;
+        for (const QString& text : TextsOf(MessageBoxes::Kind::Error))
+            texts.push_back(text.toStdString());
+        return texts;
     }
-    ~Errors() { MessageBoxes::SetResponder(nullptr); }
-    std::vector<std::string> shown;
 };
 
 std::vector<std::string> ReportLines(TForm1& form)
@@ -96,7 +96,7 @@ TEST(Lifecycle, AFailedStepIsShownAndTheStepsAfterItStillRun)
     Errors errors;
     TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
     Lifecycle(form).FormCreate();
-    EXPECT_EQ(errors.shown, (std::vector<std::string>{
+    EXPECT_EQ(errors.Shown(), (std::vector<std::string>{
                                 "Could not load " + home.ProgramFolder() + "List1.txt: I/O error 40.",
                                 "Could not load " + home.SettingsFile() + ": Invalid data type for 'SynchroMode'."}));
     EXPECT_EQ(form.List2().Count(), 1);
@@ -123,7 +123,7 @@ TEST(Lifecycle, TheCloseLeavesAListFileTheStartCouldNotReadUntilTheListGetsEntri
         TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
         Lifecycle lifecycle(form);
         lifecycle.FormCreate();
-        ASSERT_EQ(errors.shown.size(), 1u);
+        ASSERT_EQ(errors.Shown().size(), 1u);
         form.List2().Add("/b");
         EXPECT_TRUE(lifecycle.FormClose());
         EXPECT_EQ(std::filesystem::symlink_status(list1).type(), type);
@@ -134,7 +134,7 @@ TEST(Lifecycle, TheCloseLeavesAListFileTheStartCouldNotReadUntilTheListGetsEntri
         const bool saved = lifecycle.FormClose();
         if (type == std::filesystem::file_type::directory) {
             EXPECT_FALSE(saved);
-            EXPECT_EQ(errors.shown.back(), "Could not save " + list1 + ": File access denied.");
+            EXPECT_EQ(errors.Shown().back(), "Could not save " + list1 + ": File access denied.");
         } else {
             EXPECT_TRUE(saved);
             EXPECT_EQ(ReadFile(list1), "/a\r\n");
@@ -174,7 +174,7 @@ TEST(Lifecycle, ACloseThatCannotWriteTheListsKeepsTheProgramRunning)
 
     EXPECT_FALSE(lifecycle.FormClose());
 
-    EXPECT_EQ(errors.shown,
+    EXPECT_EQ(errors.Shown(),
               std::vector<std::string>{"Could not save " + home.ProgramFolder() + "List1.txt: File access denied."});
     EXPECT_EQ(ReadFile(home.ProgramFolder() + "List1.txt"), "/old\r\n");
     // The options were not saved by that attempt.

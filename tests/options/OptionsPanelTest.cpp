@@ -26,32 +26,6 @@
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        m_home = std::make_unique<TempDir>();
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-            ::setenv(name, m_home->Path().c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        m_app = std::make_unique<QApplication>(m_argc, m_argv);
-    }
-    void TearDown() override
-    {
-        m_app.reset();
-        m_home.reset();
-    }
-
-private:
-    int m_argc = 1;
-    char m_name[24] = "test_options_ui";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<TempDir> m_home;
-    std::unique_ptr<QApplication> m_app;
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 template <typename T = QWidget>
 T* Child(const QWidget& panel, const char* name)
 {

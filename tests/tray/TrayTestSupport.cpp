@@ -8,26 +8,6 @@
 
 namespace {
 
-// The tests need a QApplication (menus, icons) on a screen-less platform.
-class QtEnvironment : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        m_app = std::make_unique<QApplication>(m_argc, m_argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[10] = "test_tray";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QApplication> m_app;
-};
-
-[[maybe_unused]] testing::Environment* const kEnvironment = testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 std::string ButtonName(TMouseButton button)
 {
     return button == mbLeft ? "L" : button == mbRight ? "R" : "M";

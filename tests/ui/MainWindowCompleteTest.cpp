@@ -13,6 +13,7 @@
 #include <QWindow>
 #include <filesystem>
 
+#include "ExpectedBoxes.h"
 #include "TempDir.h"
 #include "ui/ClickableLabel.h"
 #include "ui/Gauge.h"
@@ -32,17 +33,21 @@ public:
     {
         form.SetHelpFolder(QString::fromStdString(home / "help"));
         form.SetUrlOpener([this](const QUrl& url) { opened.push_back(url); });
-        MessageBoxes::SetResponder([this](MessageBoxes::Kind, const QString& text) {
-            messages.push_back(text);
-            return MessageBoxes::Answer::Ok;
-        });
+        boxes.AnswerAllWith(MessageBoxes::Answer::Ok);
     }
-    ~Window() { MessageBoxes::SetResponder(nullptr); }
+    // The texts of the boxes shown so far.
+    QStringList Messages() const
+    {
+        QStringList texts;
+        for (const auto& [kind, text] : boxes.asked)
+            texts.push_back(text);
+        return texts;
+    }
 
     TempDir home;
     TForm1 form;
     std::vector<QUrl> opened;
-    QStringList messages;
+    ExpectedBoxes boxes;
 };
 
 void Click(QWidget* widget, QPoint at)
@@ -233,14 +238,14 @@ TEST(MainWindowComplete, HelpDocumentsOpenWhenPresentElseTheMessage)
         // A folder under the document's name is no document.
         std::filesystem::create_directory(path);
         (w.form.*c.command)();
-        EXPECT_EQ(w.messages, QStringList(3, TForm1::kHelpNotFound));
+        EXPECT_EQ(w.Messages(), QStringList(3, TForm1::kHelpNotFound));
         EXPECT_TRUE(w.opened.empty());
 
         std::filesystem::remove(path);
         WriteFile(path, "help\n");
-        w.messages.clear();
+        w.boxes.asked.clear();
         (w.form.*c.command)();
-        EXPECT_TRUE(w.messages.isEmpty());
+        EXPECT_TRUE(w.Messages().isEmpty());
         ASSERT_EQ(w.opened.size(), 1u);
         EXPECT_EQ(w.opened[0], QUrl::fromLocalFile(QString::fromStdString(path)));
     }
@@ -249,7 +254,7 @@ TEST(MainWindowComplete, HelpDocumentsOpenWhenPresentElseTheMessage)
     Window w;
     Click(w.form.BitBtn6);
     Click(w.form.BitBtn12);
-    EXPECT_EQ(w.messages, QStringList(2, TForm1::kHelpNotFound));
+    EXPECT_EQ(w.Messages(), QStringList(2, TForm1::kHelpNotFound));
     std::filesystem::create_directory(w.home / "help");
     WriteFile(w.home / "help/FOLDERLY_13.HLP", "help\n");
     SelectDirectoryDialog dialog(&w.form);
@@ -294,7 +299,7 @@ TEST(MainWindowComplete, LinksOpenTheirAddresses)
     // The three addresses are different places.
     EXPECT_NE(TForm1::kAuthorAddress, TForm1::kCompanyAddress);
     EXPECT_NE(TForm1::kCompanyAddress, TForm1::kSiteGroupAddress);
-    EXPECT_TRUE(w.messages.isEmpty());
+    EXPECT_TRUE(w.Messages().isEmpty());
 }
 
 TEST(MainWindowComplete, LinkLightsUpUntilTheMouseCrossesTheBackground)

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
+#include "ExpectedBoxes.h"
 #include "TempDir.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
@@ -20,20 +21,10 @@
 
 namespace {
 
-// Answers every box with a fixed answer and records what was asked.
-class Boxes {
+// Answers every box with OK and records what was asked.
+class Boxes : public ExpectedBoxes {
 public:
-    Boxes()
-    {
-        MessageBoxes::SetResponder([this](MessageBoxes::Kind kind, const QString& text) {
-            asked.push_back({kind, text});
-            return answer;
-        });
-    }
-    ~Boxes() { MessageBoxes::SetResponder(nullptr); }
-
-    std::vector<std::pair<MessageBoxes::Kind, QString>> asked;
-    MessageBoxes::Answer answer = MessageBoxes::Answer::Ok;
+    Boxes() { AnswerAllWith(MessageBoxes::Answer::Ok); }
 };
 
 TEST(MainWindow, LayoutOfTheControls)

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "ui/MessageBoxes.h"
 
+#include "ExpectedBoxes.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -29,63 +29,27 @@
 
 namespace {
 
-// One application for the whole run, on the offscreen platform, with the
-// user's folders pointed at a scratch folder.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        m_home = std::make_unique<TempDir>();
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-            ::setenv(name, m_home->Path().c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        m_app = std::make_unique<QApplication>(m_argc, m_argv);
-    }
-    void TearDown() override
-    {
-        m_app.reset();
-        m_home.reset();
-    }
-
-private:
-    int m_argc = 1;
-    char m_name[16] = "test_dialogs";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<TempDir> m_home;
-    std::unique_ptr<QApplication> m_app;
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 bool IsFolder(const std::string& path)
 {
     return std::filesystem::is_directory(path);
 }
 
-// Answers the questions the dialog asks, in order, and fails the test on a
-// question nobody expected.
+// Answers the questions the dialog asks, in order; a box nobody expected
+// fails the test.
 class DialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_startFolder = platform::GetCurrentDir();
-        MessageBoxes::SetResponder([this](MessageBoxes::Kind kind, const QString& text) {
-            m_asked.push_back(text);
-            if (kind != MessageBoxes::Kind::Question || m_answers.empty()) {
-                ADD_FAILURE() << "unexpected box: " << text.toStdString();
-                return MessageBoxes::Answer::No;
-            }
-            const MessageBoxes::Answer answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
-        });
-    }
+    void SetUp() override { m_startFolder = platform::GetCurrentDir(); }
     void TearDown() override
     {
-        MessageBoxes::SetResponder({});
         SelectDirectoryDialog::SetHelpHandler({});
         platform::SetCurrentDir(m_startFolder);
-        EXPECT_TRUE(m_answers.empty()) << "questions expected but not asked";
+    }
+    // The questions asked so far.
+    std::vector<QString> Asked() const { return m_boxes.TextsOf(MessageBoxes::Kind::Question); }
+    void Answer(const std::vector<MessageBoxes::Answer>& answers)
+    {
+        for (const MessageBoxes::Answer answer : answers)
+            m_boxes.SetNextAnswer(answer);
     }
 
     static QLineEdit* PathEdit(QWidget* dialog) { return dialog->findChild<QLineEdit*>("pathEdit"); }
@@ -96,8 +60,7 @@ protected:
 
     TempDir m_dir;
     std::string m_startFolder;
-    std::deque<MessageBoxes::Answer> m_answers;
-    std::vector<QString> m_asked;
+    ExpectedBoxes m_boxes;
 };
 
 using AddPathTest = DialogTest;
@@ -128,18 +91,18 @@ TEST_F(SelectDirectoryDialogTest, OkAsksOnlyForAMissingFolder)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        m_asked.clear();
+        m_boxes.asked.clear();
         SelectDirectoryDialog dialog;
         dialog.open();
         ASSERT_TRUE(dialog.isVisible());
         PathEdit(&dialog)->setText(QString::fromStdString(c.typed));
         const size_t clicks = std::max<size_t>(c.answers.size(), 1);
-        m_answers.assign(c.answers.begin(), c.answers.end());
+        Answer(c.answers);
         for (size_t i = 0; i < clicks; ++i)
             Button(&dialog, QDialogButtonBox::Ok)->click();
 
-        EXPECT_EQ(static_cast<int>(m_asked.size()), c.questions);
-        for (const QString& text : m_asked)
+        EXPECT_EQ(static_cast<int>(Asked().size()), c.questions);
+        for (const QString& text : Asked())
             EXPECT_EQ(text, QStringLiteral("The specified directory does not exist. Create it?"));
         EXPECT_EQ(dialog.isVisible(), !c.closed);
         EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closed);
@@ -216,7 +179,7 @@ TEST_F(AddPathTest, RealDialogEndToEnd)
         SCOPED_TRACE(c.name);
         TempDir dir;
         const std::string wanted = dir / "one/two/three";
-        m_answers.assign(c.answers.begin(), c.answers.end());
+        Answer(c.answers);
         bool stillOpenAfterNo = false;
         bool driven = false;
 
