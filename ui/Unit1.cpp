@@ -20,7 +20,7 @@
 #include "lists/CopyPath.h"
 #include "lists/ListFile.h"
 #include "platform/FileSystem.h"
-#include "platform/LocaleTime.h"
+#include "platform/settings/LocaleTime.h"
 #include "sync/ReportFile.h"
 #include "tray/SynchroTimerRules.h"
 #include "ui/ClickableLabel.h"

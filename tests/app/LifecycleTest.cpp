@@ -15,7 +15,7 @@
 #include "lists/FolderList.h"
 #include "options/LegacyOptionImport.h"
 #include "platform/FileSystem.h"
-#include "platform/SettingsStore.h"
+#include "platform/settings/SettingsStore.h"
 #include "ui/MessageBoxes.h"
 #include "ui/OptionsPanel.h"
 #include "ui/Unit1.h"

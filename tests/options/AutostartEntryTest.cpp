@@ -1,5 +1,5 @@
-#include "platform/AutostartEntry.h"
-#include "platform/SettingsStore.h"
+#include "platform/settings/AutostartEntry.h"
+#include "platform/settings/SettingsStore.h"
 
 #include "TempDir.h"
 

@@ -4,8 +4,8 @@
 #include "TempDir.h"
 #include "options/IntegerText.h"
 #include "options/OptionsLogic.h"
-#include "platform/AutostartEntry.h"
-#include "platform/SettingsStore.h"
+#include "platform/settings/AutostartEntry.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

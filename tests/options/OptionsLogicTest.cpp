@@ -2,8 +2,8 @@
 
 #include "FakeOptions.h"
 #include "TempDir.h"
-#include "platform/AutostartEntry.h"
-#include "platform/SettingsStore.h"
+#include "platform/settings/AutostartEntry.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

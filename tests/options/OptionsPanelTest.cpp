@@ -3,8 +3,8 @@
 #include "FakeOptions.h"
 #include "TempDir.h"
 #include "options/OptionsLogic.h"
-#include "platform/AutostartEntry.h"
-#include "platform/SettingsStore.h"
+#include "platform/settings/AutostartEntry.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // whose notification area is missing or appears late.
 
 #include "TrayTestSupport.h"
-#include "platform/NotifyArea.h"
+#include "platform/desktop/SystemTrayNotifyArea.h"
 #include "tray/QtTrayDesktop.h"
 
 #include <QMenu>

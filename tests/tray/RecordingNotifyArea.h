@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/NotifyArea.h"
+#include "platform/desktop/NotifyArea.h"
 
 // A notification area for tests: records every command and its record, lets
 // the test decide each command's result and send notifications back.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NotifyArea.h"
+#include "platform/desktop/NotifyArea.h"
 #include "FakeTrayDesktop.h"
 #include "RecordingNotifyArea.h"
 #include "tray/NotifyIcon.h"

@@ -1,4 +1,4 @@
-#include "platform/LocaleTime.h"
+#include "platform/settings/LocaleTime.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "platform/SettingsStore.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "platform/AutostartEntry.h"
+#include "platform/settings/AutostartEntry.h"
 
-#include "platform/SettingsStore.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/NotifyArea.h"
+#include "platform/desktop/SystemTrayNotifyArea.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -6,6 +6,7 @@
 #include <QDBusInterface>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPointer>
 
 #include <algorithm>
 #include <climits>
@@ -39,25 +40,6 @@ bool NotificationServiceThere()
 }
 
 }  // namespace
-
-WindowMessageEvent::WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
-    : QEvent(EventType()), m_message(message), m_wParam(wParam), m_lParam(lParam)
-{
-}
-
-QEvent::Type WindowMessageEvent::EventType()
-{
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
-void PostWindowMessage(QObject* window, uint32_t message, uintptr_t wParam, intptr_t lParam)
-{
-    if (window)
-        QCoreApplication::postEvent(window, new WindowMessageEvent(message, wParam, lParam));
-}
-
-// ---------------------------------------------------------------------------
 
 struct SystemTrayNotifyArea::Entry {
     const QObject* key = nullptr;
