@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "platform/FileError.h"
-#include "platform/LocaleTime.h"
+#include "platform/settings/LocaleTime.h"
 
 namespace {
 

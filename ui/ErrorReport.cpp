@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "ui/MessageBoxes.h"
+#include "ui/dialogs/MessageBoxes.h"
 
 void ReportException(const std::exception& error)
 {

@@ -27,9 +27,9 @@
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OptionsPanel.h"
-#include "ui/SelectDirectoryDialog.h"
+#include "ui/dialogs/MessageBoxes.h"
+#include "ui/options/OptionsPanel.h"
+#include "ui/dialogs/SelectDirectoryDialog.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "options/LegacyOptionImport.h"
 #include "platform/FileSystem.h"
 #include "platform/settings/SettingsStore.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OptionsPanel.h"
+#include "ui/dialogs/MessageBoxes.h"
+#include "ui/options/OptionsPanel.h"
 #include "ui/Unit1.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/OptionsPanel.h"
+#include "ui/options/OptionsPanel.h"
 
 #include "FakeOptions.h"
 #include "TempDir.h"

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/MessageBoxes.h"
+#include "ui/dialogs/MessageBoxes.h"
 
 // The program's message and question boxes in tests. Without an
 // ExpectedBoxes, any box fails the test that shows it (and is answered

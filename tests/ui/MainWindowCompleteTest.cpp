@@ -18,9 +18,9 @@
 #include "ui/ClickableLabel.h"
 #include "ui/Gauge.h"
 #include "ui/FolderListBox.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OptionsPanel.h"
-#include "ui/SelectDirectoryDialog.h"
+#include "ui/dialogs/MessageBoxes.h"
+#include "ui/options/OptionsPanel.h"
+#include "ui/dialogs/SelectDirectoryDialog.h"
 #include "ui/Unit1.h"
 
 namespace {

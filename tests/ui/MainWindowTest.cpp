@@ -16,7 +16,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
-#include "ui/MessageBoxes.h"
+#include "ui/dialogs/MessageBoxes.h"
 #include "ui/Unit1.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "ui/SelectDirectoryDialog.h"
+#include "ui/dialogs/SelectDirectoryDialog.h"
 
 #include "lists/AddPath.h"
 #include "lists/FolderList.h"
 #include "platform/FileSystem.h"
-#include "ui/MessageBoxes.h"
+#include "ui/dialogs/MessageBoxes.h"
 
 #include "ExpectedBoxes.h"
 #include "TempDir.h"

@@ -1,7 +1,7 @@
-#include "ui/SelectDirectoryDialog.h"
+#include "ui/dialogs/SelectDirectoryDialog.h"
 
 #include "platform/FileSystem.h"
-#include "ui/MessageBoxes.h"
+#include "ui/dialogs/MessageBoxes.h"
 
 #include <QDialogButtonBox>
 #include <QFile>

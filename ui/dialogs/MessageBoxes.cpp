@@ -1,4 +1,4 @@
-#include "ui/MessageBoxes.h"
+#include "ui/dialogs/MessageBoxes.h"
 
 #include <QMessageBox>
 
