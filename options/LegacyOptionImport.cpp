@@ -3,7 +3,7 @@
 #include "options/IntegerText.h"
 #include "options/OptionNames.h"
 #include "platform/FileSystem.h"
-#include "platform/SettingsStore.h"
+#include "platform/settings/SettingsStore.h"
 #include "platform/TextFile.h"
 
 #include <optional>

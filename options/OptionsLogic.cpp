@@ -4,8 +4,8 @@
 #include "options/OptionsControls.h"
 #include "options/OptionsHost.h"
 #include "options/TimerIntervals.h"
-#include "platform/AutostartEntry.h"
-#include "platform/SettingsStore.h"
+#include "platform/settings/AutostartEntry.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <initializer_list>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "tray/NotifyIcon.h"
 
 #include "platform/FormatText.h"
-#include "platform/NotifyArea.h"
+#include "platform/desktop/NotifyArea.h"
 #include "tray/ImageList.h"
 #include "tray/MenuProperties.h"
 #include "tray/TrayApplication.h"

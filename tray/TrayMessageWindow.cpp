@@ -1,6 +1,6 @@
 #include "tray/TrayMessageWindow.h"
 
-#include "platform/NotifyArea.h"
+#include "platform/desktop/NotifyArea.h"
 
 #include <QTimer>
 
