@@ -98,7 +98,7 @@ QString SingleInstance::DefaultFolder()
     // Cron gives its jobs no XDG_RUNTIME_DIR, but the session's folder is
     // there all the same, and a run from cron must find the window's copy.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString sessionFolder = QStringLiteral("/run/user/%1").arg(::getuid());
+        QString sessionFolder = QStringLiteral("/run/user/%1").arg(::getuid());
         struct stat status {};
         if (::stat(QFile::encodeName(sessionFolder).constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
             status.st_uid == ::getuid())

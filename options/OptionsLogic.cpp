@@ -46,98 +46,26 @@ void OptionsLogic::LoadOptions()
     }
     // Each step reads its values before it changes anything, so a value
     // that cannot be read leaves its controls as they were.
-    const auto step = [&](std::initializer_list<const char*> names, const auto& load) {
+    using Load = void (OptionsLogic::*)();
+    const std::pair<std::vector<const char*>, Load> steps[] = {
+        {{kSynchroMode}, &OptionsLogic::LoadSynchroMode},
+        {{kFileType}, &OptionsLogic::LoadFileType},
+        {{kFilter, kExt}, &OptionsLogic::LoadFilter},
+        {{kTimer}, &OptionsLogic::LoadTimer},
+        {{kTimerInterval}, &OptionsLogic::LoadTimerInterval},
+        {{kTimerAction}, &OptionsLogic::LoadTimerAction},
+        {{kSilentMode}, &OptionsLogic::LoadSilentMode},
+        {{kTrayMode}, &OptionsLogic::LoadTrayMode},
+        {{kAutostart}, &OptionsLogic::LoadAutostart},
+    };
+    for (const auto& [names, load] : steps) {
         try {
-            load();
+            (this->*load)();
         } catch (const platform::ESettingsError& error) {
             failures.push_back(error.what());
             m_unread.insert(names.begin(), names.end());
         }
-    };
-
-    step({kSynchroMode}, [&] {
-        if (m_store.ValueExists(kSynchroMode))
-            m_controls.SetSynchroModeIndex(ClampRadioIndex(m_store.ReadInteger(kSynchroMode)));
-    });
-
-    step({kFileType}, [&] {
-        if (!m_store.ValueExists(kFileType))
-            return;
-        const std::int32_t fileType = m_store.ReadInteger(kFileType);
-        m_controls.SetFileTypeIndex(ClampRadioIndex(fileType));
-        m_runValues.SearchAttr = fileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
-    });
-
-    step({kFilter, kExt}, [&] {
-        if (!m_store.ValueExists(kFilter))
-            return;
-        const std::int32_t filter = m_store.ReadInteger(kFilter);
-        const std::string ext = m_store.ValueExists(kExt) ? m_store.ReadString(kExt) : std::string();
-        if (filter == 1 && !ext.empty()) {
-            m_runValues.SearchExt = ext;
-            m_controls.SetFilterChecked(true);
-            CheckBox3Click();
-            m_controls.SetFilterText(ext);
-        } else {
-            m_runValues.SearchExt = kAnyExtension;
-        }
-    });
-
-    step({kTimer}, [&] {
-        if (!m_store.ValueExists(kTimer))
-            return;
-        const bool on = m_store.ReadInteger(kTimer) != 0;
-        m_controls.SetTimerBoxChecked(on);
-        m_host.SetTimerEnabled(on);
-    });
-
-    step({kTimerInterval}, [&] {
-        if (!m_store.ValueExists(kTimerInterval))
-            return;
-        // The timer keeps a stored interval that no entry stands for; the
-        // box then goes on showing "Interval".
-        const std::int32_t interval = m_store.ReadInteger(kTimerInterval);
-        m_host.SetTimerInterval(interval);
-        const int index = TimerIntervals::IndexForInterval(interval);
-        if (index >= 0)
-            m_controls.SetIntervalIndex(index);
-    });
-
-    step({kTimerAction}, [&] {
-        if (m_store.ValueExists(kTimerAction))
-            m_controls.SetTimerActionIndex(ClampRadioIndex(m_store.ReadInteger(kTimerAction)));
-    });
-
-    step({kSilentMode}, [&] {
-        if (!m_store.ValueExists(kSilentMode))
-            return;
-        const bool silent = m_store.ReadInteger(kSilentMode) != 0;
-        m_runValues.SilentFlag = silent ? 1 : 0;
-        m_controls.SetSilentChecked(silent);
-    });
-
-    step({kTrayMode}, [&] {
-        if (!m_store.ValueExists(kTrayMode))
-            return;
-        if (m_store.ReadInteger(kTrayMode) == 1) {
-            m_controls.SetTrayChecked(true);
-            m_host.SetStartMinimized();
-        } else {
-            m_controls.SetTrayChecked(false);
-        }
-    });
-
-    step({kAutostart}, [&] {
-        if (!m_store.ValueExists(kAutostart))
-            return;
-        // A change of the box counts as its click, so a stored Autostart
-        // checks Tray Mode too (for the next start; this one is settled).
-        const bool autostart = m_store.ReadInteger(kAutostart) != 0;
-        if (autostart != m_controls.AutostartChecked()) {
-            m_controls.SetAutostartChecked(autostart);
-            CheckBox5Click();
-        }
-    });
+    }
 
     m_shownAtStart = ValuesShown();
     if (failures.empty())
@@ -146,6 +74,108 @@ void OptionsLogic::LoadOptions()
     for (std::size_t i = 1; i < failures.size(); ++i)
         message += "; " + failures[i];
     throw platform::ESettingsError(message);
+}
+
+void OptionsLogic::LoadSynchroMode()
+{
+    using namespace OptionNames;
+    if (m_store.ValueExists(kSynchroMode))
+        m_controls.SetSynchroModeIndex(ClampRadioIndex(m_store.ReadInteger(kSynchroMode)));
+}
+
+void OptionsLogic::LoadFileType()
+{
+    using namespace OptionNames;
+    if (!m_store.ValueExists(kFileType))
+        return;
+    const std::int32_t fileType = m_store.ReadInteger(kFileType);
+    m_controls.SetFileTypeIndex(ClampRadioIndex(fileType));
+    m_runValues.SearchAttr = fileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
+}
+
+void OptionsLogic::LoadFilter()
+{
+    using namespace OptionNames;
+    if (!m_store.ValueExists(kFilter))
+        return;
+    const std::int32_t filter = m_store.ReadInteger(kFilter);
+    const std::string ext = m_store.ValueExists(kExt) ? m_store.ReadString(kExt) : std::string();
+    if (filter == 1 && !ext.empty()) {
+        m_runValues.SearchExt = ext;
+        m_controls.SetFilterChecked(true);
+        CheckBox3Click();
+        m_controls.SetFilterText(ext);
+    } else {
+        m_runValues.SearchExt = kAnyExtension;
+    }
+}
+
+void OptionsLogic::LoadTimer()
+{
+    using namespace OptionNames;
+    if (!m_store.ValueExists(kTimer))
+        return;
+    const bool on = m_store.ReadInteger(kTimer) != 0;
+    m_controls.SetTimerBoxChecked(on);
+    m_host.SetTimerEnabled(on);
+}
+
+void OptionsLogic::LoadTimerInterval()
+{
+    using namespace OptionNames;
+    if (!m_store.ValueExists(kTimerInterval))
+        return;
+    // The timer keeps a stored interval that no entry stands for; the
+    // box then goes on showing "Interval".
+    const std::int32_t interval = m_store.ReadInteger(kTimerInterval);
+    m_host.SetTimerInterval(interval);
+    const int index = TimerIntervals::IndexForInterval(interval);
+    if (index >= 0)
+        m_controls.SetIntervalIndex(index);
+}
+
+void OptionsLogic::LoadTimerAction()
+{
+    using namespace OptionNames;
+    if (m_store.ValueExists(kTimerAction))
+        m_controls.SetTimerActionIndex(ClampRadioIndex(m_store.ReadInteger(kTimerAction)));
+}
+
+void OptionsLogic::LoadSilentMode()
+{
+    using namespace OptionNames;
+    if (!m_store.ValueExists(kSilentMode))
+        return;
+    const bool silent = m_store.ReadInteger(kSilentMode) != 0;
+    m_runValues.SilentFlag = silent ? 1 : 0;
+    m_controls.SetSilentChecked(silent);
+}
+
+void OptionsLogic::LoadTrayMode()
+{
+    using namespace OptionNames;
+    if (!m_store.ValueExists(kTrayMode))
+        return;
+    if (m_store.ReadInteger(kTrayMode) == 1) {
+        m_controls.SetTrayChecked(true);
+        m_host.SetStartMinimized();
+    } else {
+        m_controls.SetTrayChecked(false);
+    }
+}
+
+void OptionsLogic::LoadAutostart()
+{
+    using namespace OptionNames;
+    if (!m_store.ValueExists(kAutostart))
+        return;
+    // A change of the box counts as its click, so a stored Autostart
+    // checks Tray Mode too (for the next start; this one is settled).
+    const bool autostart = m_store.ReadInteger(kAutostart) != 0;
+    if (autostart != m_controls.AutostartChecked()) {
+        m_controls.SetAutostartChecked(autostart);
+        CheckBox5Click();
+    }
 }
 
 void OptionsLogic::BitBtn8Click()

@@ -53,6 +53,17 @@ private:
     using StoredValue = std::variant<std::int32_t, std::string>;
     using StoredValues = std::map<std::string, StoredValue>;
 
+    // The steps of LoadOptions, one per stored value (Filter with Ext).
+    void LoadSynchroMode();
+    void LoadFileType();
+    void LoadFilter();
+    void LoadTimer();
+    void LoadTimerInterval();
+    void LoadTimerAction();
+    void LoadSilentMode();
+    void LoadTrayMode();
+    void LoadAutostart();
+
     void Save(bool keepUnread);
     // Every value as Save would store it now.
     StoredValues ValuesShown() const;

@@ -149,7 +149,7 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
 std::string MoveAside(const std::string& path, const std::string& suffix)
 {
     for (int number = 1;; ++number) {
-        const std::string aside = path + suffix + (number == 1 ? std::string() : "." + std::to_string(number));
+        std::string aside = path + suffix + (number == 1 ? std::string() : "." + std::to_string(number));
         if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
             return aside;
         // A file system that cannot rename without replacing (NFS) can link.

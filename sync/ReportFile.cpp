@@ -25,7 +25,7 @@ std::string SaveReportFile(const ReportList& report, const std::string& headerLi
     content.push_back(headerLine);
     content.insert(content.end(), lines.rbegin(), lines.rend());
 
-    const std::string path = ReportFilePath(programFolder);
+    std::string path = ReportFilePath(programFolder);
     platform::WriteTextLines(path, content);
     return path;
 }

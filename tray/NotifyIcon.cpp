@@ -619,19 +619,7 @@ void TNotifyIcon::HandleButton(uint32_t code, TShiftState shift, QPoint cursor)
     m_cursorPos = cursor;
 
     if (kind == Up) {
-        const bool wasDown = m_buttonsDown.Contains(button);
-        m_buttonsDown.Erase(button);
-        if (wasDown && button == mbLeft)
-            DoClick();
-        DoMouseUp(button, shift, cursor.x(), cursor.y());
-        if (wasDown) {
-            if (button == mbLeft && !m_dblToRestore && !m_lPopupMenu)
-                RestoreApp();
-            // From version 5 the right button's menu comes with the
-            // context-menu code instead.
-            if (!(button == mbRight && m_shellVersion >= kShellVersion5))
-                ShowMenu(button);
-        }
+        HandleButtonUp(button, shift, cursor);
         return;
     }
 
@@ -650,6 +638,23 @@ void TNotifyIcon::HandleButton(uint32_t code, TShiftState shift, QPoint cursor)
     DoMouseDown(button, shift, cursor.x(), cursor.y());
     if (m_dblToRestore && handledLeftDouble)
         RestoreApp();
+}
+
+void TNotifyIcon::HandleButtonUp(TMouseButton button, TShiftState shift, QPoint cursor)
+{
+    const bool wasDown = m_buttonsDown.Contains(button);
+    m_buttonsDown.Erase(button);
+    if (wasDown && button == mbLeft)
+        DoClick();
+    DoMouseUp(button, shift, cursor.x(), cursor.y());
+    if (!wasDown)
+        return;
+    if (button == mbLeft && !m_dblToRestore && !m_lPopupMenu)
+        RestoreApp();
+    // From version 5 the right button's menu comes with the context-menu
+    // code instead.
+    if (!(button == mbRight && m_shellVersion >= kShellVersion5))
+        ShowMenu(button);
 }
 
 TShiftState TNotifyIcon::GetShiftState() const

@@ -239,6 +239,7 @@ private:
     void DefaultHandler(TMessage& message);
     void HandleCallback(uint32_t code);
     void HandleButton(uint32_t code, TShiftState shift, QPoint cursor);
+    void HandleButtonUp(TMouseButton button, TShiftState shift, QPoint cursor);
     void HandleTimer(TMessage& message);
 
     void NotifyShell(uint32_t command, uint8_t flags);
