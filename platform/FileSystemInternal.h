@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/FileSystemTesting.h"
 
 // Pieces shared by the files of the file system layer.
@@ -29,5 +32,46 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name);
 
 // Packed time of a stat's last-write time.
 std::int32_t PackStatTime(const struct stat& st);
+
+// Attribute bits that only hidden, system, volume label and folder entries
+// carry: a search skips an entry that holds one its mask lacks.
+inline constexpr std::uint32_t kSkippableAttributes = 0x1E;
+
+bool IsDotOrDotDot(std::string_view name);
+
+// The attributes of a directory entry: name and mode of what it leads to.
+std::uint32_t AttributesOf(std::string_view name, mode_t mode);
+
+// The attributes the listed kind of an entry (d_type) gives without a look
+// at it; 0 for links and unknown kinds, which only a look can tell.
+std::uint32_t AttributesOfListedKind(std::string_view name, unsigned char kind);
+
+// A wildcard pattern decoded and folded once, for matching many names.
+class SearchPattern {
+public:
+    explicit SearchPattern(const std::string& text);
+    bool Matches(std::string_view name) const;
+
+private:
+    bool Match(const std::vector<char32_t>& name, std::size_t patternLength) const;
+
+    std::vector<char32_t> m_points;
+    bool m_everything = false;
+    bool m_dotStarTail = false;
+};
+
+// What a copy did to its destination's folder, for those who keep what they
+// know of that folder.
+struct CopyOutcome {
+    bool folderKnown = false;  // the copy got as far as the destination's folder
+    dev_t device = 0;          // that folder (a link may have led elsewhere)
+    ino_t inode = 0;
+    std::string name;          // the name the copy wrote, or would have
+    bool created = false;      // the copy put a new name in the folder
+};
+
+// CopyFile, telling in outcome where it wrote.
+int CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists,
+                        NameMatch match, std::optional<std::int32_t> expectedDestinationAge, CopyOutcome& outcome);
 
 }  // namespace platform::detail
