@@ -196,6 +196,14 @@ void KnownFolders::ReadAndLookAhead(const std::vector<std::string>& folderTexts,
                  [&](std::size_t i) { turns[i].folder->LookAhead(turns[i].first, turns[i].first + kLooksPerTurn); });
 }
 
+void KnownFolders::Forget(const KnownFolder& folder)
+{
+    if (m_indexed.contains(&folder))
+        return;
+    Unidentify(folder);
+    m_folders.erase(folder.Path());
+}
+
 void KnownFolders::Index(const KnownFolder& folder)
 {
     m_indexed.insert(&folder);

@@ -46,6 +46,10 @@ public:
     void ReadAndLookAhead(const std::vector<std::string>& folderTexts, const std::string& pattern,
                           std::uint32_t attrMask);
 
+    // Drops what is known of a folder no longer needed, unless it is one
+    // IndexNames was given.
+    void Forget(const KnownFolder& folder);
+
     // Indexes the names of these folders by their case-folded form, so that
     // a name's lookups can pass over every folder that cannot hold it.
     void IndexNames(const std::vector<KnownFolder*>& folders);

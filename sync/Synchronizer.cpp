@@ -232,6 +232,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
     KnownFolders known;
     // The List 2 folders taking part, by List2Index; read when the first
     // entry needs them, all at once.
+    bool list2Read = false;
     std::vector<KnownFolder*> folders2;
     const auto readList2 = [&] {
         std::vector<std::string> texts;
@@ -247,6 +248,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
                 taking.push_back(folders2[static_cast<std::size_t>(i)] = &known.NamesIn(m_list2.Text(i)));
         }
         known.IndexNames(taking);
+        list2Read = true;
     };
 
     for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
@@ -256,44 +258,57 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
         std::string pattern;
         KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
         KnownFolder& side1 = known.NamesIn(folder1);
-        // The pre-count only counts names: what each entry is, the listing tells.
-        KnownFolder::Search search(searched, pattern, attr, count != nullptr);
-        while (search.Next(s.SearchRec)) {
-            if (folders2.empty())
-                readList2();
-            s.CurrentName = s.SearchRec.Name;
-            s.Age1 = s.SearchRec.Time;
-            // Age1 stays as the search saw it, but a copy over the List 1
-            // file must know the time the run left there, so that no save
-            // made since is replaced unseen.
-            std::int32_t ageLeft1 = s.Age1;
-            // Only the folders that hold the name (or might) are asked.
-            const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
-            for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
-                if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
-                    continue;
-                KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
-                platform::NameMatch match = platform::NameMatch::CaseBlind;
-                // One look at the List 2 name answers both "is it there" and "how old".
-                const std::int32_t age2 =
-                    holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match) : -1;
-                if (age2 != -1) {
-                    if (count) {
-                        ++*count;
-                    } else if (IsFile(s.SearchRec)) {
-                        s.Age2 = age2;
-                        const std::string path1 = PathOf(folder1, s.CurrentName);
-                        const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
-                        if (ComparePackedTimes(s.Age1, s.Age2) == 1)
-                            UpdateCopy(known, path1, path2, match, s.Age2);
-                        else if (UpdateCopy(known, path2, path1, match, ageLeft1))
-                            ageLeft1 = s.Age2;
-                    }
-                }
-                if (!count)
-                    ProgressStep();
+        {
+            // The pre-count only counts names: what each entry is, the listing tells.
+            KnownFolder::Search search(searched, pattern, attr, count != nullptr);
+            while (search.Next(s.SearchRec)) {
+                if (!list2Read)
+                    readList2();
+                FilesEntry(known, folders2, side1, folder1, scope, count);
             }
         }
+        // Unless it is a List 2 folder too, the folder is done with.
+        known.Forget(searched);
+        if (&side1 != &searched)
+            known.Forget(side1);
+    }
+}
+
+// One yielded List 1 entry against the same name in every List 2 folder.
+void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder*>& folders2, KnownFolder& side1,
+                              const std::string& folder1, Scope scope, std::int32_t* count)
+{
+    RunState& s = m_state;
+    s.CurrentName = s.SearchRec.Name;
+    s.Age1 = s.SearchRec.Time;
+    // Age1 stays as the search saw it, but a copy over the List 1 file must
+    // know the time the run left there, so that no save made since is
+    // replaced unseen.
+    std::int32_t ageLeft1 = s.Age1;
+    // Only the folders that hold the name (or might) are asked.
+    const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
+    for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
+        if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
+            continue;
+        KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
+        platform::NameMatch match = platform::NameMatch::CaseBlind;
+        // One look at the List 2 name answers both "is it there" and "how old".
+        const std::int32_t age2 = holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match) : -1;
+        if (age2 != -1) {
+            if (count) {
+                ++*count;
+            } else if (IsFile(s.SearchRec)) {
+                s.Age2 = age2;
+                const std::string path1 = PathOf(folder1, s.CurrentName);
+                const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
+                if (ComparePackedTimes(s.Age1, s.Age2) == 1)
+                    UpdateCopy(known, path1, path2, match, s.Age2);
+                else if (UpdateCopy(known, path2, path1, match, ageLeft1))
+                    ageLeft1 = s.Age2;
+            }
+        }
+        if (!count)
+            ProgressStep();
     }
 }
 

@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 
 class FolderList;
 class ReportList;
 namespace platform {
+class KnownFolder;
 class KnownFolders;
 }
 class RunHost;
@@ -65,6 +67,8 @@ private:
 
     void Run(Mode mode, Scope scope);
     void FilesBody(Scope scope, std::int32_t* count);
+    void FilesEntry(platform::KnownFolders& known, const std::vector<platform::KnownFolder*>& folders2,
+                    platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
     void FoldersBody(Scope scope, std::int32_t* count);
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
     // Copies source over destination, whose packed time the run saw as
