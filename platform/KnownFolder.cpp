@@ -116,12 +116,12 @@ bool NamesMatchExactly(int folderFd)
 }
 
 // Kinds whose look stays right until the run copies over the name. A link's
-// does not: a copy through another path can change what it leads to.
+// does not: a copy through another path can change what it leads to; nor a
+// folder's, whose time every copy into it changes.
 bool LookIsKept(unsigned char kind)
 {
     switch (kind) {
     case DT_REG:
-    case DT_DIR:
     case DT_FIFO:
     case DT_CHR:
     case DT_BLK:
