@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <limits>
 
 #include "platform/CaseFold.h"
 #include "platform/CaseIndex.h"
@@ -20,77 +19,13 @@ namespace platform {
 
 namespace {
 
-constexpr std::uint32_t kNoEntry = std::numeric_limits<std::uint32_t>::max();
+using detail::HashSlots;
+constexpr std::uint32_t kNoEntry = HashSlots::kNone;
 
 std::uint32_t HashOf(std::string_view text)
 {
-    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(text));
+    return HashSlots::HashOf(text);
 }
-
-// Entry numbers found by a hash of their name: open addressing with linear
-// probing, a few bytes a name where a node-based map takes a hundred and a
-// cache miss more for every lookup. One hash may stand for several entries.
-class HashSlots {
-public:
-    void Reserve(std::size_t count)
-    {
-        std::size_t size = 16;
-        while (size < 2 * count)
-            size *= 2;
-        if (size > m_slots.size())
-            Rehash(size);
-    }
-
-    void Insert(std::uint32_t hash, std::uint32_t entry)
-    {
-        Reserve(m_count + 1);
-        Place(hash, entry);
-        ++m_count;
-    }
-
-    // Calls visit(entry) for every entry inserted with hash (and maybe a
-    // few others) until it returns true; true when one did.
-    template <typename Visit>
-    bool Find(std::uint32_t hash, Visit&& visit) const
-    {
-        if (m_slots.empty())
-            return false;
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = hash & mask; m_slots[i].entry != kNoEntry; i = (i + 1) & mask) {
-            if (m_slots[i].hash == hash && visit(m_slots[i].entry))
-                return true;
-        }
-        return false;
-    }
-
-private:
-    struct Slot {
-        std::uint32_t hash = 0;
-        std::uint32_t entry = kNoEntry;
-    };
-
-    void Place(std::uint32_t hash, std::uint32_t entry)
-    {
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t i = hash & mask;
-        while (m_slots[i].entry != kNoEntry)
-            i = (i + 1) & mask;
-        m_slots[i] = {hash, entry};
-    }
-
-    void Rehash(std::size_t size)
-    {
-        std::vector<Slot> old(size);
-        old.swap(m_slots);
-        for (const Slot& slot : old) {
-            if (slot.entry != kNoEntry)
-                Place(slot.hash, slot.entry);
-        }
-    }
-
-    std::vector<Slot> m_slots;
-    std::size_t m_count = 0;
-};
 
 // Whether the folder's file system tells names apart by every byte, so that
 // a name missing from its listing is missing: ext4 (unless the folder folds
@@ -325,7 +260,7 @@ void KnownFolder::Read(bool keepOpen)
     ::closedir(dir);
 }
 
-std::size_t KnownFolder::PlanLookAhead(const std::string& pattern, std::uint32_t attrMask)
+std::size_t KnownFolder::PlanLookAhead(const std::string& pattern, std::uint32_t attrMask, const KnownFolder* other)
 {
     m_lookAhead.clear();
     if (!m_inMemory || m_fd < 0)
@@ -336,7 +271,8 @@ std::size_t KnownFolder::PlanLookAhead(const std::string& pattern, std::uint32_t
     for (std::uint32_t entry = 0; entry < listing.entries.size(); ++entry) {
         const Entry& e = listing.entries[entry];
         const std::string_view name = listing.NameOf(e);
-        if (e.look == Look::None && LookIsKept(e.kind) && !RuledOutUnseen(name, e.kind, skip) && matcher.Matches(name))
+        if (e.look == Look::None && LookIsKept(e.kind) && !RuledOutUnseen(name, e.kind, skip) && matcher.Matches(name)
+            && (!other || other->m_listing->Find(name) != kNoEntry))
             m_lookAhead.push_back(entry);
     }
     return m_lookAhead.size();
