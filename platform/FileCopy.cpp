@@ -488,8 +488,10 @@ int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::
     if (unnamed) {
         tmp.reset(::openat(job.dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
         if (tmp.get() >= 0) {
-            // It has a name for a moment when it replaces a file.
-            ::flock(tmp.get(), LOCK_EX | LOCK_NB);
+            // It has a temporary name for a moment when it replaces a file;
+            // a new file is linked in under its own name at once.
+            if (job.destinationSeen)
+                ::flock(tmp.get(), LOCK_EX | LOCK_NB);
             return 0;
         }
         // Old kernels read O_TMPFILE as O_DIRECTORY and say EISDIR.

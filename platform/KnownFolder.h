@@ -49,10 +49,11 @@ public:
     void Read(bool keepOpen);
     void Close();
 
-    // Picks the names a search by pattern and attrMask would look at and
-    // returns how many; LookAhead(first, last) then looks at those from
-    // first up to last. Two threads may look at two distinct ranges at once.
-    std::size_t PlanLookAhead(const std::string& pattern, std::uint32_t attrMask);
+    // Picks the names a search by pattern and attrMask would look at (only
+    // those other holds too, when given) and returns how many;
+    // LookAhead(first, last) then looks at those from first up to last. Two
+    // threads may look at two distinct ranges at once.
+    std::size_t PlanLookAhead(const std::string& pattern, std::uint32_t attrMask, const KnownFolder* other);
     void LookAhead(std::size_t first, std::size_t last);
 
     const std::string& Path() const { return m_path; }

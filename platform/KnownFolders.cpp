@@ -174,10 +174,13 @@ void KnownFolders::Read(const std::vector<std::string>& folderTexts)
     ReadAll(ToRead(folderTexts), false);
 }
 
-void KnownFolders::ReadAndLookAhead(const std::vector<std::string>& folderTexts, const std::string& pattern,
-                                    std::uint32_t attrMask)
+void KnownFolders::ReadPair(const std::string& folder1, const std::string& folder2, const std::string& pattern,
+                            std::uint32_t attrMask, bool sharedNamesOnly)
 {
-    const std::vector<KnownFolder*> folders = ToRead(folderTexts);
+    KnownFolder& side1 = Get(FolderOfNames(folder1), false);
+    KnownFolder& side2 = Get(FolderOfNames(folder2), false);
+    const std::vector<KnownFolder*> folders = &side1 == &side2 ? std::vector<KnownFolder*>{&side1}
+                                                               : std::vector<KnownFolder*>{&side1, &side2};
     ReadAll(folders, true);
     // The looks, in turns of a few hundred, whichever folder they are in.
     struct Turn {
@@ -187,7 +190,8 @@ void KnownFolders::ReadAndLookAhead(const std::vector<std::string>& folderTexts,
     std::vector<Turn> turns;
     std::size_t looks = 0;
     for (KnownFolder* folder : folders) {
-        const std::size_t count = folder->PlanLookAhead(pattern, attrMask);
+        const KnownFolder* other = folder == &side1 ? (sharedNamesOnly ? &side2 : nullptr) : &side1;
+        const std::size_t count = folder->PlanLookAhead(pattern, attrMask, other);
         for (std::size_t first = 0; first < count; first += kLooksPerTurn)
             turns.push_back({folder, first});
         looks += count;

@@ -41,10 +41,13 @@ public:
     // Lists the folders of these folder texts that are not known yet (or
     // were copied into since), on two threads when there is much to read.
     void Read(const std::vector<std::string>& folderTexts);
-    // As Read, and then looks at what a search of each by pattern and
-    // attrMask would look at, on two threads when there is much to look at.
-    void ReadAndLookAhead(const std::vector<std::string>& folderTexts, const std::string& pattern,
-                          std::uint32_t attrMask);
+    // Reads the two folders of a pair afresh, then looks at what searches
+    // of them by pattern and attrMask would look at and lookups from one in
+    // the other would ask about: in folder1 every name, or with
+    // sharedNamesOnly those folder2 holds too; in folder2 those folder1
+    // holds too. On two threads when there is much to read and look at.
+    void ReadPair(const std::string& folder1, const std::string& folder2, const std::string& pattern,
+                  std::uint32_t attrMask, bool sharedNamesOnly);
 
     // Drops what is known of a folder no longer needed, unless it is one
     // IndexNames was given.

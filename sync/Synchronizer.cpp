@@ -337,16 +337,18 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
     RunState& s = m_state;
     const auto attr = static_cast<std::uint32_t>(s.SearchAttr);
     // Both folders are read afresh for the pair, at once, with a look at
-    // every name search A will yield or ask F2 about.
+    // every name that search A will compare (the body: that it will yield).
     KnownFolders known;
-    known.ReadAndLookAhead({folder1, folder2}, "*." + s.SearchExt, attr);
+    known.ReadPair(folder1, folder2, "*." + s.SearchExt, attr, count != nullptr);
     KnownFolder& side1 = known.NamesIn(folder1);
     KnownFolder& side2 = known.NamesIn(folder2);
     std::string pattern;
 
     // Search A: what F1 has, against F2.
     {
-        KnownFolder::Search search(known.Searched(SearchMask(folder1), pattern), pattern, attr, false);
+        // The pre-count needs no look at an entry F2 lacks: it is counted
+        // whatever its time.
+        KnownFolder::Search search(known.Searched(SearchMask(folder1), pattern), pattern, attr, count != nullptr);
         while (search.Next(s.SearchRec)) {
             s.CurrentName = s.SearchRec.Name;
             // Both times are taken before anything is copied for this entry.
@@ -354,6 +356,8 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
             platform::NameMatch match = platform::NameMatch::CaseBlind;
             s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match);
             const bool exists2 = s.Age2 != -1;
+            if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
+                s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
             const int order = ComparePackedTimes(s.Age1, s.Age2);
             if (count) {
                 if (!exists2 || order != 0)

@@ -123,7 +123,7 @@ TEST(KnownFolders, AnswerAsTheDiskBeforeAndAfterCopies)
     ASSERT_EQ(::symlink("../A/file.txt", (b + "/intoA").c_str()), 0);
 
     KnownFolders known;
-    known.ReadAndLookAhead({a, b}, "*.*", 0x3F);
+    known.ReadPair(a, b, "*.*", 0x3F, false);
     // The same folder under a second text is known on its own, and must be
     // kept right all the same.
     const std::string a2 = a + "/";
