@@ -211,8 +211,11 @@ void KnownFolders::Forget(const KnownFolder& folder)
 void KnownFolders::Index(const KnownFolder& folder)
 {
     m_indexed.insert(&folder);
-    if (!folder.InMemory())
-        return;  // Holders::MayHold always says yes to it
+    std::erase(m_onDisk, &folder);
+    if (!folder.InMemory()) {
+        m_onDisk.push_back(&folder);
+        return;
+    }
     folder.ForEachName([&](std::string_view name) {
         std::vector<const KnownFolder*>& holders = m_holders[detail::FoldName(name)];
         if (std::find(holders.begin(), holders.end(), &folder) == holders.end())
@@ -226,17 +229,10 @@ void KnownFolders::IndexNames(const std::vector<KnownFolder*>& folders)
         Index(*folder);
 }
 
-bool KnownFolders::Holders::MayHold(const KnownFolder& folder) const
-{
-    if (!folder.InMemory())
-        return true;
-    return m_folders && std::find(m_folders->begin(), m_folders->end(), &folder) != m_folders->end();
-}
-
 KnownFolders::Holders KnownFolders::HoldersOf(const std::string& name) const
 {
     const auto it = m_holders.find(detail::FoldName(name));
-    return Holders(it == m_holders.end() ? nullptr : &it->second);
+    return Holders(it == m_holders.end() ? nullptr : &it->second, m_onDisk);
 }
 
 int KnownFolders::CopyFile(const std::string& source, const std::string& destination, bool failIfExists,

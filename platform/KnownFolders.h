@@ -60,12 +60,30 @@ public:
     // name equal to it but for case, or that is looked up on the disk.
     class Holders {
     public:
-        explicit Holders(const std::vector<const KnownFolder*>* folders) : m_folders(folders) {}
-        // folder: one that IndexNames was given.
-        bool MayHold(const KnownFolder& folder) const;
+        Holders(const std::vector<const KnownFolder*>* folders, const std::vector<const KnownFolder*>& onDisk)
+            : m_folders(folders), m_onDisk(onDisk)
+        {
+        }
+        // folder: one that IndexNames was given. Asked for every folder of
+        // List 2 and every entry of List 1, so it compares addresses only:
+        // a look into each of a thousand folders costs a cache miss.
+        bool MayHold(const KnownFolder& folder) const
+        {
+            return (m_folders && Holds(*m_folders, folder)) || Holds(m_onDisk, folder);
+        }
 
     private:
+        static bool Holds(const std::vector<const KnownFolder*>& folders, const KnownFolder& folder)
+        {
+            for (const KnownFolder* holder : folders) {
+                if (holder == &folder)
+                    return true;
+            }
+            return false;
+        }
+
         const std::vector<const KnownFolder*>* m_folders;
+        const std::vector<const KnownFolder*>& m_onDisk;
     };
     Holders HoldersOf(const std::string& name) const;
 
@@ -87,6 +105,8 @@ private:
     void Identify(KnownFolder& folder);
     std::unordered_set<const KnownFolder*> m_indexed;
     std::unordered_map<std::string, std::vector<const KnownFolder*>> m_holders;
+    // Indexed folders looked up on the disk: they may hold any name.
+    std::vector<const KnownFolder*> m_onDisk;
 };
 
 }  // namespace platform
