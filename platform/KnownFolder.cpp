@@ -119,14 +119,13 @@ struct KnownFolder::Entry {
 };
 
 // The names and what is known of each, in the order they were listed; names
-// the run added come last.
+// the run added come last. One table finds a name by its case-folded form,
+// so that one lookup finds the name itself and any name equal to it but for
+// case.
 struct KnownFolder::Listing {
     std::string names;
     std::vector<Entry> entries;
-    HashSlots byName;
-    // By case-folded name; made when first needed.
-    bool foldsIndexed = false;
-    HashSlots byFold;
+    HashSlots byFolded;
 
     std::string_view NameOf(const Entry& entry) const { return {names.data() + entry.nameAt, entry.nameLength}; }
     const char* CNameOf(const Entry& entry) const { return names.c_str() + entry.nameAt; }
@@ -142,49 +141,27 @@ struct KnownFolder::Listing {
         names.push_back('\0');
         const auto number = static_cast<std::uint32_t>(entries.size());
         entries.push_back(entry);
-        byName.Insert(HashOf(name), number);
-        if (foldsIndexed)
-            IndexFold(number);
+        byFolded.Insert(HashOf(detail::FoldName(name)), number);
         return number;
     }
 
-    std::uint32_t Find(std::string_view name) const
+    // The entry named name, or kNoEntry; with others, also every other entry
+    // whose name equals name without regard to case.
+    std::uint32_t Find(std::string_view name, std::vector<std::uint32_t>* others = nullptr) const
     {
-        std::uint32_t found = kNoEntry;
-        byName.Find(HashOf(name), [&](std::uint32_t entry) {
-            if (NameOf(entries[entry]) != name)
-                return false;
-            found = entry;
-            return true;
-        });
-        return found;
-    }
-
-    void IndexFold(std::uint32_t entry)
-    {
-        // The case-blind lookup of the disk passes over "." and "..".
-        const std::string_view name = NameOf(entries[entry]);
-        if (!detail::IsDotOrDotDot(name))
-            byFold.Insert(HashOf(detail::FoldName(name)), entry);
-    }
-
-    // The entries whose names equal name without regard to case.
-    std::vector<std::uint32_t> Namesakes(std::string_view name)
-    {
-        if (!foldsIndexed) {
-            byFold.Reserve(entries.size());
-            foldsIndexed = true;
-            for (std::uint32_t entry = 0; entry < entries.size(); ++entry)
-                IndexFold(entry);
-        }
         const std::string folded = detail::FoldName(name);
-        std::vector<std::uint32_t> found;
-        byFold.Find(HashOf(folded), [&](std::uint32_t entry) {
-            if (detail::FoldName(NameOf(entries[entry])) == folded)
-                found.push_back(entry);
+        std::uint32_t exact = kNoEntry;
+        byFolded.Find(HashOf(folded), [&](std::uint32_t entry) {
+            const std::string_view candidate = NameOf(entries[entry]);
+            if (candidate == name) {
+                exact = entry;
+                return others == nullptr;
+            }
+            if (others && detail::FoldName(candidate) == folded)
+                others->push_back(entry);
             return false;
         });
-        return found;
+        return exact;
     }
 };
 
@@ -237,7 +214,7 @@ void KnownFolder::Read(bool keepOpen)
     m_inMemory = NamesMatchExactly(fd);
 
     Listing& now = *m_listing;
-    now.byName.Reserve(before->entries.size());
+    now.byFolded.Reserve(before->entries.size());
     while (const dirent* listed = ::readdir(dir)) {
         if (detail::IsTemporaryName(listed->d_name))
             continue;
@@ -328,7 +305,8 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
             return -1;
         return detail::PackStatTime(st);
     }
-    const std::uint32_t exact = m_listing->Find(name);
+    std::vector<std::uint32_t> others;
+    const std::uint32_t exact = m_listing->Find(name, &others);
     if (exact != kNoEntry) {
         if (m_listing->entries[exact].kind == DT_DIR)
             return -1;  // a folder, however it is looked at
@@ -336,8 +314,8 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
         return e.look == Look::Followed && !S_ISDIR(e.mode) ? e.time : -1;
     }
     // Not there by that name: the one name equal to it but for case, if
-    // there is exactly one (and, a link, it leads somewhere).
-    const std::vector<std::uint32_t> others = m_listing->Namesakes(name);
+    // there is exactly one (and, a link, it leads somewhere). The disk's
+    // lookup passes over "." and "..", which no other name folds to.
     if (others.size() != 1)
         return -1;
     const Entry e = LookedAt(others.front());
@@ -354,11 +332,9 @@ NameMatch KnownFolder::MatchElsewhere(const std::string& name)
         const bool twin = detail::CaseIndex::Instance().HasCaseTwin(m_path, name);
         return twin ? NameMatch::Exact : NameMatch::CaseBlind;
     }
-    for (const std::uint32_t entry : m_listing->Namesakes(name)) {
-        if (m_listing->NameOf(m_listing->entries[entry]) != name)
-            return NameMatch::Exact;
-    }
-    return NameMatch::CaseBlind;
+    std::vector<std::uint32_t> others;
+    m_listing->Find(name, &others);
+    return others.empty() ? NameMatch::CaseBlind : NameMatch::Exact;
 }
 
 void KnownFolder::ForEachName(const std::function<void(std::string_view)>& visit) const
