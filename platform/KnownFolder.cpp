@@ -9,6 +9,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 
 #include "platform/CaseFold.h"
@@ -189,6 +190,7 @@ void KnownFolder::Close()
 
 void KnownFolder::Read(bool keepOpen)
 {
+    assert(m_openSearches == 0);  // a search goes through the names it opened on
     Close();
     m_changed = false;
     auto listing = std::make_unique<Listing>();
@@ -381,9 +383,13 @@ KnownFolder::Search::Search(KnownFolder& folder, const std::string& pattern, std
       m_namesOnly(namesOnly),
       m_end(folder.m_listing->entries.size())
 {
+    ++m_folder.m_openSearches;
 }
 
-KnownFolder::Search::~Search() = default;
+KnownFolder::Search::~Search()
+{
+    --m_folder.m_openSearches;
+}
 
 bool KnownFolder::Search::Next(TSearchRec& rec)
 {

@@ -83,7 +83,8 @@ public:
 
     // A directory search over the folder as known: the names it held when
     // the search opened, in the order they were listed, filtered as
-    // DirectorySearch filters them. With namesOnly, as FindFirstNames.
+    // DirectorySearch filters them. With namesOnly, as FindFirstNames. The
+    // folder must not be read again while a search of it is open.
     class Search {
     public:
         Search(KnownFolder& folder, const std::string& pattern, std::uint32_t attrMask, bool namesOnly);
@@ -120,6 +121,7 @@ private:
     ino_t m_inode = 0;
     bool m_changed = false;
     std::unique_ptr<Listing> m_listing;
+    int m_openSearches = 0;
     std::vector<std::uint32_t> m_lookAhead;
 };
 
