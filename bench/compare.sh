@@ -9,7 +9,12 @@
 #   W4  files mode breadth: 40 x 40 folders of 250 files with the same names,
 #       half of the pairs going each way; the time per pair, and again with
 #       both lists doubled
-#   peak memory of W1 and W3 (/usr/bin/time)
+#   W5  files mode, many folders: N folders a side with 3 files each, folder
+#       i of List 1 sharing its names with folder i of List 2 (one name later
+#       on each side, one equal), N = 250, 500, 1000; the time per folder
+#   W6  a sparse file of 5 GiB with 3 bytes of data, folders mode, against
+#       cp -p: the holes must stay holes
+#   peak memory of every workload (/usr/bin/time)
 # Before timing, each workload is run once by both tools on fresh data and
 # the results are compared (names, sizes, modes, last-write times to the
 # nanosecond, content); a difference stops the script.
@@ -25,6 +30,7 @@
 #                          removed at the end
 #   FOLDERLY_BENCH_RUNS    timed runs per command for W1-W3 (default 5)
 #   FOLDERLY_BENCH_W4_RUNS timed runs per command for W4 (default 2)
+#   FOLDERLY_BENCH_W5_RUNS timed runs per command for W5 and W6 (default 3)
 #   FOLDERLY_BENCH_JSON    folder to keep hyperfine's JSON exports in
 set -euo pipefail
 
@@ -40,6 +46,7 @@ done
 scale=${FOLDERLY_BENCH_SCALE:-1}
 runs=${FOLDERLY_BENCH_RUNS:-5}
 w4runs=${FOLDERLY_BENCH_W4_RUNS:-2}
+w5runs=${FOLDERLY_BENCH_W5_RUNS:-3}
 base=${FOLDERLY_BENCH_DIR:-${TMPDIR:-/tmp}}
 
 scaled() {  # scaled <full size> <smallest>
@@ -50,6 +57,8 @@ big_mib=$(scaled 128 1)
 big_files=8
 w4_folders=$(scaled 40 2)
 w4_files=250
+w5_counts=("$(scaled 250 8)" "$(scaled 500 16)" "$(scaled 1000 32)")
+w6_mib=$(scaled 5120 64)
 
 work=$(mktemp -d "$base/folderly-bench.XXXXXX")
 # Removing what the runs made takes a while on a disk that discards freed
@@ -125,7 +134,7 @@ peak_kib() {  # peak_kib <command...>: the command's peak resident memory
   awk '/^PEAK/ { print $2 }' <<<"$out"
 }
 
-declare -a table
+declare -a table peaks
 row() { table+=("$1"); }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
@@ -138,7 +147,7 @@ echo "cpu:    $(lscpu | awk -F': +' '/^Model name/ { print $2; exit }'), $(nproc
 echo "memory: $(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)"
 echo "kernel: $(uname -r)"
 echo "folder: $work on $(findmnt -n -o FSTYPE,OPTIONS -T "$work" 2>/dev/null || stat -f -c %T "$work")"
-echo "scale:  $scale (W1/W3 $small_files files, W2 $big_files x $big_mib MiB, W4 ${w4_folders}x${w4_folders}x$w4_files)"
+echo "scale:  $scale (W1/W3 $small_files files, W2 $big_files x $big_mib MiB, W4 ${w4_folders}x${w4_folders}x$w4_files, W5 ${w5_counts[*]} folders, W6 $w6_mib MiB)"
 echo "load:   $(load) (1-minute average at the start)"
 
 # --- W1: no change -----------------------------------------------------------
@@ -172,6 +181,7 @@ row "| W1 no change, $small_files files | $(ms "${m[0]}") | rsync -d -t --dry-ru
 
 warm_names "$w1/a/Docs" "$w1/b/Docs"
 w1_peak=$(peak_kib "$bench" folders --list1 "$w1/a/Docs" --list2 "$w1/b/Docs")
+peaks+=("W1 $w1_peak")
 warm_names "$w1/a/Docs" "$w1/b/Docs"
 w1_rsync_peak=$(peak_kib rsync -d -t --dry-run "$w1/a/Docs/" "$w1/b/Docs/")
 
@@ -201,6 +211,8 @@ hyperfine -N --style basic --warmup 1 --runs "$runs" --export-json "$jsondir/w2.
   --prepare "bash $work/w2-reset.sh" \
   -n folderly "$bench folders --list1 $w2/src/Big --list2 $w2/folderly/Big" \
   -n cp "cp -p $(printf "$w2/src/Big/big%d.bin " $(seq 0 $((big_files - 1))))$w2/cp/"
+bash "$work/w2-reset.sh"
+peaks+=("W2 $(peak_kib "$bench" folders --list1 "$w2/src/Big" --list2 "$w2/folderly/Big")")
 mapfile -t m < <(medians "$jsondir/w2.json")
 row "| W2 big copies, $big_files x $big_mib MiB | $(ms "${m[0]}") | cp -p $(ms "${m[1]}") | $(ratio "${m[0]}" "${m[1]}") |"
 # The big files are not needed any more, and freeing eight inodes harms no
@@ -229,6 +241,7 @@ same_result "W3 Folderly against cp -p" "$w3/folderly/Docs" "$w3/cp/Docs"
 w3_peak_dir=$w3/folderly/Docs
 bash "$work/w3-reset.sh" folderly
 w3_peak=$(peak_kib "$bench" folders --list1 "$w1/a/Docs" --list2 "$w3_peak_dir")
+peaks+=("W3 $w3_peak")
 bash "$work/w3-reset.sh" cp
 w3_cp_peak=$(peak_kib cp -pr "$w1/a/Docs/." "$w3/cp/Docs/")
 
@@ -310,10 +323,113 @@ hyperfine -N --style basic --runs "$w4runs" --export-json "$jsondir/w4.json" \
   --prepare "bash $work/w4-reset.sh" \
   -n "folderly ${w4_folders}x${w4_folders}" "$bench files $(lists "$w4_folders")" \
   -n "folderly ${doubled}x${doubled}" "$bench files $(lists "$doubled")"
+bash "$work/w4-reset.sh"
+# shellcheck disable=SC2046
+peaks+=("W4 $(peak_kib "$bench" files $(lists "$w4_folders"))")
 mapfile -t m < <(medians "$jsondir/w4.json")
 per1=$(awk -v s="${m[0]}" -v p="$pairs" 'BEGIN { printf "%.1f", s * 1e6 / p }')
 per2=$(awk -v s="${m[1]}" -v p="$pairs2" 'BEGIN { printf "%.1f", s * 1e6 / p }')
 row "| W4 files mode, ${w4_folders}x${w4_folders}x$w4_files = $pairs pairs | $(ms "${m[0]}") ($per1 µs/pair) | ${doubled}x${doubled}x$w4_files: $(ms "${m[1]}") ($per2 µs/pair) | $(ratio "$per2" "$per1") per pair |"
+
+# --- W5: files mode, many folders ---------------------------------------------------
+
+echo "== W5: files mode, ${w5_counts[*]} folders a side of 3 files each"
+# List 1 folder i and List 2 folder i share three names: a* is later in
+# List 1, b* later in List 2, c* equal (files mode copies it from List 2).
+# Every run makes 3 copies per folder; no name is in two folders of a side.
+w5=$work/w5
+w5_max=${w5_counts[2]}
+for side in l1 l2; do
+  for ((i = 0; i < w5_max; i++)); do
+    d=$(printf '%s/%s/d%04d' "$w5" "$side" "$i")
+    mkdir -p "$d"
+    for k in a b c; do printf '%099d\n' "$i" >"$d/$k$i.txt"; done
+  done
+done
+t5=1600000000
+cat >"$work/w5-reset.sh" <<EOF
+find "$w5/l1" -name 'a*' -exec touch -d @$((t5 + 1000)) {} +
+find "$w5/l2" -name 'a*' -exec touch -d @$t5 {} +
+find "$w5/l1" -name 'b*' -exec touch -d @$t5 {} +
+find "$w5/l2" -name 'b*' -exec touch -d @$((t5 + 1000)) {} +
+find "$w5" -name 'c*' -exec touch -d @$t5 {} +
+find "$w5" -type f -exec cat {} + >/dev/null
+sync
+EOF
+w5_lists() {  # w5_lists <n>: the arguments of a run over the first n folders of each side
+  local side i
+  for side in 1 2; do
+    printf -- '--list%s ' "$side"
+    for ((i = 0; i < $1; i++)); do printf '%s/l%s/d%04d ' "$w5" "$side" "$i"; done
+  done
+}
+bash "$work/w5-reset.sh"
+# shellcheck disable=SC2046
+out=$("$bench" files $(w5_lists "$w5_max"))
+expect "W5 Folderly's count of copies" "$(field "$out" TotalCount)" $((3 * w5_max))
+expect "W5 Folderly's report lines" "$(field "$out" lines)" $((3 * w5_max))
+# Both copies of every name now carry the later time (c*: the equal one).
+got=$(find "$w5" -type f -printf '%f %T@\n' |
+  awk -v late="$((t5 + 1000))" -v early="$t5" '
+    substr($1, 1, 1) != "c" && int($2) != late { bad++ }
+    substr($1, 1, 1) == "c" && int($2) != early { bad++ }
+    END { print bad + 0 }')
+expect "W5 files not carrying the later time" "$got" 0
+echo "  result check: $((3 * w5_max)) copies, each copy now carries the later time"
+bash "$work/w5-reset.sh"
+echo "  load $(load)"
+w5_commands=()
+for n in "${w5_counts[@]}"; do
+  # shellcheck disable=SC2046
+  w5_commands+=(-n "folderly $n folders" "$bench files $(w5_lists "$n")")
+done
+hyperfine -N --style basic --runs "$w5runs" --export-json "$jsondir/w5.json" \
+  --prepare "bash $work/w5-reset.sh" "${w5_commands[@]}"
+mapfile -t m < <(medians "$jsondir/w5.json")
+per=()
+for k in 0 1 2; do per+=("$(awk -v s="${m[$k]}" -v n="${w5_counts[$k]}" 'BEGIN { printf "%.3f", s * 1000 / n }')"); done
+row "| W5 files mode, ${w5_counts[0]} / ${w5_counts[1]} / ${w5_counts[2]} folders of 3 files a side | $(ms "${m[0]}") / $(ms "${m[1]}") / $(ms "${m[2]}") (${per[0]} / ${per[1]} / ${per[2]} ms per folder) | | $(ratio "${per[1]}" "${per[0]}") and $(ratio "${per[2]}" "${per[1]}") per folder, doubled / base |"
+bash "$work/w5-reset.sh"
+# shellcheck disable=SC2046
+peaks+=("W5 $(peak_kib "$bench" files $(w5_lists "$w5_max"))")
+
+# --- W6: a sparse file --------------------------------------------------------------
+
+echo "== W6: a sparse file of $w6_mib MiB with 3 bytes of data, folders mode, against cp -p"
+w6=$work/w6
+mkdir -p "$w6/src/Sparse" "$w6/folderly/Sparse" "$w6/cp"
+sparse=$w6/src/Sparse/sparse.bin
+truncate -s "${w6_mib}M" "$sparse"
+for at in 0 $((w6_mib * 524288)) $((w6_mib * 1048576 - 1)); do
+  printf 'x' | dd of="$sparse" bs=1 seek="$at" conv=notrunc status=none
+done
+touch -d @1700000000 "$sparse"
+cat >"$work/w6-reset.sh" <<EOF
+rm -f "$w6/folderly/Sparse/sparse.bin" "$w6/cp/sparse.bin"
+sync
+EOF
+out=$("$bench" folders --list1 "$w6/src/Sparse" --list2 "$w6/folderly/Sparse")
+expect "W6 Folderly's report lines" "$(field "$out" lines)" 1
+cp -p "$sparse" "$w6/cp/"
+for copy in "$w6/folderly/Sparse/sparse.bin" "$w6/cp/sparse.bin"; do
+  cmp -s "$sparse" "$copy" || { echo "RESULT CHECK FAILED: W6 $copy differs from the source" >&2; exit 1; }
+  [ "$(stat -c %Y "$copy")" = 1700000000 ] || { echo "RESULT CHECK FAILED: W6 $copy has another time" >&2; exit 1; }
+done
+w6_kib=$(du -k "$w6/folderly/Sparse/sparse.bin" | awk '{ print $1 }')
+w6_cp_kib=$(du -k "$w6/cp/sparse.bin" | awk '{ print $1 }')
+[ "$w6_kib" -le 1024 ] || { echo "RESULT CHECK FAILED: W6 Folderly's copy takes $w6_kib KiB on disk" >&2; exit 1; }
+echo "  result check: both copies equal the source; on disk Folderly's takes $w6_kib KiB, cp's $w6_cp_kib KiB"
+bash "$work/w6-reset.sh"
+echo "  load $(load)"
+hyperfine -N --style basic --runs "$w5runs" --export-json "$jsondir/w6.json" \
+  --prepare "bash $work/w6-reset.sh" \
+  -n folderly "$bench folders --list1 $w6/src/Sparse --list2 $w6/folderly/Sparse" \
+  -n cp "cp -p $sparse $w6/cp/"
+mapfile -t m < <(medians "$jsondir/w6.json")
+row "| W6 sparse file, $w6_mib MiB with 3 bytes of data ($w6_kib KiB on disk after the copy) | $(ms "${m[0]}") | cp -p $(ms "${m[1]}") ($w6_cp_kib KiB) | $(ratio "${m[0]}" "${m[1]}") |"
+bash "$work/w6-reset.sh"
+peaks+=("W6 $(peak_kib "$bench" folders --list1 "$w6/src/Sparse" --list2 "$w6/folderly/Sparse")")
+rm -rf "$w6"
 
 # --- the table -------------------------------------------------------------------
 
@@ -326,5 +442,11 @@ printf '%s\n' "${table[@]}"
 echo
 echo "| peak memory | Folderly | other |"
 echo "|---|---|---|"
-echo "| W1 | $((w1_peak / 1024)) MiB | rsync $((w1_rsync_peak / 1024)) MiB |"
-echo "| W3 | $((w3_peak / 1024)) MiB | cp $((w3_cp_peak / 1024)) MiB |"
+for p in "${peaks[@]}"; do
+  case ${p%% *} in
+    W1) other="rsync $((w1_rsync_peak / 1024)) MiB" ;;
+    W3) other="cp $((w3_cp_peak / 1024)) MiB" ;;
+    *) other="" ;;
+  esac
+  echo "| ${p%% *} | $((${p#* } / 1024)) MiB | $other |"
+done

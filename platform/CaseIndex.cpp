@@ -99,10 +99,19 @@ struct CaseIndex::Folder {
     // The times were last set by our own copy, not by reading the folder.
     bool copiedSinceBuild = false;
     std::uint64_t lastUse = 0;
-    // Folded name -> real name; the real name is left empty where it equals
-    // the folded one (most names), which saves a string per entry, and is
-    // kAmbiguous where several names of the folder fold alike.
-    std::unordered_map<std::string, std::string> names;
+    // Each folded name once, with the real name where it differs (most names
+    // are folded already), one after the other in text; several names that
+    // fold alike are one entry, marked ambiguous.
+    struct Name {
+        std::uint32_t foldedAt = 0;
+        std::uint32_t realAt = 0;
+        std::uint16_t foldedLength = 0;
+        std::uint16_t realLength = 0;
+        bool ambiguous = false;
+    };
+    std::string text;
+    std::vector<Name> names;
+    HashSlots byFolded;
 
     bool Matches(const struct stat& st) const
     {
@@ -115,36 +124,53 @@ struct CaseIndex::Folder {
         mtime = st.st_mtim;
         ctime = st.st_ctim;
     }
-    void Add(const std::string& realName)
+    std::string_view Folded(const Name& name) const { return {text.data() + name.foldedAt, name.foldedLength}; }
+    std::string_view Real(const Name& name) const { return {text.data() + name.realAt, name.realLength}; }
+    std::uint32_t Find(std::string_view folded, std::uint32_t hash) const
     {
-        std::string folded = FoldName(realName);
-        auto it = names.find(folded);
-        if (it == names.end()) {
-            std::string stored = (folded == realName) ? std::string() : realName;
-            names.emplace(std::move(folded), std::move(stored));
+        std::uint32_t found = HashSlots::kNone;
+        byFolded.Find(hash, [&](std::uint32_t entry) {
+            if (Folded(names[entry]) != folded)
+                return false;
+            found = entry;
+            return true;
+        });
+        return found;
+    }
+    void Add(std::string_view realName)
+    {
+        const std::string folded = FoldName(realName);
+        const std::uint32_t hash = HashSlots::HashOf(folded);
+        const std::uint32_t known = Find(folded, hash);
+        if (known != HashSlots::kNone) {
+            if (Real(names[known]) != realName)
+                names[known].ambiguous = true;
             return;
         }
-        if (RealName(*it) != realName)
-            it->second = kAmbiguous;
+        Name name;
+        name.foldedAt = name.realAt = static_cast<std::uint32_t>(text.size());
+        name.foldedLength = name.realLength = static_cast<std::uint16_t>(folded.size());
+        text.append(folded);
+        if (folded != realName) {
+            name.realAt = static_cast<std::uint32_t>(text.size());
+            name.realLength = static_cast<std::uint16_t>(realName.size());
+            text.append(realName);
+        }
+        byFolded.Insert(hash, static_cast<std::uint32_t>(names.size()));
+        names.push_back(name);
     }
     // How many names of the folder fold to folded: 0, 1 (then realName is
     // set to it) or 2 for two or more.
     int Lookup(const std::string& folded, std::string& realName) const
     {
-        auto it = names.find(folded);
-        if (it == names.end())
+        const std::uint32_t known = Find(folded, HashSlots::HashOf(folded));
+        if (known == HashSlots::kNone)
             return 0;
-        if (it->second == kAmbiguous)
+        if (names[known].ambiguous)
             return 2;
-        realName = RealName(*it);
+        realName = Real(names[known]);
         return 1;
     }
-    static const std::string& RealName(const std::pair<const std::string, std::string>& entry)
-    {
-        return entry.second.empty() ? entry.first : entry.second;
-    }
-    // No real name holds a '\0'.
-    inline static const std::string kAmbiguous{'\0'};
 };
 
 CaseIndex& CaseIndex::Instance()
@@ -182,7 +208,7 @@ CaseIndex::Folder* CaseIndex::Build(const std::string& folder, bool recheck)
         const std::string_view name(entry->d_name);
         if (name == "." || name == ".." || IsTemporaryName(name))
             continue;
-        index->Add(std::string(name));
+        index->Add(name);
     }
     closedir(dir);
 

@@ -13,80 +13,73 @@
 
 namespace platform {
 
-namespace {
+namespace detail {
 
-constexpr std::uint32_t kSkippable = faHidden | faSysFile | faVolumeID | faDirectory;
+SearchPattern::SearchPattern(const std::string& text)
+{
+    // "*.*" is every name, also one without a dot; likewise "name.*"
+    // matches "name" itself.
+    m_everything = text == "*" || text == "*.*";
+    DecodeUtf8(text, m_points);
+    for (char32_t& c : m_points)
+        c = FoldCase(c);
+    const std::size_t n = m_points.size();
+    m_dotStarTail = n >= 2 && m_points[n - 2] == U'.' && m_points[n - 1] == U'*';
+}
 
-// A wildcard pattern decoded and folded once, for matching many names.
-class Pattern {
-public:
-    explicit Pattern(const std::string& text)
-    {
-        // "*.*" is every name, also one without a dot; likewise "name.*"
-        // matches "name" itself.
-        m_everything = text == "*" || text == "*.*";
-        detail::DecodeUtf8(text, m_points);
-        for (char32_t& c : m_points)
-            c = detail::FoldCase(c);
-        const std::size_t n = m_points.size();
-        m_dotStarTail = n >= 2 && m_points[n - 2] == U'.' && m_points[n - 1] == U'*';
-    }
+bool SearchPattern::Matches(std::string_view name) const
+{
+    if (m_everything)
+        return true;
+    thread_local std::vector<char32_t> points;
+    DecodeUtf8(name, points);
+    for (char32_t& c : points)
+        c = FoldCase(c);
+    if (Match(points, m_points.size()))
+        return true;
+    return m_dotStarTail && Match(points, m_points.size() - 2);
+}
 
-    bool Matches(std::string_view name) const
-    {
-        if (m_everything)
-            return true;
-        thread_local std::vector<char32_t> points;
-        detail::DecodeUtf8(name, points);
-        for (char32_t& c : points)
-            c = detail::FoldCase(c);
-        if (Match(points, m_points.size()))
-            return true;
-        return m_dotStarTail && Match(points, m_points.size() - 2);
-    }
-
-private:
-    // Greedy matching with one remembered '*': linear for the usual masks,
-    // and never worse than names times pattern.
-    bool Match(const std::vector<char32_t>& name, std::size_t patternLength) const
-    {
-        std::size_t n = 0;
-        std::size_t p = 0;
-        std::size_t starP = std::string::npos;
-        std::size_t starN = 0;
-        while (n < name.size()) {
-            if (p < patternLength && m_points[p] == U'*') {
-                starP = p++;
-                starN = n;
-            } else if (p < patternLength && (m_points[p] == U'?' || m_points[p] == name[n])) {
-                ++p;
-                ++n;
-            } else if (starP != std::string::npos) {
-                p = starP + 1;
-                n = ++starN;
-            } else {
-                return false;
-            }
-        }
-        while (p < patternLength && m_points[p] == U'*')
+// Greedy matching with one remembered '*': linear for the usual masks, and
+// never worse than names times pattern.
+bool SearchPattern::Match(const std::vector<char32_t>& name, std::size_t patternLength) const
+{
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t starP = std::string::npos;
+    std::size_t starN = 0;
+    while (n < name.size()) {
+        if (p < patternLength && m_points[p] == U'*') {
+            starP = p++;
+            starN = n;
+        } else if (p < patternLength && (m_points[p] == U'?' || m_points[p] == name[n])) {
             ++p;
-        return p == patternLength;
+            ++n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
     }
-
-    std::vector<char32_t> m_points;
-    bool m_everything = false;
-    bool m_dotStarTail = false;
-};
+    while (p < patternLength && m_points[p] == U'*')
+        ++p;
+    return p == patternLength;
+}
 
 bool IsDotOrDotDot(std::string_view name)
 {
     return name == "." || name == "..";
 }
 
+namespace {
+
 std::uint32_t HiddenBit(std::string_view name)
 {
     return name.size() > 1 && name[0] == '.' && !IsDotOrDotDot(name) ? faHidden : 0;
 }
+
+}  // namespace
 
 std::uint32_t AttributesOf(std::string_view name, mode_t mode)
 {
@@ -102,8 +95,6 @@ std::uint32_t AttributesOf(std::string_view name, mode_t mode)
     return attr;
 }
 
-// The attributes a listed kind gives without a look at the entry; 0 for
-// links and unknown kinds, which only a look can tell.
 std::uint32_t AttributesOfListedKind(std::string_view name, unsigned char kind)
 {
     switch (kind) {
@@ -121,11 +112,15 @@ std::uint32_t AttributesOfListedKind(std::string_view name, unsigned char kind)
     }
 }
 
-}  // namespace
+}  // namespace detail
+
+using detail::AttributesOf;
+using detail::AttributesOfListedKind;
+using detail::IsDotOrDotDot;
 
 bool MatchesMask(const std::string& name, const std::string& pattern)
 {
-    return Pattern(pattern).Matches(name);
+    return detail::SearchPattern(pattern).Matches(name);
 }
 
 struct DirectorySearch::State {
@@ -177,14 +172,14 @@ bool DirectorySearch::Open(const std::string& mask, std::uint32_t attrMask, bool
         ::close(fd);
         return false;
     }
-    state->skip = ~attrMask & kSkippable;
+    state->skip = ~attrMask & detail::kSkippableAttributes;
     state->namesOnly = namesOnly;
 
     // Read every name now: what lands in the folder while the search is
     // open (the run copies into the very folder it searches) is not seen.
     // Names the pattern or the entry type already rule out are not kept,
     // and never cost a stat.
-    const Pattern pattern(patternText);
+    const detail::SearchPattern pattern(patternText);
     const bool skipHidden = (state->skip & faHidden) != 0;
     const bool skipDirs = (state->skip & faDirectory) != 0;
     const bool skipSystem = (state->skip & faSysFile) != 0;

@@ -273,25 +273,26 @@ public:
     // Copies the bytes [from, to) of src; with to < 0, up to the end of src.
     int Range(int src, int dst, off_t from, off_t to)
     {
-        if (::lseek(src, from, SEEK_SET) < 0 || ::lseek(dst, from, SEEK_SET) < 0)
-            return errno;
-        off_t at = from;
         if (m_kernel && to >= 0) {
-            while (at < to) {
+            // The call is given the offsets, so neither file's position
+            // needs setting first.
+            off_t in = from;
+            off_t out = from;
+            while (in < to) {
                 if (const int error = AskHook())
                     return error;
-                std::uint64_t want = static_cast<std::uint64_t>(to - at);
+                std::uint64_t want = static_cast<std::uint64_t>(to - in);
                 if (m_pieceLimit != 0 && want > m_pieceLimit)
                     want = m_pieceLimit;
                 if (want > (1u << 30))
                     want = 1u << 30;
-                const ssize_t moved = ::copy_file_range(src, nullptr, dst, nullptr, static_cast<std::size_t>(want), 0);
+                const ssize_t moved = ::copy_file_range(src, &in, dst, &out, static_cast<std::size_t>(want), 0);
                 if (moved < 0) {
                     if (errno == EINTR)
                         continue;
                     // Only where nothing was moved yet can the loop below
                     // start over.
-                    if (at == from && IsUnsupported(errno)) {
+                    if (in == from && IsUnsupported(errno)) {
                         m_kernel = false;
                         break;
                     }
@@ -299,13 +300,14 @@ public:
                 }
                 if (moved == 0)
                     return 0;  // the file shrank meanwhile, which the copy's check tells
-                at += moved;
                 m_done += static_cast<std::uint64_t>(moved);
             }
             if (m_kernel)
                 return 0;
         }
-        return ReadAndWrite(src, dst, at, to);
+        if (::lseek(src, from, SEEK_SET) < 0 || ::lseek(dst, from, SEEK_SET) < 0)
+            return errno;
+        return ReadAndWrite(src, dst, from, to);
     }
 
     // Writes zeros over [from, to) of dst, for a hole the destination
@@ -486,8 +488,10 @@ int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::
     if (unnamed) {
         tmp.reset(::openat(job.dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
         if (tmp.get() >= 0) {
-            // It has a name for a moment when it replaces a file.
-            ::flock(tmp.get(), LOCK_EX | LOCK_NB);
+            // It has a temporary name for a moment when it replaces a file;
+            // a new file is linked in under its own name at once.
+            if (job.destinationSeen)
+                ::flock(tmp.get(), LOCK_EX | LOCK_NB);
             return 0;
         }
         // Old kernels read O_TMPFILE as O_DIRECTORY and say EISDIR.
@@ -685,7 +689,7 @@ int OpenSource(const std::string& source, NameMatch match, int& fd, std::string&
 }
 
 int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
-                 std::optional<std::int32_t> expectedAge)
+                 std::optional<std::int32_t> expectedAge, detail::CopyOutcome& outcome)
 {
     CatchFileSizeSignal();
     CopyJob job;
@@ -768,6 +772,10 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     job.dirFd = dir.get();
     job.device = before.st_dev;
     job.name = name;
+    outcome.folderKnown = true;
+    outcome.device = before.st_dev;
+    outcome.inode = before.st_ino;
+    outcome.name = name;
 
     struct stat cleared = before;
     RemoveLeftovers(dir.get(), cleared);
@@ -776,9 +784,10 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     if (error == kRetryWithNamedTemp)
         error = WriteAndPlace(job, false);
 
+    outcome.created = error == 0 && !job.destinationSeen;
     struct stat after {};
     if (::fstat(dir.get(), &after) == 0) {
-        const bool added = error == 0 && !job.destinationSeen;
+        const bool added = outcome.created;
         detail::CaseIndex::Instance().NoteChange(before, after, added ? name : std::string());
         NoteOwnChange(cleared, after);
     }
@@ -787,16 +796,25 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
 
 }  // namespace
 
-int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
-             std::optional<std::int32_t> expectedDestinationAge)
+int detail::CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists,
+                                NameMatch match, std::optional<std::int32_t> expectedDestinationAge,
+                                CopyOutcome& outcome)
 {
+    outcome = CopyOutcome();
     try {
-        return CopyFileImpl(source, destination, failIfExists, match, expectedDestinationAge);
+        return CopyFileImpl(source, destination, failIfExists, match, expectedDestinationAge, outcome);
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     } catch (...) {
         return EIO;
     }
+}
+
+int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
+             std::optional<std::int32_t> expectedDestinationAge)
+{
+    detail::CopyOutcome outcome;
+    return detail::CopyFileWithOutcome(source, destination, failIfExists, match, expectedDestinationAge, outcome);
 }
 
 }  // namespace platform

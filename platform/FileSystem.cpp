@@ -148,11 +148,21 @@ std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch)
         return PackDateTime(1980, 1, 1, 0, 0, 0);
     if (secondsSinceEpoch > kLast)
         return PackDateTime(2107, 12, 31, 23, 59, 58);
-    const time_t seconds = static_cast<time_t>(secondsSinceEpoch);
-    struct tm utc {};
-    if (!gmtime_r(&seconds, &utc))
-        return -1;
-    return PackDateTime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    // The civil date of a day count, in plain arithmetic: gmtime_r takes a
+    // lock of the C library's, which two threads reading folders would
+    // contend for, once per file.
+    const std::int64_t days = secondsSinceEpoch / 86400;
+    const int secondOfDay = static_cast<int>(secondsSinceEpoch % 86400);
+    const std::int64_t fromMarch = days + 719468;  // days since 0000-03-01
+    const std::int64_t era = fromMarch / 146097;   // 400-year cycles; the range is positive
+    const std::int64_t dayOfEra = fromMarch - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    const int month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    const int year = static_cast<int>(era * 400 + yearOfEra + (month <= 2 ? 1 : 0));
+    return PackDateTime(year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
 }
 
 std::int32_t FileAge(const std::string& path, NameMatch match, bool* namesake)

@@ -20,7 +20,8 @@ packages=(
   dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(hyperfine rsync time)
+  # the comparison tools, and what bench/RESULTS.md's profiles were taken with
+  packages+=(hyperfine rsync time linux-perf strace)
 fi
 
 missing=()

@@ -5,13 +5,15 @@
 #include <system_error>
 
 #include "lists/FolderList.h"
-#include "platform/DirectorySearch.h"
 #include "platform/FileSystem.h"
+#include "platform/KnownFolder.h"
+#include "platform/KnownFolders.h"
 #include "sync/ReportList.h"
 #include "sync/RunHost.h"
 #include "sync/RunState.h"
 
-using platform::DirectorySearch;
+using platform::KnownFolder;
+using platform::KnownFolders;
 using platform::PathOf;
 
 namespace {
@@ -62,13 +64,11 @@ std::int32_t AgeOfYielded(const platform::TSearchRec& rec)
 // name, else the one name there equal to it but for case, unless own holds a
 // twin of name, which is then matched by its exact name only. match tells
 // the copies of this entry how to look the name up.
-template <typename LookUp>
-std::int32_t AgeElsewhere(const LookUp& ageThere, const platform::FolderLookup& own, const std::string& name,
-                          platform::NameMatch& match)
+std::int32_t AgeElsewhere(KnownFolder& there, KnownFolder& own, const std::string& name, platform::NameMatch& match)
 {
     bool namesake = false;
     match = platform::NameMatch::CaseBlind;
-    const std::int32_t age = ageThere(&namesake);
+    const std::int32_t age = there.FileAge(name, &namesake);
     if (!namesake || own.MatchElsewhere(name) == platform::NameMatch::CaseBlind)
         return age;
     match = platform::NameMatch::Exact;
@@ -228,48 +228,87 @@ void Synchronizer::ProgressStep()
 void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
 {
     RunState& s = m_state;
+    const auto attr = static_cast<std::uint32_t>(s.SearchAttr);
+    KnownFolders known;
+    // The List 2 folders taking part, by List2Index; read when the first
+    // entry needs them, all at once.
+    bool list2Read = false;
+    std::vector<KnownFolder*> folders2;
+    const auto readList2 = [&] {
+        std::vector<std::string> texts;
+        for (int i = 0; i < m_list2.Count(); ++i) {
+            if (scope == Scope::All || m_list2.Selected(i))
+                texts.push_back(m_list2.Text(i));
+        }
+        known.Read(texts);
+        folders2.assign(static_cast<std::size_t>(m_list2.Count()), nullptr);
+        std::vector<KnownFolder*> taking;
+        for (int i = 0; i < m_list2.Count(); ++i) {
+            if (scope == Scope::All || m_list2.Selected(i))
+                taking.push_back(folders2[static_cast<std::size_t>(i)] = &known.NamesIn(m_list2.Text(i)));
+        }
+        known.IndexNames(taking);
+        list2Read = true;
+    };
+
     for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
         if (scope == Scope::Selected && !m_list1.Selected(s.List1Index))
             continue;
         const std::string folder1 = m_list1.Text(s.List1Index);
-        DirectorySearch search;
-        if (!search.FindFirst(SearchMask(folder1), static_cast<std::uint32_t>(s.SearchAttr), s.SearchRec))
-            continue;
-        const platform::FolderLookup side1(folder1);
-        do {
-            s.CurrentName = s.SearchRec.Name;
-            s.Age1 = s.SearchRec.Time;
-            // Age1 stays as the search saw it, but a copy over the List 1
-            // file must know the time the run left there, so that no save
-            // made since is replaced unseen.
-            std::int32_t ageLeft1 = s.Age1;
-            for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
-                if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
-                    continue;
-                const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
-                // One look at the List 2 name answers both "is it there" and "how old".
-                platform::NameMatch match = platform::NameMatch::CaseBlind;
-                const auto ageThere = [&](bool* namesake) {
-                    return platform::FileAge(path2, platform::NameMatch::CaseBlind, namesake);
-                };
-                const std::int32_t age2 = AgeElsewhere(ageThere, side1, s.CurrentName, match);
-                if (age2 != -1) {
-                    if (count) {
-                        ++*count;
-                    } else if (IsFile(s.SearchRec)) {
-                        s.Age2 = age2;
-                        const std::string path1 = PathOf(folder1, s.CurrentName);
-                        if (ComparePackedTimes(s.Age1, s.Age2) == 1)
-                            UpdateCopy(path1, path2, match, s.Age2);
-                        else if (UpdateCopy(path2, path1, match, ageLeft1))
-                            ageLeft1 = s.Age2;
-                    }
-                }
-                if (!count)
-                    ProgressStep();
+        std::string pattern;
+        KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
+        KnownFolder& side1 = known.NamesIn(folder1);
+        {
+            // The pre-count only counts names: what each entry is, the listing tells.
+            KnownFolder::Search search(searched, pattern, attr, count != nullptr);
+            while (search.Next(s.SearchRec)) {
+                if (!list2Read)
+                    readList2();
+                FilesEntry(known, folders2, side1, folder1, scope, count);
             }
-        } while (search.FindNext(s.SearchRec));
-        search.FindClose();
+        }
+        // Unless it is a List 2 folder too, the folder is done with.
+        known.Forget(searched);
+        if (&side1 != &searched)
+            known.Forget(side1);
+    }
+}
+
+// One yielded List 1 entry against the same name in every List 2 folder.
+void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder*>& folders2, KnownFolder& side1,
+                              const std::string& folder1, Scope scope, std::int32_t* count)
+{
+    RunState& s = m_state;
+    s.CurrentName = s.SearchRec.Name;
+    s.Age1 = s.SearchRec.Time;
+    // Age1 stays as the search saw it, but a copy over the List 1 file must
+    // know the time the run left there, so that no save made since is
+    // replaced unseen.
+    std::int32_t ageLeft1 = s.Age1;
+    // Only the folders that hold the name (or might) are asked.
+    const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
+    for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
+        if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
+            continue;
+        KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
+        platform::NameMatch match = platform::NameMatch::CaseBlind;
+        // One look at the List 2 name answers both "is it there" and "how old".
+        const std::int32_t age2 = holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match) : -1;
+        if (age2 != -1) {
+            if (count) {
+                ++*count;
+            } else if (IsFile(s.SearchRec)) {
+                s.Age2 = age2;
+                const std::string path1 = PathOf(folder1, s.CurrentName);
+                const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
+                if (ComparePackedTimes(s.Age1, s.Age2) == 1)
+                    UpdateCopy(known, path1, path2, match, s.Age2);
+                else if (UpdateCopy(known, path2, path1, match, ageLeft1))
+                    ageLeft1 = s.Age2;
+            }
+        }
+        if (!count)
+            ProgressStep();
     }
 }
 
@@ -297,78 +336,73 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
 {
     RunState& s = m_state;
     const auto attr = static_cast<std::uint32_t>(s.SearchAttr);
-    // Both folders stay open for the pair, so that every name is looked up
-    // from its folder instead of along the folder's whole path.
-    const platform::FolderLookup side1(folder1);
-    const platform::FolderLookup side2(folder2);
+    // Both folders are read afresh for the pair, at once, with a look at
+    // every name that search A will compare (the body: that it will yield).
+    KnownFolders known;
+    known.ReadPair(folder1, folder2, "*." + s.SearchExt, attr, count != nullptr);
+    KnownFolder& side1 = known.NamesIn(folder1);
+    KnownFolder& side2 = known.NamesIn(folder2);
+    std::string pattern;
 
     // Search A: what F1 has, against F2.
     {
-        DirectorySearch search;
-        if (search.FindFirst(SearchMask(folder1), attr, s.SearchRec)) {
-            do {
-                s.CurrentName = s.SearchRec.Name;
-                // Both times are taken before anything is copied for this entry.
-                s.Age1 = AgeOfYielded(s.SearchRec);
-                platform::NameMatch match = platform::NameMatch::CaseBlind;
-                const auto ageThere = [&](bool* namesake) {
-                    return side2.FileAge(s.CurrentName, platform::NameMatch::CaseBlind, namesake);
-                };
-                s.Age2 = AgeElsewhere(ageThere, side1, s.CurrentName, match);
-                const bool exists2 = s.Age2 != -1;
-                const int order = ComparePackedTimes(s.Age1, s.Age2);
-                if (count) {
-                    if (!exists2 || order != 0)
-                        ++*count;
-                    continue;
-                }
-                const std::string path1 = PathOf(folder1, s.CurrentName);
-                const std::string path2 = PathOf(folder2, s.CurrentName);
-                // What is not a file is counted as the pre-count counts it,
-                // but never copied.
-                if (IsFile(s.SearchRec)) {
-                    if (exists2 && order == 1)
-                        UpdateCopy(path1, path2, match, s.Age2);
-                    else if (exists2 && order == -1)
-                        UpdateCopy(path2, path1, match, s.Age1);
-                    else if (!exists2)
-                        CopyMissing(path1, folder2, match);
-                }
-                ProgressStep();
-            } while (search.FindNext(s.SearchRec));
-            search.FindClose();
+        // The pre-count needs no look at an entry F2 lacks: it is counted
+        // whatever its time.
+        KnownFolder::Search search(known.Searched(SearchMask(folder1), pattern), pattern, attr, count != nullptr);
+        while (search.Next(s.SearchRec)) {
+            s.CurrentName = s.SearchRec.Name;
+            // Both times are taken before anything is copied for this entry.
+            s.Age1 = AgeOfYielded(s.SearchRec);
+            platform::NameMatch match = platform::NameMatch::CaseBlind;
+            s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match);
+            const bool exists2 = s.Age2 != -1;
+            if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
+                s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
+            const int order = ComparePackedTimes(s.Age1, s.Age2);
+            if (count) {
+                if (!exists2 || order != 0)
+                    ++*count;
+                continue;
+            }
+            const std::string path1 = PathOf(folder1, s.CurrentName);
+            const std::string path2 = PathOf(folder2, s.CurrentName);
+            // What is not a file is counted as the pre-count counts it,
+            // but never copied.
+            if (IsFile(s.SearchRec)) {
+                if (exists2 && order == 1)
+                    UpdateCopy(known, path1, path2, match, s.Age2);
+                else if (exists2 && order == -1)
+                    UpdateCopy(known, path2, path1, match, s.Age1);
+                else if (!exists2)
+                    CopyMissing(known, path1, folder2, match);
+            }
+            ProgressStep();
         }
     }
 
     // Search B: what only F2 has goes to F1. Of an F2 entry only its name
     // and whether it is a folder are used, which the folder's listing tells
     // without a look at each entry (its time is never read here).
-    DirectorySearch search;
-    if (!search.FindFirstNames(SearchMask(folder2), attr, s.SearchRec))
-        return;
-    do {
+    KnownFolder::Search search(known.Searched(SearchMask(folder2), pattern), pattern, attr, true);
+    while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
         platform::NameMatch match = platform::NameMatch::CaseBlind;
-        const auto ageThere = [&](bool* namesake) {
-            return side1.FileAge(s.CurrentName, platform::NameMatch::CaseBlind, namesake);
-        };
-        if (AgeElsewhere(ageThere, side2, s.CurrentName, match) == -1) {
+        if (AgeElsewhere(side1, side2, s.CurrentName, match) == -1) {
             if (count)
                 ++*count;
             else if (IsFile(s.SearchRec))
-                CopyMissing(PathOf(folder2, s.CurrentName), folder1, match);
+                CopyMissing(known, PathOf(folder2, s.CurrentName), folder1, match);
         }
         if (!count)
             ProgressStep();
-    } while (search.FindNext(s.SearchRec));
-    search.FindClose();
+    }
 }
 
 // Copies source over destination and reports what became of the destination.
-bool Synchronizer::UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match,
-                              std::int32_t destinationAge)
+bool Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
+                              platform::NameMatch match, std::int32_t destinationAge)
 {
-    const int error = platform::CopyFile(source, destination, false, match, destinationAge);
+    const int error = known.CopyFile(source, destination, false, match, destinationAge);
     if (error == 0) {
         m_report.Append(destination + RunTexts::kUpdated);
         return true;
@@ -384,10 +418,10 @@ bool Synchronizer::UpdateCopy(const std::string& source, const std::string& dest
 // Copies a file that the other folder lacks, never replacing anything. A
 // name already taken there and a missing destination folder (an unplugged
 // drive) are expected and stay silent. Any other failure is reported.
-void Synchronizer::CopyMissing(const std::string& source, const std::string& destinationFolder,
+void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, const std::string& destinationFolder,
                                platform::NameMatch match)
 {
-    const int error = platform::CopyFile(source, PathOf(destinationFolder, m_state.CurrentName), true, match);
+    const int error = known.CopyFile(source, PathOf(destinationFolder, m_state.CurrentName), true, match);
     if (error == 0) {
         m_report.Append(m_state.CurrentName + RunTexts::kCopiedTo + destinationFolder);
         return;

@@ -2,11 +2,16 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 
 class FolderList;
 class ReportList;
+namespace platform {
+class KnownFolder;
+class KnownFolders;
+}
 class RunHost;
 struct RunState;
 
@@ -62,13 +67,18 @@ private:
 
     void Run(Mode mode, Scope scope);
     void FilesBody(Scope scope, std::int32_t* count);
+    void FilesEntry(platform::KnownFolders& known, const std::vector<platform::KnownFolder*>& folders2,
+                    platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
     void FoldersBody(Scope scope, std::int32_t* count);
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
     // Copies source over destination, whose packed time the run saw as
     // destinationAge, and reports what became of it; true when it was updated.
-    bool UpdateCopy(const std::string& source, const std::string& destination, platform::NameMatch match,
-                    std::int32_t destinationAge);
-    void CopyMissing(const std::string& source, const std::string& destinationFolder, platform::NameMatch match);
+    // Copies go through known, the pass's knowledge of its folders, which
+    // they keep right.
+    bool UpdateCopy(platform::KnownFolders& known, const std::string& source, const std::string& destination,
+                    platform::NameMatch match, std::int32_t destinationAge);
+    void CopyMissing(platform::KnownFolders& known, const std::string& source, const std::string& destinationFolder,
+                     platform::NameMatch match);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <ctime>
+
 #include "PlatformTestUtil.h"
 #include "TempDir.h"
 #include "platform/FileSystem.h"
@@ -60,6 +62,21 @@ TEST(PackedTimeTest, PacksEpochSecondsInUtcAndClampsToTheRange)
     for (const Case& c : cases) {
         ScopedTimeZone zone(c.zone);
         EXPECT_EQ(platform::PackUnixTime(c.seconds), c.packed) << c.zone << " " << c.seconds;
+    }
+}
+
+// The calendar arithmetic agrees with the C library's over the whole packed
+// range: leap years, 2000 and 2100, month ends, every time of day.
+TEST(PackedTimeTest, AgreesWithTheCalendarOfTheCLibrary)
+{
+    for (std::int64_t seconds = 315532800; seconds <= 4354819199; seconds += 86399 * 3 + 7) {
+        const time_t t = static_cast<time_t>(seconds);
+        struct tm utc {};
+        ASSERT_NE(gmtime_r(&t, &utc), nullptr);
+        ASSERT_EQ(platform::PackUnixTime(seconds),
+                  platform::PackDateTime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                                         utc.tm_sec))
+            << seconds;
     }
 }
 

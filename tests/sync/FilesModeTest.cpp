@@ -1,6 +1,9 @@
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <tuple>
 
 #include "RunFixture.h"
 #include "platform/FileSystem.h"
@@ -283,6 +286,57 @@ TEST_F(FilesMode, OneFolderInBothListsKeepsEveryFileIntact)
     EXPECT_EQ(report.Count(), 2);
     for (const auto& line : Lines())
         EXPECT_NE(line.find(kUpdated), std::string::npos) << line;
+}
+
+// A later comparison sees what an earlier copy of the same run did to a
+// List 2 file: one written directly, and one written through a link in
+// another List 2 folder. Compared with a stale time, the later copy would
+// fail as if someone had changed the file meanwhile.
+TEST_F(FilesMode, LaterComparisonsSeeEarlierCopies)
+{
+    struct Case {
+        const char* title;
+        std::vector<std::string> list1, list2;
+        std::vector<std::string> updated;  // folders whose x the Report list names, in order
+        std::vector<std::pair<std::string, std::string>> contents;  // folder, content of its x in the end
+    };
+    const Case cases[] = {
+        {"one List 2 folder for two List 1 folders", {"A", "B"}, {"P"}, {"P", "A"},
+         {{"A", "b"}, {"B", "b"}, {"P", "b"}}},
+        {"through a link", {"B", "C"}, {"M", "N"}, {"C", "C", "N", "B"}, {{"B", "b"}, {"C", "m"}, {"M", "b"}}},
+    };
+    // x in each folder: content and time. B's is the newest, A's in between;
+    // N's x is a link to M's.
+    const std::tuple<std::string, std::string, long long> files[] = {
+        {"A", "a", kMid}, {"B", "b", kNew}, {"C", "c", kOld}, {"M", "m", kOld}, {"P", "p", kOld},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        const std::string root = Folder(c.title);
+        const auto x = [&](const std::string& folder) { return root + "/" + folder + "/x"; };
+        for (const auto& [folder, content, time] : files) {
+            Folder(std::string(c.title) + "/" + folder);
+            File(x(folder), content, time);
+        }
+        Folder(std::string(c.title) + "/N");
+        ASSERT_EQ(::symlink("../M/x", x("N").c_str()), 0);
+        FolderList one, two;
+        for (const std::string& folder : c.list1)
+            one.Add(root + "/" + folder);
+        for (const std::string& folder : c.list2)
+            two.Add(root + "/" + folder);
+        ReportList lines;
+        Synchronizer run(state, lines, one, two, host);
+        run.BitBtn4Click();
+
+        std::vector<std::string> expected;
+        for (const std::string& folder : c.updated)
+            expected.push_back(x(folder) + kUpdated);
+        EXPECT_EQ(lines.Lines(), expected);
+        EXPECT_EQ(state.FailFlag, 0);
+        for (const auto& [folder, content] : c.contents)
+            EXPECT_EQ(ReadFile(x(folder)), content) << folder;
+    }
 }
 
 TEST_F(FilesMode, FileTypeAndExtensionFilterDecideWhatList1Yields)
