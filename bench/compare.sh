@@ -29,7 +29,8 @@
 #                          /tmp); a folder of its own is made in it and
 #                          removed at the end
 #   FOLDERLY_BENCH_RUNS    timed runs per command for W1-W3 (default 5)
-#   FOLDERLY_BENCH_W4_RUNS timed runs per command for W4 (default 2)
+#   FOLDERLY_BENCH_W4_RUNS timed runs per command for W4 (default 2; 0 leaves
+#                          W4 out)
 #   FOLDERLY_BENCH_W5_RUNS timed runs per command for W5 and W6 (default 3)
 #   FOLDERLY_BENCH_JSON    folder to keep hyperfine's JSON exports in
 set -euo pipefail
@@ -256,6 +257,9 @@ row "| W3 many small copies, $small_files files | $(ms "${m[0]}") | cp -p $(ms "
 
 # --- W4: files mode breadth ------------------------------------------------------
 
+# A function, so that FOLDERLY_BENCH_W4_RUNS=0 can leave out the longest workload.
+run_w4() {
+
 echo "== W4: files mode, ${w4_folders}x${w4_folders} folders of $w4_files files, and both lists doubled"
 # Names e* go from List 1 to List 2: the List 1 folder handled later (lower
 # in the list) always has the later time. Names o* go from List 2 to List 1:
@@ -330,6 +334,8 @@ mapfile -t m < <(medians "$jsondir/w4.json")
 per1=$(awk -v s="${m[0]}" -v p="$pairs" 'BEGIN { printf "%.1f", s * 1e6 / p }')
 per2=$(awk -v s="${m[1]}" -v p="$pairs2" 'BEGIN { printf "%.1f", s * 1e6 / p }')
 row "| W4 files mode, ${w4_folders}x${w4_folders}x$w4_files = $pairs pairs | $(ms "${m[0]}") ($per1 µs/pair) | ${doubled}x${doubled}x$w4_files: $(ms "${m[1]}") ($per2 µs/pair) | $(ratio "$per2" "$per1") per pair |"
+}
+if [ "$w4runs" -gt 0 ]; then run_w4; fi
 
 # --- W5: files mode, many folders ---------------------------------------------------
 
