@@ -10,7 +10,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/UnattendedRun.h"
-#include "platform/ProgramFolder.h"
+#include "platform/fs/ProgramFolder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/FileError.h"
+#include "platform/fs/FileError.h"
 #include "platform/settings/LocaleTime.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "platform/FormatText.h"
 #include "lists/ListFile.h"
 #include "options/LegacyOptionImport.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 #include "sync/ReportFile.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"

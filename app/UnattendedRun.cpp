@@ -31,10 +31,10 @@ public:
     {
     }
 
-    void RequestBalloon(const std::string& text, const std::string& title, int iconKind) override
+    void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override
     {
         if (m_window)
-            m_window->RequestBalloon(text, title, iconKind);
+            m_window->RequestBalloon(text, title, icon);
     }
     void SetSynchronizeSelectedVisible(bool visible) override
     {

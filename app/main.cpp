@@ -6,7 +6,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/UnattendedRun.h"
-#include "platform/ProgramFolder.h"
+#include "platform/fs/ProgramFolder.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"
 

@@ -26,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 class SilentHost : public RunHost {
 public:
     explicit SilentHost(int mode) : m_mode(mode) {}
-    void RequestBalloon(const std::string&, const std::string&, int) override {}
+    void RequestBalloon(const std::string&, const std::string&, TBalloonIconType) override {}
     void SetSynchronizeSelectedVisible(bool) override {}
     void SetSynchronizeAllVisible(bool) override {}
     void SetGaugeVisible(bool) override {}

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "lists/FolderList.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 
 bool AddPath(FolderList& list, const DirectoryChooser& choose)
 {

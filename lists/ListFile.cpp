@@ -1,7 +1,7 @@
 #include "lists/ListFile.h"
 
 #include "lists/FolderList.h"
-#include "platform/TextFile.h"
+#include "platform/fs/TextFile.h"
 
 #include <cerrno>
 #include <sys/stat.h>

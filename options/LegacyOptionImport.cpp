@@ -2,9 +2,9 @@
 
 #include "options/IntegerText.h"
 #include "options/OptionNames.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/settings/SettingsStore.h"
-#include "platform/TextFile.h"
+#include "platform/fs/TextFile.h"
 
 #include <optional>
 #include <vector>

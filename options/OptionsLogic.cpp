@@ -4,6 +4,7 @@
 #include "options/OptionsControls.h"
 #include "options/OptionsHost.h"
 #include "options/TimerIntervals.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/settings/AutostartEntry.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -12,8 +13,9 @@
 
 namespace {
 
-constexpr std::int32_t kArchiveFilesAttr = 32;
-constexpr std::int32_t kAllFilesAttr = 63;
+// The two choices of "File Type"; the first is also a run's default.
+constexpr std::int32_t kArchiveFilesAttr = platform::faArchive;
+constexpr std::int32_t kAllFilesAttr = platform::faAnyFile;
 constexpr char kAnyExtension[] = "*";
 
 }  // namespace

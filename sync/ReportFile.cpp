@@ -1,6 +1,6 @@
 #include "sync/ReportFile.h"
 
-#include "platform/TextFile.h"
+#include "platform/fs/TextFile.h"
 #include "sync/ReportList.h"
 
 #include <vector>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/desktop/BalloonIcon.h"
+
 #include <string>
 
 // What a run needs of the window around it: the balloon of the tray icon,
@@ -10,7 +12,7 @@ public:
     virtual ~RunHost() = default;
 
     // Asks the tray icon for a balloon; returns at once.
-    virtual void RequestBalloon(const std::string& text, const std::string& title, int iconKind) = 0;
+    virtual void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) = 0;
     virtual void SetSynchronizeSelectedVisible(bool visible) = 0;
     virtual void SetSynchronizeAllVisible(bool visible) = 0;
     virtual void SetGaugeVisible(bool visible) = 0;

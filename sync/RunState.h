@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/DirectorySearch.h"
+#include "platform/fs/DirectorySearch.h"
+#include "platform/fs/FileSystem.h"
 
 // The state that every run and pre-count shares. It outlives a run: the
 // next run resets the counters it uses, nothing clears the rest. The three
@@ -24,7 +25,7 @@ struct RunState {
     std::string FolderName1;
     std::string FolderName2;
 
-    std::int32_t SearchAttr = 32;    // attribute mask of every search (32 or 63)
+    std::int32_t SearchAttr = platform::faArchive;  // attribute mask of every search (archive or any file)
     std::string SearchExt = "*";     // the text after "*." in every search mask
     std::int32_t SilentFlag = 1;     // 1: no confirmation before a run
 };

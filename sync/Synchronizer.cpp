@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "lists/FolderList.h"
-#include "platform/FileSystem.h"
-#include "platform/KnownFolder.h"
-#include "platform/KnownFolders.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/KnownFolder.h"
+#include "platform/fs/KnownFolders.h"
 #include "sync/ReportList.h"
 #include "sync/RunHost.h"
 #include "sync/RunState.h"
@@ -164,7 +164,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
     {
         RunningMark mark(m_running);
 
-        m_host.RequestBalloon(RunTexts::kBalloonText, RunTexts::kBalloonTitle, RunTexts::kBalloonIconWarning);
+        m_host.RequestBalloon(RunTexts::kBalloonText, RunTexts::kBalloonTitle, biWarning);
         m_host.SetSynchronizeSelectedVisible(false);
         m_host.SetSynchronizeAllVisible(false);
         m_host.SetGaugeVisible(true);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 
 class FolderList;
 class ReportList;
@@ -19,7 +19,6 @@ struct RunState;
 namespace RunTexts {
 inline constexpr const char* kBalloonText = "Folderly is processing now";
 inline constexpr const char* kBalloonTitle = "Attention!";
-inline constexpr int kBalloonIconWarning = 2;
 inline constexpr const char* kFilesAllSuffix = " file(s) will be updated";
 inline constexpr const char* kSuffix = "file(s) will be updated";
 inline constexpr const char* kSummary = "Some files could not be updated. Please see details in Report list";

@@ -3,6 +3,7 @@
 // The tray icon: one icon in the desktop's notification area with its tip,
 // balloons and menus, and the hiding of the program into it on minimize.
 
+#include "platform/desktop/BalloonIcon.h"
 #include "tray/EnumSet.h"
 #include "tray/TrayMessageWindow.h"
 
@@ -25,8 +26,6 @@ class QMenu;
 class TNotifyIcon;
 class TrayApplication;
 class TrayDesktop;
-
-enum TBalloonIconType : uint8_t { biNone = 0, biInfo = 1, biWarning = 2, biError = 3, biUser = 4 };
 
 // Whole seconds, 10 to 30.
 using TBalloonTimeoutSecs = uint8_t;

@@ -19,7 +19,7 @@
 #include "lists/AddPath.h"
 #include "lists/CopyPath.h"
 #include "lists/ListFile.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/settings/LocaleTime.h"
 #include "sync/ReportFile.h"
 #include "tray/SynchroTimerRules.h"
@@ -345,9 +345,8 @@ void TForm1::CreateTrayIcon()
     NotifyIcon1->SetVisible(true);
     NotifyIcon1->Loaded();
 
-    m_balloonHandler = [this](const std::string& text, const std::string& title, int iconKind) {
-        NotifyIcon1->InfoBalloon().ShowBalloon(QString::fromStdString(text), QString::fromStdString(title),
-                                               static_cast<TBalloonIconType>(iconKind));
+    m_balloonHandler = [this](const std::string& text, const std::string& title, TBalloonIconType icon) {
+        NotifyIcon1->InfoBalloon().ShowBalloon(QString::fromStdString(text), QString::fromStdString(title), icon);
     };
 }
 
@@ -509,10 +508,10 @@ void TForm1::CopyPath(FolderList& list)
         QApplication::clipboard()->setText(QString::fromStdString(*text));
 }
 
-void TForm1::RequestBalloon(const std::string& text, const std::string& title, int iconKind)
+void TForm1::RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon)
 {
     if (m_balloonHandler)
-        m_balloonHandler(text, title, iconKind);
+        m_balloonHandler(text, title, icon);
 }
 
 void TForm1::SetSynchronizeSelectedVisible(bool visible) { BitBtn10->setVisible(visible); }

@@ -149,7 +149,7 @@ public:
     RunHost& WindowRunHost() { return *this; }
 
     // Where a run's balloon request goes (the tray icon).
-    void SetBalloonHandler(std::function<void(const std::string&, const std::string&, int)> handler)
+    void SetBalloonHandler(std::function<void(const std::string&, const std::string&, TBalloonIconType)> handler)
     {
         m_balloonHandler = std::move(handler);
     }
@@ -202,7 +202,7 @@ protected:
 
 private:
     // RunHost
-    void RequestBalloon(const std::string& text, const std::string& title, int iconKind) override;
+    void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override;
     void SetSynchronizeSelectedVisible(bool visible) override;
     void SetSynchronizeAllVisible(bool visible) override;
     void SetGaugeVisible(bool visible) override;
@@ -265,5 +265,5 @@ private:
     unsigned m_restores = 0;
     SystemTrayNotifyArea m_notifyArea;
     QtTrayDesktop m_trayDesktop;
-    std::function<void(const std::string&, const std::string&, int)> m_balloonHandler;
+    std::function<void(const std::string&, const std::string&, TBalloonIconType)> m_balloonHandler;
 };

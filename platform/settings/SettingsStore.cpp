@@ -13,9 +13,9 @@
 #include <cerrno>
 #include <charconv>
 
-#include "platform/FileError.h"
+#include "platform/fs/FileError.h"
 #include "platform/FormatText.h"
-#include "platform/TextFile.h"
+#include "platform/fs/TextFile.h"
 
 namespace platform {
 namespace {

@@ -14,7 +14,7 @@
 #include "app/Lifecycle.h"
 #include "lists/FolderList.h"
 #include "options/LegacyOptionImport.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/settings/SettingsStore.h"
 #include "ui/dialogs/MessageBoxes.h"
 #include "ui/options/OptionsPanel.h"

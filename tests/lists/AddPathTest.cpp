@@ -1,7 +1,7 @@
 #include "lists/AddPath.h"
 
 #include "lists/FolderList.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 
 #include "TempDir.h"
 

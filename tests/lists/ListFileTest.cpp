@@ -1,7 +1,7 @@
 #include "lists/FolderList.h"
 #include "ListTestUtil.h"
 #include "lists/ListFile.h"
-#include "platform/FileError.h"
+#include "platform/fs/FileError.h"
 
 #include "TempDir.h"
 

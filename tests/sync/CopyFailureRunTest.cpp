@@ -8,7 +8,7 @@
 
 #include "PlatformTestUtil.h"
 #include "RunFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 
 using namespace RunTexts;
 

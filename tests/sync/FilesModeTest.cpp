@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "RunFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 
 using namespace RunTexts;
 

@@ -5,8 +5,8 @@
 #include <system_error>
 
 #include "RunFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/FileSystemTesting.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/FileSystemTesting.h"
 
 using namespace RunTexts;
 

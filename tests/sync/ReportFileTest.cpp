@@ -1,7 +1,7 @@
 #include "sync/ReportFile.h"
 
 #include "TempDir.h"
-#include "platform/FileError.h"
+#include "platform/fs/FileError.h"
 #include "sync/ReportList.h"
 
 #include <gtest/gtest.h>

@@ -17,9 +17,9 @@
 // A window stand-in that records what a run asks of it.
 class RecordingHost : public RunHost {
 public:
-    void RequestBalloon(const std::string& text, const std::string& title, int iconKind) override
+    void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override
     {
-        events.push_back("balloon " + text + "|" + title + "|" + std::to_string(iconKind));
+        events.push_back("balloon " + text + "|" + title + "|" + std::to_string(icon));
     }
     void SetSynchronizeSelectedVisible(bool visible) override { events.push_back(std::string("selected ") + (visible ? "shown" : "hidden")); }
     void SetSynchronizeAllVisible(bool visible) override { events.push_back(std::string("all ") + (visible ? "shown" : "hidden")); }

@@ -1,5 +1,5 @@
 #include "RunFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 
 namespace {
 

@@ -476,7 +476,7 @@ TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsO
     form.show();
     form.BitBtn5Click();
     std::vector<std::string> balloons;
-    form.SetBalloonHandler([&](const std::string& text, const std::string&, int) { balloons.push_back(text); });
+    form.SetBalloonHandler([&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
     int file = 0;
     for (QAction* synchroNow : {form.PopupMenu1->actions().at(0), form.PopupMenu2->actions().at(0),
                                 form.SynchronizeNow1}) {

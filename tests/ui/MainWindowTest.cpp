@@ -128,7 +128,7 @@ TEST(MainWindow, ARunShowsItsLinesTheGaugeAndTheSummary)
     form.List1().Add(home / "a");
     form.List2().Add(home / "b");
     std::vector<std::string> balloons;
-    form.SetBalloonHandler([&](const std::string& text, const std::string&, int) { balloons.push_back(text); });
+    form.SetBalloonHandler([&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
     Boxes boxes;
 
     form.BitBtn11->click();

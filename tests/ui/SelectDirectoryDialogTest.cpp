@@ -2,7 +2,7 @@
 
 #include "lists/AddPath.h"
 #include "lists/FolderList.h"
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 #include "ui/dialogs/MessageBoxes.h"
 
 #include "ExpectedBoxes.h"

@@ -1,6 +1,6 @@
 #include "ui/dialogs/SelectDirectoryDialog.h"
 
-#include "platform/FileSystem.h"
+#include "platform/fs/FileSystem.h"
 #include "ui/dialogs/MessageBoxes.h"
 
 #include <QDialogButtonBox>

@@ -1,0 +1,820 @@
+// CopyFile: the one operation that writes users' files. The new content
+// is built in a temporary file in the destination folder and only put in
+// place, in one step, when it is complete, so that no kill, crash or full
+// disk can leave a half-written destination. Just before that step the copy
+// makes sure that neither file changed since it looked at them: a file
+// written to while it is read gives a copy that exists in neither version,
+// and a destination saved meanwhile is newer than what the run decided on.
+//
+// The copy does not fsync: like cp and rsync it leaves write-back to the
+// kernel. After a power failure a copy may be lost, but the rename or link
+// that puts it in place is the last step, and the file systems in use order
+// the data of a replaced file before its new name.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <utility>
+
+#include "platform/fs/CaseIndex.h"
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/FileSystemInternal.h"
+
+namespace platform {
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Set once a file system has shown that an unnamed temporary file cannot be
+// given a name (no /proc and no privilege for AT_EMPTY_PATH).
+std::atomic<bool> g_unnamedCannotLink{false};
+// 0 not yet known, 1 linkat(AT_EMPTY_PATH) works, 2 through /proc/self/fd.
+std::atomic<int> g_linkMethod{0};
+
+constexpr int kRetryWithNamedTemp = -1;
+
+// The last pair of devices between which cloning was refused, so that a
+// run over a file system without it (ext4) does not ask again per file.
+struct DevicePair {
+    dev_t from = 0;
+    dev_t to = 0;
+    bool known = false;
+};
+thread_local DevicePair t_noClone;
+
+bool IsUnsupported(int error)
+{
+    return error == EOPNOTSUPP || error == ENOTSUP || error == EXDEV || error == EINVAL || error == ENOSYS
+           || error == ENOTTY || error == EBADF;
+}
+
+// What drives without permission bits or owners (vfat, exFAT, NTFS and
+// other FUSE drives) answer when asked to set them.
+bool RefusesPermissions(int error)
+{
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+void IgnoreFileSizeSignal(int) {}
+
+// Under a file-size limit (ulimit -f) the write that passes it would end the
+// program with SIGXFSZ. Caught, the signal lets the write fail with EFBIG,
+// which fails that one copy. A handler rather than SIG_IGN: programs started
+// from this one get the default back.
+void CatchFileSizeSignal()
+{
+    static const bool caught = [] {
+        struct sigaction current {};
+        if (::sigaction(SIGXFSZ, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0
+            || current.sa_handler != SIG_DFL)
+            return false;  // decided elsewhere already
+        struct sigaction action {};
+        action.sa_handler = IgnoreFileSizeSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        return ::sigaction(SIGXFSZ, &action, nullptr) == 0;
+    }();
+    static_cast<void>(caught);
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether now describes the file seen, as it was: the same file, size,
+// last-write and change time. Every write moves the change time, so short
+// of reading the content again this is the surest sign Linux gives.
+bool Unchanged(const struct stat& now, const struct stat& seen)
+{
+    return now.st_dev == seen.st_dev && now.st_ino == seen.st_ino && now.st_size == seen.st_size
+           && SameTime(now.st_mtim, seen.st_mtim) && SameTime(now.st_ctim, seen.st_ctim);
+}
+
+// The text file writer's temporary files share the prefix, not the mark.
+std::string NewCopyTemporaryName()
+{
+    return kCopyTemporaryNamePrefix + detail::NewTemporaryName().substr(std::strlen(kTemporaryNamePrefix));
+}
+
+bool IsCopyTemporaryName(const char* name)
+{
+    return std::strncmp(name, kCopyTemporaryNamePrefix, std::strlen(kCopyTemporaryNamePrefix)) == 0;
+}
+
+// Folders found free of leftovers, with the times they had then: one that
+// has not changed since needs no new look, so a run that copies many files
+// into one folder reads it once. A folder where some copy held its
+// temporary file is looked at again, since that copy may yet be killed.
+struct ClearedFolder {
+    timespec mtime;
+    timespec ctime;
+    bool someHeld;
+};
+std::mutex g_clearedMutex;
+std::map<std::pair<dev_t, ino_t>, ClearedFolder> g_cleared;
+constexpr std::size_t kClearedLimit = 4096;
+
+bool IsCleared(const struct stat& folder)
+{
+    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    const auto it = g_cleared.find({folder.st_dev, folder.st_ino});
+    return it != g_cleared.end() && !it->second.someHeld && SameTime(it->second.mtime, folder.st_mtim)
+           && SameTime(it->second.ctime, folder.st_ctim);
+}
+
+void NoteCleared(const struct stat& folder, bool someHeld)
+{
+    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    if (g_cleared.size() >= kClearedLimit)
+        g_cleared.clear();
+    g_cleared[{folder.st_dev, folder.st_ino}] = {folder.st_mtim, folder.st_ctim, someHeld};
+}
+
+// The copy itself changed the folder from before to after: a folder that
+// was clear before is clear after.
+void NoteOwnChange(const struct stat& before, const struct stat& after)
+{
+    if (IsCleared(before))
+        NoteCleared(after, false);
+}
+
+// Removes the temporary file name of dirFd unless a copy holds it; false
+// when one does.
+bool RemoveUnheld(int dirFd, const char* name)
+{
+    Fd file(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return true;
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    // Still the file locked, not one made under the name meanwhile.
+    struct stat atName {};
+    if (::fstatat(dirFd, name, &atName, AT_SYMLINK_NOFOLLOW) == 0 && atName.st_dev == st.st_dev
+        && atName.st_ino == st.st_ino)
+        ::unlinkat(dirFd, name, 0);
+    return true;
+}
+
+// Removes what copies killed in the middle left in the folder: temporary
+// files of the copy's naming. A copy holds its temporary file locked for as
+// long as it writes it, so one that can be locked here has no copy left; it
+// stays locked while it is removed, so that no copy starting meanwhile takes
+// it up (see MakeTemporary). folder, the folder's stat, is brought up to
+// date.
+void RemoveLeftovers(int dirFd, struct stat& folder)
+{
+    if (IsCleared(folder))
+        return;
+    Fd listing(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (listing.get() < 0)
+        return;
+    DIR* dir = ::fdopendir(listing.get());
+    if (!dir)
+        return;
+    listing.release();
+    bool someHeld = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (IsCopyTemporaryName(entry->d_name) && !RemoveUnheld(dirFd, entry->d_name))
+            someHeld = true;
+    }
+    ::closedir(dir);
+    if (::fstat(dirFd, &folder) == 0)
+        NoteCleared(folder, someHeld);
+}
+
+// Gives the unnamed file tmp the name `name` in dirFd; fails with EEXIST
+// when that name is taken.
+int LinkUnnamed(int tmp, int dirFd, const std::string& name)
+{
+    if (g_linkMethod.load() != 2) {
+        if (::linkat(tmp, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0) {
+            g_linkMethod.store(1);
+            return 0;
+        }
+        // Without the privilege AT_EMPTY_PATH reports ENOENT.
+        if (errno != ENOENT || g_linkMethod.load() == 1)
+            return errno;
+    }
+    char procPath[64];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", tmp);
+    if (::linkat(AT_FDCWD, procPath, dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        g_linkMethod.store(2);
+        return 0;
+    }
+    return errno;
+}
+
+// Moves content from one file to the same places in another, by the kernel
+// where it can, else by reading and writing.
+class ContentMover {
+public:
+    explicit ContentMover(const FileSystemTestHooks* hooks)
+        : m_hooks(hooks), m_kernel(!(hooks && hooks->noKernelCopy)), m_pieceLimit(hooks ? hooks->pieceSize : 0)
+    {
+    }
+
+    // Tries to share the blocks of the whole file (Btrfs, XFS); true when done.
+    bool Clone(int src, int dst, dev_t from, dev_t to, int& error)
+    {
+        error = 0;
+        if (!m_kernel || m_pieceLimit != 0)
+            return false;
+        if ((error = AskHook()) != 0)
+            return true;
+        if (t_noClone.known && t_noClone.from == from && t_noClone.to == to)
+            return false;
+        if (::ioctl(dst, FICLONE, src) == 0)
+            return true;
+        if (IsUnsupported(errno))
+            t_noClone = {from, to, true};
+        return false;
+    }
+
+    // Copies the bytes [from, to) of src; with to < 0, up to the end of src.
+    int Range(int src, int dst, off_t from, off_t to)
+    {
+        if (m_kernel && to >= 0) {
+            // The call is given the offsets, so neither file's position
+            // needs setting first.
+            off_t in = from;
+            off_t out = from;
+            while (in < to) {
+                if (const int error = AskHook())
+                    return error;
+                std::uint64_t want = static_cast<std::uint64_t>(to - in);
+                if (m_pieceLimit != 0 && want > m_pieceLimit)
+                    want = m_pieceLimit;
+                if (want > (1u << 30))
+                    want = 1u << 30;
+                const ssize_t moved = ::copy_file_range(src, &in, dst, &out, static_cast<std::size_t>(want), 0);
+                if (moved < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    // Only where nothing was moved yet can the loop below
+                    // start over.
+                    if (in == from && IsUnsupported(errno)) {
+                        m_kernel = false;
+                        break;
+                    }
+                    return errno;
+                }
+                if (moved == 0)
+                    return 0;  // the file shrank meanwhile, which the copy's check tells
+                m_done += static_cast<std::uint64_t>(moved);
+            }
+            if (m_kernel)
+                return 0;
+        }
+        if (::lseek(src, from, SEEK_SET) < 0 || ::lseek(dst, from, SEEK_SET) < 0)
+            return errno;
+        return ReadAndWrite(src, dst, from, to);
+    }
+
+    // Writes zeros over [from, to) of dst, for a hole the destination
+    // cannot keep.
+    int Zeros(int dst, off_t from, off_t to)
+    {
+        if (::lseek(dst, from, SEEK_SET) < 0)
+            return errno;
+        constexpr std::size_t kZeros = 64 * 1024;
+        const std::unique_ptr<char[]> zeros(new (std::nothrow) char[kZeros]());
+        if (!zeros)
+            return ENOMEM;
+        for (off_t at = from; at < to;) {
+            const std::uint64_t left = static_cast<std::uint64_t>(to - at);
+            const std::size_t piece = left < kZeros ? static_cast<std::size_t>(left) : kZeros;
+            if (const int error = detail::WriteAll(dst, zeros.get(), piece, m_done))
+                return error;
+            at += static_cast<off_t>(piece);
+        }
+        return 0;
+    }
+
+private:
+    int AskHook() const { return (m_hooks && m_hooks->beforeWrite) ? m_hooks->beforeWrite(m_done) : 0; }
+
+    int ReadAndWrite(int src, int dst, off_t at, off_t to)
+    {
+        constexpr std::size_t kBufferSize = 1 << 20;
+        if (!m_buffer) {
+            // The source was opened without blocking, for FIFOs; plain reads
+            // of a regular file want it back on, so no file system answers
+            // EAGAIN.
+            const int flags = ::fcntl(src, F_GETFL);
+            if (flags >= 0 && (flags & O_NONBLOCK) != 0)
+                ::fcntl(src, F_SETFL, flags & ~O_NONBLOCK);
+            m_buffer.reset(new (std::nothrow) char[kBufferSize]);
+            if (!m_buffer)
+                return ENOMEM;
+        }
+        std::size_t chunk = kBufferSize;
+        if (m_pieceLimit != 0 && m_pieceLimit < chunk)
+            chunk = m_pieceLimit;
+        while (to < 0 || at < to) {
+            std::size_t want = chunk;
+            if (to >= 0 && static_cast<std::uint64_t>(to - at) < want)
+                want = static_cast<std::size_t>(to - at);
+            const ssize_t got = ::read(src, m_buffer.get(), want);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            if (got == 0)
+                return 0;
+            if (const int error = detail::WriteAll(dst, m_buffer.get(), static_cast<std::size_t>(got), m_done))
+                return error;
+            at += got;
+        }
+        return 0;
+    }
+
+    const FileSystemTestHooks* m_hooks;
+    bool m_kernel;
+    std::size_t m_pieceLimit;
+    std::uint64_t m_done = 0;
+    std::unique_ptr<char[]> m_buffer;
+};
+
+// Moves the content of src to dst.
+int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinationDevice,
+                const FileSystemTestHooks* hooks)
+{
+    ContentMover mover(hooks);
+    const off_t size = sourceStat.st_size;
+    // Files that report no size (those of /proc, for instance) are read
+    // until their end instead.
+    if (size == 0)
+        return mover.Range(src, dst, 0, -1);
+    int error = 0;
+    if (mover.Clone(src, dst, sourceStat.st_dev, destinationDevice, error))
+        return error;
+
+    // Fewer blocks than bytes: the file has holes. Only its data is copied,
+    // so that the holes stay holes where the destination keeps them.
+    if (static_cast<std::uint64_t>(sourceStat.st_blocks) * 512 >= static_cast<std::uint64_t>(size))
+        return mover.Range(src, dst, 0, size);
+    // A hole is made by lengthening the file; a drive that cannot (FAT
+    // through FUSE) gets zeros instead.
+    off_t written = 0;
+    bool holes = true;
+    const auto lengthen = [&](off_t length) {
+        if (length <= written)
+            return 0;
+        if (holes && ::ftruncate(dst, length) == 0) {
+            written = length;
+            return 0;
+        }
+        holes = false;
+        const int zeroError = mover.Zeros(dst, written, length);
+        written = length;
+        return zeroError;
+    };
+    for (off_t at = 0; at < size;) {
+        const off_t data = ::lseek(src, at, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break;  // nothing but a hole to the end
+            if (at == 0)
+                return mover.Range(src, dst, 0, size);  // holes cannot be found here
+            return errno;
+        }
+        if (data >= size)
+            break;
+        off_t hole = ::lseek(src, data, SEEK_HOLE);
+        if (hole < 0)
+            return errno;
+        if (hole > size)
+            hole = size;
+        if ((error = lengthen(data)) != 0 || (error = mover.Range(src, dst, data, hole)) != 0)
+            return error;
+        written = hole;
+        at = hole;
+    }
+    return lengthen(size);  // with the hole at the end
+}
+
+// What a copy works on: the source it has open, and what it saw at the
+// destination before it began.
+struct CopyJob {
+    int src = -1;
+    struct stat sourceStat {};
+    std::string sourcePath;  // the path the source was opened by
+    int dirFd = -1;          // the destination's folder
+    dev_t device = 0;
+    std::string name;        // the destination's name in it
+    bool failIfExists = false;
+    bool destinationSeen = false;  // something stood at name
+    struct stat seen {};           // what: a file, or a link that leads nowhere
+    const FileSystemTestHooks* hooks = nullptr;
+
+    // The file the copy replaces, whose owner and bits the copy keeps.
+    const struct stat* Replaced() const { return destinationSeen && S_ISREG(seen.st_mode) ? &seen : nullptr; }
+};
+
+// Once the last byte is read: is the source still the file opened, as it
+// was when the copy began?
+int SourceUnchanged(const CopyJob& job)
+{
+    struct stat now {};
+    if (::fstat(job.src, &now) != 0)
+        return errno;
+    if (!Unchanged(now, job.sourceStat))
+        return kCopySourceChanged;
+    // A file saved by rename puts another file at the path: the one read is
+    // no longer the source.
+    if (::stat(job.sourcePath.c_str(), &now) != 0 || now.st_dev != job.sourceStat.st_dev
+        || now.st_ino != job.sourceStat.st_ino)
+        return kCopySourceChanged;
+    return 0;
+}
+
+// Just before the copy replaces the destination: is it still what the copy
+// saw? Between this look and the rename only microseconds pass; no call of
+// Linux closes that gap.
+int DestinationUnchanged(const CopyJob& job)
+{
+    struct stat now {};
+    const int follow = S_ISLNK(job.seen.st_mode) ? AT_SYMLINK_NOFOLLOW : 0;
+    if (::fstatat(job.dirFd, job.name.c_str(), &now, follow) != 0)
+        return errno == ENOENT ? kCopyDestinationChanged : errno;
+    return Unchanged(now, job.seen) ? 0 : kCopyDestinationChanged;
+}
+
+// Makes the temporary file in the destination's folder, with mode, and locks
+// it for as long as it is written (see RemoveLeftovers).
+int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::string& tmpName)
+{
+    if (unnamed) {
+        tmp.reset(::openat(job.dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+        if (tmp.get() >= 0) {
+            // It has a temporary name for a moment when it replaces a file;
+            // a new file is linked in under its own name at once.
+            if (job.destinationSeen)
+                ::flock(tmp.get(), LOCK_EX | LOCK_NB);
+            return 0;
+        }
+        // Old kernels read O_TMPFILE as O_DIRECTORY and say EISDIR.
+        if (errno != EOPNOTSUPP && errno != ENOTSUP && errno != EISDIR && errno != EINVAL)
+            return errno;
+        unnamed = false;
+    }
+    for (int attempt = 0; attempt <= 100; ++attempt) {
+        tmpName = NewCopyTemporaryName();
+        tmp.reset(::openat(job.dirFd, tmpName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode));
+        if (tmp.get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            tmpName.clear();
+            return errno;
+        }
+        // Another copy clearing leftovers may have taken it for one between
+        // its making and its locking; then a new name is taken. (Where files
+        // cannot be locked at all, nothing is ever taken for a leftover.)
+        const bool locked = ::flock(tmp.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+        struct stat made {};
+        struct stat atName {};
+        if (locked && ::fstat(tmp.get(), &made) == 0
+            && ::fstatat(job.dirFd, tmpName.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0
+            && made.st_ino == atName.st_ino && made.st_dev == atName.st_dev)
+            return 0;
+        tmp.reset(-1);
+    }
+    tmpName.clear();
+    return EEXIST;
+}
+
+// Owner (where we may give it), permission bits and times go to the
+// temporary file after its last write.
+int CarryAttributes(int tmp, const CopyJob& job)
+{
+    const struct stat& source = job.sourceStat;
+    if (const struct stat* replaced = job.Replaced()) {
+        if (replaced->st_uid != geteuid() || replaced->st_gid != getegid()) {
+            // The file keeps the owner it had; before the mode, since a
+            // change of owner clears set-id bits.
+            if (::fchown(tmp, replaced->st_uid, replaced->st_gid) != 0) {
+                // Not ours to give: the copy belongs to whoever made it.
+            }
+        }
+        // An updated file keeps its own bits, so a private file stays
+        // private; only read-only travels with the source. (A new file was
+        // made with the source's bits, less the umask.)
+        const mode_t mode = (replaced->st_mode & 07777 & ~S_IWUSR) | (source.st_mode & S_IWUSR);
+        if (::fchmod(tmp, mode) != 0 && !RefusesPermissions(errno))
+            return errno;
+    }
+    const timespec times[2] = {source.st_atim, source.st_mtim};
+    if (::futimens(tmp, times) != 0)
+        return errno;
+    return 0;
+}
+
+// Puts a complete named temporary file in place of a name that nothing may
+// take meanwhile.
+int PlaceWithoutReplacing(int dirFd, const std::string& tmpName, const std::string& name)
+{
+    if (::renameat2(dirFd, tmpName.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (!IsUnsupported(errno))
+        return errno;
+    // No RENAME_NOREPLACE here: a hard link cannot replace a name either.
+    if (::linkat(dirFd, tmpName.c_str(), dirFd, name.c_str(), 0) == 0) {
+        ::unlinkat(dirFd, tmpName.c_str(), 0);
+        return 0;
+    }
+    if (errno != EPERM && !IsUnsupported(errno))
+        return errno;
+    // Neither (vfat has no hard links): look, then rename. A name that
+    // appears between the two steps is the one case left to chance.
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    return ::renameat(dirFd, tmpName.c_str(), dirFd, name.c_str()) == 0 ? 0 : errno;
+}
+
+// Where nothing stood, nothing may be replaced: a name that appeared
+// meanwhile is another's file, even when the copy was to overwrite.
+int NoNameTaken(const CopyJob& job, int error)
+{
+    return (error == EEXIST && !job.failIfExists) ? kCopyDestinationChanged : error;
+}
+
+int PlaceNamed(const CopyJob& job, const std::string& tmpName)
+{
+    if (!job.destinationSeen)
+        return NoNameTaken(job, PlaceWithoutReplacing(job.dirFd, tmpName, job.name));
+    if (const int error = DestinationUnchanged(job))
+        return error;
+    return ::renameat(job.dirFd, tmpName.c_str(), job.dirFd, job.name.c_str()) == 0 ? 0 : errno;
+}
+
+int PlaceUnnamed(const CopyJob& job, int tmp)
+{
+    int error = 0;
+    if (!job.destinationSeen) {
+        error = NoNameTaken(job, LinkUnnamed(tmp, job.dirFd, job.name));
+    } else {
+        // No call replaces a name with an unnamed file, so it gets a
+        // temporary name first, for the moment it takes to rename it.
+        std::string linkName;
+        do {
+            linkName = NewCopyTemporaryName();
+            error = LinkUnnamed(tmp, job.dirFd, linkName);
+        } while (error == EEXIST);
+        if (error == 0) {
+            error = DestinationUnchanged(job);
+            if (error == 0 && ::renameat(job.dirFd, linkName.c_str(), job.dirFd, job.name.c_str()) != 0)
+                error = errno;
+            if (error != 0)
+                ::unlinkat(job.dirFd, linkName.c_str(), 0);
+        }
+    }
+    if (error == ENOENT) {
+        // Is it the folder that went, or the means to link?
+        struct stat folder {};
+        if (::fstat(job.dirFd, &folder) == 0 && folder.st_nlink > 0) {
+            g_unnamedCannotLink.store(true);
+            return kRetryWithNamedTemp;
+        }
+    }
+    return error;
+}
+
+// Some drives (FAT through FUSE) give a file the time of its rename: where
+// a device was seen to, the copy's time is set again once it is in place.
+// Should that fail, the content is in place all the same; the time it has
+// then makes the next run copy it back, which changes no content.
+void KeepTimesAfterPlacing(int tmp, const CopyJob& job)
+{
+    thread_local std::map<dev_t, bool> renameKeepsTimes;
+    const auto known = renameKeepsTimes.find(job.device);
+    if (known != renameKeepsTimes.end() && known->second)
+        return;
+    struct stat placed {};
+    if (::fstat(tmp, &placed) != 0)
+        return;
+    const bool kept = SameTime(placed.st_mtim, job.sourceStat.st_mtim);
+    if (known == renameKeepsTimes.end())
+        renameKeepsTimes[job.device] = kept;
+    if (!kept) {
+        const timespec times[2] = {job.sourceStat.st_atim, job.sourceStat.st_mtim};
+        static_cast<void>(::futimens(tmp, times));
+    }
+}
+
+// Writes the copy into a temporary file and puts it in place.
+int WriteAndPlace(const CopyJob& job, bool unnamed)
+{
+    Fd tmp;
+    std::string tmpName;
+    // A new file is made with the source's bits, which the umask (or the
+    // folder's default ACL) trims as for any new file, as cp does.
+    const mode_t mode = job.Replaced() ? 0600 : (job.sourceStat.st_mode & 0777);
+    if (const int error = MakeTemporary(job, mode, unnamed, tmp, tmpName))
+        return error;
+
+    int error = MoveContent(job.src, tmp.get(), job.sourceStat, job.device, job.hooks);
+    if (error == 0 && job.hooks && job.hooks->afterContent)
+        job.hooks->afterContent();
+    if (error == 0)
+        error = CarryAttributes(tmp.get(), job);
+    if (error == 0)
+        error = SourceUnchanged(job);
+    if (error == 0)
+        error = unnamed ? PlaceUnnamed(job, tmp.get()) : PlaceNamed(job, tmpName);
+    if (error == 0)
+        KeepTimesAfterPlacing(tmp.get(), job);
+    if (error != 0 && !tmpName.empty())
+        ::unlinkat(job.dirFd, tmpName.c_str(), 0);
+    return error;
+}
+
+// Opens the source; path is set to the path it was opened by.
+int OpenSource(const std::string& source, NameMatch match, int& fd, std::string& path)
+{
+    // O_NONBLOCK: a FIFO standing at the path must not hang the run.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    path = source;
+    fd = ::open(source.c_str(), kFlags);
+    if (fd >= 0)
+        return 0;
+    if (errno != ENOENT || match == NameMatch::Exact)
+        return errno;
+    struct stat st {};
+    if (const int error = detail::StatResolved(source, st, path, match))
+        return error;
+    fd = ::open(path.c_str(), kFlags);
+    return fd >= 0 ? 0 : errno;
+}
+
+int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
+                 std::optional<std::int32_t> expectedAge, detail::CopyOutcome& outcome)
+{
+    CatchFileSizeSignal();
+    CopyJob job;
+    job.hooks = detail::ActiveTestHooks();
+    job.failIfExists = failIfExists;
+
+    if (const int error = OpenSource(source, match, job.src, job.sourcePath))
+        return error;
+    const Fd src(job.src);
+    if (::fstat(src.get(), &job.sourceStat) != 0)
+        return errno;
+    if (S_ISDIR(job.sourceStat.st_mode))
+        return EISDIR;
+    if (!S_ISREG(job.sourceStat.st_mode))
+        return EINVAL;  // devices, FIFOs, sockets are never copied
+
+    // The destination's folder is opened first, so that the name is looked
+    // up from it; where it cannot be, everything goes by path and the
+    // failure shows where it would have anyway.
+    std::string folder;
+    std::string name;
+    detail::SplitPath(destination, folder, name);
+    Fd dir;
+    struct stat before {};
+    if (!name.empty()) {
+        dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0 && ::fstat(dir.get(), &before) != 0)
+            dir.reset(-1);
+    }
+
+    // What stands at the destination: the exact name, else a name equal to
+    // it without regard to case. A symbolic link is followed, so that the
+    // file it points to is updated and the link stays.
+    std::string target;
+    struct stat& found = job.seen;
+    const int lookup = dir.get() >= 0
+                           ? detail::LstatResolvedAt(dir.get(), before, destination, name, found, target, match)
+                           : detail::LstatResolved(destination, found, target, match);
+    if (lookup == 0) {
+        job.destinationSeen = true;
+        if (S_ISLNK(found.st_mode) && ::stat(target.c_str(), &found) == 0) {
+            std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(target.c_str(), nullptr), &std::free);
+            if (resolved)
+                target = resolved.get();
+        }
+        const bool isFile = S_ISREG(found.st_mode);
+        if (failIfExists)
+            return EEXIST;
+        if (S_ISDIR(found.st_mode))
+            return EISDIR;
+        if (!isFile && !S_ISLNK(found.st_mode))
+            return EINVAL;
+        // Read-only refuses the copy even for root, who is not stopped by
+        // permissions, and even when it is the source itself.
+        if (isFile && (found.st_mode & S_IWUSR) == 0)
+            return EACCES;
+        if (isFile && found.st_dev == job.sourceStat.st_dev && found.st_ino == job.sourceStat.st_ino)
+            return 0;  // the same file: nothing to write
+    } else if (lookup == ENOENT) {
+        target = destination;
+    } else {
+        return lookup;
+    }
+    // The caller decided on this copy by what it saw there a moment ago.
+    if (expectedAge && (job.destinationSeen ? detail::PackStatTime(found) : -1) != *expectedAge)
+        return kCopyDestinationChanged;
+
+    // A namesake in other letter case, or a link's file, may be elsewhere
+    // than the folder already open.
+    if (target != destination || dir.get() < 0) {
+        detail::SplitPath(target, folder, name);
+        if (name.empty())
+            return EISDIR;
+        dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0)
+            return errno;
+        if (::fstat(dir.get(), &before) != 0)
+            return errno;
+    }
+    job.dirFd = dir.get();
+    job.device = before.st_dev;
+    job.name = name;
+    outcome.folderKnown = true;
+    outcome.device = before.st_dev;
+    outcome.inode = before.st_ino;
+    outcome.name = name;
+
+    struct stat cleared = before;
+    RemoveLeftovers(dir.get(), cleared);
+    const bool unnamed = !(job.hooks && job.hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
+    int error = WriteAndPlace(job, unnamed);
+    if (error == kRetryWithNamedTemp)
+        error = WriteAndPlace(job, false);
+
+    outcome.created = error == 0 && !job.destinationSeen;
+    struct stat after {};
+    if (::fstat(dir.get(), &after) == 0) {
+        const bool added = outcome.created;
+        detail::CaseIndex::Instance().NoteChange(before, after, added ? name : std::string());
+        NoteOwnChange(cleared, after);
+    }
+    return error;
+}
+
+}  // namespace
+
+int detail::CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists,
+                                NameMatch match, std::optional<std::int32_t> expectedDestinationAge,
+                                CopyOutcome& outcome)
+{
+    outcome = CopyOutcome();
+    try {
+        return CopyFileImpl(source, destination, failIfExists, match, expectedDestinationAge, outcome);
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    } catch (...) {
+        return EIO;
+    }
+}
+
+int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
+             std::optional<std::int32_t> expectedDestinationAge)
+{
+    detail::CopyOutcome outcome;
+    return detail::CopyFileWithOutcome(source, destination, failIfExists, match, expectedDestinationAge, outcome);
+}
+
+}  // namespace platform

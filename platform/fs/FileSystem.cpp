@@ -1,0 +1,290 @@
+#include "platform/fs/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "platform/fs/CaseIndex.h"
+#include "platform/fs/FileSystemInternal.h"
+
+namespace platform {
+
+namespace {
+
+std::unique_ptr<FileSystemTestHooks>& HookStorage()
+{
+    static std::unique_ptr<FileSystemTestHooks> hooks;
+    return hooks;
+}
+
+}  // namespace
+
+void SetFileSystemTestHooks(const FileSystemTestHooks& hooks)
+{
+    HookStorage() = std::make_unique<FileSystemTestHooks>(hooks);
+}
+
+void ClearFileSystemTestHooks()
+{
+    HookStorage().reset();
+}
+
+namespace detail {
+
+const FileSystemTestHooks* ActiveTestHooks()
+{
+    return HookStorage().get();
+}
+
+bool IsTemporaryName(std::string_view name)
+{
+    return name.starts_with(kTemporaryNamePrefix);
+}
+
+std::string NewTemporaryName()
+{
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t random = 0;
+    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        random = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 30);
+    }
+    random ^= counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
+    char text[40];
+    std::snprintf(text, sizeof text, "%d-%016llx", static_cast<int>(getpid()), static_cast<unsigned long long>(random));
+    return std::string(kTemporaryNamePrefix) + text;
+}
+
+int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t& bytesDone)
+{
+    const FileSystemTestHooks* hooks = ActiveTestHooks();
+    while (size > 0) {
+        std::size_t piece = size;
+        if (hooks) {
+            if (hooks->pieceSize != 0 && piece > hooks->pieceSize)
+                piece = hooks->pieceSize;
+            if (hooks->beforeWrite) {
+                if (const int error = hooks->beforeWrite(bytesDone))
+                    return error;
+            }
+        }
+        const ssize_t written = ::write(fd, data, piece);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+        bytesDone += static_cast<std::uint64_t>(written);
+    }
+    return 0;
+}
+
+void SplitPath(const std::string& path, std::string& folder, std::string& name)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = path;
+        return;
+    }
+    // assign() rather than substr(): GCC 12 at -O2 warns falsely (-Wrestrict)
+    // about the temporary.
+    if (slash == 0)
+        folder.assign(1, '/');
+    else
+        folder.assign(path, 0, slash);
+    name.assign(path, slash + 1, std::string::npos);
+}
+
+std::int32_t PackStatTime(const struct stat& st)
+{
+    return PackUnixTime(st.st_mtim.tv_sec);
+}
+
+}  // namespace detail
+
+std::string PathOf(const std::string& folder, const std::string& name)
+{
+    // A '/' already at the end stays: the root gives "//name".
+    return folder + "/" + name;
+}
+
+std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, int second)
+{
+    if (year < 1980 || year > 2107)
+        return -1;
+    const std::uint32_t packed = (static_cast<std::uint32_t>(year - 1980) << 25)
+                                 | (static_cast<std::uint32_t>(month) << 21)
+                                 | (static_cast<std::uint32_t>(day) << 16)
+                                 | (static_cast<std::uint32_t>(hour) << 11)
+                                 | (static_cast<std::uint32_t>(minute) << 5)
+                                 | static_cast<std::uint32_t>(second / 2);
+    // From 2044 on the top bit is set: such values compare as unsigned.
+    return static_cast<std::int32_t>(packed);
+}
+
+std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch)
+{
+    // Packed times are only ever compared, never shown: from UTC, no change
+    // of the clock to or from summer time can put two files in reverse order.
+    // A time outside the packed range takes its nearest end, so an existing
+    // file is never taken for a missing one.
+    constexpr std::int64_t kFirst = 315532800;    // 1980-01-01 00:00:00
+    constexpr std::int64_t kLast = 4354819199;    // 2107-12-31 23:59:59
+    if (secondsSinceEpoch < kFirst)
+        return PackDateTime(1980, 1, 1, 0, 0, 0);
+    if (secondsSinceEpoch > kLast)
+        return PackDateTime(2107, 12, 31, 23, 59, 58);
+    // The civil date of a day count, in plain arithmetic: gmtime_r takes a
+    // lock of the C library's, which two threads reading folders would
+    // contend for, once per file.
+    const std::int64_t days = secondsSinceEpoch / 86400;
+    const int secondOfDay = static_cast<int>(secondsSinceEpoch % 86400);
+    const std::int64_t fromMarch = days + 719468;  // days since 0000-03-01
+    const std::int64_t era = fromMarch / 146097;   // 400-year cycles; the range is positive
+    const std::int64_t dayOfEra = fromMarch - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    const int month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    const int year = static_cast<int>(era * 400 + yearOfEra + (month <= 2 ? 1 : 0));
+    return PackDateTime(year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
+}
+
+std::int32_t FileAge(const std::string& path, NameMatch match, bool* namesake)
+{
+    struct stat st {};
+    std::string real;
+    const int error = detail::StatResolved(path, st, real, match);
+    if (namesake)
+        *namesake = error == 0 && real != path;
+    if (error != 0 || S_ISDIR(st.st_mode))
+        return -1;
+    return detail::PackStatTime(st);
+}
+
+bool FileExists(const std::string& path, NameMatch match)
+{
+    return FileAge(path, match) != -1;
+}
+
+FolderLookup::FolderLookup(const std::string& folder) : m_folder(folder)
+{
+    // O_PATH: only names are looked up from it, so no read right is needed
+    // beyond what a lookup by path needs. An empty text stays a path: it
+    // puts names at the root.
+    if (!folder.empty())
+        m_fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+FolderLookup::~FolderLookup()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+std::int32_t FolderLookup::FileAge(const std::string& name, NameMatch match, bool* namesake) const
+{
+    struct stat st {};
+    if (detail::StatResolvedAt(m_fd, m_folder, name, st, match, namesake) != 0 || S_ISDIR(st.st_mode))
+        return -1;
+    return detail::PackStatTime(st);
+}
+
+bool FolderLookup::FileExists(const std::string& name, NameMatch match) const
+{
+    return FileAge(name, match) != -1;
+}
+
+NameMatch FolderLookup::MatchElsewhere(const std::string& name) const
+{
+    // The folder as a case-blind lookup of the name's path names it, so
+    // that both share one index.
+    std::string folder;
+    std::string ownName;
+    detail::SplitPath(PathOf(m_folder, name), folder, ownName);
+    struct stat folderNow {};
+    const bool open = m_fd >= 0 && ::fstat(m_fd, &folderNow) == 0;
+    const bool twin = detail::CaseIndex::Instance().HasCaseTwin(folder, ownName, open ? &folderNow : nullptr);
+    return twin ? NameMatch::Exact : NameMatch::CaseBlind;
+}
+
+bool FileIsReadOnly(const std::string& path, NameMatch match)
+{
+    struct stat st {};
+    std::string real;
+    if (detail::StatResolved(path, st, real, match) != 0)
+        return true;
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path)
+{
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool ForceDirectories(const std::string& path)
+{
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (folder.empty())
+        return false;
+    if (DirectoryExists(folder))
+        return true;
+    const std::size_t slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !ForceDirectories(folder.substr(0, slash)))
+        return false;
+    if (::mkdir(folder.c_str(), 0777) == 0)
+        return true;
+    // Made meanwhile by someone else is as good.
+    return errno == EEXIST && DirectoryExists(folder);
+}
+
+bool SetCurrentDir(const std::string& path)
+{
+    return !path.empty() && ::chdir(path.c_str()) == 0;
+}
+
+std::string GetCurrentDir()
+{
+    std::vector<char> buffer(4096);
+    while (true) {
+        if (::getcwd(buffer.data(), buffer.size()))
+            return std::string(buffer.data());
+        if (errno != ERANGE)
+            return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool DeleteFile(const std::string& path)
+{
+    struct stat st {};
+    std::string real;
+    if (detail::LstatResolved(path, st, real) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    return ::unlink(real.c_str()) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,152 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fs/FileSystem.h"
+#include "platform/fs/FileSystemTesting.h"
+
+// Pieces shared by the files of the file system layer.
+namespace platform::detail {
+
+// The hooks tests have set, or null (the normal case).
+const FileSystemTestHooks* ActiveTestHooks();
+
+bool IsTemporaryName(std::string_view name);
+
+// A fresh name with the temporary prefix.
+std::string NewTemporaryName();
+
+// Writes all of data to fd, retrying short writes and EINTR, and asking the
+// test hook before each piece. 0 or the errno.
+int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t& bytesDone);
+
+// The folder and last component of a path: "/a/b" -> "/a", "b";
+// "/b" -> "/", "b"; "//b" -> "/", "b"; "b" -> ".", "b".
+void SplitPath(const std::string& path, std::string& folder, std::string& name);
+
+// Packed time of a stat's last-write time.
+std::int32_t PackStatTime(const struct stat& st);
+
+// Entry numbers found by a 32-bit hash of their name: open addressing with
+// linear probing, a few bytes a name where a node-based map takes a hundred
+// and a cache miss more for every lookup. One hash may stand for several
+// entries; Find shows each to the caller, who compares the names.
+class HashSlots {
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    static std::uint32_t HashOf(std::string_view text)
+    {
+        return static_cast<std::uint32_t>(std::hash<std::string_view>{}(text));
+    }
+
+    void Reserve(std::size_t count)
+    {
+        if (2 * count <= m_slots.size())
+            return;
+        std::size_t size = 16;
+        while (size < 2 * count)
+            size *= 2;
+        Rehash(size);
+    }
+
+    void Insert(std::uint32_t hash, std::uint32_t entry)
+    {
+        Reserve(m_count + 1);
+        Place(hash, entry);
+        ++m_count;
+    }
+
+    // Calls visit(entry) for every entry inserted with hash (and maybe a
+    // few others) until it returns true; true when one did.
+    template <typename Visit>
+    bool Find(std::uint32_t hash, Visit&& visit) const
+    {
+        if (m_slots.empty())
+            return false;
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask; m_slots[i].entry != kNone; i = (i + 1) & mask) {
+            if (m_slots[i].hash == hash && visit(m_slots[i].entry))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t entry = kNone;
+    };
+
+    void Place(std::uint32_t hash, std::uint32_t entry)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = hash & mask;
+        while (m_slots[i].entry != kNone)
+            i = (i + 1) & mask;
+        m_slots[i] = {hash, entry};
+    }
+
+    void Rehash(std::size_t size)
+    {
+        std::vector<Slot> old(size);
+        old.swap(m_slots);
+        for (const Slot& slot : old) {
+            if (slot.entry != kNone)
+                Place(slot.hash, slot.entry);
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+};
+
+// Attribute bits that only hidden, system, volume label and folder entries
+// carry: a search skips an entry that holds one its mask lacks.
+inline constexpr std::uint32_t kSkippableAttributes = 0x1E;
+
+bool IsDotOrDotDot(std::string_view name);
+
+// The attributes of a directory entry: name and mode of what it leads to.
+std::uint32_t AttributesOf(std::string_view name, mode_t mode);
+
+// The attributes the listed kind of an entry (d_type) gives without a look
+// at it; 0 for links and unknown kinds, which only a look can tell.
+std::uint32_t AttributesOfListedKind(std::string_view name, unsigned char kind);
+
+// A wildcard pattern decoded and folded once, for matching many names.
+class SearchPattern {
+public:
+    explicit SearchPattern(const std::string& text);
+    bool Matches(std::string_view name) const;
+
+private:
+    bool Match(const std::vector<char32_t>& name, std::size_t patternLength) const;
+
+    std::vector<char32_t> m_points;
+    bool m_everything = false;
+    bool m_dotStarTail = false;
+};
+
+// What a copy did to its destination's folder, for those who keep what they
+// know of that folder.
+struct CopyOutcome {
+    bool folderKnown = false;  // the copy got as far as the destination's folder
+    dev_t device = 0;          // that folder (a link may have led elsewhere)
+    ino_t inode = 0;
+    std::string name;          // the name the copy wrote, or would have
+    bool created = false;      // the copy put a new name in the folder
+};
+
+// CopyFile, telling in outcome where it wrote.
+int CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists,
+                        NameMatch match, std::optional<std::int32_t> expectedDestinationAge, CopyOutcome& outcome);
+
+}  // namespace platform::detail

@@ -1,0 +1,233 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <optional>
+
+#include "PlatformTestUtil.h"
+#include "TempDir.h"
+#include "platform/fs/FileSystem.h"
+
+namespace {
+
+using Names = std::set<std::string>;
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
+
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask) : m_old(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(m_old); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+private:
+    mode_t m_old;
+};
+
+// Another program changes the source or the destination while a copy runs:
+// the copy fails and nothing is replaced, with named temporary files and
+// with unnamed ones alike.
+TEST(CopySafetyTest, ChangesWhileCopyingReplaceNothing)
+{
+    struct Case {
+        const char* what;
+        bool destinationThere;
+        std::function<void(const std::string& source, const std::string& destination)> change;
+        int error;
+        std::optional<std::string> destinationAfter;  // nullopt: no file
+    };
+    const std::string source(256 * 1024, 's');
+    const Case cases[] = {
+        {"source truncated", true, [](auto& s, auto&) { ASSERT_EQ(truncate(s.c_str(), 1000), 0); },
+         platform::kCopySourceChanged, "old"},
+        {"source grown, new file", false, [&](auto& s, auto&) { ASSERT_EQ(truncate(s.c_str(), source.size() + 4), 0); },
+         platform::kCopySourceChanged, std::nullopt},
+        {"source rewritten, same size", true, [&](auto& s, auto&) { WriteFile(s, std::string(source.size(), 't')); },
+         platform::kCopySourceChanged, "old"},
+        {"source replaced by rename", true,
+         [](auto& s, auto&) {
+             WriteFile(s + ".new", "saved");
+             ASSERT_EQ(rename((s + ".new").c_str(), s.c_str()), 0);
+         },
+         platform::kCopySourceChanged, "old"},
+        {"destination saved", true, [](auto&, auto& d) { WriteFile(d, "user's save"); },
+         platform::kCopyDestinationChanged, "user's save"},
+        {"destination saved by rename", true,
+         [](auto&, auto& d) {
+             WriteFile(d + ".new", "user's save");
+             ASSERT_EQ(rename((d + ".new").c_str(), d.c_str()), 0);
+         },
+         platform::kCopyDestinationChanged, "user's save"},
+        {"destination made read-only", true, [](auto&, auto& d) { MakeReadOnly(d); },
+         platform::kCopyDestinationChanged, "old"},
+        {"destination deleted", true, [](auto&, auto& d) { ASSERT_EQ(unlink(d.c_str()), 0); },
+         platform::kCopyDestinationChanged, std::nullopt},
+        {"destination made where there was none", false, [](auto&, auto& d) { WriteFile(d, "user's new file"); },
+         platform::kCopyDestinationChanged, "user's new file"},
+    };
+    for (const bool named : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (named ? ", named temporary" : ", unnamed temporary"));
+            TempDir src;
+            TempDir dst;
+            const std::string s = src / "f.txt";
+            const std::string d = dst / "f.txt";
+            WriteFile(s, source);
+            if (c.destinationThere)
+                WriteFile(d, "old");
+            platform::FileSystemTestHooks hooks;
+            hooks.noUnnamedTemp = named;
+            hooks.afterContent = [&] { c.change(s, d); };
+            ScopedTestHooks use(hooks);
+
+            EXPECT_EQ(platform::CopyFile(s, d, false), c.error);
+            if (c.destinationAfter) {
+                EXPECT_TRUE(ReadFile(d) == *c.destinationAfter) << ReadFile(d).size() << " bytes";
+                EXPECT_EQ(ListFolder(dst.Path()), Names{"f.txt"});
+            } else {
+                EXPECT_EQ(ListFolder(dst.Path()), Names{});
+            }
+        }
+    }
+}
+
+// A new file gets the source's bits less the umask, as cp gives them; an
+// updated file keeps its own, but for the owner's write bit, so that
+// read-only travels and a private file stays private.
+TEST(CopySafetyTest, PermissionBits)
+{
+    struct Case {
+        mode_t destination;  // 0: no destination yet
+        mode_t source;
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {0, 0644, 0640},    {0, 0444, 0440},    {0, 0777, 0750},    {0, 0600, 0600},
+        {0600, 0644, 0600}, {0640, 0444, 0440}, {0755, 0666, 0755}, {0604, 0400, 0404},
+    };
+    const ScopedUmask mask(027);
+    TempDir src;
+    TempDir dst;
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string name = "f" + std::to_string(n++);
+        SCOPED_TRACE(name);
+        WriteFile(src / name, "new");
+        ASSERT_EQ(chmod((src / name).c_str(), c.source), 0);
+        if (c.destination != 0) {
+            WriteFile(dst / name, "old");
+            ASSERT_EQ(chmod((dst / name).c_str(), c.destination), 0);
+        }
+        EXPECT_EQ(platform::CopyFile(src / name, dst / name, c.destination == 0), 0);
+        EXPECT_EQ(ReadFile(dst / name), "new");
+        EXPECT_EQ(ModeOf(dst / name), c.expected);
+    }
+}
+
+// A sparse file keeps its holes, however its content travels.
+TEST(CopySafetyTest, HolesStayHoles)
+{
+    constexpr off_t kSize = 64 << 20;
+    const std::pair<off_t, const char*> pieces[] = {{0, "start"}, {20 << 20, "middle"}, {40 << 20, "late"}};
+    TempDir src;
+    TempDir dst;
+    {
+        const int fd = ::open((src / "sparse").c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        for (const auto& [offset, text] : pieces)
+            ASSERT_EQ(pwrite(fd, text, strlen(text), offset), static_cast<ssize_t>(strlen(text)));
+        ASSERT_EQ(ftruncate(fd, kSize), 0);  // and a hole at the end
+        ::close(fd);
+    }
+    const std::string content = ReadFile(src / "sparse");
+    struct Way {
+        const char* what;
+        bool noKernelCopy;
+        std::size_t pieceSize;
+    };
+    for (const Way& way : {Way{"kernel", false, 0}, Way{"read and write", true, 0}, Way{"small pieces", false, 4096}}) {
+        SCOPED_TRACE(way.what);
+        platform::FileSystemTestHooks hooks;
+        hooks.noKernelCopy = way.noKernelCopy;
+        hooks.pieceSize = way.pieceSize;
+        ScopedTestHooks use(hooks);
+        const std::string copy = dst / way.what;
+        ASSERT_EQ(platform::CopyFile(src / "sparse", copy, true), 0);
+        struct stat st {};
+        ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, kSize);
+        EXPECT_LT(st.st_blocks * 512, 1 << 20);
+        EXPECT_TRUE(ReadFile(copy) == content);
+    }
+}
+
+// Named temporary files of copies that were killed are removed by the next
+// copy into their folder; one that a copy still writes (it holds it locked)
+// and the text file writer's are left alone.
+TEST(CopySafetyTest, TheNextCopyRemovesLeftoversNoCopyHolds)
+{
+    TempDir src;
+    TempDir dst;
+    const std::string dead = std::string(platform::kCopyTemporaryNamePrefix) + "1-dead";
+    const std::string held = std::string(platform::kCopyTemporaryNamePrefix) + "2-held";
+    const std::string text = std::string(platform::kTemporaryNamePrefix) + "3-text";
+    for (const std::string& name : {dead, held, text})
+        WriteFile(dst / name, "partial");
+    const int holder = ::open((dst / held).c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    WriteFile(src / "a", "a");
+    WriteFile(src / "b", "b");
+
+    for (bool named : {false, true}) {
+        platform::FileSystemTestHooks hooks;
+        hooks.noUnnamedTemp = named;
+        ScopedTestHooks use(hooks);
+        ASSERT_EQ(platform::CopyFile(src / "a", dst / "a", false), 0);
+        EXPECT_EQ(ListFolder(dst.Path()), (Names{"a", held, text}));
+    }
+    // Its copy is gone: the next one removes it too.
+    ::close(holder);
+    ASSERT_EQ(platform::CopyFile(src / "b", dst / "b", true), 0);
+    EXPECT_EQ(ListFolder(dst.Path()), (Names{"a", "b", text}));
+}
+
+// Beyond a file-size limit a copy fails with EFBIG and the program goes on
+// (the kernel would end it with SIGXFSZ).
+TEST(CopySafetyTest, FileSizeLimitFailsTheCopyNotTheProgram)
+{
+    TempDir src;
+    TempDir dst;
+    WriteFile(src / "big", PatternContent(1 << 20, 'b'));
+    WriteFile(dst / "big", "old");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{64 * 1024, 64 * 1024};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            _exit(100);
+        const int overwrite = platform::CopyFile(src / "big", dst / "big", false);
+        const int fresh = platform::CopyFile(src / "big", dst / "fresh", true);
+        _exit(overwrite == EFBIG && fresh == EFBIG ? 0 : 101);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(ReadFile(dst / "big"), "old");
+    EXPECT_EQ(ListFolder(dst.Path()), Names{"big"});
+}
+
+}  // namespace

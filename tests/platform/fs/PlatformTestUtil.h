@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "platform/fs/FileSystemTesting.h"
+
+// Every name in a folder as the system lists it, "." and ".." left out.
+std::set<std::string> ListFolder(const std::string& folder);
+
+// Every name a directory search yields for mask and attrMask.
+std::set<std::string> SearchNames(const std::string& mask, std::uint32_t attrMask);
+
+// Content of the given size that differs from position to position.
+std::string PatternContent(std::size_t size, char seed);
+
+// Sets the file system test hooks for the life of the object.
+class ScopedTestHooks {
+public:
+    explicit ScopedTestHooks(const platform::FileSystemTestHooks& hooks) { platform::SetFileSystemTestHooks(hooks); }
+    ~ScopedTestHooks() { platform::ClearFileSystemTestHooks(); }
+    ScopedTestHooks(const ScopedTestHooks&) = delete;
+    ScopedTestHooks& operator=(const ScopedTestHooks&) = delete;
+};
+
+// Sets TZ for the life of the object.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone);
+    ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::string m_old;
+    bool m_had = false;
+};
