@@ -40,28 +40,7 @@ namespace platform {
 
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-    void reset(int fd)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
+using detail::Fd;
 
 // Set once a file system has shown that an unnamed temporary file cannot be
 // given a name (no /proc and no privilege for AT_EMPTY_PATH).
@@ -86,12 +65,7 @@ bool IsUnsupported(int error)
            || error == ENOTTY || error == EBADF;
 }
 
-// What drives without permission bits or owners (vfat, exFAT, NTFS and
-// other FUSE drives) answer when asked to set them.
-bool RefusesPermissions(int error)
-{
-    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
-}
+using detail::RefusesPermissions;
 
 void IgnoreFileSizeSignal(int) {}
 
@@ -500,14 +474,8 @@ int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::
         unnamed = false;
     }
     for (int attempt = 0; attempt <= 100; ++attempt) {
-        tmpName = NewCopyTemporaryName();
-        tmp.reset(::openat(job.dirFd, tmpName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode));
-        if (tmp.get() < 0) {
-            if (errno == EEXIST)
-                continue;
-            tmpName.clear();
-            return errno;
-        }
+        if (const int error = detail::CreateExclusive(job.dirFd, NewCopyTemporaryName, mode, tmp, tmpName))
+            return error;
         // Another copy clearing leftovers may have taken it for one between
         // its making and its locking; then a new name is taken. (Where files
         // cannot be locked at all, nothing is ever taken for a leftover.)

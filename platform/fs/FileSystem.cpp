@@ -64,6 +64,38 @@ std::string NewTemporaryName()
     return std::string(kTemporaryNamePrefix) + text;
 }
 
+void Fd::reset(int fd)
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
+int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file,
+                    std::string& name)
+{
+    for (int attempt = 0; attempt <= 100; ++attempt) {
+        name = newName();
+        const int fd = ::openat(dirFd, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            file.reset(fd);
+            return 0;
+        }
+        if (errno != EEXIST) {
+            const int error = errno;
+            name.clear();
+            return error;
+        }
+    }
+    name.clear();
+    return EEXIST;
+}
+
+bool RefusesPermissions(int error)
+{
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
 int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t& bytesDone)
 {
     const FileSystemTestHooks* hooks = ActiveTestHooks();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/fs/FileSystem.h"
@@ -22,6 +23,31 @@ bool IsTemporaryName(std::string_view name);
 
 // A fresh name with the temporary prefix.
 std::string NewTemporaryName();
+
+// A file descriptor closed when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(-1); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+    void reset(int fd);
+
+private:
+    int m_fd;
+};
+
+// Makes a new file for writing under a fresh name from newName (relative to
+// dirFd, or a path with AT_FDCWD), trying other names while one is taken.
+// 0 with file and name set, or the errno.
+int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file,
+                    std::string& name);
+
+// What drives without permission bits or owners (vfat, exFAT, NTFS and
+// other FUSE drives) answer when asked to set them.
+bool RefusesPermissions(int error);
 
 // Writes all of data to fd, retrying short writes and EINTR, and asking the
 // test hook before each piece. 0 or the errno.

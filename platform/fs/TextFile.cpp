@@ -119,24 +119,21 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
 
     // 0666 lets the umask decide, as for any new file.
     std::string tmpPath;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        tmpPath = prefix + detail::NewTemporaryName();
-        fd = ::open(tmpPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100))
-            Fail(errno, path);
-    }
+    detail::Fd file;
+    if (const int error =
+            detail::CreateExclusive(AT_FDCWD, [&] { return prefix + detail::NewTemporaryName(); }, 0666, file, tmpPath))
+        Fail(error, path);
 
     std::uint64_t done = 0;
-    int error = detail::WriteAll(fd, content.data(), content.size(), done);
-    if (error == 0 && replacing && S_ISREG(old.st_mode)
-        && ::fchmod(fd, old.st_mode & 07777) != 0 && errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP)
+    int error = detail::WriteAll(file.get(), content.data(), content.size(), done);
+    if (error == 0 && replacing && S_ISREG(old.st_mode) && ::fchmod(file.get(), old.st_mode & 07777) != 0
+        && !detail::RefusesPermissions(errno))
         error = errno;
     // The list files are few and small: make sure the new one is on disk
     // before it replaces the old one.
-    if (error == 0 && ::fsync(fd) != 0)
+    if (error == 0 && ::fsync(file.get()) != 0)
         error = errno;
-    if (::close(fd) != 0 && error == 0)
+    if (::close(file.release()) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(tmpPath.c_str(), target.c_str()) != 0)
         error = errno;
