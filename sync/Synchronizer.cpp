@@ -334,56 +334,70 @@ void Synchronizer::FoldersBody(Scope scope, std::int32_t* count)
 
 void Synchronizer::FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count)
 {
-    RunState& s = m_state;
-    const auto attr = static_cast<std::uint32_t>(s.SearchAttr);
+    const auto attr = static_cast<std::uint32_t>(m_state.SearchAttr);
     // Both folders are read afresh for the pair, at once, with a look at
     // every name that search A will compare (the body: that it will yield).
     KnownFolders known;
-    known.ReadPair(folder1, folder2, "*." + s.SearchExt, attr, count != nullptr);
+    known.ReadPair(folder1, folder2, "*." + m_state.SearchExt, attr, count != nullptr);
+    FolderPairSearchA(known, folder1, folder2, count);
+    FolderPairSearchB(known, folder1, folder2, count);
+}
+
+// Search A: what F1 has, against F2.
+void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& folder1, const std::string& folder2,
+                                     std::int32_t* count)
+{
+    RunState& s = m_state;
     KnownFolder& side1 = known.NamesIn(folder1);
     KnownFolder& side2 = known.NamesIn(folder2);
     std::string pattern;
-
-    // Search A: what F1 has, against F2.
-    {
-        // The pre-count needs no look at an entry F2 lacks: it is counted
-        // whatever its time.
-        KnownFolder::Search search(known.Searched(SearchMask(folder1), pattern), pattern, attr, count != nullptr);
-        while (search.Next(s.SearchRec)) {
-            s.CurrentName = s.SearchRec.Name;
-            // Both times are taken before anything is copied for this entry.
-            s.Age1 = AgeOfYielded(s.SearchRec);
-            platform::NameMatch match = platform::NameMatch::CaseBlind;
-            s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match);
-            const bool exists2 = s.Age2 != -1;
-            if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
-                s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
-            const int order = ComparePackedTimes(s.Age1, s.Age2);
-            if (count) {
-                if (!exists2 || order != 0)
-                    ++*count;
-                continue;
-            }
+    // The pre-count needs no look at an entry F2 lacks: it is counted
+    // whatever its time.
+    KnownFolder::Search search(known.Searched(SearchMask(folder1), pattern), pattern,
+                               static_cast<std::uint32_t>(s.SearchAttr), count != nullptr);
+    while (search.Next(s.SearchRec)) {
+        s.CurrentName = s.SearchRec.Name;
+        // Both times are taken before anything is copied for this entry.
+        s.Age1 = AgeOfYielded(s.SearchRec);
+        platform::NameMatch match = platform::NameMatch::CaseBlind;
+        s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match);
+        const bool exists2 = s.Age2 != -1;
+        if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
+            s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
+        const int order = ComparePackedTimes(s.Age1, s.Age2);
+        if (count) {
+            if (!exists2 || order != 0)
+                ++*count;
+            continue;
+        }
+        // What is not a file is counted as the pre-count counts it, but
+        // never copied.
+        if (IsFile(s.SearchRec)) {
             const std::string path1 = PathOf(folder1, s.CurrentName);
             const std::string path2 = PathOf(folder2, s.CurrentName);
-            // What is not a file is counted as the pre-count counts it,
-            // but never copied.
-            if (IsFile(s.SearchRec)) {
-                if (exists2 && order == 1)
-                    UpdateCopy(known, path1, path2, match, s.Age2);
-                else if (exists2 && order == -1)
-                    UpdateCopy(known, path2, path1, match, s.Age1);
-                else if (!exists2)
-                    CopyMissing(known, path1, folder2, match);
-            }
-            ProgressStep();
+            if (exists2 && order == 1)
+                UpdateCopy(known, path1, path2, match, s.Age2);
+            else if (exists2 && order == -1)
+                UpdateCopy(known, path2, path1, match, s.Age1);
+            else if (!exists2)
+                CopyMissing(known, path1, folder2, match);
         }
+        ProgressStep();
     }
+}
 
-    // Search B: what only F2 has goes to F1. Of an F2 entry only its name
-    // and whether it is a folder are used, which the folder's listing tells
-    // without a look at each entry (its time is never read here).
-    KnownFolder::Search search(known.Searched(SearchMask(folder2), pattern), pattern, attr, true);
+// Search B: what only F2 has goes to F1. Of an F2 entry only its name and
+// whether it is a folder are used, which the folder's listing tells without
+// a look at each entry (its time is never read here).
+void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& folder1, const std::string& folder2,
+                                     std::int32_t* count)
+{
+    RunState& s = m_state;
+    KnownFolder& side1 = known.NamesIn(folder1);
+    KnownFolder& side2 = known.NamesIn(folder2);
+    std::string pattern;
+    KnownFolder::Search search(known.Searched(SearchMask(folder2), pattern), pattern,
+                               static_cast<std::uint32_t>(s.SearchAttr), true);
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
         platform::NameMatch match = platform::NameMatch::CaseBlind;

@@ -70,6 +70,10 @@ private:
                     platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
     void FoldersBody(Scope scope, std::int32_t* count);
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
+    void FolderPairSearchA(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
+                           std::int32_t* count);
+    void FolderPairSearchB(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
+                           std::int32_t* count);
     // Copies source over destination, whose packed time the run saw as
     // destinationAge, and reports what became of it; true when it was updated.
     // Copies go through known, the pass's knowledge of its folders, which

@@ -64,6 +64,44 @@ void AppendUtf8(char32_t c, std::string& out)
     }
 }
 
+// Decodes the character at p (left bytes remain) into out; the bytes it
+// took. A byte that does not start a valid sequence stands for itself.
+std::size_t DecodeOne(const unsigned char* p, std::size_t left, std::vector<char32_t>& out)
+{
+    const unsigned char b = p[0];
+    if (b < 0x80) {
+        out.push_back(b);
+        return 1;
+    }
+    std::size_t length = 0;
+    char32_t c = 0;
+    char32_t minimum = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        c = b & 0x1F;
+        minimum = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        c = b & 0x0F;
+        minimum = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        c = b & 0x07;
+        minimum = 0x10000;
+    }
+    bool ok = length != 0 && length <= left;
+    for (std::size_t k = 1; ok && k < length; ++k) {
+        ok = (p[k] & 0xC0) == 0x80;
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    if (!ok || c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        out.push_back(kRawByteBase + b);
+        return 1;
+    }
+    out.push_back(c);
+    return length;
+}
+
 }  // namespace
 
 void DecodeUtf8(std::string_view text, std::vector<char32_t>& out)
@@ -73,48 +111,27 @@ void DecodeUtf8(std::string_view text, std::vector<char32_t>& out)
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        char32_t c = 0;
-        char32_t minimum = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            c = b & 0x1F;
-            minimum = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            c = b & 0x0F;
-            minimum = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            c = b & 0x07;
-            minimum = 0x10000;
-        }
-        bool ok = length != 0 && i + length <= n;
-        for (std::size_t k = 1; ok && k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                ok = false;
-            else
-                c = (c << 6) | (p[i + k] & 0x3F);
-        }
-        if (ok && (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
-            ok = false;
-        if (ok) {
-            out.push_back(c);
-            i += length;
-        } else {
-            out.push_back(kRawByteBase + b);
-            ++i;
-        }
+        const std::size_t length = DecodeOne(p + i, n - i, out);
+        i += length;
     }
 }
 
-char32_t FoldCase(char32_t c)
+namespace {
+
+char32_t FoldLatinExtendedA(char32_t c)
+{
+    if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149)
+        return c;  // dotted/dotless i and kra have no simple folding
+    if (c == 0x178)
+        return 0xFF;
+    if (c == 0x17F)
+        return 's';
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return (c % 2 == 1) ? c + 1 : c;
+    return (c % 2 == 0) ? c + 1 : c;
+}
+
+char32_t FoldLatin(char32_t c)
 {
     if (c < 0x80)
         return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
@@ -125,88 +142,99 @@ char32_t FoldCase(char32_t c)
             return c + 0x20;
         return c;
     }
-    if (c < 0x180) {  // Latin Extended-A
-        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149)
-            return c;  // dotted/dotless i and kra have no simple folding
-        if (c == 0x178)
-            return 0xFF;
-        if (c == 0x17F)
-            return 's';
-        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-            return (c % 2 == 1) ? c + 1 : c;
-        return (c % 2 == 0) ? c + 1 : c;
+    if (c < 0x180)
+        return FoldLatinExtendedA(c);
+    // Latin Extended-B
+    const auto* end = std::end(kLatinExtendedB);
+    const auto* it = std::lower_bound(std::begin(kLatinExtendedB), end, c,
+                                      [](const FoldPair& p, char32_t v) { return p.upper < v; });
+    return (it != end && it->upper == c) ? it->folded : c;
+}
+
+char32_t FoldGreek(char32_t c)
+{
+    if (c == 0x370 || c == 0x372 || c == 0x376)
+        return c + 1;
+    if (c == 0x37F)
+        return 0x3F3;
+    if (c == 0x386)
+        return 0x3AC;
+    if (c >= 0x388 && c <= 0x38A)
+        return c + 0x25;
+    if (c == 0x38C)
+        return 0x3CC;
+    if (c == 0x38E || c == 0x38F)
+        return c + 0x3F;
+    if ((c >= 0x391 && c <= 0x3A1) || (c >= 0x3A3 && c <= 0x3AB))
+        return c + 0x20;
+    switch (c) {
+    case 0x3C2: return 0x3C3;
+    case 0x3CF: return 0x3D7;
+    case 0x3D0: return 0x3B2;
+    case 0x3D1: return 0x3B8;
+    case 0x3D5: return 0x3C6;
+    case 0x3D6: return 0x3C0;
+    case 0x3F0: return 0x3BA;
+    case 0x3F1: return 0x3C1;
+    case 0x3F4: return 0x3B8;
+    case 0x3F5: return 0x3B5;
+    case 0x3F7: return 0x3F8;
+    case 0x3F9: return 0x3F2;
+    case 0x3FA: return 0x3FB;
+    default: break;
     }
-    if (c < 0x250) {
-        const auto* end = std::end(kLatinExtendedB);
-        const auto* it = std::lower_bound(std::begin(kLatinExtendedB), end, c,
-                                          [](const FoldPair& p, char32_t v) { return p.upper < v; });
-        return (it != end && it->upper == c) ? it->folded : c;
-    }
+    if (PairedEvenUpper(c, 0x3D8, 0x3EE))
+        return c + 1;
+    if (c >= 0x3FD && c <= 0x3FF)
+        return c - 0x82;
+    return c;
+}
+
+// Cyrillic and its supplement.
+char32_t FoldCyrillic(char32_t c)
+{
+    if (c < 0x410)
+        return c + 0x50;
+    if (c < 0x430)
+        return c + 0x20;
+    if (PairedEvenUpper(c, 0x460, 0x480) || PairedEvenUpper(c, 0x48A, 0x4BE))
+        return c + 1;
+    if (c == 0x4C0)
+        return 0x4CF;
+    if (c >= 0x4C1 && c <= 0x4CD && c % 2 == 1)
+        return c + 1;
+    if (PairedEvenUpper(c, 0x4D0, 0x52E))
+        return c + 1;
+    return c;
+}
+
+char32_t FoldLatinExtendedAdditional(char32_t c)
+{
+    if (c == 0x1E9B)
+        return 0x1E61;
+    if (c == 0x1E9E)
+        return 0xDF;
+    if (PairedEvenUpper(c, 0x1E00, 0x1E94) || PairedEvenUpper(c, 0x1EA0, 0x1EFE))
+        return c + 1;
+    return c;
+}
+
+}  // namespace
+
+char32_t FoldCase(char32_t c)
+{
+    if (c < 0x250)
+        return FoldLatin(c);
     if (c == 0x345)
         return 0x3B9;
-    if (c >= 0x370 && c < 0x400) {  // Greek
-        if (c == 0x370 || c == 0x372 || c == 0x376)
-            return c + 1;
-        if (c == 0x37F)
-            return 0x3F3;
-        if (c == 0x386)
-            return 0x3AC;
-        if (c >= 0x388 && c <= 0x38A)
-            return c + 0x25;
-        if (c == 0x38C)
-            return 0x3CC;
-        if (c == 0x38E || c == 0x38F)
-            return c + 0x3F;
-        if ((c >= 0x391 && c <= 0x3A1) || (c >= 0x3A3 && c <= 0x3AB))
-            return c + 0x20;
-        switch (c) {
-        case 0x3C2: return 0x3C3;
-        case 0x3CF: return 0x3D7;
-        case 0x3D0: return 0x3B2;
-        case 0x3D1: return 0x3B8;
-        case 0x3D5: return 0x3C6;
-        case 0x3D6: return 0x3C0;
-        case 0x3F0: return 0x3BA;
-        case 0x3F1: return 0x3C1;
-        case 0x3F4: return 0x3B8;
-        case 0x3F5: return 0x3B5;
-        case 0x3F7: return 0x3F8;
-        case 0x3F9: return 0x3F2;
-        case 0x3FA: return 0x3FB;
-        default: break;
-        }
-        if (PairedEvenUpper(c, 0x3D8, 0x3EE))
-            return c + 1;
-        if (c >= 0x3FD && c <= 0x3FF)
-            return c - 0x82;
-        return c;
-    }
-    if (c >= 0x400 && c < 0x530) {  // Cyrillic and its supplement
-        if (c < 0x410)
-            return c + 0x50;
-        if (c < 0x430)
-            return c + 0x20;
-        if (PairedEvenUpper(c, 0x460, 0x480) || PairedEvenUpper(c, 0x48A, 0x4BE))
-            return c + 1;
-        if (c == 0x4C0)
-            return 0x4CF;
-        if (c >= 0x4C1 && c <= 0x4CD && c % 2 == 1)
-            return c + 1;
-        if (PairedEvenUpper(c, 0x4D0, 0x52E))
-            return c + 1;
-        return c;
-    }
+    if (c >= 0x370 && c < 0x400)
+        return FoldGreek(c);
+    if (c >= 0x400 && c < 0x530)
+        return FoldCyrillic(c);
     if (c >= 0x531 && c <= 0x556)  // Armenian
         return c + 0x30;
-    if (c >= 0x1E00 && c < 0x1F00) {  // Latin Extended Additional
-        if (c == 0x1E9B)
-            return 0x1E61;
-        if (c == 0x1E9E)
-            return 0xDF;
-        if (PairedEvenUpper(c, 0x1E00, 0x1E94) || PairedEvenUpper(c, 0x1EA0, 0x1EFE))
-            return c + 1;
-        return c;
-    }
+    if (c >= 0x1E00 && c < 0x1F00)
+        return FoldLatinExtendedAdditional(c);
     return c;
 }
 

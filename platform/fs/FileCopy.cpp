@@ -49,6 +49,8 @@ std::atomic<bool> g_unnamedCannotLink{false};
 std::atomic<int> g_linkMethod{0};
 
 constexpr int kRetryWithNamedTemp = -1;
+// The destination is the source itself: nothing to write.
+constexpr int kSameFile = -2;
 
 // The last pair of devices between which cloning was refused, so that a
 // run over a file system without it (ext4) does not ask again per file.
@@ -248,36 +250,9 @@ public:
     int Range(int src, int dst, off_t from, off_t to)
     {
         if (m_kernel && to >= 0) {
-            // The call is given the offsets, so neither file's position
-            // needs setting first.
-            off_t in = from;
-            off_t out = from;
-            while (in < to) {
-                if (const int error = AskHook())
-                    return error;
-                std::uint64_t want = static_cast<std::uint64_t>(to - in);
-                if (m_pieceLimit != 0 && want > m_pieceLimit)
-                    want = m_pieceLimit;
-                if (want > (1u << 30))
-                    want = 1u << 30;
-                const ssize_t moved = ::copy_file_range(src, &in, dst, &out, static_cast<std::size_t>(want), 0);
-                if (moved < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    // Only where nothing was moved yet can the loop below
-                    // start over.
-                    if (in == from && IsUnsupported(errno)) {
-                        m_kernel = false;
-                        break;
-                    }
-                    return errno;
-                }
-                if (moved == 0)
-                    return 0;  // the file shrank meanwhile, which the copy's check tells
-                m_done += static_cast<std::uint64_t>(moved);
-            }
+            const int error = KernelRange(src, dst, from, to);
             if (m_kernel)
-                return 0;
+                return error;
         }
         if (::lseek(src, from, SEEK_SET) < 0 || ::lseek(dst, from, SEEK_SET) < 0)
             return errno;
@@ -290,7 +265,7 @@ public:
     {
         if (::lseek(dst, from, SEEK_SET) < 0)
             return errno;
-        constexpr std::size_t kZeros = 64 * 1024;
+        constexpr std::size_t kZeros = std::size_t{64} * 1024;
         const std::unique_ptr<char[]> zeros(new (std::nothrow) char[kZeros]());
         if (!zeros)
             return ENOMEM;
@@ -306,6 +281,43 @@ public:
 
 private:
     int AskHook() const { return (m_hooks && m_hooks->beforeWrite) ? m_hooks->beforeWrite(m_done) : 0; }
+
+    // Range by the kernel. The call is given the offsets, so neither file's
+    // position needs setting first. Where the kernel cannot copy between
+    // the two files it turns itself off, before anything has moved.
+    int KernelRange(int src, int dst, off_t from, off_t to)
+    {
+        off_t in = from;
+        off_t out = from;
+        while (in < to) {
+            if (const int error = AskHook())
+                return error;
+            const ssize_t moved = ::copy_file_range(src, &in, dst, &out, PieceSize(to - in), 0);
+            if (moved < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (in == from && IsUnsupported(errno)) {
+                    m_kernel = false;
+                    return 0;
+                }
+                return errno;
+            }
+            if (moved == 0)
+                return 0;  // the file shrank meanwhile, which the copy's check tells
+            m_done += static_cast<std::uint64_t>(moved);
+        }
+        return 0;
+    }
+
+    // How much one call moves: what is left, at most the test's piece size
+    // and 1 GiB.
+    std::size_t PieceSize(off_t left) const
+    {
+        auto want = static_cast<std::uint64_t>(left);
+        if (m_pieceLimit != 0 && want > m_pieceLimit)
+            want = m_pieceLimit;
+        return static_cast<std::size_t>(std::min<std::uint64_t>(want, std::uint64_t{1} << 30));
+    }
 
     int ReadAndWrite(int src, int dst, off_t at, off_t to)
     {
@@ -350,26 +362,11 @@ private:
     std::unique_ptr<char[]> m_buffer;
 };
 
-// Moves the content of src to dst.
-int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinationDevice,
-                const FileSystemTestHooks* hooks)
+// Copies the data of a file with holes, leaving holes where src has them.
+// A hole is made by lengthening the file; a drive that cannot (FAT through
+// FUSE) gets zeros instead.
+int MoveDataAndHoles(ContentMover& mover, int src, int dst, off_t size)
 {
-    ContentMover mover(hooks);
-    const off_t size = sourceStat.st_size;
-    // Files that report no size (those of /proc, for instance) are read
-    // until their end instead.
-    if (size == 0)
-        return mover.Range(src, dst, 0, -1);
-    int error = 0;
-    if (mover.Clone(src, dst, sourceStat.st_dev, destinationDevice, error))
-        return error;
-
-    // Fewer blocks than bytes: the file has holes. Only its data is copied,
-    // so that the holes stay holes where the destination keeps them.
-    if (static_cast<std::uint64_t>(sourceStat.st_blocks) * 512 >= static_cast<std::uint64_t>(size))
-        return mover.Range(src, dst, 0, size);
-    // A hole is made by lengthening the file; a drive that cannot (FAT
-    // through FUSE) gets zeros instead.
     off_t written = 0;
     bool holes = true;
     const auto lengthen = [&](off_t length) {
@@ -400,12 +397,36 @@ int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinati
             return errno;
         if (hole > size)
             hole = size;
-        if ((error = lengthen(data)) != 0 || (error = mover.Range(src, dst, data, hole)) != 0)
+        int error = lengthen(data);
+        if (error == 0)
+            error = mover.Range(src, dst, data, hole);
+        if (error != 0)
             return error;
         written = hole;
         at = hole;
     }
     return lengthen(size);  // with the hole at the end
+}
+
+// Moves the content of src to dst.
+int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinationDevice,
+                const FileSystemTestHooks* hooks)
+{
+    ContentMover mover(hooks);
+    const off_t size = sourceStat.st_size;
+    // Files that report no size (those of /proc, for instance) are read
+    // until their end instead.
+    if (size == 0)
+        return mover.Range(src, dst, 0, -1);
+    int error = 0;
+    if (mover.Clone(src, dst, sourceStat.st_dev, destinationDevice, error))
+        return error;
+
+    // Fewer blocks than bytes: the file has holes. Only its data is copied,
+    // so that the holes stay holes where the destination keeps them.
+    if (static_cast<std::uint64_t>(sourceStat.st_blocks) * 512 >= static_cast<std::uint64_t>(size))
+        return mover.Range(src, dst, 0, size);
+    return MoveDataAndHoles(mover, src, dst, size);
 }
 
 // What a copy works on: the source it has open, and what it saw at the
@@ -656,6 +677,61 @@ int OpenSource(const std::string& source, NameMatch match, int& fd, std::string&
     return fd >= 0 ? 0 : errno;
 }
 
+// What stands at the destination: the exact name, else a name equal to it
+// without regard to case, looked up from dirFd (the folder, whose stat is
+// folder) where it is open. A symbolic link is followed, so that the file it
+// points to is updated and the link stays. 0 with target set to where the
+// copy goes and job's look at it filled in; kSameFile when that is the
+// source itself; else why the copy may not go there.
+int LookAtDestination(CopyJob& job, int dirFd, const struct stat& folder, const std::string& destination,
+                      const std::string& name, NameMatch match, std::string& target)
+{
+    struct stat& found = job.seen;
+    const int lookup = dirFd >= 0 ? detail::LstatResolvedAt(dirFd, folder, destination, name, found, target, match)
+                                  : detail::LstatResolved(destination, found, target, match);
+    if (lookup == ENOENT) {
+        target = destination;
+        return 0;
+    }
+    if (lookup != 0)
+        return lookup;
+    job.destinationSeen = true;
+    if (S_ISLNK(found.st_mode) && ::stat(target.c_str(), &found) == 0) {
+        std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(target.c_str(), nullptr), &std::free);
+        if (resolved)
+            target = resolved.get();
+    }
+    const bool isFile = S_ISREG(found.st_mode);
+    if (job.failIfExists)
+        return EEXIST;
+    if (S_ISDIR(found.st_mode))
+        return EISDIR;
+    if (!isFile && !S_ISLNK(found.st_mode))
+        return EINVAL;
+    // Read-only refuses the copy even for root, who is not stopped by
+    // permissions, and even when it is the source itself.
+    if (isFile && (found.st_mode & S_IWUSR) == 0)
+        return EACCES;
+    if (isFile && found.st_dev == job.sourceStat.st_dev && found.st_ino == job.sourceStat.st_ino)
+        return kSameFile;
+    return 0;
+}
+
+// Opens the source into src and job: only a regular file is copied.
+int OpenSourceFile(CopyJob& job, const std::string& source, NameMatch match, Fd& src)
+{
+    if (const int error = OpenSource(source, match, job.src, job.sourcePath))
+        return error;
+    src.reset(job.src);
+    if (::fstat(src.get(), &job.sourceStat) != 0)
+        return errno;
+    if (S_ISDIR(job.sourceStat.st_mode))
+        return EISDIR;
+    if (!S_ISREG(job.sourceStat.st_mode))
+        return EINVAL;  // devices, FIFOs, sockets are never copied
+    return 0;
+}
+
 int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
                  std::optional<std::int32_t> expectedAge, detail::CopyOutcome& outcome)
 {
@@ -664,15 +740,9 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     job.hooks = detail::ActiveTestHooks();
     job.failIfExists = failIfExists;
 
-    if (const int error = OpenSource(source, match, job.src, job.sourcePath))
+    Fd src;
+    if (const int error = OpenSourceFile(job, source, match, src))
         return error;
-    const Fd src(job.src);
-    if (::fstat(src.get(), &job.sourceStat) != 0)
-        return errno;
-    if (S_ISDIR(job.sourceStat.st_mode))
-        return EISDIR;
-    if (!S_ISREG(job.sourceStat.st_mode))
-        return EINVAL;  // devices, FIFOs, sockets are never copied
 
     // The destination's folder is opened first, so that the name is looked
     // up from it; where it cannot be, everything goes by path and the
@@ -688,41 +758,11 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
             dir.reset(-1);
     }
 
-    // What stands at the destination: the exact name, else a name equal to
-    // it without regard to case. A symbolic link is followed, so that the
-    // file it points to is updated and the link stays.
     std::string target;
-    struct stat& found = job.seen;
-    const int lookup = dir.get() >= 0
-                           ? detail::LstatResolvedAt(dir.get(), before, destination, name, found, target, match)
-                           : detail::LstatResolved(destination, found, target, match);
-    if (lookup == 0) {
-        job.destinationSeen = true;
-        if (S_ISLNK(found.st_mode) && ::stat(target.c_str(), &found) == 0) {
-            std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(target.c_str(), nullptr), &std::free);
-            if (resolved)
-                target = resolved.get();
-        }
-        const bool isFile = S_ISREG(found.st_mode);
-        if (failIfExists)
-            return EEXIST;
-        if (S_ISDIR(found.st_mode))
-            return EISDIR;
-        if (!isFile && !S_ISLNK(found.st_mode))
-            return EINVAL;
-        // Read-only refuses the copy even for root, who is not stopped by
-        // permissions, and even when it is the source itself.
-        if (isFile && (found.st_mode & S_IWUSR) == 0)
-            return EACCES;
-        if (isFile && found.st_dev == job.sourceStat.st_dev && found.st_ino == job.sourceStat.st_ino)
-            return 0;  // the same file: nothing to write
-    } else if (lookup == ENOENT) {
-        target = destination;
-    } else {
-        return lookup;
-    }
+    if (const int refusal = LookAtDestination(job, dir.get(), before, destination, name, match, target))
+        return refusal == kSameFile ? 0 : refusal;
     // The caller decided on this copy by what it saw there a moment ago.
-    if (expectedAge && (job.destinationSeen ? detail::PackStatTime(found) : -1) != *expectedAge)
+    if (expectedAge && (job.destinationSeen ? detail::PackStatTime(job.seen) : -1) != *expectedAge)
         return kCopyDestinationChanged;
 
     // A namesake in other letter case, or a link's file, may be elsewhere

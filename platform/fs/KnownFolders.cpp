@@ -19,7 +19,7 @@ namespace {
 // Below these, a second thread costs more than it saves: folders whose own
 // sizes (which grow with their names on the usual file systems) add up to
 // this many bytes, this many folders, and this many looks.
-constexpr off_t kMuchToList = 64 * 1024;
+constexpr off_t kMuchToList = off_t{64} * 1024;
 constexpr std::size_t kManyFolders = 16;
 constexpr std::size_t kManyLooks = 2048;
 constexpr std::size_t kLooksPerTurn = 256;
