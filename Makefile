@@ -4,13 +4,13 @@
 #              under AddressSanitizer and UndefinedBehaviorSanitizer
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps test-release test-sanitize bench install package
+.PHONY: run test build deps test-release test-sanitize bench install package format check-style
 
 deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 	@cmake --build build -j $(JOBS)
 
 run: build
@@ -25,6 +25,15 @@ test-sanitize: deps
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -E '^e2e\.'
 
 test: test-release test-sanitize
+
+# Rewrites every C++ file as .clang-format says.
+format: deps
+	git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format -i
+
+# What CI checks besides the tests: the format, and clang-tidy's findings.
+check-style: build
+	@bash scripts/check-style.sh format
+	@bash scripts/check-style.sh tidy build
 
 bench: build
 	@bash scripts/install-deps.sh --bench

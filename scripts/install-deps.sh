@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake make g++ pkg-config
+  # the style checks
+  clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
