@@ -17,10 +17,9 @@ namespace {
 const QString kRunOption = QStringLiteral("run");
 const QString kReportOption = QStringLiteral("report");
 // The names of every option of the program's own, with and without value.
-const QStringList kTerminalOptions = {QStringLiteral("-h"), QStringLiteral("--help"),
-                                      QStringLiteral("--help-all"), QStringLiteral("-v"),
-                                      QStringLiteral("--version"), QStringLiteral("--run"),
-                                      QStringLiteral("--report")};
+const QStringList kTerminalOptions = {
+    QStringLiteral("-h"),        QStringLiteral("--help"), QStringLiteral("--help-all"), QStringLiteral("-v"),
+    QStringLiteral("--version"), QStringLiteral("--run"),  QStringLiteral("--report")};
 
 // Parser and its options; the parse itself is the caller's.
 struct Parser {
@@ -48,8 +47,8 @@ int Run(const QString& reportPath)
         try {
             output.AppendTo(QFile::encodeName(reportPath).toStdString());
         } catch (const std::exception& error) {
-            output.Message(CommandLine::kCouldNotOpenReportText + QFile::encodeName(reportPath).toStdString() + ": " +
-                           error.what());
+            output.Message(CommandLine::kCouldNotOpenReportText + QFile::encodeName(reportPath).toStdString() + ": "
+                           + error.what());
             return UnattendedRun::kNotRun;
         }
     }

@@ -8,16 +8,15 @@
 namespace CommandLine {
 
 // The texts of --help.
-inline constexpr char kDescription[] =
-    "Keeps the files of folders in step: two lists of folders, and runs that copy\n"
-    "files between them by their last-write times.\n"
-    "\n"
-    "Without options, opens the window (or shows the one that is open).\n"
-    "\n"
-    "--run exits with 0 when every copy succeeded, 1 when a copy failed or the\n"
-    "run was stopped, 2 when the run could not be made (the lists, the options\n"
-    "or the report file could not be read or opened, or the command line is\n"
-    "wrong).";
+inline constexpr char kDescription[] = "Keeps the files of folders in step: two lists of folders, and runs that copy\n"
+                                       "files between them by their last-write times.\n"
+                                       "\n"
+                                       "Without options, opens the window (or shows the one that is open).\n"
+                                       "\n"
+                                       "--run exits with 0 when every copy succeeded, 1 when a copy failed or the\n"
+                                       "run was stopped, 2 when the run could not be made (the lists, the options\n"
+                                       "or the report file could not be read or opened, or the command line is\n"
+                                       "wrong).";
 inline constexpr char kRunDescription[] =
     "Performs one \"Synchronize all\" with the stored lists and options (or, while "
     "the window is open, has the window's copy perform it), without window or "

@@ -66,8 +66,7 @@ void ConsoleOutput::Append(const std::string& line)
             // A short write of nothing is a full disk, as for every file of the program.
             const int error = written < 0 ? errno : ENOSPC;
             m_reportFailed = true;
-            Message(kCouldNotAppendText + m_reportPath + ": " +
-                    platform::EInOutError::FromErrno(error).what());
+            Message(kCouldNotAppendText + m_reportPath + ": " + platform::EInOutError::FromErrno(error).what());
         }
     }
 }

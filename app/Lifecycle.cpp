@@ -3,9 +3,9 @@
 #include <stdexcept>
 
 #include "lists/FolderList.h"
-#include "platform/FormatText.h"
 #include "lists/ListFile.h"
 #include "options/LegacyOptionImport.h"
+#include "platform/FormatText.h"
 #include "platform/fs/FileSystem.h"
 #include "sync/ReportFile.h"
 #include "ui/ErrorReport.h"
@@ -20,8 +20,7 @@ std::runtime_error OnFile(const char* format, const std::string& path, const std
     return std::runtime_error(platform::FormatText(format, {path, cause.what()}));
 }
 
-template <typename Step>
-void Saving(const std::string& path, Step step)
+template <typename Step> void Saving(const std::string& path, Step step)
 {
     try {
         step();

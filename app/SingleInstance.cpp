@@ -100,14 +100,16 @@ QString SingleInstance::DefaultFolder()
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         QString sessionFolder = QStringLiteral("/run/user/%1").arg(::getuid());
         struct stat status {};
-        if (::stat(QFile::encodeName(sessionFolder).constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
-            status.st_uid == ::getuid())
+        if (::stat(QFile::encodeName(sessionFolder).constData(), &status) == 0 && S_ISDIR(status.st_mode)
+            && status.st_uid == ::getuid())
             return sessionFolder;
     }
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
-SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent), m_folder(std::move(folder)) {}
+SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent), m_folder(std::move(folder))
+{
+}
 
 SingleInstance::~SingleInstance()
 {

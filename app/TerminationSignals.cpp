@@ -31,8 +31,7 @@ void Watch(QObject* context, std::function<void()> onRequest)
     auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier, onRequest = std::move(onRequest)] {
         char byte;
-        while (::read(g_pipe[0], &byte, 1) > 0) {
-        }
+        while (::read(g_pipe[0], &byte, 1) > 0) {}
         // A second signal while saving must not start the saving again.
         notifier->setEnabled(false);
         onRequest();

@@ -4,13 +4,13 @@
 
 #include "app/Lifecycle.h"
 #include "app/RunOutput.h"
-#include "platform/FormatText.h"
 #include "app/TerminationSignals.h"
 #include "lists/FolderList.h"
 #include "lists/ListFile.h"
 #include "options/OptionsControls.h"
 #include "options/OptionsHost.h"
 #include "options/OptionsLogic.h"
+#include "platform/FormatText.h"
 #include "platform/settings/AutostartEntry.h"
 #include "platform/settings/SettingsStore.h"
 #include "sync/ReportList.h"
@@ -27,7 +27,9 @@ namespace {
 class UnattendedRunHost : public RunHost {
 public:
     UnattendedRunHost(RunOutput& output, std::function<int()> synchroMode, RunHost* window = nullptr)
-        : m_output(output), m_synchroMode(std::move(synchroMode)), m_window(window)
+        : m_output(output),
+          m_synchroMode(std::move(synchroMode)),
+          m_window(window)
     {
     }
 
@@ -179,7 +181,8 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output)
 int InWindow(TForm1& form, RunOutput& output)
 {
     RunHost& window = form.WindowRunHost();
-    UnattendedRunHost host(output, [&window] { return window.SynchroModeIndex(); }, &window);
+    UnattendedRunHost host(
+        output, [&window] { return window.SynchroModeIndex(); }, &window);
     // The window's list shows the lines as well.
     ReportList& report = form.Report();
     struct Tap {

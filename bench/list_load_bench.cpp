@@ -36,8 +36,8 @@ void WriteListFile(const std::string& path, int entries)
     unsigned seed = 12345;
     for (int i = 0; i < entries; ++i) {
         seed = seed * 1103515245u + 12345u;
-        out << (seed % 3 == 0 ? "/home/User/Projects/" : "/srv/backup/photos/") << (seed >> 8) % 1000 << "/Folder "
-            << i << "\r\n";
+        out << (seed % 3 == 0 ? "/home/User/Projects/" : "/srv/backup/photos/") << (seed >> 8) % 1000 << "/Folder " << i
+            << "\r\n";
     }
 }
 

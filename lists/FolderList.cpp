@@ -23,8 +23,8 @@ bool FolderTextLess(const std::string& a, const std::string& b)
 
 int FolderList::SelCount() const
 {
-    return static_cast<int>(std::count_if(m_entries.begin(), m_entries.end(),
-                                          [](const Entry& e) { return e.selected; }));
+    return static_cast<int>(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return e.selected; }));
 }
 
 int FolderList::Add(const std::string& text)

@@ -3,8 +3,8 @@
 #include "options/IntegerText.h"
 #include "options/OptionNames.h"
 #include "platform/fs/FileSystem.h"
-#include "platform/settings/SettingsStore.h"
 #include "platform/fs/TextFile.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <optional>
 #include <vector>
@@ -26,12 +26,11 @@ void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store
 
     // Lines past the end of a short file read as empty texts.
     const std::vector<std::string> lines = platform::ReadTextLines(path);
-    auto line = [&lines](std::size_t number) {
-        return number <= lines.size() ? lines[number - 1] : std::string();
-    };
+    auto line = [&lines](std::size_t number) { return number <= lines.size() ? lines[number - 1] : std::string(); };
 
     const std::string header = line(1);
-    const std::string version = header.size() > kIgnoredHeaderChars ? header.substr(kIgnoredHeaderChars) : std::string();
+    const std::string version = header.size() > kIgnoredHeaderChars ? header.substr(kIgnoredHeaderChars)
+                                                                    : std::string();
 
     if (!store.ValueExists(kVersion))
         store.WriteString(kVersion, kVersionText);

@@ -11,8 +11,7 @@ class SettingsStore;
 inline constexpr char kLegacyOptionFileName[] = "options.txt";
 
 // Report list lines of the import.
-inline constexpr char kLegacyFoundLine[] =
-    "The option file v1.2 was found and options were exported into the registry";
+inline constexpr char kLegacyFoundLine[] = "The option file v1.2 was found and options were exported into the registry";
 inline constexpr char kLegacyDeletedLine[] = "The option file v1.2 was deleted";
 // Followed by the path the file was kept under.
 inline constexpr char kLegacyKeptLine[] = "The option file v1.2 was kept as ";

@@ -16,9 +16,8 @@ inline constexpr char kTrayMode[] = "TrayMode";
 inline constexpr char kAutostart[] = "Autostart";
 
 // Every value of the key.
-inline constexpr const char* kAllNames[] = {kVersion, kSynchroMode, kFileType,      kFilter,
-                                            kExt,     kTimer,       kTimerInterval, kTimerAction,
-                                            kSilentMode, kTrayMode, kAutostart};
+inline constexpr const char* kAllNames[] = {kVersion,       kSynchroMode, kFileType,   kFilter,   kExt,      kTimer,
+                                            kTimerInterval, kTimerAction, kSilentMode, kTrayMode, kAutostart};
 
 inline constexpr char kVersionText[] = "1.3";
 

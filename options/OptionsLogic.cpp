@@ -22,7 +22,11 @@ constexpr char kAnyExtension[] = "*";
 
 OptionsLogic::OptionsLogic(OptionsControls& controls, OptionsHost& host, RunOptionValues runValues,
                            platform::SettingsStore& store, platform::AutostartEntry& autostart)
-    : m_controls(controls), m_host(host), m_runValues(runValues), m_store(store), m_autostart(autostart)
+    : m_controls(controls),
+      m_host(host),
+      m_runValues(runValues),
+      m_store(store),
+      m_autostart(autostart)
 {
 }
 
@@ -50,14 +54,10 @@ void OptionsLogic::LoadOptions()
     // that cannot be read leaves its controls as they were.
     using Load = void (OptionsLogic::*)();
     const std::pair<std::vector<const char*>, Load> steps[] = {
-        {{kSynchroMode}, &OptionsLogic::LoadSynchroMode},
-        {{kFileType}, &OptionsLogic::LoadFileType},
-        {{kFilter, kExt}, &OptionsLogic::LoadFilter},
-        {{kTimer}, &OptionsLogic::LoadTimer},
-        {{kTimerInterval}, &OptionsLogic::LoadTimerInterval},
-        {{kTimerAction}, &OptionsLogic::LoadTimerAction},
-        {{kSilentMode}, &OptionsLogic::LoadSilentMode},
-        {{kTrayMode}, &OptionsLogic::LoadTrayMode},
+        {{kSynchroMode}, &OptionsLogic::LoadSynchroMode},     {{kFileType}, &OptionsLogic::LoadFileType},
+        {{kFilter, kExt}, &OptionsLogic::LoadFilter},         {{kTimer}, &OptionsLogic::LoadTimer},
+        {{kTimerInterval}, &OptionsLogic::LoadTimerInterval}, {{kTimerAction}, &OptionsLogic::LoadTimerAction},
+        {{kSilentMode}, &OptionsLogic::LoadSilentMode},       {{kTrayMode}, &OptionsLogic::LoadTrayMode},
         {{kAutostart}, &OptionsLogic::LoadAutostart},
     };
     for (const auto& [names, load] : steps) {

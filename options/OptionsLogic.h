@@ -17,8 +17,8 @@ class SettingsStore;
 }  // namespace platform
 
 // The commands of the Options panel and the loading of the stored options.
-// They set the run-time values SearchAttr, SearchExt and SilentFlag. Store and entry failures throw platform::ESettingsError and end
-// the command where they happen.
+// They set the run-time values SearchAttr, SearchExt and SilentFlag. Store and entry failures throw
+// platform::ESettingsError and end the command where they happen.
 class OptionsLogic {
 public:
     OptionsLogic(OptionsControls& controls, OptionsHost& host, RunOptionValues runValues,

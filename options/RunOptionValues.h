@@ -8,13 +8,15 @@
 // nothing else of the runs.
 struct RunOptionValues {
     std::int32_t& SearchAttr;  // attribute mask of every search (32 or 63)
-    std::string& SearchExt;    // the text after "*." in every search mask
+    std::string& SearchExt;  // the text after "*." in every search mask
     std::int32_t& SilentFlag;  // 1: no confirmation before a run
 
     // From whatever keeps the three under these names (the run state).
     template <typename Holder>
     RunOptionValues(Holder& holder)  // NOLINT(google-explicit-constructor): stands for the holder
-        : SearchAttr(holder.SearchAttr), SearchExt(holder.SearchExt), SilentFlag(holder.SilentFlag)
+        : SearchAttr(holder.SearchAttr),
+          SearchExt(holder.SearchExt),
+          SilentFlag(holder.SilentFlag)
     {
     }
 };

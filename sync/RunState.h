@@ -11,13 +11,13 @@
 // option-derived values start as the Options panel's defaults and are set
 // when the options are loaded, saved or applied.
 struct RunState {
-    std::int32_t TotalCount = 0;     // the pre-count: the number confirmed and the gauge's denominator
+    std::int32_t TotalCount = 0;  // the pre-count: the number confirmed and the gauge's denominator
     std::int32_t ProgressCount = 0;  // progress steps taken in the current run
-    std::int32_t FailFlag = 0;       // 1 when some copy of the run failed
+    std::int32_t FailFlag = 0;  // 1 when some copy of the run failed
     std::int32_t List1Index = 0;
     std::int32_t List2Index = 0;
-    std::string CurrentName;         // the entry being processed, without folder
-    std::int32_t Age1 = 0;           // packed times of the List 1 and List 2 copies
+    std::string CurrentName;  // the entry being processed, without folder
+    std::int32_t Age1 = 0;  // packed times of the List 1 and List 2 copies
     std::int32_t Age2 = 0;
     platform::TSearchRec SearchRec;  // the entry the one open search last yielded
 
@@ -26,6 +26,6 @@ struct RunState {
     std::string FolderName2;
 
     std::int32_t SearchAttr = platform::faArchive;  // attribute mask of every search (archive or any file)
-    std::string SearchExt = "*";     // the text after "*." in every search mask
-    std::int32_t SilentFlag = 1;     // 1: no confirmation before a run
+    std::string SearchExt = "*";  // the text after "*." in every search mask
+    std::int32_t SilentFlag = 1;  // 1: no confirmation before a run
 };

@@ -100,7 +100,11 @@ std::string LastPathComponent(const std::string& folder)
 
 Synchronizer::Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,
                            RunHost& host)
-    : m_state(state), m_report(report), m_list1(list1), m_list2(list2), m_host(host)
+    : m_state(state),
+      m_report(report),
+      m_list1(list1),
+      m_list2(list2),
+      m_host(host)
 {
 }
 
@@ -128,10 +132,22 @@ void Synchronizer::SynchroNowClick()
         BitBtn11Click();
 }
 
-void Synchronizer::BitBtn4Click() { Run(Mode::Files, Scope::All); }
-void Synchronizer::BitBtn3Click() { Run(Mode::Files, Scope::Selected); }
-void Synchronizer::SynchroFolders_ns() { Run(Mode::Folders, Scope::All); }
-void Synchronizer::SynchroFolders_s() { Run(Mode::Folders, Scope::Selected); }
+void Synchronizer::BitBtn4Click()
+{
+    Run(Mode::Files, Scope::All);
+}
+void Synchronizer::BitBtn3Click()
+{
+    Run(Mode::Files, Scope::Selected);
+}
+void Synchronizer::SynchroFolders_ns()
+{
+    Run(Mode::Folders, Scope::All);
+}
+void Synchronizer::SynchroFolders_s()
+{
+    Run(Mode::Folders, Scope::Selected);
+}
 
 void Synchronizer::progressbar_notselected(std::int32_t& count)
 {
@@ -178,8 +194,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
         m_state.FailFlag = 0;
 
         if (m_state.SilentFlag != 1) {
-            const char* suffix =
-                files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
+            const char* suffix = files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
             if (!m_host.Confirm(std::to_string(m_state.TotalCount) + suffix)) {
                 m_host.SetSynchronizeSelectedVisible(true);
                 m_host.SetSynchronizeAllVisible(true);

@@ -11,7 +11,7 @@ class ReportList;
 namespace platform {
 class KnownFolder;
 class KnownFolders;
-}
+}  // namespace platform
 class RunHost;
 struct RunState;
 
@@ -44,10 +44,10 @@ public:
     void SynchroNowClick();
 
     // The four passes, each one complete run.
-    void BitBtn4Click();       // files mode, all folders
-    void BitBtn3Click();       // files mode, selected folders
+    void BitBtn4Click();  // files mode, all folders
+    void BitBtn3Click();  // files mode, selected folders
     void SynchroFolders_ns();  // folders mode, all folders
-    void SynchroFolders_s();   // folders mode, selected folders
+    void SynchroFolders_s();  // folders mode, selected folders
 
     // Pre-counts: set count to 0, then count the copies the pass will make.
     void progressbar_notselected(std::int32_t& count);

@@ -4,8 +4,7 @@
 #include <initializer_list>
 
 // A small set of enumerators (mouse buttons, shift keys), one bit each.
-template <typename E>
-class EnumSet {
+template <typename E> class EnumSet {
 public:
     constexpr EnumSet() = default;
     constexpr EnumSet(std::initializer_list<E> items)

@@ -1,6 +1,8 @@
 #include "tray/ImageList.h"
 
-ImageList::ImageList(QObject* parent) : QObject(parent) {}
+ImageList::ImageList(QObject* parent) : QObject(parent)
+{
+}
 
 QIcon ImageList::GetIcon(int index) const
 {

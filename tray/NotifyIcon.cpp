@@ -76,8 +76,7 @@ std::optional<std::array<uint8_t, 16>> ParseGuid(const QString& text)
         return high < 0 || low < 0 ? -1 : high * 16 + low;
     };
     // Text positions of the bytes, in record order.
-    static constexpr std::array<int, 16> kPositions = {7, 5, 3, 1, 12, 10, 17, 15,
-                                                       20, 22, 25, 27, 29, 31, 33, 35};
+    static constexpr std::array<int, 16> kPositions = {7, 5, 3, 1, 12, 10, 17, 15, 20, 22, 25, 27, 29, 31, 33, 35};
     std::array<uint8_t, 16> bytes{};
     for (size_t i = 0; i < bytes.size(); ++i) {
         const int value = byteAt(kPositions[i]);
@@ -90,9 +89,8 @@ std::optional<std::array<uint8_t, 16>> ParseGuid(const QString& text)
 
 QString GuidText(const std::array<uint8_t, 16>& b)
 {
-    return QString::asprintf("{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
-                             b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
-                             b[14], b[15]);
+    return QString::asprintf("{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3], b[2], b[1],
+                             b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
 }
 
 // Clears a flag when leaving the scope, also by an exception.
@@ -111,7 +109,9 @@ private:
 
 // ---------------------------------------------------------------------------
 
-ENotifyIconError::ENotifyIconError(uint32_t command) : std::runtime_error(MessageFor(command)) {}
+ENotifyIconError::ENotifyIconError(uint32_t command) : std::runtime_error(MessageFor(command))
+{
+}
 
 std::string ENotifyIconError::MessageFor(uint32_t command)
 {
@@ -121,7 +121,9 @@ std::string ENotifyIconError::MessageFor(uint32_t command)
 
 // ---------------------------------------------------------------------------
 
-TInfoBalloon::TInfoBalloon(TNotifyIcon* owner) : m_owner(owner) {}
+TInfoBalloon::TInfoBalloon(TNotifyIcon* owner) : m_owner(owner)
+{
+}
 
 void TInfoBalloon::Assign(const TInfoBalloon& source)
 {
@@ -195,8 +197,7 @@ void TInfoBalloon::SetSound(bool sound)
 
 // ---------------------------------------------------------------------------
 
-TNotifyIcon::TNotifyIcon(QObject* owner, NotifyAreaLayer& shell, TrayDesktop& desktop,
-                         TrayApplication& application)
+TNotifyIcon::TNotifyIcon(QObject* owner, NotifyAreaLayer& shell, TrayDesktop& desktop, TrayApplication& application)
     : QObject(owner),
       m_shell(shell),
       m_desktop(desktop),
@@ -378,9 +379,9 @@ void TNotifyIcon::Notification(QObject* removed)
 void TNotifyIcon::NotifyShell(uint32_t command, uint8_t flags)
 {
     NOTIFYICONDATA data;
-    data.size = m_shellVersion >= kShellVersion6   ? kRecordSizeV6
-                : m_shellVersion >= kShellVersion5 ? kRecordSizeV5
-                                                   : kRecordSizeOld;
+    data.size = m_shellVersion >= kShellVersion6 ? kRecordSizeV6
+        : m_shellVersion >= kShellVersion5       ? kRecordSizeV5
+                                                 : kRecordSizeOld;
     data.window = m_messageWindow.get();
     data.id = 0;
     if (command == NIM_ADD || command == NIM_MODIFY) {
@@ -576,28 +577,16 @@ void TNotifyIcon::HandleCallback(uint32_t code)
             ShowMenu(mbRight);
         break;
     }
-    case WM_MOUSEMOVE:
-        DoMouseMove(shift, cursor.x(), cursor.y());
-        break;
-    case NIN_SELECT:
-        DoSelect();
-        break;
+    case WM_MOUSEMOVE: DoMouseMove(shift, cursor.x(), cursor.y()); break;
+    case NIN_SELECT: DoSelect(); break;
     case NIN_KEYSELECT:
         DoKeySelect();
         RestoreApp();
         break;
-    case NIN_BALLOONSHOW:
-        DoBalloonShow();
-        break;
-    case NIN_BALLOONHIDE:
-        DoBalloonHide();
-        break;
-    case NIN_BALLOONTIMEOUT:
-        DoBalloonDismiss();
-        break;
-    case NIN_BALLOONUSERCLICK:
-        DoBalloonClick();
-        break;
+    case NIN_BALLOONSHOW: DoBalloonShow(); break;
+    case NIN_BALLOONHIDE: DoBalloonHide(); break;
+    case NIN_BALLOONTIMEOUT: DoBalloonDismiss(); break;
+    case NIN_BALLOONUSERCLICK: DoBalloonClick(); break;
     default:
         if (code >= WM_LBUTTONDOWN && code <= WM_MBUTTONDBLCLK)
             HandleButton(code, shift, cursor);

@@ -101,15 +101,14 @@ class TNotifyIcon : public QObject {
 public:
     using TNotifyEvent = std::function<void(TNotifyIcon& sender)>;
     using TContextPopupEvent = std::function<void(TNotifyIcon& sender, QPoint mousePos, bool& handled)>;
-    using TMouseEvent =
-        std::function<void(TNotifyIcon& sender, TMouseButton button, TShiftState shift, int x, int y)>;
+    using TMouseEvent = std::function<void(TNotifyIcon& sender, TMouseButton button, TShiftState shift, int x, int y)>;
     using TMouseMoveEvent = std::function<void(TNotifyIcon& sender, TShiftState shift, int x, int y)>;
     using TTimerEvent = std::function<void(TNotifyIcon& sender, uint32_t timerId)>;
     using ErrorReport = std::function<void(const std::exception& error)>;
 
     // Own timers of the hidden window.
     static constexpr uint32_t kBalloonTimerId = 0x2000;  // the deferred modify
-    static constexpr uint32_t kPopupTimerId = 0x2001;    // the delayed popup
+    static constexpr uint32_t kPopupTimerId = 0x2001;  // the delayed popup
     // The callback message the notification area sends the hidden window.
     static constexpr uint32_t kCallbackMessage = 0x400;
 

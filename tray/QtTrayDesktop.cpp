@@ -28,18 +28,12 @@ uint32_t QtTrayDesktop::DoubleClickTime() const
 bool QtTrayDesktop::IsKeyDown(Key key) const
 {
     switch (key) {
-    case Key::Shift:
-        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
-    case Key::Alt:
-        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
-    case Key::Control:
-        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
-    case Key::LeftButton:
-        return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
-    case Key::RightButton:
-        return QGuiApplication::mouseButtons().testFlag(Qt::RightButton);
-    case Key::MiddleButton:
-        return QGuiApplication::mouseButtons().testFlag(Qt::MiddleButton);
+    case Key::Shift: return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+    case Key::Alt: return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
+    case Key::Control: return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    case Key::LeftButton: return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
+    case Key::RightButton: return QGuiApplication::mouseButtons().testFlag(Qt::RightButton);
+    case Key::MiddleButton: return QGuiApplication::mouseButtons().testFlag(Qt::MiddleButton);
     }
     return false;
 }

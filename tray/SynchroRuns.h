@@ -6,8 +6,8 @@ class SynchroRuns {
 public:
     virtual ~SynchroRuns() = default;
 
-    virtual void BitBtn4Click() = 0;       // files mode, all entries
-    virtual void BitBtn3Click() = 0;       // files mode, selected entries
+    virtual void BitBtn4Click() = 0;  // files mode, all entries
+    virtual void BitBtn3Click() = 0;  // files mode, selected entries
     virtual void SynchroFolders_ns() = 0;  // folders mode, all entries
-    virtual void SynchroFolders_s() = 0;   // folders mode, selected entries
+    virtual void SynchroFolders_s() = 0;  // folders mode, selected entries
 };

@@ -43,20 +43,11 @@ Run RunFor(int action, int mode)
 void Tick(SynchroRuns& runs, int action, int mode)
 {
     switch (RunFor(action, mode)) {
-    case Run::BitBtn4Click:
-        runs.BitBtn4Click();
-        break;
-    case Run::BitBtn3Click:
-        runs.BitBtn3Click();
-        break;
-    case Run::SynchroFolders_ns:
-        runs.SynchroFolders_ns();
-        break;
-    case Run::SynchroFolders_s:
-        runs.SynchroFolders_s();
-        break;
-    case Run::None:
-        break;
+    case Run::BitBtn4Click: runs.BitBtn4Click(); break;
+    case Run::BitBtn3Click: runs.BitBtn3Click(); break;
+    case Run::SynchroFolders_ns: runs.SynchroFolders_ns(); break;
+    case Run::SynchroFolders_s: runs.SynchroFolders_s(); break;
+    case Run::None: break;
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include <QTimer>
 
-TrayMessageWindow::TrayMessageWindow(Procedure procedure) : m_procedure(std::move(procedure)) {}
+TrayMessageWindow::TrayMessageWindow(Procedure procedure) : m_procedure(std::move(procedure))
+{
+}
 
 TrayMessageWindow::~TrayMessageWindow() = default;
 
@@ -13,8 +15,7 @@ void TrayMessageWindow::SetTimer(uint32_t id, int ms)
     auto& timer = m_timers[id];
     if (!timer) {
         timer = std::make_unique<QTimer>();
-        connect(timer.get(), &QTimer::timeout, this,
-                [this, id] { Dispatch(NotifyArea::WM_TIMER, id, 0); });
+        connect(timer.get(), &QTimer::timeout, this, [this, id] { Dispatch(NotifyArea::WM_TIMER, id, 0); });
     }
     timer->start(ms);
 }

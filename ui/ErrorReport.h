@@ -16,8 +16,7 @@ void ReportException(const std::exception& error);
 // unwound, and the handler's own frame is where its failure is shown.
 // FolderlyApplication::notify catches what is left: an exception from an
 // event handler (closeEvent, a paint, a key) that no command wraps.
-template <typename Command>
-auto Guarded(Command command)
+template <typename Command> auto Guarded(Command command)
 {
     return [command = std::move(command)](auto&&...) {
         try {

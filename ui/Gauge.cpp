@@ -3,7 +3,9 @@
 #include <QPainter>
 #include <algorithm>
 
-Gauge::Gauge(QWidget* parent) : QWidget(parent) {}
+Gauge::Gauge(QWidget* parent) : QWidget(parent)
+{
+}
 
 void Gauge::SetProgress(int percent)
 {

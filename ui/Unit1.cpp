@@ -1,20 +1,20 @@
 #include "ui/Unit1.h"
 
 #include <QAction>
-#include <QTimer>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QMouseEvent>
-#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include "lists/AddPath.h"
 #include "lists/CopyPath.h"
@@ -28,8 +28,8 @@
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
 #include "ui/dialogs/MessageBoxes.h"
-#include "ui/options/OptionsPanel.h"
 #include "ui/dialogs/SelectDirectoryDialog.h"
+#include "ui/options/OptionsPanel.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ const char* const kCaption = "Folderly 1.3       ";
 constexpr int kClientWidth = 695;
 constexpr int kClientHeight = 477;
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
-                        QRect geometry, const char* picture = nullptr)
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint, QRect geometry,
+                        const char* picture = nullptr)
 {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -104,8 +104,9 @@ const QColor TForm1::kLinkHoverColour(128, 0, 128);
 
 TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile,
                QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+    : QWidget(parent,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                  | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       GroupBox1(new OptionsPanel(this)),
       m_programFolder(std::move(programFolder)),
       m_sync(m_state, m_report, m_list1, m_list2, *this),
@@ -239,8 +240,7 @@ void TForm1::CreateControls()
     connect(StaticText1, &ClickableLabel::clicked, this, Guarded([this] { StaticText1Click(); }));
     connect(StaticText1, &ClickableLabel::mouseMoved, this, [this] { StaticText1MouseMove(); });
 
-    BitBtn12 = MakeButton(this, "BitBtn12", {}, QStringLiteral("Полезные мелочи"), QRect(280, 64, 33, 33),
-                          "tools.png");
+    BitBtn12 = MakeButton(this, "BitBtn12", {}, QStringLiteral("Полезные мелочи"), QRect(280, 64, 33, 33), "tools.png");
     connect(BitBtn6, &QPushButton::clicked, this, Guarded([this] { BitBtn6Click(); }));
     connect(BitBtn12, &QPushButton::clicked, this, Guarded([this] { BitBtn12Click(); }));
     GroupBox1->ConnectLogic(m_options);
@@ -252,10 +252,10 @@ void TForm1::CreateControls()
     connect(BitBtn7, &QPushButton::clicked, this, Guarded([this] { BitBtn7Click(); }));
     Timer1.SetOnTimer(Guarded([this] { SynchroTimer(); }));
 
-    PopupMenu1 = CreateListMenu(ListBox1, QStringLiteral("PopupMenu1"), [this] { SynchroNow2Click(); },
-                                [this] { BitBtn1Click(); }, m_list1);
-    PopupMenu2 = CreateListMenu(ListBox2, QStringLiteral("PopupMenu2"), [this] { SynchroNow1Click(); },
-                                [this] { BitBtn2Click(); }, m_list2);
+    PopupMenu1 = CreateListMenu(
+        ListBox1, QStringLiteral("PopupMenu1"), [this] { SynchroNow2Click(); }, [this] { BitBtn1Click(); }, m_list1);
+    PopupMenu2 = CreateListMenu(
+        ListBox2, QStringLiteral("PopupMenu2"), [this] { SynchroNow1Click(); }, [this] { BitBtn2Click(); }, m_list2);
 
     connect(BitBtn1, &QPushButton::clicked, this, Guarded([this] { BitBtn1Click(); }));
     connect(BitBtn2, &QPushButton::clicked, this, Guarded([this] { BitBtn2Click(); }));
@@ -299,8 +299,8 @@ QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::func
         action->setObjectName(actionName);
         connect(action, &QAction::triggered, this, Guarded(std::move(command)));
     };
-    add(QStringLiteral("Synchro Now"), QStringLiteral("SynchroNow") + (first ? QStringLiteral("2") : QStringLiteral("1")),
-        std::move(synchroNow));
+    add(QStringLiteral("Synchro Now"),
+        QStringLiteral("SynchroNow") + (first ? QStringLiteral("2") : QStringLiteral("1")), std::move(synchroNow));
     add(QStringLiteral("Add new"), QStringLiteral("Addnew") + n, std::move(addNew));
     add(QStringLiteral("Select all"), QStringLiteral("Selectall") + n, [&list] { list.SelectAll(); });
     add(QStringLiteral("Deselect all"), QStringLiteral("Deselectall") + n, [&list] { list.DeselectAll(); });
@@ -491,8 +491,14 @@ void TForm1::SynchroTimer()
     ::SynchroTimerRules::Tick(*this, GroupBox1->TimerActionIndex(), GroupBox1->SynchroModeIndex());
 }
 
-void TForm1::BitBtn1Click() { ChooseAndAddPath(m_list1); }
-void TForm1::BitBtn2Click() { ChooseAndAddPath(m_list2); }
+void TForm1::BitBtn1Click()
+{
+    ChooseAndAddPath(m_list1);
+}
+void TForm1::BitBtn2Click()
+{
+    ChooseAndAddPath(m_list2);
+}
 
 void TForm1::ChooseAndAddPath(FolderList& list)
 {
@@ -514,10 +520,22 @@ void TForm1::RequestBalloon(const std::string& text, const std::string& title, T
         m_balloonHandler(text, title, icon);
 }
 
-void TForm1::SetSynchronizeSelectedVisible(bool visible) { BitBtn10->setVisible(visible); }
-void TForm1::SetSynchronizeAllVisible(bool visible) { BitBtn11->setVisible(visible); }
-void TForm1::SetGaugeVisible(bool visible) { Gauge1->setVisible(visible); }
-void TForm1::SetGaugeProgress(int percent) { Gauge1->SetProgress(percent); }
+void TForm1::SetSynchronizeSelectedVisible(bool visible)
+{
+    BitBtn10->setVisible(visible);
+}
+void TForm1::SetSynchronizeAllVisible(bool visible)
+{
+    BitBtn11->setVisible(visible);
+}
+void TForm1::SetGaugeVisible(bool visible)
+{
+    Gauge1->setVisible(visible);
+}
+void TForm1::SetGaugeProgress(int percent)
+{
+    Gauge1->SetProgress(percent);
+}
 
 bool TForm1::Confirm(const std::string& text)
 {
@@ -529,8 +547,14 @@ void TForm1::ShowMessage(const std::string& text)
     MessageBoxes::Information(this, QString::fromStdString(text));
 }
 
-void TForm1::BitBtn6Click() { OpenHelp(kHelpFileName); }
-void TForm1::BitBtn12Click() { OpenHelp(kSecondHelpFileName); }
+void TForm1::BitBtn6Click()
+{
+    OpenHelp(kHelpFileName);
+}
+void TForm1::BitBtn12Click()
+{
+    OpenHelp(kSecondHelpFileName);
+}
 
 void TForm1::OpenHelp(const QString& fileName)
 {
@@ -541,9 +565,18 @@ void TForm1::OpenHelp(const QString& fileName)
         MessageBoxes::Information(this, kHelpNotFound);
 }
 
-void TForm1::StaticText1Click() { m_openUrl(kAuthorAddress); }
-void TForm1::Image2Click() { m_openUrl(kCompanyAddress); }
-void TForm1::Image3Click() { m_openUrl(kSiteGroupAddress); }
+void TForm1::StaticText1Click()
+{
+    m_openUrl(kAuthorAddress);
+}
+void TForm1::Image2Click()
+{
+    m_openUrl(kCompanyAddress);
+}
+void TForm1::Image3Click()
+{
+    m_openUrl(kSiteGroupAddress);
+}
 
 namespace {
 
@@ -559,8 +592,14 @@ void SetLinkLook(QLabel* link, const QColor& colour, bool underline)
 
 }  // namespace
 
-void TForm1::StaticText1MouseMove() { SetLinkLook(StaticText1, kLinkHoverColour, true); }
-void TForm1::FormMouseMove() { SetLinkLook(StaticText1, kLinkColour, false); }
+void TForm1::StaticText1MouseMove()
+{
+    SetLinkLook(StaticText1, kLinkHoverColour, true);
+}
+void TForm1::FormMouseMove()
+{
+    SetLinkLook(StaticText1, kLinkColour, false);
+}
 
 void TForm1::FormClick()
 {
@@ -578,8 +617,8 @@ void TForm1::mouseReleaseEvent(QMouseEvent* event)
 {
     // A click is a press and a release on the background; what a control
     // underneath did not take is not the window's.
-    const bool click = m_backgroundPressed && event->button() == Qt::LeftButton &&
-                       OnBackground(event->position().toPoint());
+    const bool click = m_backgroundPressed && event->button() == Qt::LeftButton
+        && OnBackground(event->position().toPoint());
     m_backgroundPressed = false;
     QWidget::mouseReleaseEvent(event);
     if (click)

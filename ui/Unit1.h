@@ -11,13 +11,13 @@
 #include "lists/FolderList.h"
 #include "options/OptionsHost.h"
 #include "options/OptionsLogic.h"
+#include "platform/desktop/SystemTrayNotifyArea.h"
 #include "platform/settings/AutostartEntry.h"
 #include "platform/settings/SettingsStore.h"
 #include "sync/ReportList.h"
 #include "sync/RunHost.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
-#include "platform/desktop/SystemTrayNotifyArea.h"
 #include "tray/NotifyIcon.h"
 #include "tray/QtPeriodicTimer.h"
 #include "tray/QtTrayDesktop.h"
@@ -41,9 +41,9 @@ class TForm1 : public QWidget, private RunHost, private OptionsHost, private Syn
     Q_OBJECT
 public:
     // The help documents, in the folder where the program is installed.
-    static const QString kHelpFileName;        // "FOLDERLY_13.HLP"
+    static const QString kHelpFileName;  // "FOLDERLY_13.HLP"
     static const QString kSecondHelpFileName;  // "ALLPROGS.HLP"
-    static const QString kHelpNotFound;        // "Файл справки не найден"
+    static const QString kHelpNotFound;  // "Файл справки не найден"
     // The link and the pictures at the foot of the window.
     static const QString kLinkCaption;
     static const QUrl kAuthorAddress;
@@ -113,11 +113,11 @@ public:
     void BitBtn6Click();
     void BitBtn12Click();
     void StaticText1Click();  // the author's site
-    void Image2Click();       // the company's site
-    void Image3Click();       // the site group's site
+    void Image2Click();  // the company's site
+    void Image3Click();  // the site group's site
     void StaticText1MouseMove();  // the link lights up
-    void FormMouseMove();         // the link goes back to rest
-    void FormClick();             // both lists lose their selection
+    void FormMouseMove();  // the link goes back to rest
+    void FormClick();  // both lists lose their selection
     void BitBtn8Click() { m_options.BitBtn8Click(); }
     void BitBtn9Click() { m_options.BitBtn9Click(); }
     // The interval box changed or closed its list; the timer ticked.

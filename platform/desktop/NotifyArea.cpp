@@ -3,7 +3,10 @@
 #include <QCoreApplication>
 
 WindowMessageEvent::WindowMessageEvent(uint32_t message, uintptr_t wParam, intptr_t lParam)
-    : QEvent(EventType()), m_message(message), m_wParam(wParam), m_lParam(lParam)
+    : QEvent(EventType()),
+      m_message(message),
+      m_wParam(wParam),
+      m_lParam(lParam)
 {
 }
 

@@ -139,8 +139,5 @@ public:
     virtual bool IsTrayAvailable() const = 0;
     // The menu of an added icon (null: none). Areas that draw an icon's menu
     // themselves need it beforehand; the others leave menus to the icon.
-    virtual void SetIconMenu(const QObject* window, uint32_t id, QMenu* menu)
-    {
-        (void)window, (void)id, (void)menu;
-    }
+    virtual void SetIconMenu(const QObject* window, uint32_t id, QMenu* menu) { (void)window, (void)id, (void)menu; }
 };

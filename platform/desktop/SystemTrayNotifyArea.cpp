@@ -35,8 +35,8 @@ bool NotificationServiceThere()
     const QDBusConnectionInterface* names = bus.isConnected() ? bus.interface() : nullptr;
     if (!names)
         return false;
-    return names->isServiceRegistered(kNotificationService).value() ||
-           names->activatableServiceNames().value().contains(kNotificationService);
+    return names->isServiceRegistered(kNotificationService).value()
+        || names->activatableServiceNames().value().contains(kNotificationService);
 }
 
 }  // namespace
@@ -155,15 +155,13 @@ bool SystemTrayNotifyArea::Shell_NotifyIconA(uint32_t command, const NOTIFYICOND
         entry->tray->hide();
         std::erase_if(m_entries, [entry](const auto& e) { return e.get() == entry; });
         return true;
-    case NIM_SETFOCUS:
-        return entry != nullptr;
+    case NIM_SETFOCUS: return entry != nullptr;
     case NIM_SETVERSION:
         if (!entry)
             return false;
         entry->versionSet = data.timeoutOrVersion >= NOTIFYICON_VERSION;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -180,8 +178,7 @@ void SystemTrayNotifyArea::Apply(Entry& entry, const NOTIFYICONDATA& data)
     UpdateVisibility(entry);
 
     // A balloon for an icon nobody can see is dropped, not kept for later.
-    if ((data.flags & NIF_INFO) && !data.info.isEmpty() && entry.tray->isVisible() &&
-        IsTrayAvailable()) {
+    if ((data.flags & NIF_INFO) && !data.info.isEmpty() && entry.tray->isVisible() && IsTrayAvailable()) {
         ShowMessage(*entry.tray, data.infoTitle, data.info, data.infoFlags, entry.tray->icon(),
                     static_cast<int>(std::min<uint32_t>(data.timeoutOrVersion, INT_MAX)));
     }
@@ -214,21 +211,11 @@ void SystemTrayNotifyArea::ShowMessage(QSystemTrayIcon& tray, const QString& tit
 {
     // The desktop decides about sounds; the no-sound flag has no Qt counterpart.
     switch (infoFlags & NIIF_ICON_MASK) {
-    case NIIF_INFO:
-        tray.showMessage(title, text, QSystemTrayIcon::Information, milliseconds);
-        break;
-    case NIIF_WARNING:
-        tray.showMessage(title, text, QSystemTrayIcon::Warning, milliseconds);
-        break;
-    case NIIF_ERROR:
-        tray.showMessage(title, text, QSystemTrayIcon::Critical, milliseconds);
-        break;
-    case NIIF_USER:
-        tray.showMessage(title, text, userIcon, milliseconds);
-        break;
-    default:
-        tray.showMessage(title, text, QSystemTrayIcon::NoIcon, milliseconds);
-        break;
+    case NIIF_INFO: tray.showMessage(title, text, QSystemTrayIcon::Information, milliseconds); break;
+    case NIIF_WARNING: tray.showMessage(title, text, QSystemTrayIcon::Warning, milliseconds); break;
+    case NIIF_ERROR: tray.showMessage(title, text, QSystemTrayIcon::Critical, milliseconds); break;
+    case NIIF_USER: tray.showMessage(title, text, userIcon, milliseconds); break;
+    default: tray.showMessage(title, text, QSystemTrayIcon::NoIcon, milliseconds); break;
     }
 }
 
@@ -262,8 +249,7 @@ void SystemTrayNotifyArea::Activated(Entry& entry, QSystemTrayIcon::ActivationRe
         Notify(entry, WM_MBUTTONDOWN);
         Notify(entry, WM_MBUTTONUP);
         break;
-    case QSystemTrayIcon::Unknown:
-        break;
+    case QSystemTrayIcon::Unknown: break;
     }
 }
 

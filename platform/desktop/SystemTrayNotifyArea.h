@@ -43,8 +43,8 @@ public:
     QSystemTrayIcon* TrayIcon(const QObject* window, uint32_t id) const;
 
 protected:
-    virtual void ShowMessage(QSystemTrayIcon& tray, const QString& title, const QString& text,
-                             uint32_t infoFlags, const QIcon& userIcon, int milliseconds);
+    virtual void ShowMessage(QSystemTrayIcon& tray, const QString& title, const QString& text, uint32_t infoFlags,
+                             const QIcon& userIcon, int milliseconds);
 
 private:
     struct Entry;

@@ -63,8 +63,8 @@ int ResolveCaseBlind(int (*statFn)(const char*, struct stat*), const std::string
     return ENOENT;
 }
 
-int StatResolvedWith(int (*statFn)(const char*, struct stat*), const std::string& path,
-                     struct stat& st, std::string& realPath, NameMatch match)
+int StatResolvedWith(int (*statFn)(const char*, struct stat*), const std::string& path, struct stat& st,
+                     std::string& realPath, NameMatch match)
 {
     if (statFn(path.c_str(), &st) == 0) {
         realPath = path;
@@ -230,7 +230,8 @@ void CaseIndex::Evict(const Folder* keep)
     while (m_totalNames > kNameBudget && m_folders.size() > 1) {
         auto oldest = m_folders.end();
         for (auto it = m_folders.begin(); it != m_folders.end(); ++it) {
-            if (it->second.get() != keep && (oldest == m_folders.end() || it->second->lastUse < oldest->second->lastUse))
+            if (it->second.get() != keep
+                && (oldest == m_folders.end() || it->second->lastUse < oldest->second->lastUse))
                 oldest = it;
         }
         if (oldest == m_folders.end())
@@ -351,8 +352,8 @@ bool IsPlainName(const std::string& name)
 
 }  // namespace
 
-int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st,
-                   NameMatch match, bool* namesake)
+int StatResolvedAt(int folderFd, const std::string& folder, const std::string& name, struct stat& st, NameMatch match,
+                   bool* namesake)
 {
     std::string realPath;
     int error = 0;

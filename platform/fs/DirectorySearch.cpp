@@ -98,17 +98,13 @@ std::uint32_t AttributesOf(std::string_view name, mode_t mode)
 std::uint32_t AttributesOfListedKind(std::string_view name, unsigned char kind)
 {
     switch (kind) {
-    case DT_REG:
-        return faArchive | HiddenBit(name);
-    case DT_DIR:
-        return faDirectory | HiddenBit(name);
+    case DT_REG: return faArchive | HiddenBit(name);
+    case DT_DIR: return faDirectory | HiddenBit(name);
     case DT_FIFO:
     case DT_CHR:
     case DT_BLK:
-    case DT_SOCK:
-        return faSysFile | HiddenBit(name);
-    default:
-        return 0;
+    case DT_SOCK: return faSysFile | HiddenBit(name);
+    default: return 0;
     }
 }
 
@@ -202,8 +198,7 @@ bool DirectorySearch::Open(const std::string& mask, std::uint32_t attrMask, bool
             if (skipSystem)
                 continue;
             break;
-        default:
-            break;  // regular files, links and unknown types are looked at later
+        default: break;  // regular files, links and unknown types are looked at later
         }
         if (!pattern.Matches(name))
             continue;

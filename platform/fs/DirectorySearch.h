@@ -8,8 +8,8 @@ namespace platform {
 
 // One entry as a search yields it.
 struct TSearchRec {
-    std::string Name;      // without folder
-    std::int32_t Time = 0; // packed last-write time
+    std::string Name;  // without folder
+    std::int32_t Time = 0;  // packed last-write time
     std::uint32_t Attr = 0;
 };
 

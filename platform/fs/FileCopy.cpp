@@ -64,12 +64,14 @@ thread_local DevicePair t_noClone;
 bool IsUnsupported(int error)
 {
     return error == EOPNOTSUPP || error == ENOTSUP || error == EXDEV || error == EINVAL || error == ENOSYS
-           || error == ENOTTY || error == EBADF;
+        || error == ENOTTY || error == EBADF;
 }
 
 using detail::RefusesPermissions;
 
-void IgnoreFileSizeSignal(int) {}
+void IgnoreFileSizeSignal(int)
+{
+}
 
 // Under a file-size limit (ulimit -f) the write that passes it would end the
 // program with SIGXFSZ. Caught, the signal lets the write fail with EFBIG,
@@ -102,7 +104,7 @@ bool SameTime(const timespec& a, const timespec& b)
 bool Unchanged(const struct stat& now, const struct stat& seen)
 {
     return now.st_dev == seen.st_dev && now.st_ino == seen.st_ino && now.st_size == seen.st_size
-           && SameTime(now.st_mtim, seen.st_mtim) && SameTime(now.st_ctim, seen.st_ctim);
+        && SameTime(now.st_mtim, seen.st_mtim) && SameTime(now.st_ctim, seen.st_ctim);
 }
 
 // The text file writer's temporary files share the prefix, not the mark.
@@ -134,7 +136,7 @@ bool IsCleared(const struct stat& folder)
     const std::lock_guard<std::mutex> lock(g_clearedMutex);
     const auto it = g_cleared.find({folder.st_dev, folder.st_ino});
     return it != g_cleared.end() && !it->second.someHeld && SameTime(it->second.mtime, folder.st_mtim)
-           && SameTime(it->second.ctime, folder.st_ctim);
+        && SameTime(it->second.ctime, folder.st_ctim);
 }
 
 void NoteCleared(const struct stat& folder, bool someHeld)
@@ -225,7 +227,9 @@ int LinkUnnamed(int tmp, int dirFd, const std::string& name)
 class ContentMover {
 public:
     explicit ContentMover(const FileSystemTestHooks* hooks)
-        : m_hooks(hooks), m_kernel(!(hooks && hooks->noKernelCopy)), m_pieceLimit(hooks ? hooks->pieceSize : 0)
+        : m_hooks(hooks),
+          m_kernel(!(hooks && hooks->noKernelCopy)),
+          m_pieceLimit(hooks ? hooks->pieceSize : 0)
     {
     }
 
@@ -435,12 +439,12 @@ struct CopyJob {
     int src = -1;
     struct stat sourceStat {};
     std::string sourcePath;  // the path the source was opened by
-    int dirFd = -1;          // the destination's folder
+    int dirFd = -1;  // the destination's folder
     dev_t device = 0;
-    std::string name;        // the destination's name in it
+    std::string name;  // the destination's name in it
     bool failIfExists = false;
     bool destinationSeen = false;  // something stood at name
-    struct stat seen {};           // what: a file, or a link that leads nowhere
+    struct stat seen {};  // what: a file, or a link that leads nowhere
     const FileSystemTestHooks* hooks = nullptr;
 
     // The file the copy replaces, whose owner and bits the copy keeps.
@@ -504,8 +508,8 @@ int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::
         struct stat made {};
         struct stat atName {};
         if (locked && ::fstat(tmp.get(), &made) == 0
-            && ::fstatat(job.dirFd, tmpName.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0
-            && made.st_ino == atName.st_ino && made.st_dev == atName.st_dev)
+            && ::fstatat(job.dirFd, tmpName.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0 && made.st_ino == atName.st_ino
+            && made.st_dev == atName.st_dev)
             return 0;
         tmp.reset(-1);
     }

@@ -10,27 +10,23 @@
 namespace platform {
 
 EInOutError::EInOutError(int errorCode, const std::string& message)
-    : std::runtime_error(message), m_errorCode(errorCode)
+    : std::runtime_error(message),
+      m_errorCode(errorCode)
 {
 }
 
 EInOutError EInOutError::FromErrno(int errnoValue)
 {
     switch (errnoValue) {
-    case ENOENT:
-        return EInOutError(2, kFileNotFoundText);
-    case ENOTDIR:
-        return EInOutError(3, kInvalidFilenameText);
+    case ENOENT: return EInOutError(2, kFileNotFoundText);
+    case ENOTDIR: return EInOutError(3, kInvalidFilenameText);
     case EMFILE:
-    case ENFILE:
-        return EInOutError(4, kTooManyOpenFilesText);
+    case ENFILE: return EInOutError(4, kTooManyOpenFilesText);
     case EACCES:
     case EPERM:
-    case EROFS:
-        return EInOutError(5, kFileAccessDeniedText);
+    case EROFS: return EInOutError(5, kFileAccessDeniedText);
     case ENOSPC:
-    case EDQUOT:
-        return EInOutError(101, kDiskFullText);
+    case EDQUOT: return EInOutError(101, kDiskFullText);
     default: {
         char text[48];
         std::snprintf(text, sizeof text, kIoErrorFormat, errnoValue);

@@ -71,8 +71,7 @@ void Fd::reset(int fd)
     m_fd = fd;
 }
 
-int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file,
-                    std::string& name)
+int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file, std::string& name)
 {
     for (int attempt = 0; attempt <= 100; ++attempt) {
         name = newName();
@@ -159,11 +158,9 @@ std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, in
     if (year < 1980 || year > 2107)
         return -1;
     const std::uint32_t packed = (static_cast<std::uint32_t>(year - 1980) << 25)
-                                 | (static_cast<std::uint32_t>(month) << 21)
-                                 | (static_cast<std::uint32_t>(day) << 16)
-                                 | (static_cast<std::uint32_t>(hour) << 11)
-                                 | (static_cast<std::uint32_t>(minute) << 5)
-                                 | static_cast<std::uint32_t>(second / 2);
+        | (static_cast<std::uint32_t>(month) << 21) | (static_cast<std::uint32_t>(day) << 16)
+        | (static_cast<std::uint32_t>(hour) << 11) | (static_cast<std::uint32_t>(minute) << 5)
+        | static_cast<std::uint32_t>(second / 2);
     // From 2044 on the top bit is set: such values compare as unsigned.
     return static_cast<std::int32_t>(packed);
 }
@@ -174,8 +171,8 @@ std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch)
     // of the clock to or from summer time can put two files in reverse order.
     // A time outside the packed range takes its nearest end, so an existing
     // file is never taken for a missing one.
-    constexpr std::int64_t kFirst = 315532800;    // 1980-01-01 00:00:00
-    constexpr std::int64_t kLast = 4354819199;    // 2107-12-31 23:59:59
+    constexpr std::int64_t kFirst = 315532800;  // 1980-01-01 00:00:00
+    constexpr std::int64_t kLast = 4354819199;  // 2107-12-31 23:59:59
     if (secondsSinceEpoch < kFirst)
         return PackDateTime(1980, 1, 1, 0, 0, 0);
     if (secondsSinceEpoch > kLast)
@@ -186,7 +183,7 @@ std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch)
     const std::int64_t days = secondsSinceEpoch / 86400;
     const int secondOfDay = static_cast<int>(secondsSinceEpoch % 86400);
     const std::int64_t fromMarch = days + 719468;  // days since 0000-03-01
-    const std::int64_t era = fromMarch / 146097;   // 400-year cycles; the range is positive
+    const std::int64_t era = fromMarch / 146097;  // 400-year cycles; the range is positive
     const std::int64_t dayOfEra = fromMarch - era * 146097;
     const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
     const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);

@@ -26,7 +26,7 @@ inline constexpr std::uint32_t faAnyFile = 0x3F;
 // written in place of the other.
 enum class NameMatch {
     CaseBlind,  // the exact name, else the one entry equal to it without regard to case
-    Exact,      // the exact name only
+    Exact,  // the exact name only
 };
 
 // The path of a name in a folder: the folder text, one '/', the name. A '/'
@@ -105,7 +105,7 @@ private:
 };
 
 bool DirectoryExists(const std::string& path);
-bool CreateDir(const std::string& path);         // one level
+bool CreateDir(const std::string& path);  // one level
 bool ForceDirectories(const std::string& path);  // with every missing parent
 bool SetCurrentDir(const std::string& path);
 std::string GetCurrentDir();

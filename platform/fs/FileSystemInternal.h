@@ -42,8 +42,7 @@ private:
 // Makes a new file for writing under a fresh name from newName (relative to
 // dirFd, or a path with AT_FDCWD), trying other names while one is taken.
 // 0 with file and name set, or the errno.
-int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file,
-                    std::string& name);
+int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file, std::string& name);
 
 // What drives without permission bits or owners (vfat, exFAT, NTFS and
 // other FUSE drives) answer when asked to set them.
@@ -92,8 +91,7 @@ public:
 
     // Calls visit(entry) for every entry inserted with hash (and maybe a
     // few others) until it returns true; true when one did.
-    template <typename Visit>
-    bool Find(std::uint32_t hash, Visit&& visit) const
+    template <typename Visit> bool Find(std::uint32_t hash, Visit&& visit) const
     {
         if (m_slots.empty())
             return false;
@@ -165,14 +163,14 @@ private:
 // know of that folder.
 struct CopyOutcome {
     bool folderKnown = false;  // the copy got as far as the destination's folder
-    dev_t device = 0;          // that folder (a link may have led elsewhere)
+    dev_t device = 0;  // that folder (a link may have led elsewhere)
     ino_t inode = 0;
-    std::string name;          // the name the copy wrote, or would have
-    bool created = false;      // the copy put a new name in the folder
+    std::string name;  // the name the copy wrote, or would have
+    bool created = false;  // the copy put a new name in the folder
 };
 
 // CopyFile, telling in outcome where it wrote.
-int CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists,
-                        NameMatch match, std::optional<std::int32_t> expectedDestinationAge, CopyOutcome& outcome);
+int CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
+                        std::optional<std::int32_t> expectedDestinationAge, CopyOutcome& outcome);
 
 }  // namespace platform::detail

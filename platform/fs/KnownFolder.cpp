@@ -40,10 +40,8 @@ bool NamesMatchExactly(int folderFd)
     switch (static_cast<unsigned long>(fs.f_type)) {
     case EXT4_SUPER_MAGIC:
     case BTRFS_SUPER_MAGIC:
-    case TMPFS_MAGIC:
-        break;
-    default:
-        return false;
+    case TMPFS_MAGIC: break;
+    default: return false;
     }
     int flags = 0;
     if (::ioctl(folderFd, FS_IOC_GETFLAGS, &flags) == 0)
@@ -61,10 +59,8 @@ bool LookIsKept(unsigned char kind)
     case DT_FIFO:
     case DT_CHR:
     case DT_BLK:
-    case DT_SOCK:
-        return true;
-    default:
-        return false;
+    case DT_SOCK: return true;
+    default: return false;
     }
 }
 
@@ -103,10 +99,10 @@ bool RuledOutUnseen(std::string_view name, unsigned char kind, std::uint32_t ski
 }  // namespace
 
 enum class KnownFolder::Look : unsigned char {
-    None,      // not looked at, or the look is not kept
+    None,  // not looked at, or the look is not kept
     Followed,  // the stat that follows links found it
     LinkOnly,  // only the link itself is there (it leads nowhere)
-    Missing,   // nothing could be looked at
+    Missing,  // nothing could be looked at
 };
 
 struct KnownFolder::Entry {
@@ -166,7 +162,9 @@ struct KnownFolder::Listing {
     }
 };
 
-KnownFolder::KnownFolder(std::string folder) : m_path(std::move(folder)), m_listing(std::make_unique<Listing>()) {}
+KnownFolder::KnownFolder(std::string folder) : m_path(std::move(folder)), m_listing(std::make_unique<Listing>())
+{
+}
 
 KnownFolder::~KnownFolder()
 {

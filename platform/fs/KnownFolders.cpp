@@ -239,8 +239,8 @@ int KnownFolders::CopyFile(const std::string& source, const std::string& destina
                            NameMatch match, std::optional<std::int32_t> expectedDestinationAge)
 {
     detail::CopyOutcome outcome;
-    const int error =
-        detail::CopyFileWithOutcome(source, destination, failIfExists, match, expectedDestinationAge, outcome);
+    const int error = detail::CopyFileWithOutcome(source, destination, failIfExists, match, expectedDestinationAge,
+                                                  outcome);
     if (!outcome.folderKnown)
         return error;  // it stopped before it came to the destination's folder
     // A folder can be known under several texts (one of them a link to it).

@@ -61,7 +61,8 @@ public:
     class Holders {
     public:
         Holders(const std::vector<const KnownFolder*>* folders, const std::vector<const KnownFolder*>& onDisk)
-            : m_folders(folders), m_onDisk(onDisk)
+            : m_folders(folders),
+              m_onDisk(onDisk)
         {
         }
         // folder: one that IndexNames was given. Asked for every folder of

@@ -16,7 +16,7 @@ std::string HomeFolder()
         return home;
     // No HOME (started by a service manager, say): the account's folder.
     std::vector<char> buffer(16384);
-    passwd entry {};
+    passwd entry{};
     passwd* found = nullptr;
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
         return found->pw_dir;

@@ -120,8 +120,8 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     // 0666 lets the umask decide, as for any new file.
     std::string tmpPath;
     detail::Fd file;
-    if (const int error =
-            detail::CreateExclusive(AT_FDCWD, [&] { return prefix + detail::NewTemporaryName(); }, 0666, file, tmpPath))
+    if (const int error = detail::CreateExclusive(
+            AT_FDCWD, [&] { return prefix + detail::NewTemporaryName(); }, 0666, file, tmpPath))
         Fail(error, path);
 
     std::uint64_t done = 0;

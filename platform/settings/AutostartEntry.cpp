@@ -65,14 +65,19 @@ std::string AutostartEntry::DesktopEntryText(const std::string& programPath)
            "Type=Application\n"
            "Name=Folderly\n"
            "Comment=Keeps the files of folders in step\n"
-           "Exec=" + ExecArgument(programPath) + "\n"
-           "Terminal=false\n";
+           "Exec="
+        + ExecArgument(programPath)
+        + "\n"
+          "Terminal=false\n";
 }
 
-AutostartEntry::AutostartEntry() : AutostartEntry(DefaultFilePath(), InstalledProgramPath()) {}
+AutostartEntry::AutostartEntry() : AutostartEntry(DefaultFilePath(), InstalledProgramPath())
+{
+}
 
 AutostartEntry::AutostartEntry(std::string filePath, std::string programPath)
-    : m_filePath(std::move(filePath)), m_programPath(std::move(programPath))
+    : m_filePath(std::move(filePath)),
+      m_programPath(std::move(programPath))
 {
 }
 

@@ -13,8 +13,8 @@
 #include <cerrno>
 #include <charconv>
 
-#include "platform/fs/FileError.h"
 #include "platform/FormatText.h"
+#include "platform/fs/FileError.h"
 #include "platform/fs/TextFile.h"
 
 namespace platform {
@@ -51,7 +51,7 @@ Decoded Decode(const QVariant& value)
         const char* last = text.data() + text.size();
         const auto [end, error] = std::from_chars(first, last, result.integer);
         result.kind = (error == std::errc() && end == last && first != last) ? Decoded::Kind::Integer
-                                                                              : Decoded::Kind::Unreadable;
+                                                                             : Decoded::Kind::Unreadable;
         return result;
     }
     result.kind = Decoded::Kind::String;
@@ -72,9 +72,13 @@ std::string SettingsStore::DefaultFilePath()
     return QFile::encodeName(configHome + QStringLiteral("/Vantrel/Folderly.conf")).toStdString();
 }
 
-SettingsStore::SettingsStore() : SettingsStore(DefaultFilePath()) {}
+SettingsStore::SettingsStore() : SettingsStore(DefaultFilePath())
+{
+}
 
-SettingsStore::SettingsStore(std::string filePath) : m_filePath(std::move(filePath)) {}
+SettingsStore::SettingsStore(std::string filePath) : m_filePath(std::move(filePath))
+{
+}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -135,12 +139,9 @@ std::int32_t SettingsStore::ReadInteger(const std::string& name) const
 {
     const Decoded value = m_settings ? Decode(m_settings->value(QString::fromStdString(name))) : Decoded();
     switch (value.kind) {
-    case Decoded::Kind::Integer:
-        return value.integer;
-    case Decoded::Kind::String:
-        throw ESettingsError::For(kInvalidDataTypeText, name);
-    default:
-        throw ESettingsError::For(kFailedToGetDataText, name);
+    case Decoded::Kind::Integer: return value.integer;
+    case Decoded::Kind::String: throw ESettingsError::For(kInvalidDataTypeText, name);
+    default: throw ESettingsError::For(kFailedToGetDataText, name);
     }
 }
 
@@ -148,12 +149,9 @@ std::string SettingsStore::ReadString(const std::string& name) const
 {
     const Decoded value = m_settings ? Decode(m_settings->value(QString::fromStdString(name))) : Decoded();
     switch (value.kind) {
-    case Decoded::Kind::String:
-        return value.text;
-    case Decoded::Kind::Integer:
-        throw ESettingsError::For(kInvalidDataTypeText, name);
-    default:
-        throw ESettingsError::For(kFailedToGetDataText, name);
+    case Decoded::Kind::String: return value.text;
+    case Decoded::Kind::Integer: throw ESettingsError::For(kInvalidDataTypeText, name);
+    default: throw ESettingsError::For(kFailedToGetDataText, name);
     }
 }
 

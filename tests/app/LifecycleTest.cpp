@@ -16,9 +16,9 @@
 #include "options/LegacyOptionImport.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/settings/SettingsStore.h"
+#include "ui/Unit1.h"
 #include "ui/dialogs/MessageBoxes.h"
 #include "ui/options/OptionsPanel.h"
-#include "ui/Unit1.h"
 
 namespace {
 
@@ -68,8 +68,7 @@ TEST(Lifecycle, LegacyOptionFileLinesComeBeforeTheVersion)
 {
     Home home;
     platform::ForceDirectories(home.ProgramFolder());
-    WriteFile(home.ProgramFolder() + "options.txt",
-              "Folderly  1.2\r\n1\r\n1\r\n0\r\n\r\n0\r\n0\r\n0\r\n0\r\n1\r\n");
+    WriteFile(home.ProgramFolder() + "options.txt", "Folderly  1.2\r\n1\r\n1\r\n0\r\n\r\n0\r\n0\r\n0\r\n0\r\n1\r\n");
     TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
     Lifecycle(form).FormCreate();
     EXPECT_EQ(ReportLines(form), (std::vector<std::string>{kLegacyFoundLine, kLegacyDeletedLine, "v1.3"}));
@@ -96,9 +95,10 @@ TEST(Lifecycle, AFailedStepIsShownAndTheStepsAfterItStillRun)
     Errors errors;
     TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
     Lifecycle(form).FormCreate();
-    EXPECT_EQ(errors.Shown(), (std::vector<std::string>{
-                                "Could not load " + home.ProgramFolder() + "List1.txt: I/O error 40.",
-                                "Could not load " + home.SettingsFile() + ": Invalid data type for 'SynchroMode'."}));
+    EXPECT_EQ(
+        errors.Shown(),
+        (std::vector<std::string>{"Could not load " + home.ProgramFolder() + "List1.txt: I/O error 40.",
+                                  "Could not load " + home.SettingsFile() + ": Invalid data type for 'SynchroMode'."}));
     EXPECT_EQ(form.List2().Count(), 1);
     EXPECT_EQ(ReportLines(form), std::vector<std::string>{"v1.3"});
     EXPECT_EQ(form.State().SilentFlag, 0);

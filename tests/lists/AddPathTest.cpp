@@ -53,8 +53,8 @@ TEST_F(AddPathTest, AddsTheChosenPathAndCreatesIt)
         FolderList list;
         list.Add("/existing");
         std::string folderWhenAsked;
-        const std::optional<std::string> chosen =
-            c.chosen ? std::optional<std::string>(m_dir / *c.chosen) : std::nullopt;
+        const std::optional<std::string> chosen = c.chosen ? std::optional<std::string>(m_dir / *c.chosen)
+                                                           : std::nullopt;
         const bool result = AddPath(list, [&] {
             folderWhenAsked = platform::GetCurrentDir();
             return chosen;

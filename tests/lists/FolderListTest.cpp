@@ -36,7 +36,9 @@ TEST(FolderListTest, KeepsEntriesInCaseInsensitiveOrder)
         {"signs between the alphabets sort before letters", {"/aZ", "/a_b", "/A["}, {"/A[", "/a_b", "/aZ"}},
         {"empty text first", {"/x", "", "/a"}, {"", "/a", "/x"}},
         {"root and digits", {"/home", "/", "/2024"}, {"/", "/2024", "/home"}},
-        {"bytes above ASCII after letters", {"/\xc3\xa9t\xc3\xa9", "/zeta", "/alpha"}, {"/alpha", "/zeta", "/\xc3\xa9t\xc3\xa9"}},
+        {"bytes above ASCII after letters",
+         {"/\xc3\xa9t\xc3\xa9", "/zeta", "/alpha"},
+         {"/alpha", "/zeta", "/\xc3\xa9t\xc3\xa9"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,9 +95,9 @@ TEST(FolderListTest, LessIgnoresLetterCaseOnly)
         bool less;
     };
     const Case cases[] = {
-        {"abc", "ABD", true},  {"ABC", "abd", true},  {"abc", "ABC", false}, {"ABC", "abc", false},
-        {"ab", "abc", true},   {"abc", "ab", false},  {"", "a", true},       {"a", "", false},
-        {"a_", "aZ", true},    {"aZ", "a_", false},   {"a/b", "a-b", false}, {"a-b", "a/b", true},
+        {"abc", "ABD", true}, {"ABC", "abd", true}, {"abc", "ABC", false}, {"ABC", "abc", false},
+        {"ab", "abc", true},  {"abc", "ab", false}, {"", "a", true},       {"a", "", false},
+        {"a_", "aZ", true},   {"aZ", "a_", false},  {"a/b", "a-b", false}, {"a-b", "a/b", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.a + " < " + c.b);

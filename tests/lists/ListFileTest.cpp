@@ -1,6 +1,6 @@
-#include "lists/FolderList.h"
-#include "ListTestUtil.h"
 #include "lists/ListFile.h"
+#include "ListTestUtil.h"
+#include "lists/FolderList.h"
 #include "platform/fs/FileError.h"
 
 #include "TempDir.h"
@@ -57,7 +57,9 @@ TEST(ListFileTest, WritesDescendingWithCrLfAndReadsBackTheSameOrder)
         std::vector<std::string> reread;
     };
     const Case cases[] = {
-        {"mixed case", {"E:\\Work", "C:\\Data", "d:\\music"}, "E:\\Work\r\nd:\\music\r\nC:\\Data\r\n",
+        {"mixed case",
+         {"E:\\Work", "C:\\Data", "d:\\music"},
+         "E:\\Work\r\nd:\\music\r\nC:\\Data\r\n",
          {"C:\\Data", "d:\\music", "E:\\Work"}},
         {"empty entry is a blank line", {"", "/a"}, "/a\r\n\r\n", {"", "/a"}},
         {"one entry", {"/"}, "/\r\n", {"/"}},

@@ -67,10 +67,9 @@ TEST_F(LegacyImport, AVersion12FileFillsTheEmptyStoreAndGoes)
     WriteFile(m_optionFile, "Folderly v1.2\r\n1\r\n1\r\n1\r\ndoc\r\n1\r\n600000\r\n1\r\n0\r\n1\r\nignored\r\n");
     EXPECT_EQ(Import(), "");
     const std::map<std::string, std::string> expected = {
-        {"version", "str 1.3"}, {"SynchroMode", "int 1"}, {"FileType", "int 1"},
-        {"Filter", "int 1"}, {"Ext", "str doc"}, {"Timer", "int 1"},
-        {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"}, {"SilentMode", "int 0"},
-        {"TrayMode", "int 1"}};
+        {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},           {"Filter", "int 1"},
+        {"Ext", "str doc"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"},
+        {"SilentMode", "int 0"}, {"TrayMode", "int 1"}};
     EXPECT_EQ(Values(), expected);
     EXPECT_EQ(m_report.Lines(), kBothLines);
     EXPECT_FALSE(std::filesystem::exists(m_optionFile));
@@ -108,10 +107,9 @@ TEST_F(LegacyImport, ValuesAlreadyStoredAreKept)
 
     EXPECT_EQ(Import(), "");
     const std::map<std::string, std::string> expected = {
-        {"version", "str 1.0"}, {"SynchroMode", "int 0"}, {"FileType", "int 1"},
-        {"Filter", "int 0"}, {"Ext", "str txt"}, {"Timer", "int 1"},
-        {"TimerInterval", "int 600000"}, {"TimerAction", "int 0"}, {"SilentMode", "int 1"},
-        {"TrayMode", "int 0"}};
+        {"version", "str 1.0"},  {"SynchroMode", "int 0"}, {"FileType", "int 1"},           {"Filter", "int 0"},
+        {"Ext", "str txt"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"}, {"TimerAction", "int 0"},
+        {"SilentMode", "int 1"}, {"TrayMode", "int 0"}};
     EXPECT_EQ(Values(), expected);
     EXPECT_EQ(m_report.Lines(), kBothLines);
     EXPECT_FALSE(std::filesystem::exists(m_optionFile));
@@ -126,17 +124,18 @@ TEST_F(LegacyImport, ABadNumberLineIsNamedTheRestImportedAndTheFileKeptBeside)
         bool timerActionStored = false;
     };
     const std::vector<Case> cases = {
-        {"Folderly v1.2\nabc\n1\n1\ndoc\n1\n600000\n1\n0\n1\n", "line 2: 'abc' is not a valid integer value",
+        {"Folderly v1.2\nabc\n1\n1\ndoc\n1\n600000\n1\n0\n1\n",
+         "line 2: 'abc' is not a valid integer value",
          {"SynchroMode"}},
-        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n10 min\n1\n0\n1\n", "line 7: '10 min' is not a valid integer value",
+        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n10 min\n1\n0\n1\n",
+         "line 7: '10 min' is not a valid integer value",
          {"TimerInterval"}},
         // A short file reads its missing lines as empty texts.
         {"Folderly v1.2\n1\n0\n1\n\n1\n600000\n1\n",
          "line 9: '' is not a valid integer value; line 10: '' is not a valid integer value",
          {"SilentMode", "TrayMode"}},
         // The action line is converted even when its value is there, and the value kept.
-        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n600000\nall\n0\n1\n", "line 8: 'all' is not a valid integer value",
-         {}, true},
+        {"Folderly v1.2\n1\n1\n1\ndoc\n1\n600000\nall\n0\n1\n", "line 8: 'all' is not a valid integer value", {}, true},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -160,7 +159,8 @@ TEST_F(LegacyImport, ABadNumberLineIsNamedTheRestImportedAndTheFileKeptBeside)
         EXPECT_EQ(ReadFile(file + ".bad"), "kept from before");
         for (const char* name : {"SynchroMode", "FileType", "Filter", "Ext", "Timer", "TimerInterval", "TimerAction",
                                  "SilentMode", "TrayMode"}) {
-            const bool skipped = std::find(c.notWritten.begin(), c.notWritten.end(), std::string(name)) != c.notWritten.end();
+            const bool skipped = std::find(c.notWritten.begin(), c.notWritten.end(), std::string(name))
+                != c.notWritten.end();
             EXPECT_EQ(store.ValueExists(name), !skipped) << c.message << " " << name;
         }
         // Nothing comes again at the next start.
@@ -206,12 +206,21 @@ TEST(IntegerText, StrToInt)
         std::int32_t value;
     };
     const Case cases[] = {
-        {"0", true, 0},          {"-1", true, -1},        {"+5", true, 5},
-        {"  12", true, 12},      {"2147483647", true, 2147483647},
+        {"0", true, 0},
+        {"-1", true, -1},
+        {"+5", true, 5},
+        {"  12", true, 12},
+        {"2147483647", true, 2147483647},
         {"-2147483648", true, -2147483647 - 1},
-        {"2147483648", false, 0}, {"", false, 0},          {" ", false, 0},
-        {"12 ", false, 0},        {"1.5", false, 0},       {"+-1", false, 0},
-        {"+", false, 0},          {"0x10", false, 0},      {"abc", false, 0},
+        {"2147483648", false, 0},
+        {"", false, 0},
+        {" ", false, 0},
+        {"12 ", false, 0},
+        {"1.5", false, 0},
+        {"+-1", false, 0},
+        {"+", false, 0},
+        {"0x10", false, 0},
+        {"abc", false, 0},
     };
     for (const Case& c : cases) {
         if (c.valid) {

@@ -51,17 +51,17 @@ std::ostream& operator<<(std::ostream& out, const Observed& o)
 {
     return out << "{synchroMode " << o.synchroMode << ", fileType " << o.fileType << ", filter " << o.filterChecked
                << "/" << o.filterEnabled << " '" << o.filterText << "', timerBox " << o.timerBox << "/"
-               << o.intervalBoxEnabled << ", interval " << o.intervalIndex << ", action " << o.timerAction
-               << ", tray " << o.tray << ", autostart " << o.autostart << ", silent " << o.silent << ", timer "
-               << o.timerEnabled << " " << o.timerInterval << ", minimized " << o.startMinimized << ", attr "
-               << o.searchAttr << ", ext '" << o.searchExt << "', silentFlag " << o.silentFlag << "}";
+               << o.intervalBoxEnabled << ", interval " << o.intervalIndex << ", action " << o.timerAction << ", tray "
+               << o.tray << ", autostart " << o.autostart << ", silent " << o.silent << ", timer " << o.timerEnabled
+               << " " << o.timerInterval << ", minimized " << o.startMinimized << ", attr " << o.searchAttr << ", ext '"
+               << o.searchExt << "', silentFlag " << o.silentFlag << "}";
 }
 
 Observed ObservedOf(const FakeControls& c, const FakeHost& h, const FakeRunValues& r)
 {
-    return {c.synchroMode, c.fileType, c.filterChecked, c.filterEnabled, c.filterText, c.timerBox,
-            c.intervalBoxEnabled, c.intervalIndex, c.timerAction, c.tray, c.autostart, c.silent,
-            h.timerEnabled, h.timerInterval, h.startMinimized, r.SearchAttr, r.SearchExt, r.SilentFlag};
+    return {c.synchroMode,        c.fileType,      c.filterChecked,  c.filterEnabled, c.filterText, c.timerBox,
+            c.intervalBoxEnabled, c.intervalIndex, c.timerAction,    c.tray,          c.autostart,  c.silent,
+            h.timerEnabled,       h.timerInterval, h.startMinimized, r.SearchAttr,    r.SearchExt,  r.SilentFlag};
 }
 
 void StoreValues(const std::string& path, const StoredValues& values)
@@ -145,7 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
     StoredValues, LoadTest,
     ::testing::Values(
         LoadCase{"empty store keeps the defaults", {}, {}},
-        LoadCase{"filter with extension", {{"Filter", 1}, {"Ext", S("doc")}},
+        LoadCase{"filter with extension",
+                 {{"Filter", 1}, {"Ext", S("doc")}},
                  {.filterChecked = true, .filterEnabled = true, .filterText = "doc", .searchExt = "doc"}},
         LoadCase{"filter with empty extension", {{"Filter", 1}, {"Ext", S("")}}, {}},
         LoadCase{"filter without extension", {{"Filter", 1}}, {}},
@@ -160,25 +161,30 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"file type -3", {{"FileType", -3}}, {.fileType = -1, .searchAttr = 63}},
         LoadCase{"timer on, 3 min",
                  {{"Timer", 1}, {"TimerInterval", 180000}},
-                 {.timerBox = true, .intervalBoxEnabled = true, .intervalIndex = 0, .timerEnabled = true,
+                 {.timerBox = true,
+                  .intervalBoxEnabled = true,
+                  .intervalIndex = 0,
+                  .timerEnabled = true,
                   .timerInterval = 180000}},
         LoadCase{"timer 2 is on, 24 h",
                  {{"Timer", 2}, {"TimerInterval", 86400000}},
-                 {.timerBox = true, .intervalBoxEnabled = true, .intervalIndex = 9, .timerEnabled = true,
+                 {.timerBox = true,
+                  .intervalBoxEnabled = true,
+                  .intervalIndex = 9,
+                  .timerEnabled = true,
                   .timerInterval = 86400000}},
         LoadCase{"interval of no entry",
                  {{"Timer", 1}, {"TimerInterval", 5000}},
                  {.timerBox = true, .intervalBoxEnabled = true, .timerEnabled = true, .timerInterval = 5000}},
-        LoadCase{"timer off", {{"Timer", 0}, {"TimerInterval", 3600000}}, {.intervalIndex = 3, .timerInterval = 3600000}},
+        LoadCase{
+            "timer off", {{"Timer", 0}, {"TimerInterval", 3600000}}, {.intervalIndex = 3, .timerInterval = 3600000}},
         LoadCase{"action 3", {{"TimerAction", 3}}, {.timerAction = 1}},
         LoadCase{"silent 2 is on", {{"SilentMode", 2}}, {}},
         LoadCase{"silent off", {{"SilentMode", 0}}, {.silent = false, .silentFlag = 0}},
         LoadCase{"tray 1", {{"TrayMode", 1}}, {.tray = true, .startMinimized = true}},
         LoadCase{"tray 2 is off", {{"TrayMode", 2}}, {}},
         LoadCase{"autostart 5 checks tray mode too", {{"Autostart", 5}}, {.tray = true, .autostart = true}},
-        LoadCase{"autostart with tray off",
-                 {{"TrayMode", 0}, {"Autostart", 1}},
-                 {.tray = true, .autostart = true}},
+        LoadCase{"autostart with tray off", {{"TrayMode", 0}, {"Autostart", 1}}, {.tray = true, .autostart = true}},
         LoadCase{"autostart off", {{"Autostart", 0}}, {}}),
     [](const ::testing::TestParamInfo<LoadCase>& caseInfo) {
         std::string name;
@@ -301,10 +307,9 @@ TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
     m_logic.BitBtn8Click();
 
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"version", "str 1.3"},  {"SynchroMode", "int 1"},         {"FileType", "int 1"},
-        {"Filter", "int 1"},     {"Ext", "str txt"},               {"Timer", "int 1"},
-        {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"}, {"SilentMode", "int 0"},
-        {"TrayMode", "int 1"},   {"Autostart", "int 1"}};
+        {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},           {"Filter", "int 1"},
+        {"Ext", "str txt"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"},
+        {"SilentMode", "int 0"}, {"TrayMode", "int 1"},    {"Autostart", "int 1"}};
     for (const auto& [name, value] : expected)
         EXPECT_EQ(Stored(name), value) << name;
     EXPECT_EQ(m_runState.SearchAttr, 63);
@@ -373,10 +378,21 @@ TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
     ASSERT_TRUE(m_store.OpenKey(true));
     next.LoadOptions();
     // Not minimized, but loading Autostart checks Tray Mode again.
-    const Observed expected{.synchroMode = 1, .filterChecked = true, .filterEnabled = true, .filterText = "doc",
-                            .timerBox = true, .intervalBoxEnabled = true, .intervalIndex = 4, .timerAction = 1,
-                            .tray = true, .autostart = true, .silent = false, .timerEnabled = true,
-                            .timerInterval = 7200000, .searchExt = "doc", .silentFlag = 0};
+    const Observed expected{.synchroMode = 1,
+                            .filterChecked = true,
+                            .filterEnabled = true,
+                            .filterText = "doc",
+                            .timerBox = true,
+                            .intervalBoxEnabled = true,
+                            .intervalIndex = 4,
+                            .timerAction = 1,
+                            .tray = true,
+                            .autostart = true,
+                            .silent = false,
+                            .timerEnabled = true,
+                            .timerInterval = 7200000,
+                            .searchExt = "doc",
+                            .silentFlag = 0};
     EXPECT_EQ(ObservedOf(controls, host, runState), expected);
 }
 

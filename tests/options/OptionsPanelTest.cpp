@@ -26,8 +26,7 @@
 
 namespace {
 
-template <typename T = QWidget>
-T* Child(const QWidget& panel, const char* name)
+template <typename T = QWidget> T* Child(const QWidget& panel, const char* name)
 {
     return panel.findChild<T*>(QLatin1String(name));
 }

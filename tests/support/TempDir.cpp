@@ -27,7 +27,8 @@ TempDir::~TempDir()
     std::error_code ec;
     // Give every folder back its write bit first, so that read-only
     // fixtures can be removed.
-    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
         if (it->is_directory(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }

@@ -45,10 +45,11 @@ TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
         ScopedTestHooks use(hooks);
         sync.SynchroFolders_ns();
     }
-    EXPECT_EQ(SortedLines(), (std::vector<std::string>{
-                                 b + "/newer" + kNotUpdated + platform::kCopySourceChangedText,
-                                 std::string("missing") + kNotCopiedTo + b + ": " + platform::kCopySourceChangedText,
-                             }));
+    EXPECT_EQ(SortedLines(),
+              (std::vector<std::string>{
+                  b + "/newer" + kNotUpdated + platform::kCopySourceChangedText,
+                  std::string("missing") + kNotCopiedTo + b + ": " + platform::kCopySourceChangedText,
+              }));
     EXPECT_EQ(ReadFile(b + "/newer"), "old content");
     EXPECT_EQ(MTimeSeconds(b + "/newer"), kOld);
     EXPECT_FALSE(platform::FileExists(b + "/missing"));

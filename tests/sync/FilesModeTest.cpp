@@ -301,7 +301,10 @@ TEST_F(FilesMode, LaterComparisonsSeeEarlierCopies)
         std::vector<std::pair<std::string, std::string>> contents;  // folder, content of its x in the end
     };
     const Case cases[] = {
-        {"one List 2 folder for two List 1 folders", {"A", "B"}, {"P"}, {"P", "A"},
+        {"one List 2 folder for two List 1 folders",
+         {"A", "B"},
+         {"P"},
+         {"P", "A"},
          {{"A", "b"}, {"B", "b"}, {"P", "b"}}},
         {"through a link", {"B", "C"}, {"M", "N"}, {"C", "C", "N", "B"}, {{"B", "b"}, {"C", "m"}, {"M", "b"}}},
     };
@@ -436,10 +439,8 @@ TEST_F(FilesMode, DispatchByModeAndSelection)
     // Files-all is told by its blank; the other three share a suffix, so
     // the folders passes are told by what they count (a folders pair).
     const Case cases[] = {
-        {0, false, false, "1 file(s) will be updated"},
-        {0, false, true, "0file(s) will be updated"},
-        {1, false, false, "2file(s) will be updated"},
-        {-1, false, false, "2file(s) will be updated"},
+        {0, false, false, "1 file(s) will be updated"}, {0, false, true, "0file(s) will be updated"},
+        {1, false, false, "2file(s) will be updated"},  {-1, false, false, "2file(s) will be updated"},
         {7, true, false, "0file(s) will be updated"},
     };
     const std::string a = Folder("x/Docs"), b = Folder("y/Docs");
@@ -475,7 +476,7 @@ TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)
     bool sawRunning = false;
     host.duringConfirm = [&] {
         sawRunning = sync.IsRunning();
-        sync.BitBtn11Click();   // a timer tick
+        sync.BitBtn11Click();  // a timer tick
         sync.SynchroNowClick();  // a tray command
     };
 

@@ -26,8 +26,8 @@ protected:
 TEST(LastPathComponent, Table)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"/home/u/Docs", "Docs"}, {"/", ""},  {"/home/u/", "u"}, {"Docs", "Docs"},
-        {"", ""},                 {"/a", "a"}, {"//", ""},        {"/x/photos//", "photos"},
+        {"/home/u/Docs", "Docs"},  {"/", ""}, {"/home/u/", "u"}, {"Docs", "Docs"}, {"", ""}, {"/a", "a"}, {"//", ""},
+        {"/x/photos//", "photos"},
     };
     for (const auto& [folder, last] : cases)
         EXPECT_EQ(LastPathComponent(folder), last) << folder;
@@ -92,7 +92,10 @@ TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
         long long time;
     };
     const Expect expected[] = {
-        {"newer1", "a", kNew}, {"newer2", "b", kNew}, {"only1", "a1", kOld}, {"only2", "b2", kNew},
+        {"newer1", "a", kNew},
+        {"newer2", "b", kNew},
+        {"only1", "a1", kOld},
+        {"only2", "b2", kNew},
     };
     for (const Expect& e : expected) {
         SCOPED_TRACE(e.name);
@@ -103,12 +106,13 @@ TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
     }
     EXPECT_EQ(ReadFile(a + "/same"), "a");
     EXPECT_EQ(ReadFile(b + "/same"), "b");
-    EXPECT_EQ(SortedLines(), (std::vector<std::string>{
-                                 a + "/newer2" + kUpdated,
-                                 b + "/newer1" + kUpdated,
-                                 std::string("only1") + kCopiedTo + b,
-                                 std::string("only2") + kCopiedTo + a,
-                             }));
+    EXPECT_EQ(SortedLines(),
+              (std::vector<std::string>{
+                  a + "/newer2" + kUpdated,
+                  b + "/newer1" + kUpdated,
+                  std::string("only1") + kCopiedTo + b,
+                  std::string("only2") + kCopiedTo + a,
+              }));
     // Search A's lines come before search B's.
     EXPECT_EQ(Lines().back(), std::string("only2") + kCopiedTo + a);
     // Every entry of both searches took a step: 4 in F1, then 5 in F2 after the copy.
@@ -214,11 +218,12 @@ TEST_F(FoldersMode, AFolderWithTwoNamesakesIsPairedWithTheLaterEntryFirst)
     // A file only the earlier entry had reaches A, but the later entry only next time.
     EXPECT_TRUE(platform::FileExists(a + "/fromEarlier"));
     EXPECT_FALSE(platform::FileExists(q + "/fromEarlier"));
-    EXPECT_EQ(Lines(), (std::vector<std::string>{
-                           std::string("fromLater") + kCopiedTo + a,
-                           std::string("fromLater") + kCopiedTo + p,
-                           std::string("fromEarlier") + kCopiedTo + a,
-                       }));
+    EXPECT_EQ(Lines(),
+              (std::vector<std::string>{
+                  std::string("fromLater") + kCopiedTo + a,
+                  std::string("fromLater") + kCopiedTo + p,
+                  std::string("fromEarlier") + kCopiedTo + a,
+              }));
     sync.SynchroFolders_ns();
     EXPECT_TRUE(platform::FileExists(q + "/fromEarlier"));
 }
@@ -260,10 +265,11 @@ TEST_F(FoldersMode, AFullDiskIsReportedForUpdatesAndCopiesAlike)
     platform::ClearFileSystemTestHooks();
 
     const std::string reason = std::system_category().message(ENOSPC);
-    EXPECT_EQ(SortedLines(), (std::vector<std::string>{
-                                 b + "/newer" + kNotUpdated + reason,
-                                 std::string("missing") + kNotCopiedTo + b + ": " + reason,
-                             }));
+    EXPECT_EQ(SortedLines(),
+              (std::vector<std::string>{
+                  b + "/newer" + kNotUpdated + reason,
+                  std::string("missing") + kNotCopiedTo + b + ": " + reason,
+              }));
     EXPECT_EQ(ReadFile(b + "/newer"), "old content");
     EXPECT_EQ(MTimeSeconds(b + "/newer"), kOld);
     EXPECT_FALSE(platform::FileExists(b + "/missing"));

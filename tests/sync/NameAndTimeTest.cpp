@@ -52,38 +52,67 @@ TEST_F(NamesAndTimes, CaseTwinsAreEachMatchedByTheirExactNameOnly)
         FolderContent after1, after2;
     };
     const Case cases[] = {
-        {"folders: twins in List 1 reach List 2 each", 1,
-         {{"x.txt", lower}, {"X.TXT", upper}}, {},
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"x.txt", lower}, {"X.TXT", upper}}},
-        {"folders: twins in List 2 reach List 1 each", 1,
-         {}, {{"x.txt", lower}, {"X.TXT", upper}},
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"x.txt", lower}, {"X.TXT", upper}}},
-        {"folders: twins in List 1, one namesake in List 2", 1,
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"X.TXT", mixed}},
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"x.txt", lower}, {"X.TXT", upper}}},
-        {"folders: one name in List 1 against twins in List 2", 1,
-         {{"X.txt", mixed}}, {{"x.txt", lower}, {"X.TXT", upper}},
+        {"folders: twins in List 1 reach List 2 each",
+         1,
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"x.txt", lower}, {"X.TXT", upper}}},
+        {"folders: twins in List 2 reach List 1 each",
+         1,
+         {},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"x.txt", lower}, {"X.TXT", upper}}},
+        {"folders: twins in List 1, one namesake in List 2",
+         1,
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"X.TXT", mixed}},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"x.txt", lower}, {"X.TXT", upper}}},
+        {"folders: one name in List 1 against twins in List 2",
+         1,
+         {{"X.txt", mixed}},
+         {{"x.txt", lower}, {"X.TXT", upper}},
          {{"X.txt", mixed}, {"x.txt", lower}, {"X.TXT", upper}},
          {{"X.txt", mixed}, {"x.txt", lower}, {"X.TXT", upper}}},
-        {"files: twins in List 1, one of them in List 2", 0,
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"x.txt", mixed}},
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"x.txt", lower}}},
-        {"files: twins in List 1, a third spelling in List 2", 0,
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"X.txt", mixed}},
-         {{"x.txt", lower}, {"X.TXT", upper}}, {{"X.txt", mixed}}},
-        {"files: one name against twins in List 2 matches neither", 0,
-         {{"X.txt", newest}}, {{"x.txt", lower}, {"X.TXT", upper}},
-         {{"X.txt", newest}}, {{"x.txt", lower}, {"X.TXT", upper}}},
-        {"files: one name against twins in List 2 takes its exact twin", 0,
-         {{"x.txt", newest}}, {{"x.txt", lower}, {"X.TXT", upper}},
-         {{"x.txt", newest}}, {{"x.txt", newest}, {"X.TXT", upper}}},
+        {"files: twins in List 1, one of them in List 2",
+         0,
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"x.txt", mixed}},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"x.txt", lower}}},
+        {"files: twins in List 1, a third spelling in List 2",
+         0,
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"X.txt", mixed}},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"X.txt", mixed}}},
+        {"files: one name against twins in List 2 matches neither",
+         0,
+         {{"X.txt", newest}},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"X.txt", newest}},
+         {{"x.txt", lower}, {"X.TXT", upper}}},
+        {"files: one name against twins in List 2 takes its exact twin",
+         0,
+         {{"x.txt", newest}},
+         {{"x.txt", lower}, {"X.TXT", upper}},
+         {{"x.txt", newest}},
+         {{"x.txt", newest}, {"X.TXT", upper}}},
         // Without twins, letter case is still ignored, as the lists expect.
-        {"folders: a single namesake is updated", 1,
-         {{"a.TXT", newest}}, {{"a.txt", mixed}},
-         {{"a.TXT", newest}}, {{"a.txt", newest}}},
-        {"files: a single namesake is updated", 0,
-         {{"a.TXT", mixed}}, {{"a.txt", newest}},
-         {{"a.TXT", newest}}, {{"a.txt", newest}}},
+        {"folders: a single namesake is updated",
+         1,
+         {{"a.TXT", newest}},
+         {{"a.txt", mixed}},
+         {{"a.TXT", newest}},
+         {{"a.txt", newest}}},
+        {"files: a single namesake is updated",
+         0,
+         {{"a.TXT", mixed}},
+         {{"a.txt", newest}},
+         {{"a.TXT", newest}},
+         {{"a.txt", newest}}},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -127,8 +156,8 @@ TEST(PackedTimeOrder, LaterIsLaterThrough2107AndMissingIsEarliest)
         int order;
     };
     const Case cases[] = {
-        {y2024, y2024, 0}, {y2044, y2024, 1}, {y2024, y2044, -1}, {y2044, y2043, 1},
-        {y2107, y2044, 1}, {y1980, y2107, -1}, {-1, y1980, -1}, {y2107, -1, 1}, {-1, -1, 0},
+        {y2024, y2024, 0},  {y2044, y2024, 1}, {y2024, y2044, -1}, {y2044, y2043, 1}, {y2107, y2044, 1},
+        {y1980, y2107, -1}, {-1, y1980, -1},   {y2107, -1, 1},     {-1, -1, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ComparePackedTimes(c.a, c.b), c.order) << std::hex << c.a << " " << c.b;
@@ -137,7 +166,7 @@ TEST(PackedTimeOrder, LaterIsLaterThrough2107AndMissingIsEarliest)
 TEST_F(NamesAndTimes, TimesOutsideTheRangeOrAcrossAClockChangeNeverLoseTheLaterFile)
 {
     ScopedTimeZone berlin("Europe/Berlin");
-    constexpr long long k1975 = 157766400;   // 1975-01-01
+    constexpr long long k1975 = 157766400;  // 1975-01-01
     constexpr long long k2020 = 1577836800;  // 2020-01-01
     constexpr long long k2024 = 1704067200;  // 2024-01-01
     constexpr long long k2050 = 2524608000;  // 2050-01-01

@@ -21,9 +21,18 @@ public:
     {
         events.push_back("balloon " + text + "|" + title + "|" + std::to_string(icon));
     }
-    void SetSynchronizeSelectedVisible(bool visible) override { events.push_back(std::string("selected ") + (visible ? "shown" : "hidden")); }
-    void SetSynchronizeAllVisible(bool visible) override { events.push_back(std::string("all ") + (visible ? "shown" : "hidden")); }
-    void SetGaugeVisible(bool visible) override { events.push_back(std::string("gauge ") + (visible ? "shown" : "hidden")); }
+    void SetSynchronizeSelectedVisible(bool visible) override
+    {
+        events.push_back(std::string("selected ") + (visible ? "shown" : "hidden"));
+    }
+    void SetSynchronizeAllVisible(bool visible) override
+    {
+        events.push_back(std::string("all ") + (visible ? "shown" : "hidden"));
+    }
+    void SetGaugeVisible(bool visible) override
+    {
+        events.push_back(std::string("gauge ") + (visible ? "shown" : "hidden"));
+    }
     void SetGaugeProgress(int percent) override { progress.push_back(percent); }
     int SynchroModeIndex() const override { return mode; }
     bool Confirm(const std::string& text) override
@@ -83,6 +92,6 @@ protected:
 };
 
 // Fixed times, far enough apart to differ in the two-second packed format.
-inline constexpr long long kOld = 1600000000;   // 2020
-inline constexpr long long kMid = 1650000000;   // 2022
-inline constexpr long long kNew = 1700000000;   // 2023
+inline constexpr long long kOld = 1600000000;  // 2020
+inline constexpr long long kMid = 1650000000;  // 2022
+inline constexpr long long kNew = 1700000000;  // 2023

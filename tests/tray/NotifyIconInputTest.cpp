@@ -130,8 +130,9 @@ TEST(NotifyIconInput, LeftDoubleClickClicksTheDefaultItemThenRestores)
     EventLog log(*tray.icon);
     tray.rig.Send({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP});
 
-    EXPECT_THAT(log.Lines(), ElementsAre("MouseDown L 5,7", "Click", "MouseUp L", "DblClick",
-                                         "MouseDown L Double 5,7", "MouseUp L"));
+    EXPECT_THAT(
+        log.Lines(),
+        ElementsAre("MouseDown L 5,7", "Click", "MouseUp L", "DblClick", "MouseDown L Double 5,7", "MouseUp L"));
     EXPECT_EQ(tray.restoreClicks, 1);
     // The item showed the program; RestoreApp then finds it shown.
     EXPECT_EQ(tray.rig.application.m_restores, 1);
@@ -240,10 +241,8 @@ TEST(NotifyIconInput, DelayedPopupWaitsForTheDoubleClickTime)
         size_t popups;
     };
     const Case cases[] = {
-        {"runs out", 40, 10, false, false, 30, 1},
-        {"double-click cancels", 40, 10, true, false, 30, 0},
-        {"disabled meanwhile", 40, 10, false, true, 30, 0},
-        {"time already over", 40, 40, false, false, -1, 1},
+        {"runs out", 40, 10, false, false, 30, 1},          {"double-click cancels", 40, 10, true, false, 30, 0},
+        {"disabled meanwhile", 40, 10, false, true, 30, 0}, {"time already over", 40, 40, false, false, -1, 1},
         {"long press", 40, 5000, false, false, -1, 1},
     };
     for (const Case& c : cases) {

@@ -94,8 +94,8 @@ TEST_F(NotifyIconTest, AddRecordFollowsShellVersion)
 
         icon->SetVisible(true);
 
-        const std::vector<uint32_t> expected =
-            c.setsVersion ? std::vector<uint32_t>{NIM_ADD, NIM_SETVERSION} : std::vector<uint32_t>{NIM_ADD};
+        const std::vector<uint32_t> expected = c.setsVersion ? std::vector<uint32_t>{NIM_ADD, NIM_SETVERSION}
+                                                             : std::vector<uint32_t>{NIM_ADD};
         ASSERT_EQ(Commands(rig.shell), expected);
         const NOTIFYICONDATA& add = rig.shell.Calls()[0].data;
         EXPECT_EQ(add.size, c.size);
@@ -158,8 +158,8 @@ TEST_F(NotifyIconTest, TextsAreCutToTheirFields)
          QString(63, u'c')},
         {kV6, QString(128, u'a'), "short", "", QString(127, u'a'), "short", ""},
         // A character is never split in two.
-        {kV6, QString(126, u'a') + smile, QString(254, u'b') + smile, QString(62, u'c') + smile,
-         QString(126, u'a'), QString(254, u'b'), QString(62, u'c')},
+        {kV6, QString(126, u'a') + smile, QString(254, u'b') + smile, QString(62, u'c') + smile, QString(126, u'a'),
+         QString(254, u'b'), QString(62, u'c')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.size());
@@ -211,8 +211,8 @@ TEST_F(NotifyIconTest, BalloonFlagsAndDisplayTime)
         uint32_t milliseconds;
     };
     const Case cases[] = {
-        {biWarning, true, 10, 2, 10000},  {biWarning, false, 10, 18, 10000}, {biNone, false, 30, 16, 30000},
-        {biUser, true, 20, 4, 20000},     {biError, false, 25, 19, 25000},   {biInfo, true, 5, 1, 10000},
+        {biWarning, true, 10, 2, 10000}, {biWarning, false, 10, 18, 10000}, {biNone, false, 30, 16, 30000},
+        {biUser, true, 20, 4, 20000},    {biError, false, 25, 19, 25000},   {biInfo, true, 5, 1, 10000},
         {biInfo, true, 45, 1, 30000},
     };
     for (const Case& c : cases) {
@@ -303,8 +303,8 @@ TEST_F(NotifyIconTest, FailedAddLeavesTheIconOut)
         uint32_t failing;
         const char* message;
     };
-    for (const Case& c : {Case{NIM_ADD, "Failed to add notify icon"},
-                          Case{NIM_SETVERSION, "Failed to set version of notify icon"}}) {
+    for (const Case& c :
+         {Case{NIM_ADD, "Failed to add notify icon"}, Case{NIM_SETVERSION, "Failed to set version of notify icon"}}) {
         SCOPED_TRACE(c.message);
         TrayRig rig;
         rig.shell.SetFails(c.failing, true);

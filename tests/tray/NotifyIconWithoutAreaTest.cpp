@@ -32,4 +32,3 @@ TEST(NotifyArea, ProgramStartsWithoutNotificationArea)
     icon.InfoBalloon().ShowBalloon("Folderly is processing now", "Attention!", biWarning);
     EXPECT_FALSE(icon.MessageWindow().IsTimerActive(TNotifyIcon::kBalloonTimerId));
 }
-

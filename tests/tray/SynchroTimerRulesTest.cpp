@@ -4,10 +4,10 @@
 #include "FakePeriodicTimer.h"
 #include "tray/QtPeriodicTimer.h"
 
-#include <climits>
-#include "tray/SynchroRuns.h"
 #include "options/TimerIntervals.h"
+#include "tray/SynchroRuns.h"
 #include "tray/SynchroTimerRules.h"
+#include <climits>
 
 #include <QtTest/QTest>
 
@@ -43,9 +43,8 @@ struct CountedTimer {
 TEST(SynchroTimer, IntervalTable)
 {
     const std::pair<int, uint32_t> table[] = {
-        {-1, 0},        {0, 180000},    {1, 600000},    {2, 1800000},   {3, 3600000},  {4, 7200000},
-        {5, 10800000},  {6, 21600000},  {7, 32400000},  {8, 43200000},  {9, 86400000}, {10, 0},
-        {-2, 0},        {1000, 0},
+        {-1, 0},       {0, 180000},   {1, 600000},   {2, 1800000},  {3, 3600000}, {4, 7200000}, {5, 10800000},
+        {6, 21600000}, {7, 32400000}, {8, 43200000}, {9, 86400000}, {10, 0},      {-2, 0},      {1000, 0},
     };
     for (const auto& [index, milliseconds] : table) {
         EXPECT_EQ(SynchroTimerRules::IntervalForIndex(index), milliseconds) << index;
@@ -79,19 +78,32 @@ TEST(SynchroTimer, CountdownRules)
         {"one tick per interval",
          {{"interval", 1000, 0}, {"enable", 1, 0}, {"advance", 999, 0}, {"advance", 1, 1}, {"advance", 2500, 3}}},
         {"same interval keeps the countdown",
-         {{"interval", 1000, 0}, {"enable", 1, 0}, {"advance", 600, 0}, {"interval", 1000, 0},
-          {"advance", 400, 1}}},
+         {{"interval", 1000, 0}, {"enable", 1, 0}, {"advance", 600, 0}, {"interval", 1000, 0}, {"advance", 400, 1}}},
         {"new interval restarts it",
-         {{"interval", 1000, 0}, {"enable", 1, 0}, {"advance", 600, 0}, {"interval", 2000, 0},
-          {"advance", 1999, 0}, {"advance", 1, 1}}},
+         {{"interval", 1000, 0},
+          {"enable", 1, 0},
+          {"advance", 600, 0},
+          {"interval", 2000, 0},
+          {"advance", 1999, 0},
+          {"advance", 1, 1}}},
         {"switching on restarts it",
-         {{"interval", 1000, 0}, {"enable", 1, 0}, {"advance", 600, 0}, {"enable", 0, 0},
-          {"advance", 5000, 0}, {"enable", 1, 0}, {"advance", 999, 0}, {"advance", 1, 1}}},
+         {{"interval", 1000, 0},
+          {"enable", 1, 0},
+          {"advance", 600, 0},
+          {"enable", 0, 0},
+          {"advance", 5000, 0},
+          {"enable", 1, 0},
+          {"advance", 999, 0},
+          {"advance", 1, 1}}},
         {"enabling again changes nothing",
          {{"interval", 1000, 0}, {"enable", 1, 0}, {"advance", 600, 0}, {"enable", 1, 0}, {"advance", 400, 1}}},
         {"interval 0 stops it while enabled",
-         {{"interval", 1000, 0}, {"enable", 1, 0}, {"interval", 0, 0}, {"advance", 5000, 0},
-          {"interval", 1000, 0}, {"advance", 1000, 1}}},
+         {{"interval", 1000, 0},
+          {"enable", 1, 0},
+          {"interval", 0, 0},
+          {"advance", 5000, 0},
+          {"interval", 1000, 0},
+          {"advance", 1000, 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,10 +130,9 @@ TEST(SynchroTimer, TimerSetFollowsTheBoxOnlyWhenEnableIsChecked)
         bool restarted;
     };
     const Case cases[] = {
-        {true, 3, 3600000, true},
-        {false, 3, 180000, false},   // the box is disabled; nothing changes
-        {true, -1, 0, false},        // no entry: the timer stops but stays enabled
-        {true, 0, 180000, false},    // the entry in effect does not restart it
+        {true, 3, 3600000, true}, {false, 3, 180000, false},  // the box is disabled; nothing changes
+        {true, -1, 0, false},  // no entry: the timer stops but stays enabled
+        {true, 0, 180000, false},  // the entry in effect does not restart it
         {true, 12, 0, false},
     };
     for (const Case& c : cases) {
@@ -154,9 +165,11 @@ TEST(SynchroTimer, TickStartsTheRunOfActionAndMode)
         const char* run;  // nullptr: none
     };
     const Case cases[] = {
-        {0, 0, "BitBtn4Click"},     {0, 1, "SynchroFolders_ns"}, {1, 0, "BitBtn3Click"},
-        {1, 1, "SynchroFolders_s"}, {-1, 0, nullptr},            {0, -1, nullptr},
-        {-1, -1, nullptr},          {0, 2, nullptr},             {2, 1, nullptr},
+        {0, 0, "BitBtn4Click"}, {0, 1, "SynchroFolders_ns"},
+        {1, 0, "BitBtn3Click"}, {1, 1, "SynchroFolders_s"},
+        {-1, 0, nullptr},       {0, -1, nullptr},
+        {-1, -1, nullptr},      {0, 2, nullptr},
+        {2, 1, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.action << "," << c.mode);

@@ -66,8 +66,8 @@ EventLog::EventLog(TNotifyIcon& icon)
         m_lines.push_back("ContextPopup " + std::to_string(pos.x()) + "," + std::to_string(pos.y()));
     });
     icon.SetOnMouseDown([this](TNotifyIcon&, TMouseButton button, TShiftState shift, int x, int y) {
-        m_lines.push_back("MouseDown " + ButtonName(button) + ShiftText(shift) + " " + std::to_string(x) + "," +
-                          std::to_string(y));
+        m_lines.push_back("MouseDown " + ButtonName(button) + ShiftText(shift) + " " + std::to_string(x) + ","
+                          + std::to_string(y));
     });
     icon.SetOnMouseUp([this](TNotifyIcon&, TMouseButton button, TShiftState shift, int, int) {
         m_lines.push_back("MouseUp " + ButtonName(button) + ShiftText(shift));

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/desktop/NotifyArea.h"
 #include "FakeTrayDesktop.h"
 #include "RecordingNotifyArea.h"
+#include "platform/desktop/NotifyArea.h"
 #include "tray/NotifyIcon.h"
 #include "tray/TrayApplication.h"
 

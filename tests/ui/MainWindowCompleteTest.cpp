@@ -16,12 +16,12 @@
 #include "ExpectedBoxes.h"
 #include "TempDir.h"
 #include "ui/ClickableLabel.h"
-#include "ui/Gauge.h"
 #include "ui/FolderListBox.h"
-#include "ui/dialogs/MessageBoxes.h"
-#include "ui/options/OptionsPanel.h"
-#include "ui/dialogs/SelectDirectoryDialog.h"
+#include "ui/Gauge.h"
 #include "ui/Unit1.h"
+#include "ui/dialogs/MessageBoxes.h"
+#include "ui/dialogs/SelectDirectoryDialog.h"
+#include "ui/options/OptionsPanel.h"
 
 namespace {
 
@@ -60,7 +60,10 @@ void Click(QWidget* widget, QPoint at)
     QApplication::sendEvent(widget, &release);
 }
 
-void Click(QWidget* widget) { Click(widget, widget->rect().center()); }
+void Click(QWidget* widget)
+{
+    Click(widget, widget->rect().center());
+}
 
 void MoveOver(QWidget* widget, QPoint at)
 {
@@ -68,7 +71,10 @@ void MoveOver(QWidget* widget, QPoint at)
     QApplication::sendEvent(widget, &move);
 }
 
-void MoveOver(QWidget* widget) { MoveOver(widget, widget->rect().center()); }
+void MoveOver(QWidget* widget)
+{
+    MoveOver(widget, widget->rect().center());
+}
 
 QColor LinkColour(const TForm1& form)
 {
@@ -161,14 +167,14 @@ TEST(MainWindowComplete, StackingAndTabOrder)
     // Labels, pictures and the gauge lie beneath every box, button and list.
     const QWidget* beneath[] = {form.Gauge1, form.Label1, form.Label2, form.Label3,
                                 form.Image1, form.Image2, form.Image3};
-    QWidget* const windowed[] = {form.BitBtn3, form.BitBtn7, form.BitBtn4, form.BitBtn11, form.BitBtn10,
-                                 form.ListBox1, form.ListBox2, form.BitBtn1, form.BitBtn2, form.Edit1,
-                                 form.ListBox3, form.BitBtn5, form.BitBtn6, form.GroupBox1, form.StaticText1,
-                                 form.BitBtn12};
+    QWidget* const windowed[] = {form.BitBtn3,  form.BitBtn7,   form.BitBtn4,     form.BitBtn11,
+                                 form.BitBtn10, form.ListBox1,  form.ListBox2,    form.BitBtn1,
+                                 form.BitBtn2,  form.Edit1,     form.ListBox3,    form.BitBtn5,
+                                 form.BitBtn6,  form.GroupBox1, form.StaticText1, form.BitBtn12};
     for (const QWidget* low : beneath)
         for (QWidget* high : windowed)
-            EXPECT_LT(stack.indexOf(low), level(high)) << low->objectName().toStdString() << " over "
-                                                       << high->objectName().toStdString();
+            EXPECT_LT(stack.indexOf(low), level(high))
+                << low->objectName().toStdString() << " over " << high->objectName().toStdString();
     // The panel covers what comes before it and lies under what comes after.
     for (QWidget* under : {static_cast<QWidget*>(form.BitBtn7), static_cast<QWidget*>(form.ListBox1),
                            static_cast<QWidget*>(form.BitBtn5), static_cast<QWidget*>(form.BitBtn6)})
@@ -178,10 +184,9 @@ TEST(MainWindowComplete, StackingAndTabOrder)
 
     // Keyboard order: the panel's controls stand where the panel stands; the
     // link text takes no focus.
-    const QList<QWidget*> expected = {form.ListBox1, form.ListBox2, form.BitBtn1,   form.BitBtn2,
-                                      form.BitBtn3,  form.BitBtn4,  form.Edit1,     form.ListBox3,
-                                      form.BitBtn5,  form.BitBtn6,  form.GroupBox1, form.BitBtn10,
-                                      form.BitBtn11, form.BitBtn7,  form.BitBtn12};
+    const QList<QWidget*> expected = {form.ListBox1,  form.ListBox2, form.BitBtn1,  form.BitBtn2, form.BitBtn3,
+                                      form.BitBtn4,   form.Edit1,    form.ListBox3, form.BitBtn5, form.BitBtn6,
+                                      form.GroupBox1, form.BitBtn10, form.BitBtn11, form.BitBtn7, form.BitBtn12};
     EXPECT_EQ(form.StaticText1->focusPolicy(), Qt::NoFocus);
     QList<QWidget*> chain;
     int panelStops = 0;
@@ -191,7 +196,6 @@ TEST(MainWindowComplete, StackingAndTabOrder)
         if (stop && form.GroupBox1->isAncestorOf(at)) {
             stop = form.GroupBox1;
             ++panelStops;
-
         }
         if (expected.contains(stop) && (chain.isEmpty() || chain.back() != stop))
             chain.push_back(stop);
@@ -288,8 +292,8 @@ TEST(MainWindowComplete, LinksOpenTheirAddresses)
         EXPECT_TRUE(c.address.scheme() == QStringLiteral("https"));
         // A press that ends elsewhere is no click.
         w.opened.clear();
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), c.link->mapToGlobal(QPointF(2, 2)),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), c.link->mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(c.link, &press);
         QMouseEvent release(QEvent::MouseButtonRelease, QPointF(-30, -30), c.link->mapToGlobal(QPointF(-30, -30)),
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
@@ -351,10 +355,10 @@ TEST(MainWindowComplete, BackgroundClickClearsBothSelections)
 
     // Labels and pictures keep the clicks to themselves; so do the controls.
     selectSome();
-    for (QWidget* target : {static_cast<QWidget*>(form.Label1), static_cast<QWidget*>(form.Label2),
-                            static_cast<QWidget*>(form.Label3), static_cast<QWidget*>(form.Image1),
-                            static_cast<QWidget*>(form.Image2), static_cast<QWidget*>(form.Image3),
-                            static_cast<QWidget*>(form.StaticText1), static_cast<QWidget*>(form.Gauge1)}) {
+    for (QWidget* target :
+         {static_cast<QWidget*>(form.Label1), static_cast<QWidget*>(form.Label2), static_cast<QWidget*>(form.Label3),
+          static_cast<QWidget*>(form.Image1), static_cast<QWidget*>(form.Image2), static_cast<QWidget*>(form.Image3),
+          static_cast<QWidget*>(form.StaticText1), static_cast<QWidget*>(form.Gauge1)}) {
         // The gauge is there only during a run.
         target->show();
         Click(target);
@@ -365,8 +369,8 @@ TEST(MainWindowComplete, BackgroundClickClearsBothSelections)
                       form.mapToGlobal(QPointF(form.BitBtn7->geometry().center())), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(&form, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(20, 20), form.mapToGlobal(QPointF(20, 20)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(20, 20), form.mapToGlobal(QPointF(20, 20)), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &release);
     EXPECT_EQ(selected(), 2);
 
@@ -413,11 +417,11 @@ TEST(MainWindowComplete, TheTitleBarsCloseDoesWhatExitDoes)
 {
     struct Case {
         const char* how;
-        bool saved;   // what the close's saving answers
-        bool ended;   // the program's loop ends
+        bool saved;  // what the close's saving answers
+        bool ended;  // the program's loop ends
     };
-    const Case cases[] = {{"title bar", true, true}, {"Exit", true, true}, {"title bar", false, false},
-                          {"Exit", false, false}};
+    const Case cases[] = {
+        {"title bar", true, true}, {"Exit", true, true}, {"title bar", false, false}, {"Exit", false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.how << (c.saved ? ", saved" : ", saving failed"));
         Window w;
@@ -476,10 +480,11 @@ TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsO
     form.show();
     form.BitBtn5Click();
     std::vector<std::string> balloons;
-    form.SetBalloonHandler([&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
+    form.SetBalloonHandler(
+        [&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
     int file = 0;
-    for (QAction* synchroNow : {form.PopupMenu1->actions().at(0), form.PopupMenu2->actions().at(0),
-                                form.SynchronizeNow1}) {
+    for (QAction* synchroNow :
+         {form.PopupMenu1->actions().at(0), form.PopupMenu2->actions().at(0), form.SynchronizeNow1}) {
         SCOPED_TRACE(synchroNow->objectName().toStdString());
         const std::string name = "f" + std::to_string(++file);
         WriteFile(w.home / ("a/Docs/" + name), "new");

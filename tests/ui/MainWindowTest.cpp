@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QImage>
 #include <QClipboard>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,8 +16,8 @@
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
-#include "ui/dialogs/MessageBoxes.h"
 #include "ui/Unit1.h"
+#include "ui/dialogs/MessageBoxes.h"
 
 namespace {
 
@@ -72,8 +72,9 @@ TEST(MainWindow, LayoutOfTheControls)
     QStringList items;
     for (QAction* action : form.PopupMenu1->actions())
         items << action->text();
-    EXPECT_EQ(items, (QStringList{"Synchro Now", "Add new", "Select all", "Deselect all", "Delete", "Clear all",
-                                  "Copy Path"}));
+    EXPECT_EQ(
+        items,
+        (QStringList{"Synchro Now", "Add new", "Select all", "Deselect all", "Delete", "Clear all", "Copy Path"}));
 }
 
 TEST(MainWindow, TheReportListHasTheButtonFaceBackground)
@@ -128,7 +129,8 @@ TEST(MainWindow, ARunShowsItsLinesTheGaugeAndTheSummary)
     form.List1().Add(home / "a");
     form.List2().Add(home / "b");
     std::vector<std::string> balloons;
-    form.SetBalloonHandler([&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
+    form.SetBalloonHandler(
+        [&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
     Boxes boxes;
 
     form.BitBtn11->click();
@@ -144,7 +146,8 @@ TEST(MainWindow, ARunShowsItsLinesTheGaugeAndTheSummary)
     EXPECT_TRUE(form.BitBtn11->isVisible());
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_EQ(boxes.asked[0].first, MessageBoxes::Kind::Information);
-    EXPECT_EQ(boxes.asked[0].second, QStringLiteral("Some files could not be updated. Please see details in Report list"));
+    EXPECT_EQ(boxes.asked[0].second,
+              QStringLiteral("Some files could not be updated. Please see details in Report list"));
     EXPECT_EQ(balloons, std::vector<std::string>{"Folderly is processing now"});
 }
 

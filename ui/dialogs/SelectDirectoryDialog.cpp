@@ -13,10 +13,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-
 const QString SelectDirectoryDialog::kCaption = QStringLiteral("Select Directory");
-const QString SelectDirectoryDialog::kCreateDirectoryQuestion =
-    QStringLiteral("The specified directory does not exist. Create it?");
+const QString SelectDirectoryDialog::kCreateDirectoryQuestion = QStringLiteral(
+    "The specified directory does not exist. Create it?");
 const QString SelectDirectoryDialog::kFoldersLabel = QStringLiteral("&Folders:");
 const QString SelectDirectoryDialog::kFilesLabel = QStringLiteral("Files:");
 const QString SelectDirectoryDialog::kPathLabel = QStringLiteral("&Path:");
@@ -79,7 +78,8 @@ SelectDirectoryDialog::SelectDirectoryDialog(QWidget* parent)
     auto* pathLabel = new QLabel(kPathLabel, this);
     pathLabel->setBuddy(m_pathEdit);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Help | QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Help | QDialogButtonBox::Ok | QDialogButtonBox::Cancel,
+                                         this);
     buttons->setObjectName(QStringLiteral("buttons"));
 
     auto* folderColumn = new QVBoxLayout;

@@ -23,7 +23,7 @@ class SelectDirectoryDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static const QString kCaption;                 // "Select Directory"
+    static const QString kCaption;  // "Select Directory"
     static const QString kCreateDirectoryQuestion;  // asked on OK for a missing folder
     static const QString kFoldersLabel;
     static const QString kFilesLabel;

@@ -3,9 +3,9 @@
 #include "options/OptionsLogic.h"
 #include "options/TimerIntervals.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
@@ -200,13 +200,21 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
 
     // Tab order: the panel's own controls, then each frame's controls at the
     // frame's place in the panel's order.
-    const std::initializer_list<QWidget*> tabOrder = {
-        m_checkBox3, m_bitBtn8, m_bitBtn9,
-        m_radioGroup1->button(0), m_radioGroup1->button(1),
-        m_radioGroup2->button(0), m_radioGroup2->button(1),
-        m_edit2,
-        m_comboBox1, m_radioGroup3->button(0), m_radioGroup3->button(1), m_checkBox1, m_checkBox4, m_checkBox5,
-        m_checkBox2};
+    const std::initializer_list<QWidget*> tabOrder = {m_checkBox3,
+                                                      m_bitBtn8,
+                                                      m_bitBtn9,
+                                                      m_radioGroup1->button(0),
+                                                      m_radioGroup1->button(1),
+                                                      m_radioGroup2->button(0),
+                                                      m_radioGroup2->button(1),
+                                                      m_edit2,
+                                                      m_comboBox1,
+                                                      m_radioGroup3->button(0),
+                                                      m_radioGroup3->button(1),
+                                                      m_checkBox1,
+                                                      m_checkBox4,
+                                                      m_checkBox5,
+                                                      m_checkBox2};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous)

@@ -56,10 +56,10 @@ public slots:
     void Paste1Click();
 
 signals:
-    void SaveClicked();          // "  Save" (BitBtn8)
-    void HideClicked();          // "  Hide" (BitBtn9)
-    void CheckBox3Clicked();     // the user clicked the filter box
-    void CheckBox5Clicked();     // the user clicked "Autostart"
+    void SaveClicked();  // "  Save" (BitBtn8)
+    void HideClicked();  // "  Hide" (BitBtn9)
+    void CheckBox3Clicked();  // the user clicked the filter box
+    void CheckBox5Clicked();  // the user clicked "Autostart"
     // "Enable" (CheckBox1) changed, by the user or by the program; the
     // interval box already follows it.
     void CheckBox1Toggled(bool checked);

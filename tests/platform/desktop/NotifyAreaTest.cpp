@@ -28,7 +28,10 @@ QIcon SolidIcon(Qt::GlobalColor color)
     return QIcon(pixmap);
 }
 
-void DeliverPosted() { QCoreApplication::sendPostedEvents(); }
+void DeliverPosted()
+{
+    QCoreApplication::sendPostedEvents();
+}
 
 // The real area with the desktop's answer and the balloon display replaced.
 class TestTrayArea : public SystemTrayNotifyArea {
@@ -107,9 +110,9 @@ TEST(NotifyArea, CommandsNeedAnAddedIcon)
     MessageSink window;
     const NOTIFYICONDATA data = Record(&window, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     const std::pair<uint32_t, bool> steps[] = {
-        {NIM_MODIFY, false}, {NIM_DELETE, false}, {NIM_SETVERSION, false}, {NIM_SETFOCUS, false},
-        {NIM_ADD, true},     {NIM_ADD, false},    {NIM_MODIFY, true},      {NIM_SETFOCUS, true},
-        {NIM_SETVERSION, true}, {7, false},       {NIM_DELETE, true},      {NIM_DELETE, false},
+        {NIM_MODIFY, false},    {NIM_DELETE, false}, {NIM_SETVERSION, false}, {NIM_SETFOCUS, false},
+        {NIM_ADD, true},        {NIM_ADD, false},    {NIM_MODIFY, true},      {NIM_SETFOCUS, true},
+        {NIM_SETVERSION, true}, {7, false},          {NIM_DELETE, true},      {NIM_DELETE, false},
     };
     for (const auto& [command, result] : steps)
         EXPECT_EQ(area.Shell_NotifyIconA(command, data), result) << "command " << command;
@@ -198,8 +201,8 @@ TEST(NotifyArea, RecordFieldsReachTheIcon)
     };
     const Step steps[] = {
         {NIF_INFO, 0, 0, "Folderly is processing now", true, 1},
-        {NIF_INFO, 0, 0, "", true, 1},                          // empty text: no balloon
-        {NIF_STATE, NIS_HIDDEN, NIS_SHAREDICON, "", true, 1},   // the mask leaves Hidden alone
+        {NIF_INFO, 0, 0, "", true, 1},  // empty text: no balloon
+        {NIF_STATE, NIS_HIDDEN, NIS_SHAREDICON, "", true, 1},  // the mask leaves Hidden alone
         {NIF_STATE | NIF_INFO, NIS_HIDDEN, NIS_HIDDEN, "hidden", false, 1},
         {NIF_STATE, 0, NIS_HIDDEN, "", true, 1},
         {NIF_TIP | NIF_INFO, 0, 0, "again", true, 2},

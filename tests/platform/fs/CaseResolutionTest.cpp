@@ -38,13 +38,9 @@ TEST_F(CaseResolutionTest, NamesAreFoundWithoutRegardToCase)
         const char* asked;
     };
     const Case cases[] = {
-        {"Report.TXT", "report.txt"},
-        {"Report.TXT", "REPORT.TXT"},
-        {"ÄPFEL.txt", "äpfel.TXT"},
-        {"Żółw.txt", "ŻÓŁW.TXT"},
-        {"Σίσυφος.txt", "ΣΊΣΥΦΟΣ.TXT"},  // final sigma folds with sigma
-        {"МОСКВА.doc", "москва.DOC"},
-        {"Ёлка.txt", "ёЛКА.txt"},
+        {"Report.TXT", "report.txt"}, {"Report.TXT", "REPORT.TXT"},   {"ÄPFEL.txt", "äpfel.TXT"},
+        {"Żółw.txt", "ŻÓŁW.TXT"},     {"Σίσυφος.txt", "ΣΊΣΥΦΟΣ.TXT"},  // final sigma folds with sigma
+        {"МОСКВА.doc", "москва.DOC"}, {"Ёлка.txt", "ёЛКА.txt"},
     };
     std::int64_t seconds = 946684800;
     for (const Case& c : cases) {
@@ -128,7 +124,7 @@ TEST_F(CaseResolutionTest, CopyDoesNotHideAnOutsideChangeBeforeIt)
     WriteFile(m_dir / "eps.txt", "old");
     LetFolderSettle();
     EXPECT_FALSE(platform::FileExists(m_dir / "DELTA.TXT"));  // reads the folder
-    WriteFile(m_dir / "Delta.txt", "d");                        // then someone else writes
+    WriteFile(m_dir / "Delta.txt", "d");  // then someone else writes
     // Replacing a name that is there needs no lookup in the folder.
     ASSERT_EQ(platform::CopyFile(source / "eps.txt", m_dir / "eps.txt", false), 0);
     EXPECT_TRUE(platform::FileExists(m_dir / "DELTA.TXT"));

@@ -98,7 +98,7 @@ TEST_P(KilledCopyTest, LeavesOldDestinationAndNoTemporaryFile)
 std::string WayName(const ::testing::TestParamInfo<Interruption>& way)
 {
     return std::string(way.param.namedTemp ? "NamedTemp" : "UnnamedTemp")
-           + (way.param.overwrite ? "Overwrite" : "NoOverwrite");
+        + (way.param.overwrite ? "Overwrite" : "NoOverwrite");
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, KilledCopyTest,

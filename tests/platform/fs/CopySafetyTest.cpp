@@ -71,8 +71,8 @@ TEST(CopySafetyTest, ChangesWhileCopyingReplaceNothing)
              ASSERT_EQ(rename((d + ".new").c_str(), d.c_str()), 0);
          },
          platform::kCopyDestinationChanged, "user's save"},
-        {"destination made read-only", true, [](auto&, auto& d) { MakeReadOnly(d); },
-         platform::kCopyDestinationChanged, "old"},
+        {"destination made read-only", true, [](auto&, auto& d) { MakeReadOnly(d); }, platform::kCopyDestinationChanged,
+         "old"},
         {"destination deleted", true, [](auto&, auto& d) { ASSERT_EQ(unlink(d.c_str()), 0); },
          platform::kCopyDestinationChanged, std::nullopt},
         {"destination made where there was none", false, [](auto&, auto& d) { WriteFile(d, "user's new file"); },

@@ -105,7 +105,8 @@ TEST_F(SearchFolderTest, YieldsWhatMaskAndSkipRuleLetThrough)
     const std::vector<Case> cases = {
         {"*.*", 32, archive},
         {"*", 32, archive},
-        {"*.*", 63,
+        {"*.*",
+         63,
          {".", "..", "a.txt", "B.TXT", "c.doc", ".hidden.txt", "ro.txt", "sub", ".hiddendir", "pipe.txt", "link.txt",
           "dead.txt"}},
         {"*.txt", 32, {"a.txt", "B.TXT", "link.txt", "ro.txt"}},
@@ -116,7 +117,9 @@ TEST_F(SearchFolderTest, YieldsWhatMaskAndSkipRuleLetThrough)
         {"*.*", 32 | 0x10, {".", "..", "a.txt", "B.TXT", "c.doc", "link.txt", "ro.txt", "sub"}},
         {"*.*", 32 | 0x02, {"a.txt", "B.TXT", "c.doc", "link.txt", "ro.txt", ".hidden.txt"}},
         {"*.*", 32 | 0x04, {"a.txt", "B.TXT", "c.doc", "link.txt", "ro.txt", "pipe.txt", "dead.txt"}},
-        {"*.*", 32 | 0x12, {".", "..", "a.txt", "B.TXT", "c.doc", "link.txt", "ro.txt", "sub", ".hiddendir", ".hidden.txt"}},
+        {"*.*",
+         32 | 0x12,
+         {".", "..", "a.txt", "B.TXT", "c.doc", "link.txt", "ro.txt", "sub", ".hiddendir", ".hidden.txt"}},
         // The archive bit is not required: a mask of 0 still yields plain files.
         {"*.*", 0, archive},
         {"*.xyz", 63, {}},
@@ -129,7 +132,7 @@ TEST_F(SearchFolderTest, DeliversAttributesAndPackedTime)
 {
     ScopedTimeZone utc("UTC");
     SetMTime(m_dir / "a.txt", 946684800 + 3);  // 2000-01-01 00:00:03
-    SetMTime(m_dir / "c.doc", 0);              // 1970 packs as the first time there is
+    SetMTime(m_dir / "c.doc", 0);  // 1970 packs as the first time there is
 
     std::map<std::string, TSearchRec> found;
     DirectorySearch search;
@@ -139,9 +142,9 @@ TEST_F(SearchFolderTest, DeliversAttributesAndPackedTime)
     search.FindClose();
 
     const std::map<std::string, std::uint32_t> expected = {
-        {".", 0x10},          {"..", 0x10},       {"a.txt", 0x20},    {"B.TXT", 0x20},
-        {"c.doc", 0x20},      {".hidden.txt", 0x22}, {"ro.txt", 0x21}, {"sub", 0x10},
-        {".hiddendir", 0x12}, {"pipe.txt", 0x04}, {"link.txt", 0x20}, {"dead.txt", 0x04},
+        {".", 0x10},          {"..", 0x10},          {"a.txt", 0x20},    {"B.TXT", 0x20},
+        {"c.doc", 0x20},      {".hidden.txt", 0x22}, {"ro.txt", 0x21},   {"sub", 0x10},
+        {".hiddendir", 0x12}, {"pipe.txt", 0x04},    {"link.txt", 0x20}, {"dead.txt", 0x04},
     };
     ASSERT_EQ(found.size(), expected.size());
     for (const auto& [name, attr] : expected) {

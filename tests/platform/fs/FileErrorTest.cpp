@@ -17,17 +17,10 @@ TEST(FileErrorTest, RuntimeCodesAndTexts)
         const char* text;
     };
     const Case cases[] = {
-        {ENOENT, 2, "File not found"},
-        {ENOTDIR, 3, "Invalid filename"},
-        {EMFILE, 4, "Too many open files"},
-        {ENFILE, 4, "Too many open files"},
-        {EACCES, 5, "File access denied"},
-        {EPERM, 5, "File access denied"},
-        {EROFS, 5, "File access denied"},
-        {ENOSPC, 101, "Disk full"},
-        {EDQUOT, 101, "Disk full"},
-        {EIO, EIO, "I/O error 5"},
-        {EISDIR, EISDIR, "I/O error 21"},
+        {ENOENT, 2, "File not found"},      {ENOTDIR, 3, "Invalid filename"},  {EMFILE, 4, "Too many open files"},
+        {ENFILE, 4, "Too many open files"}, {EACCES, 5, "File access denied"}, {EPERM, 5, "File access denied"},
+        {EROFS, 5, "File access denied"},   {ENOSPC, 101, "Disk full"},        {EDQUOT, 101, "Disk full"},
+        {EIO, EIO, "I/O error 5"},          {EISDIR, EISDIR, "I/O error 21"},
     };
     for (const Case& c : cases) {
         const platform::EInOutError error = platform::EInOutError::FromErrno(c.error);

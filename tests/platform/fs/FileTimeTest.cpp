@@ -46,18 +46,18 @@ TEST(PackedTimeTest, PacksEpochSecondsInUtcAndClampsToTheRange)
         std::int32_t packed;
     };
     const Case cases[] = {
-        {"UTC", 315532800, 0x00210000},       // 1980-01-01 00:00:00
-        {"UTC", 315532799, 0x00210000},       // a second earlier: the first time there is
+        {"UTC", 315532800, 0x00210000},  // 1980-01-01 00:00:00
+        {"UTC", 315532799, 0x00210000},  // a second earlier: the first time there is
         {"UTC", 0, 0x00210000},
         {"UTC", -86400, 0x00210000},
-        {"UTC", 946684800, 0x28210000},       // 2000-01-01
-        {"XST-2", 946684800, 0x28210000},     // the same, whatever the zone
+        {"UTC", 946684800, 0x28210000},  // 2000-01-01
+        {"XST-2", 946684800, 0x28210000},  // the same, whatever the zone
         {"Europe/Berlin", 1729989000, 0x595B03C0},  // 2024-10-27 00:30 UTC, 02:30 summer time there
         {"Europe/Berlin", 1729991400, 0x595B0940},  // 01:10 UTC, 02:10 winter time there: later all the same
-        {"UTC", 2335219200, static_cast<std::int32_t>(0x80210000u)},   // 2044-01-01
-        {"UTC", 4354819199, static_cast<std::int32_t>(0xFF9FBF7Du)},   // 2107-12-31 23:59:59
-        {"UTC", 4354819200, static_cast<std::int32_t>(0xFF9FBF7Du)},   // 2108-01-01: the last time there is
-        {"UTC", 7258118400, static_cast<std::int32_t>(0xFF9FBF7Du)},   // 2200
+        {"UTC", 2335219200, static_cast<std::int32_t>(0x80210000u)},  // 2044-01-01
+        {"UTC", 4354819199, static_cast<std::int32_t>(0xFF9FBF7Du)},  // 2107-12-31 23:59:59
+        {"UTC", 4354819200, static_cast<std::int32_t>(0xFF9FBF7Du)},  // 2108-01-01: the last time there is
+        {"UTC", 7258118400, static_cast<std::int32_t>(0xFF9FBF7Du)},  // 2200
     };
     for (const Case& c : cases) {
         ScopedTimeZone zone(c.zone);
@@ -100,7 +100,7 @@ TEST(FileAgeTest, PackedTimeOrMinusOne)
         {dir / "file.txt", 0x28210001},
         {dir / "missing.txt", -1},
         {dir / "folder", -1},
-        {dir / "old.txt", 0x00210000},                               // 1970: an existing file
+        {dir / "old.txt", 0x00210000},  // 1970: an existing file
         {dir / "future.txt", static_cast<std::int32_t>(0xFF9FBF7Du)},  // 2108
         {dir / "file.txt/below", -1},
     };

@@ -27,8 +27,8 @@ TEST(FolderLookup, AnswersAsALookupByPath)
     WriteFile(dir / "plain", "not a folder");
 
     const std::string folders[] = {f, f + "/", dir / "missing", dir / "plain"};
-    const std::string names[] = {"file.txt", "FILE.TXT", "mixed.txt", "sub", "tofile", "todir",
-                                 "dangling", "absent", ".", ".."};
+    const std::string names[] = {"file.txt", "FILE.TXT", "mixed.txt", "sub", "tofile",
+                                 "todir",    "dangling", "absent",    ".",   ".."};
     for (const std::string& folder : folders) {
         const platform::FolderLookup lookup(folder);
         for (const std::string& name : names) {

@@ -18,9 +18,29 @@ using platform::KnownFolder;
 using platform::KnownFolders;
 
 const std::vector<std::string> kAsked = {
-    "file.txt", "FILE.TXT", "mixed.txt", "Twin.txt", "twin.txt", "TWIN.TXT", "sub",      "SUB",
-    "case.dir", "tofile",   "todir",     "dangling", "pipe",     ".hidden",  "absent",   ".",
-    "..",       "new.txt",  "NEW.TXT",   "ro.txt",   "x.txt",    "intoA",    "filler-with-a-long-name-0042",
+    "file.txt",
+    "FILE.TXT",
+    "mixed.txt",
+    "Twin.txt",
+    "twin.txt",
+    "TWIN.TXT",
+    "sub",
+    "SUB",
+    "case.dir",
+    "tofile",
+    "todir",
+    "dangling",
+    "pipe",
+    ".hidden",
+    "absent",
+    ".",
+    "..",
+    "new.txt",
+    "NEW.TXT",
+    "ro.txt",
+    "x.txt",
+    "intoA",
+    "filler-with-a-long-name-0042",
 };
 
 std::string Lookups(KnownFolder& known)
@@ -145,10 +165,10 @@ TEST(KnownFolders, AnswerAsTheDiskBeforeAndAfterCopies)
         int error;
     };
     const Copy copies[] = {
-        {b + "/x.txt", b + "/intoA", false, platform::NameMatch::CaseBlind, 0},       // writes A/file.txt
-        {b + "/x.txt", a2 + "/new.txt", true, platform::NameMatch::CaseBlind, 0},     // a new name
-        {b + "/x.txt", a + "/NEW.TXT", true, platform::NameMatch::Exact, 0},          // its twin
-        {b + "/x.txt", a + "/mixed.txt", false, platform::NameMatch::CaseBlind, 0},   // over Mixed.TXT
+        {b + "/x.txt", b + "/intoA", false, platform::NameMatch::CaseBlind, 0},  // writes A/file.txt
+        {b + "/x.txt", a2 + "/new.txt", true, platform::NameMatch::CaseBlind, 0},  // a new name
+        {b + "/x.txt", a + "/NEW.TXT", true, platform::NameMatch::Exact, 0},  // its twin
+        {b + "/x.txt", a + "/mixed.txt", false, platform::NameMatch::CaseBlind, 0},  // over Mixed.TXT
         {b + "/x.txt", a + "/ro.txt", false, platform::NameMatch::CaseBlind, EACCES},  // refused
     };
     for (const Copy& copy : copies)

@@ -27,8 +27,7 @@ TEST(LocaleTime, HeaderIsShortDateThreeBlanksLongTime)
 
 TEST(LocaleTime, EveryLocalesLongTimeKeepsSecondsAndDropsTheZone)
 {
-    const auto locales =
-        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    const auto locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
     ASSERT_GT(locales.size(), 100);
     for (const QLocale& locale : locales) {
         const std::string format = platform::LongTimeFormat(locale);

@@ -35,7 +35,7 @@ TEST(SettingsStore, ValuesComeBackWithTheirTypeFromAFreshStore)
 {
     TempDir dir;
     const std::string path = dir / "Vantrel/Folderly.conf";
-    const std::vector<std::string> texts = {"", "doc", "1", "int:5", "str:x", "@at", "a, b; c = \"d\"",
+    const std::vector<std::string> texts = {"",       "doc",     "1", "int:5", "str:x", "@at", "a, b; c = \"d\"",
                                             "Фильтр", " padded "};
     const std::vector<std::int32_t> numbers = {0, 1, -1, 180000, INT32_MAX, INT32_MIN};
     {
@@ -166,7 +166,8 @@ TEST(SettingsStore, WritesThatCannotBeStoredFailWithTheValueName)
     WriteFile(dir / "file", "x");
     std::filesystem::create_directories(dir / "folder/Folderly.conf");
     // A folder of the path is a file; the key's own path is a folder.
-    for (const std::string& path : std::vector<std::string>{dir / "file/Vantrel/Folderly.conf", dir / "folder/Folderly.conf"}) {
+    for (const std::string& path :
+         std::vector<std::string>{dir / "file/Vantrel/Folderly.conf", dir / "folder/Folderly.conf"}) {
         SettingsStore store(path);
         EXPECT_FALSE(store.OpenKey(true)) << path;
         EXPECT_FALSE(store.KeyExists()) << path;
