@@ -721,6 +721,31 @@ int LookAtDestination(CopyJob& job, int dirFd, const struct stat& folder, const 
     return 0;
 }
 
+// Writes the copy under job.name into job.dirFd, whose stat was before,
+// and notes what that changed in the folder.
+int WriteIntoFolder(const CopyJob& job, const struct stat& before, detail::CopyOutcome& outcome)
+{
+    outcome.folderKnown = true;
+    outcome.device = before.st_dev;
+    outcome.inode = before.st_ino;
+    outcome.name = job.name;
+
+    struct stat cleared = before;
+    RemoveLeftovers(job.dirFd, cleared);
+    const bool unnamed = !(job.hooks && job.hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
+    int error = WriteAndPlace(job, unnamed);
+    if (error == kRetryWithNamedTemp)
+        error = WriteAndPlace(job, false);
+
+    outcome.created = error == 0 && !job.destinationSeen;
+    struct stat after {};
+    if (::fstat(job.dirFd, &after) == 0) {
+        detail::CaseIndex::Instance().NoteChange(before, after, outcome.created ? job.name : std::string());
+        NoteOwnChange(cleared, after);
+    }
+    return error;
+}
+
 // Opens the source into src and job: only a regular file is copied.
 int OpenSourceFile(CopyJob& job, const std::string& source, NameMatch match, Fd& src)
 {
@@ -784,26 +809,7 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     job.dirFd = dir.get();
     job.device = before.st_dev;
     job.name = name;
-    outcome.folderKnown = true;
-    outcome.device = before.st_dev;
-    outcome.inode = before.st_ino;
-    outcome.name = name;
-
-    struct stat cleared = before;
-    RemoveLeftovers(dir.get(), cleared);
-    const bool unnamed = !(job.hooks && job.hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
-    int error = WriteAndPlace(job, unnamed);
-    if (error == kRetryWithNamedTemp)
-        error = WriteAndPlace(job, false);
-
-    outcome.created = error == 0 && !job.destinationSeen;
-    struct stat after {};
-    if (::fstat(dir.get(), &after) == 0) {
-        const bool added = outcome.created;
-        detail::CaseIndex::Instance().NoteChange(before, after, added ? name : std::string());
-        NoteOwnChange(cleared, after);
-    }
-    return error;
+    return WriteIntoFolder(job, before, outcome);
 }
 
 }  // namespace
