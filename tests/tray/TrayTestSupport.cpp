@@ -25,18 +25,6 @@ std::string ShiftText(TShiftState shift)
 
 }  // namespace
 
-QIcon SolidIcon(Qt::GlobalColor color)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(color);
-    return QIcon(pixmap);
-}
-
-void DeliverPosted()
-{
-    QCoreApplication::sendPostedEvents();
-}
-
 std::unique_ptr<TNotifyIcon> TrayRig::MakeIcon(uint32_t shellVersion)
 {
     shell.SetShellVersion(shellVersion);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeTrayDesktop.h"
+#include "QtTestUtil.h"
 #include "RecordingNotifyArea.h"
 #include "platform/desktop/NotifyArea.h"
 #include "tray/NotifyIcon.h"
@@ -48,12 +49,6 @@ public:
     QString m_title = QStringLiteral("Application title");
     std::function<void()> m_minimizeEvent;
 };
-
-// A 16 x 16 icon of one colour.
-QIcon SolidIcon(Qt::GlobalColor color);
-
-// Delivers what was posted to the icons' hidden windows.
-void DeliverPosted();
 
 // The shell, desktop and application of one icon under test.
 struct TrayRig {

@@ -2,11 +2,10 @@
 // commands, the callback codes of Qt's activations, balloons, and a desktop
 // whose notification area is missing or appears late.
 
+#include "QtTestUtil.h"
 #include "platform/desktop/SystemTrayNotifyArea.h"
 
-#include <QCoreApplication>
 #include <QMenu>
-#include <QPixmap>
 #include <QtTest/QTest>
 
 #include <gmock/gmock.h>
@@ -20,18 +19,6 @@ using testing::ElementsAreArray;
 using testing::IsEmpty;
 
 namespace {
-
-QIcon SolidIcon(Qt::GlobalColor color)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(color);
-    return QIcon(pixmap);
-}
-
-void DeliverPosted()
-{
-    QCoreApplication::sendPostedEvents();
-}
 
 // The real area with the desktop's answer and the balloon display replaced.
 class TestTrayArea : public SystemTrayNotifyArea {
