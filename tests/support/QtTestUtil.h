@@ -14,4 +14,7 @@ inline QIcon SolidIcon(Qt::GlobalColor color)
 
 // Delivers what was posted (to the icons' hidden windows, say), as the event
 // loop would.
-inline void DeliverPosted() { QCoreApplication::sendPostedEvents(); }
+inline void DeliverPosted()
+{
+    QCoreApplication::sendPostedEvents();
+}
