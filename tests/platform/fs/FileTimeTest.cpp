@@ -28,7 +28,7 @@ TEST(PackedTimeTest, PacksBrokenDownTimes)
         {2000, 1, 1, 0, 0, 3, 0x28210001},  // two-second resolution
         {2023, 6, 15, 13, 45, 59, 0x56CF6DBD},
         {2043, 12, 31, 23, 59, 59, 0x7F9FBF7D},
-        // From 2044 on the top bit is set: negative, as designed.
+        // From 2044 on the top bit is set: the packed value is negative.
         {2044, 1, 1, 0, 0, 0, static_cast<std::int32_t>(0x80210000u)},
         {2107, 12, 31, 23, 59, 58, static_cast<std::int32_t>(0xFF9FBF7Du)},
         {1979, 12, 31, 23, 59, 59, -1},
