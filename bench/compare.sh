@@ -135,6 +135,16 @@ peak_kib() {  # peak_kib <command...>: the command's peak resident memory
   awk '/^PEAK/ { print $2 }' <<<"$out"
 }
 
+# The arguments of a files-mode run over the first n folders of each side:
+# root/l1/<name> as List 1, root/l2/<name> as List 2.
+list_args() {  # list_args <root> <printf format of a folder's name> <n>
+  local side i
+  for side in 1 2; do
+    printf -- '--list%s ' "$side"
+    for ((i = 0; i < $3; i++)); do printf "%s/l%s/$2 " "$1" "$side" "$i"; done
+  done
+}
+
 declare -a table peaks
 row() { table+=("$1"); }
 
@@ -292,17 +302,10 @@ find "$w4" -type f -exec cat {} + >/dev/null
 sync
 EOF
 bash "$work/w4-reset.sh"
-lists() {  # lists <n>: the arguments of a run over the first n folders of each side
-  local side i
-  for side in 1 2; do
-    printf -- '--list%s ' "$side"
-    for ((i = 0; i < $1; i++)); do printf '%s/l%s/d%03d ' "$w4" "$side" "$i"; done
-  done
-}
 pairs=$((w4_folders * w4_folders * w4_files))
 pairs2=$((doubled * doubled * w4_files))
 # shellcheck disable=SC2046
-out=$("$bench" files $(lists "$w4_folders"))
+out=$("$bench" files $(list_args "$w4" d%03d "$w4_folders"))
 expect "W4 Folderly's count of copies" "$(field "$out" TotalCount)" "$pairs"
 expect "W4 Folderly's report lines" "$(field "$out" lines)" "$pairs"
 # Every e* of List 2 ends with the time of the last List 1 folder handled
@@ -325,11 +328,11 @@ echo "  load $(load)"
 # shellcheck disable=SC2046
 hyperfine -N --style basic --runs "$w4runs" --export-json "$jsondir/w4.json" \
   --prepare "bash $work/w4-reset.sh" \
-  -n "folderly ${w4_folders}x${w4_folders}" "$bench files $(lists "$w4_folders")" \
-  -n "folderly ${doubled}x${doubled}" "$bench files $(lists "$doubled")"
+  -n "folderly ${w4_folders}x${w4_folders}" "$bench files $(list_args "$w4" d%03d "$w4_folders")" \
+  -n "folderly ${doubled}x${doubled}" "$bench files $(list_args "$w4" d%03d "$doubled")"
 bash "$work/w4-reset.sh"
 # shellcheck disable=SC2046
-peaks+=("W4 $(peak_kib "$bench" files $(lists "$w4_folders"))")
+peaks+=("W4 $(peak_kib "$bench" files $(list_args "$w4" d%03d "$w4_folders"))")
 mapfile -t m < <(medians "$jsondir/w4.json")
 per1=$(awk -v s="${m[0]}" -v p="$pairs" 'BEGIN { printf "%.1f", s * 1e6 / p }')
 per2=$(awk -v s="${m[1]}" -v p="$pairs2" 'BEGIN { printf "%.1f", s * 1e6 / p }')
@@ -362,16 +365,9 @@ find "$w5" -name 'c*' -exec touch -d @$t5 {} +
 find "$w5" -type f -exec cat {} + >/dev/null
 sync
 EOF
-w5_lists() {  # w5_lists <n>: the arguments of a run over the first n folders of each side
-  local side i
-  for side in 1 2; do
-    printf -- '--list%s ' "$side"
-    for ((i = 0; i < $1; i++)); do printf '%s/l%s/d%04d ' "$w5" "$side" "$i"; done
-  done
-}
 bash "$work/w5-reset.sh"
 # shellcheck disable=SC2046
-out=$("$bench" files $(w5_lists "$w5_max"))
+out=$("$bench" files $(list_args "$w5" d%04d "$w5_max"))
 expect "W5 Folderly's count of copies" "$(field "$out" TotalCount)" $((3 * w5_max))
 expect "W5 Folderly's report lines" "$(field "$out" lines)" $((3 * w5_max))
 # Both copies of every name now carry the later time (c*: the equal one).
@@ -387,7 +383,7 @@ echo "  load $(load)"
 w5_commands=()
 for n in "${w5_counts[@]}"; do
   # shellcheck disable=SC2046
-  w5_commands+=(-n "folderly $n folders" "$bench files $(w5_lists "$n")")
+  w5_commands+=(-n "folderly $n folders" "$bench files $(list_args "$w5" d%04d "$n")")
 done
 hyperfine -N --style basic --runs "$w5runs" --export-json "$jsondir/w5.json" \
   --prepare "bash $work/w5-reset.sh" "${w5_commands[@]}"
@@ -397,7 +393,7 @@ for k in 0 1 2; do per+=("$(awk -v s="${m[$k]}" -v n="${w5_counts[$k]}" 'BEGIN {
 row "| W5 files mode, ${w5_counts[0]} / ${w5_counts[1]} / ${w5_counts[2]} folders of 3 files a side | $(ms "${m[0]}") / $(ms "${m[1]}") / $(ms "${m[2]}") (${per[0]} / ${per[1]} / ${per[2]} ms per folder) | | $(ratio "${per[1]}" "${per[0]}") and $(ratio "${per[2]}" "${per[1]}") per folder, doubled / base |"
 bash "$work/w5-reset.sh"
 # shellcheck disable=SC2046
-peaks+=("W5 $(peak_kib "$bench" files $(w5_lists "$w5_max"))")
+peaks+=("W5 $(peak_kib "$bench" files $(list_args "$w5" d%04d "$w5_max"))")
 
 # --- W6: a sparse file --------------------------------------------------------------
 
