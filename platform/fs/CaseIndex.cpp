@@ -190,15 +190,10 @@ CaseIndex::Folder* CaseIndex::Build(const std::string& folder, bool recheck)
 
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
     struct stat st {};
-    DIR* dir = nullptr;
-    if (fstat(fd, &st) != 0 || (dir = fdopendir(fd)) == nullptr) {
-        ::close(fd);
+    DIR* dir = OpenFolderListing(folder, &st);
+    if (!dir)
         return nullptr;
-    }
     ++m_builds;
     auto index = std::make_unique<Folder>();
     // The times are taken before the names are read, so that any later

@@ -159,15 +159,10 @@ bool DirectorySearch::Open(const std::string& mask, std::uint32_t attrMask, bool
     std::string patternText;
     detail::SplitPath(mask, folder, patternText);
 
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
     auto state = std::make_unique<State>();
-    state->dir = fdopendir(fd);
-    if (!state->dir) {
-        ::close(fd);
+    state->dir = detail::OpenFolderListing(folder, nullptr);
+    if (!state->dir)
         return false;
-    }
     state->skip = ~attrMask & detail::kSkippableAttributes;
     state->namesOnly = namesOnly;
 

@@ -90,6 +90,20 @@ int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode
     return EEXIST;
 }
 
+DIR* OpenFolderListing(const std::string& path, struct stat* st)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    DIR* dir = nullptr;
+    if ((st == nullptr || ::fstat(fd, st) == 0) && (dir = ::fdopendir(fd)) != nullptr)
+        return dir;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return nullptr;
+}
+
 bool RefusesPermissions(int error)
 {
     return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -43,6 +44,10 @@ private:
 // dirFd, or a path with AT_FDCWD), trying other names while one is taken.
 // 0 with file and name set, or the errno.
 int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file, std::string& name);
+
+// Opens a folder for reading its names and, with st, looks at it. Null with
+// errno set when either fails.
+DIR* OpenFolderListing(const std::string& path, struct stat* st);
 
 // What drives without permission bits or owners (vfat, exFAT, NTFS and
 // other FUSE drives) answer when asked to set them.

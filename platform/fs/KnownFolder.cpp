@@ -195,23 +195,19 @@ void KnownFolder::Read(bool keepOpen)
     const std::unique_ptr<Listing> before = std::move(m_listing);
     m_listing = std::move(listing);
 
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const int openError = fd < 0 ? errno : 0;
-    DIR* dir = nullptr;
     struct stat folder {};
-    if (fd >= 0 && (::fstat(fd, &folder) != 0 || (dir = ::fdopendir(fd)) == nullptr))
-        ::close(fd);
+    DIR* dir = detail::OpenFolderListing(m_path, &folder);
     if (!dir) {
         // A folder that is not there holds no names, which is what a lookup
         // would find; one that cannot be read is asked on the disk.
-        m_inMemory = openError == ENOENT || openError == ENOTDIR;
+        m_inMemory = errno == ENOENT || errno == ENOTDIR;
         m_identified = false;
         return;
     }
     m_identified = true;
     m_device = folder.st_dev;
     m_inode = folder.st_ino;
-    m_inMemory = NamesMatchExactly(fd);
+    m_inMemory = NamesMatchExactly(::dirfd(dir));
 
     Listing& now = *m_listing;
     now.byFolded.Reserve(before->entries.size());
