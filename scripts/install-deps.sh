@@ -20,6 +20,8 @@ packages=(
   dpkg-dev appstream
   # the removable-drive test: FAT, exFAT and NTFS images mounted through FUSE
   dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
+  # the power-cut test: ext4, XFS and btrfs images, shut down with xfs_io
+  e2fsprogs xfsprogs btrfs-progs
 )
 if [ "${1:-}" = "--bench" ]; then
   # the comparison tools, and what bench/RESULTS.md's profiles were taken with

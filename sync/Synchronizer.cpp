@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <memory>
+#include <optional>
 #include <system_error>
 
 #include "lists/FolderList.h"
@@ -18,19 +20,37 @@ using platform::PathOf;
 
 namespace {
 
-// Why a copy failed, for its Report list line.
-std::string SystemReason(int error)
+// Why a copy from source to destination failed, for its Report list line.
+std::string SystemReason(int error, const std::string& source, const std::string& destination)
 {
-    if (error == platform::kCopySourceChanged)
-        return platform::kCopySourceChangedText;
-    if (error == platform::kCopyDestinationChanged)
-        return platform::kCopyDestinationChangedText;
-    return std::system_category().message(error);
+    switch (error) {
+    case platform::kCopySourceChanged: return platform::kCopySourceChangedText;
+    case platform::kCopyDestinationChanged: return platform::kCopyDestinationChangedText;
+    case platform::kCopySourceNotAFile: return source + RunTexts::kNotAFile;
+    case platform::kCopyDestinationNotAFile: return destination + RunTexts::kNotAFile;
+    case platform::kCopyDestinationIsFolder: return RunTexts::kFolderInTheWay;
+    case platform::kCopyDestinationIsBrokenLink: return RunTexts::kBrokenLinkInTheWay;
+    default: return std::system_category().message(error);
+    }
 }
 
 // Thrown between two copies when the program is told to end; the run
 // catches it.
 struct RunStopped {};
+
+// Runs the work of a pass, then puts every copy it made in place, also
+// when the program is told to end meanwhile: a copy written is never
+// dropped for want of its last step.
+template <typename Work> void ThenSettle(KnownFolders& known, Work&& work)
+{
+    try {
+        work();
+    } catch (const RunStopped&) {
+        known.Settle();
+        throw;
+    }
+    known.Settle();
+}
 
 // Resets the running mark however the run ends.
 class RunningMark {
@@ -266,27 +286,29 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
         list2Read = true;
     };
 
-    for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
-        if (scope == Scope::Selected && !m_list1.Selected(s.List1Index))
-            continue;
-        const std::string folder1 = m_list1.Text(s.List1Index);
-        std::string pattern;
-        KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
-        KnownFolder& side1 = known.NamesIn(folder1);
-        {
-            // The pre-count only counts names: what each entry is, the listing tells.
-            KnownFolder::Search search(searched, pattern, attr, count != nullptr);
-            while (search.Next(s.SearchRec)) {
-                if (!list2Read)
-                    readList2();
-                FilesEntry(known, folders2, side1, folder1, scope, count);
+    ThenSettle(known, [&] {
+        for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
+            if (scope == Scope::Selected && !m_list1.Selected(s.List1Index))
+                continue;
+            const std::string folder1 = m_list1.Text(s.List1Index);
+            std::string pattern;
+            KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
+            KnownFolder& side1 = known.NamesIn(folder1);
+            {
+                // The pre-count only counts names: what each entry is, the listing tells.
+                KnownFolder::Search search(searched, pattern, attr, count != nullptr);
+                while (search.Next(s.SearchRec)) {
+                    if (!list2Read)
+                        readList2();
+                    FilesEntry(known, folders2, side1, folder1, scope, count);
+                }
             }
+            // Unless it is a List 2 folder too, the folder is done with.
+            known.Forget(searched);
+            if (&side1 != &searched)
+                known.Forget(side1);
         }
-        // Unless it is a List 2 folder too, the folder is done with.
-        known.Forget(searched);
-        if (&side1 != &searched)
-            known.Forget(side1);
-    }
+    });
 }
 
 // One yielded List 1 entry against the same name in every List 2 folder.
@@ -298,8 +320,9 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
     s.Age1 = s.SearchRec.Time;
     // Age1 stays as the search saw it, but a copy over the List 1 file must
     // know the time the run left there, so that no save made since is
-    // replaced unseen.
-    std::int32_t ageLeft1 = s.Age1;
+    // replaced unseen. The copy over it is told later, when it is in place.
+    const auto ageLeft1 = std::make_shared<std::int32_t>(s.Age1);
+    bool list1Copying = false;
     // Only the folders that hold the name (or might) are asked.
     const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
     for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
@@ -314,12 +337,20 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 ++*count;
             } else if (IsFile(s.SearchRec)) {
                 s.Age2 = age2;
+                // Every copy of the entry reads or writes the List 1 file:
+                // one that writes it is in place before the next begins.
+                if (list1Copying) {
+                    known.Settle();
+                    list1Copying = false;
+                }
                 const std::string path1 = PathOf(folder1, s.CurrentName);
                 const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
-                if (ComparePackedTimes(s.Age1, s.Age2) == 1)
+                if (ComparePackedTimes(s.Age1, s.Age2) == 1) {
                     UpdateCopy(known, path1, path2, match, s.Age2);
-                else if (UpdateCopy(known, path2, path1, match, ageLeft1))
-                    ageLeft1 = s.Age2;
+                } else {
+                    UpdateCopy(known, path2, path1, match, *ageLeft1, [ageLeft1, age2] { *ageLeft1 = age2; });
+                    list1Copying = true;
+                }
             }
         }
         if (!count)
@@ -354,8 +385,10 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
     // every name that search A will compare (the body: that it will yield).
     KnownFolders known;
     known.ReadPair(folder1, folder2, "*." + m_state.SearchExt, attr, count != nullptr);
-    FolderPairSearchA(known, folder1, folder2, count);
-    FolderPairSearchB(known, folder1, folder2, count);
+    ThenSettle(known, [&] {
+        FolderPairSearchA(known, folder1, folder2, count);
+        FolderPairSearchB(known, folder1, folder2, count);
+    });
 }
 
 // Search A: what F1 has, against F2.
@@ -428,35 +461,46 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
 }
 
 // Copies source over destination and reports what became of the destination.
-bool Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
-                              platform::NameMatch match, std::int32_t destinationAge)
+void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
+                              platform::NameMatch match, std::int32_t destinationAge, std::function<void()> updated)
 {
-    const int error = known.CopyFile(source, destination, false, match, destinationAge);
-    if (error == 0) {
-        m_report.Append(destination + RunTexts::kUpdated);
-        return true;
-    }
-    m_state.FailFlag = 1;
-    if (platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
-        m_report.Append(destination + RunTexts::kReadOnly);
-    else
-        m_report.Append(destination + RunTexts::kNotUpdated + SystemReason(error));
-    return false;
+    known.CopyFile(source, destination, false, match, destinationAge,
+                   [this, source, destination, match, updated = std::move(updated)](int error) {
+                       if (error == 0) {
+                           m_report.Append(destination + RunTexts::kUpdated);
+                           if (updated)
+                               updated();
+                           return;
+                       }
+                       m_state.FailFlag = 1;
+                       if (platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
+                           m_report.Append(destination + RunTexts::kReadOnly);
+                       else
+                           m_report.Append(destination + RunTexts::kNotUpdated
+                                           + SystemReason(error, source, destination));
+                   });
 }
 
 // Copies a file that the other folder lacks, never replacing anything. A
-// name already taken there and a missing destination folder (an unplugged
-// drive) are expected and stay silent. Any other failure is reported.
+// file of that name that appeared there meanwhile (the next run compares
+// the two) and a missing destination folder (an unplugged drive) are
+// expected and stay silent. Any other failure is reported: a folder or a
+// link that leads nowhere under the file's name would keep it out on every
+// run.
 void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, const std::string& destinationFolder,
                                platform::NameMatch match)
 {
-    const int error = known.CopyFile(source, PathOf(destinationFolder, m_state.CurrentName), true, match);
-    if (error == 0) {
-        m_report.Append(m_state.CurrentName + RunTexts::kCopiedTo + destinationFolder);
-        return;
-    }
-    if (error == EEXIST || !platform::DirectoryExists(destinationFolder))
-        return;
-    m_state.FailFlag = 1;
-    m_report.Append(m_state.CurrentName + RunTexts::kNotCopiedTo + destinationFolder + ": " + SystemReason(error));
+    const std::string destination = PathOf(destinationFolder, m_state.CurrentName);
+    known.CopyFile(source, destination, true, match, std::nullopt,
+                   [this, name = m_state.CurrentName, source, destination, destinationFolder](int error) {
+                       if (error == 0) {
+                           m_report.Append(name + RunTexts::kCopiedTo + destinationFolder);
+                           return;
+                       }
+                       if (error == EEXIST || !platform::DirectoryExists(destinationFolder))
+                           return;
+                       m_state.FailFlag = 1;
+                       m_report.Append(name + RunTexts::kNotCopiedTo + destinationFolder + ": "
+                                       + SystemReason(error, source, destination));
+                   });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ inline constexpr const char* kReadOnly = " could not be updated because it is Re
 inline constexpr const char* kNotUpdated = " could not be updated: ";
 inline constexpr const char* kCopiedTo = " copied successfully to ";
 inline constexpr const char* kNotCopiedTo = " could not be copied to ";
+// Why a copy was not made, after kNotUpdated or kNotCopiedTo and ": ".
+inline constexpr const char* kNotAFile = " is not a file";
+inline constexpr const char* kFolderInTheWay = "a folder of that name is in the way";
+inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads nowhere";
 }  // namespace RunTexts
 
 // The synchronization runs: four passes (files or folders mode, all or
@@ -75,11 +80,12 @@ private:
     void FolderPairSearchB(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
                            std::int32_t* count);
     // Copies source over destination, whose packed time the run saw as
-    // destinationAge, and reports what became of it; true when it was updated.
-    // Copies go through known, the pass's knowledge of its folders, which
-    // they keep right.
-    bool UpdateCopy(platform::KnownFolders& known, const std::string& source, const std::string& destination,
-                    platform::NameMatch match, std::int32_t destinationAge);
+    // destinationAge, and reports what became of it once the copy is in
+    // place (or failed), calling updated when it was made. Copies go
+    // through known, the pass's knowledge of its folders, which they keep
+    // right, and which puts them in place in batches.
+    void UpdateCopy(platform::KnownFolders& known, const std::string& source, const std::string& destination,
+                    platform::NameMatch match, std::int32_t destinationAge, std::function<void()> updated = {});
     void CopyMissing(platform::KnownFolders& known, const std::string& source, const std::string& destinationFolder,
                      platform::NameMatch match);
     void ProgressStep();

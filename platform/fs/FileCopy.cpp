@@ -6,18 +6,22 @@
 // written to while it is read gives a copy that exists in neither version,
 // and a destination saved meanwhile is newer than what the run decided on.
 //
-// The copy does not fsync: like cp and rsync it leaves write-back to the
-// kernel. After a power failure a copy may be lost, but the rename or link
-// that puts it in place is the last step, and the file systems in use order
-// the data of a replaced file before its new name.
+// A copy is made in three steps: staged (written and checked), flushed (its
+// content and attributes reach the disk) and placed (renamed or linked in).
+// Without the flush a power cut can keep the new name but not the data, and
+// leave an empty file with the source's time, which later runs take as up
+// to date. Flushing many staged copies at once costs little more than
+// flushing one, so runs stage copies in batches (CopyQueue).
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -30,6 +34,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <set>
 #include <utility>
 
 #include "platform/fs/CaseIndex.h"
@@ -147,6 +152,26 @@ void NoteCleared(const struct stat& folder, bool someHeld)
     g_cleared[{folder.st_dev, folder.st_ino}] = {folder.st_mtim, folder.st_ctim, someHeld};
 }
 
+// The names of this program's own temporary files that wait to be put in
+// place: a copy into their folder neither removes them nor takes them for
+// those of another copy that may yet be killed.
+std::set<std::string> g_ownTemporaries;
+
+void NoteOwnTemporary(const std::string& name, bool waiting)
+{
+    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    if (waiting)
+        g_ownTemporaries.insert(name);
+    else
+        g_ownTemporaries.erase(name);
+}
+
+bool IsOwnTemporary(const char* name)
+{
+    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    return g_ownTemporaries.count(name) != 0;
+}
+
 // The copy itself changed the folder from before to after: a folder that
 // was clear before is clear after.
 void NoteOwnChange(const struct stat& before, const struct stat& after)
@@ -192,7 +217,7 @@ void RemoveLeftovers(int dirFd, struct stat& folder)
     listing.release();
     bool someHeld = false;
     while (const dirent* entry = ::readdir(dir)) {
-        if (IsCopyTemporaryName(entry->d_name) && !RemoveUnheld(dirFd, entry->d_name))
+        if (IsCopyTemporaryName(entry->d_name) && !IsOwnTemporary(entry->d_name) && !RemoveUnheld(dirFd, entry->d_name))
             someHeld = true;
     }
     ::closedir(dir);
@@ -509,8 +534,10 @@ int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::
         struct stat atName {};
         if (locked && ::fstat(tmp.get(), &made) == 0
             && ::fstatat(job.dirFd, tmpName.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0 && made.st_ino == atName.st_ino
-            && made.st_dev == atName.st_dev)
+            && made.st_dev == atName.st_dev) {
+            NoteOwnTemporary(tmpName, true);
             return 0;
+        }
         tmp.reset(-1);
     }
     tmpName.clear();
@@ -636,17 +663,15 @@ void KeepTimesAfterPlacing(int tmp, const CopyJob& job)
     }
 }
 
-// Writes the copy into a temporary file and puts it in place.
-int WriteAndPlace(const CopyJob& job, bool unnamed)
+// Writes the copy into a temporary file in the destination's folder: the
+// content, then the attributes; the source is checked after the last byte.
+int WriteTemporary(const CopyJob& job, bool& unnamed, Fd& tmp, std::string& tmpName)
 {
-    Fd tmp;
-    std::string tmpName;
     // A new file is made with the source's bits, which the umask (or the
     // folder's default ACL) trims as for any new file, as cp does.
     const mode_t mode = job.Replaced() ? 0600 : (job.sourceStat.st_mode & 0777);
     if (const int error = MakeTemporary(job, mode, unnamed, tmp, tmpName))
         return error;
-
     int error = MoveContent(job.src, tmp.get(), job.sourceStat, job.device, job.hooks);
     if (error == 0 && job.hooks && job.hooks->afterContent)
         job.hooks->afterContent();
@@ -654,12 +679,6 @@ int WriteAndPlace(const CopyJob& job, bool unnamed)
         error = CarryAttributes(tmp.get(), job);
     if (error == 0)
         error = SourceUnchanged(job);
-    if (error == 0)
-        error = unnamed ? PlaceUnnamed(job, tmp.get()) : PlaceNamed(job, tmpName);
-    if (error == 0)
-        KeepTimesAfterPlacing(tmp.get(), job);
-    if (error != 0 && !tmpName.empty())
-        ::unlinkat(job.dirFd, tmpName.c_str(), 0);
     return error;
 }
 
@@ -721,31 +740,6 @@ int LookAtDestination(CopyJob& job, int dirFd, const struct stat& folder, const 
     return 0;
 }
 
-// Writes the copy under job.name into job.dirFd, whose stat was before,
-// and notes what that changed in the folder.
-int WriteIntoFolder(const CopyJob& job, const struct stat& before, detail::CopyOutcome& outcome)
-{
-    outcome.folderKnown = true;
-    outcome.device = before.st_dev;
-    outcome.inode = before.st_ino;
-    outcome.name = job.name;
-
-    struct stat cleared = before;
-    RemoveLeftovers(job.dirFd, cleared);
-    const bool unnamed = !(job.hooks && job.hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
-    int error = WriteAndPlace(job, unnamed);
-    if (error == kRetryWithNamedTemp)
-        error = WriteAndPlace(job, false);
-
-    outcome.created = error == 0 && !job.destinationSeen;
-    struct stat after {};
-    if (::fstat(job.dirFd, &after) == 0) {
-        detail::CaseIndex::Instance().NoteChange(before, after, outcome.created ? job.name : std::string());
-        NoteOwnChange(cleared, after);
-    }
-    return error;
-}
-
 // Opens the source into src and job: only a regular file is copied.
 int OpenSourceFile(CopyJob& job, const std::string& source, NameMatch match, Fd& src)
 {
@@ -757,30 +751,60 @@ int OpenSourceFile(CopyJob& job, const std::string& source, NameMatch match, Fd&
     if (S_ISDIR(job.sourceStat.st_mode))
         return EISDIR;
     if (!S_ISREG(job.sourceStat.st_mode))
-        return EINVAL;  // devices, FIFOs, sockets are never copied
+        return kCopySourceNotAFile;  // devices, FIFOs, sockets are never copied
     return 0;
 }
 
-int CopyFileImpl(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
-                 std::optional<std::int32_t> expectedAge, detail::CopyOutcome& outcome)
+// Whether one flush of the whole drive (syncfs) makes the files written to
+// it durable, data and attributes: local file systems whose sync writes
+// every dirty file and commits their journal. Drives through FUSE and
+// network file systems are flushed file by file.
+bool FlushesAsAWhole(int dirFd, dev_t device)
 {
-    CatchFileSizeSignal();
-    CopyJob job;
-    job.hooks = detail::ActiveTestHooks();
-    job.failIfExists = failIfExists;
+    thread_local std::map<dev_t, bool> known;
+    const auto it = known.find(device);
+    if (it != known.end())
+        return it->second;
+    struct statfs fs {};
+    bool whole = false;
+    if (::fstatfs(dirFd, &fs) == 0) {
+        switch (static_cast<unsigned long>(fs.f_type)) {
+        case EXT4_SUPER_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+        case F2FS_SUPER_MAGIC:
+        case MSDOS_SUPER_MAGIC:
+        case EXFAT_SUPER_MAGIC:
+        case TMPFS_MAGIC: whole = true; break;
+        default: break;
+        }
+    }
+    known[device] = whole;
+    return whole;
+}
 
-    Fd src;
-    if (const int error = OpenSourceFile(job, source, match, src))
-        return error;
+// Why a copy may not go where LookAtDestination refused it: a name taken
+// by something that is not a file is told apart from one taken by a file.
+int WhyNotThere(int refusal, const CopyJob& job)
+{
+    if (refusal == EINVAL)
+        return kCopyDestinationNotAFile;
+    if (refusal != EEXIST || S_ISREG(job.seen.st_mode))
+        return refusal;
+    if (S_ISDIR(job.seen.st_mode))
+        return kCopyDestinationIsFolder;
+    return S_ISLNK(job.seen.st_mode) ? kCopyDestinationIsBrokenLink : kCopyDestinationNotAFile;
+}
 
-    // The destination's folder is opened first, so that the name is looked
-    // up from it; where it cannot be, everything goes by path and the
-    // failure shows where it would have anyway.
+// Opens the destination's folder and looks at what stands at the name;
+// on 0, job knows where the copy goes. The folder is opened first, so that
+// the name is looked up from it; where it cannot be, everything goes by
+// path and the failure shows where it would have anyway.
+int FindDestination(const detail::CopyRequest& request, CopyJob& job, Fd& dir, struct stat& before)
+{
     std::string folder;
     std::string name;
-    detail::SplitPath(destination, folder, name);
-    Fd dir;
-    struct stat before {};
+    detail::SplitPath(request.destination, folder, name);
     if (!name.empty()) {
         dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() >= 0 && ::fstat(dir.get(), &before) != 0)
@@ -788,15 +812,16 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     }
 
     std::string target;
-    if (const int refusal = LookAtDestination(job, dir.get(), before, destination, name, match, target))
-        return refusal == kSameFile ? 0 : refusal;
+    if (const int refusal = LookAtDestination(job, dir.get(), before, request.destination, name, request.match, target))
+        return WhyNotThere(refusal, job);
     // The caller decided on this copy by what it saw there a moment ago.
-    if (expectedAge && (job.destinationSeen ? detail::PackStatTime(job.seen) : -1) != *expectedAge)
+    const auto& expected = request.expectedDestinationAge;
+    if (expected && (job.destinationSeen ? detail::PackStatTime(job.seen) : -1) != *expected)
         return kCopyDestinationChanged;
 
     // A namesake in other letter case, or a link's file, may be elsewhere
     // than the folder already open.
-    if (target != destination || dir.get() < 0) {
+    if (target != request.destination || dir.get() < 0) {
         detail::SplitPath(target, folder, name);
         if (name.empty())
             return EISDIR;
@@ -809,18 +834,135 @@ int CopyFileImpl(const std::string& source, const std::string& destination, bool
     job.dirFd = dir.get();
     job.device = before.st_dev;
     job.name = name;
-    return WriteIntoFolder(job, before, outcome);
+    return 0;
 }
+
+// Runs change, a change of the folder dirFd made by the copy itself, and
+// tells those who keep what they know of the folder: the case index (with
+// the name it added, if any) and the leftover check.
+template <typename Change> int ChangeFolder(int dirFd, Change&& change, const std::string& addedName = {})
+{
+    struct stat before {};
+    const bool seen = ::fstat(dirFd, &before) == 0;
+    bool added = false;
+    const int error = change(added);
+    struct stat after {};
+    if (seen && ::fstat(dirFd, &after) == 0) {
+        detail::CaseIndex::Instance().NoteChange(before, after, added ? addedName : std::string());
+        NoteOwnChange(before, after);
+    }
+    return error;
+}
+
+int CopyNow(const detail::CopyRequest& request, detail::CopyOutcome& outcome);
 
 }  // namespace
 
-int detail::CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists,
-                                NameMatch match, std::optional<std::int32_t> expectedDestinationAge,
-                                CopyOutcome& outcome)
+// A copy written to its temporary file and checked, waiting to be flushed
+// and put in place. Dropped before it is placed, it leaves nothing behind.
+struct detail::StagedCopy {
+    CopyRequest request;
+    CopyJob job;
+    Fd src;
+    Fd dir;
+    Fd tmp;
+    std::string tmpName;  // empty for an unnamed temporary file
+    bool unnamed = false;
+    bool flushesAsAWhole = false;
+
+    ~StagedCopy()
+    {
+        if (tmpName.empty())
+            return;
+        ::unlinkat(dir.get(), tmpName.c_str(), 0);
+        NoteOwnTemporary(tmpName, false);
+    }
+};
+
+void detail::StagedCopyDeleter::operator()(StagedCopy* copy) const
 {
-    outcome = CopyOutcome();
+    delete copy;
+}
+
+namespace {
+
+int StageCopyImpl(const detail::CopyRequest& request, detail::StagedCopyPtr& staged, detail::CopyOutcome& outcome)
+{
+    CatchFileSizeSignal();
+    detail::StagedCopyPtr copy(new detail::StagedCopy);
+    copy->request = request;
+    CopyJob& job = copy->job;
+    job.hooks = detail::ActiveTestHooks();
+    job.failIfExists = request.failIfExists;
+
+    if (const int error = OpenSourceFile(job, request.source, request.match, copy->src))
+        return error;
+    struct stat before {};
+    if (const int error = FindDestination(request, job, copy->dir, before))
+        return error == kSameFile ? 0 : error;
+
+    outcome.folderKnown = true;
+    outcome.device = before.st_dev;
+    outcome.inode = before.st_ino;
+    outcome.name = job.name;
+
+    RemoveLeftovers(job.dirFd, before);
+    copy->unnamed = !(job.hooks && job.hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
+    copy->flushesAsAWhole = FlushesAsAWhole(job.dirFd, job.device);
+    // A named temporary file changes the folder; an unnamed one does not.
+    const int error = ChangeFolder(job.dirFd,
+                                   [&](bool&) { return WriteTemporary(job, copy->unnamed, copy->tmp, copy->tmpName); });
+    if (error != 0)
+        return error;
+    copy->src.reset(-1);  // all read
+    job.src = -1;
+    staged = std::move(copy);
+    return 0;
+}
+
+int PlaceStagedImpl(detail::StagedCopy& copy, detail::CopyOutcome& outcome)
+{
+    const CopyJob& job = copy.job;
+    const int error = ChangeFolder(
+        job.dirFd,
+        [&](bool& added) {
+            const int placing = copy.unnamed ? PlaceUnnamed(job, copy.tmp.get()) : PlaceNamed(job, copy.tmpName);
+            if (placing == 0 && !copy.unnamed) {
+                NoteOwnTemporary(copy.tmpName, false);
+                copy.tmpName.clear();  // it is the destination now
+            }
+            added = placing == 0 && !job.destinationSeen;
+            return placing;
+        },
+        job.name);
+    if (error == kRetryWithNamedTemp) {
+        // The file system cannot name an unnamed file after all: the copy
+        // is made again, with a named one.
+        copy.tmp.reset(-1);
+        return CopyNow(copy.request, outcome);
+    }
+    if (error == 0)
+        KeepTimesAfterPlacing(copy.tmp.get(), job);
+    outcome.created = error == 0 && !job.destinationSeen;
+    return error;
+}
+
+// One copy on its own: staged, flushed, placed.
+int CopyNow(const detail::CopyRequest& request, detail::CopyOutcome& outcome)
+{
+    detail::StagedCopyPtr staged;
+    if (const int error = detail::StageCopy(request, staged, outcome); error != 0 || !staged)
+        return error;
+    if (const int error = detail::FlushStaged({detail::FlushItemOf(*staged)}).front())
+        return error;
+    return detail::PlaceStaged(*staged, outcome);
+}
+
+// What escapes the steps of a copy (no memory) fails that copy only.
+template <typename Step> int Contained(Step&& step)
+{
     try {
-        return CopyFileImpl(source, destination, failIfExists, match, expectedDestinationAge, outcome);
+        return step();
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     } catch (...) {
@@ -828,11 +970,59 @@ int detail::CopyFileWithOutcome(const std::string& source, const std::string& de
     }
 }
 
+}  // namespace
+
+int detail::StageCopy(const CopyRequest& request, StagedCopyPtr& staged, CopyOutcome& outcome)
+{
+    staged.reset();
+    outcome = CopyOutcome();
+    return Contained([&] { return StageCopyImpl(request, staged, outcome); });
+}
+
+detail::FlushItem detail::FlushItemOf(const StagedCopy& copy)
+{
+    return {copy.tmp.get(), copy.job.device, copy.flushesAsAWhole};
+}
+
+std::uint64_t detail::StagedBytes(const StagedCopy& copy)
+{
+    return static_cast<std::uint64_t>(copy.job.sourceStat.st_size);
+}
+
+std::vector<int> detail::FlushStaged(const std::vector<FlushItem>& items)
+{
+    const FileSystemTestHooks* hooks = ActiveTestHooks();
+    std::vector<int> errors(items.size(), 0);
+    std::map<dev_t, int> drivesFlushed;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const FlushItem& item = items[i];
+        if (hooks && hooks->beforeFlush) {
+            if ((errors[i] = hooks->beforeFlush()) != 0)
+                continue;
+        }
+        if (item.wholeDrive) {
+            const auto [drive, first] = drivesFlushed.try_emplace(item.device, 0);
+            if (first && ::syncfs(item.fd) != 0)
+                drive->second = errno;
+            errors[i] = drive->second;
+        } else if (::fsync(item.fd) != 0 && errno != EINVAL) {
+            errors[i] = errno;  // EINVAL: a file that cannot be flushed at all
+        }
+    }
+    return errors;
+}
+
+int detail::PlaceStaged(StagedCopy& copy, CopyOutcome& outcome)
+{
+    return Contained([&] { return PlaceStagedImpl(copy, outcome); });
+}
+
 int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
              std::optional<std::int32_t> expectedDestinationAge)
 {
     detail::CopyOutcome outcome;
-    return detail::CopyFileWithOutcome(source, destination, failIfExists, match, expectedDestinationAge, outcome);
+    const detail::CopyRequest request{source, destination, failIfExists, match, expectedDestinationAge};
+    return Contained([&] { return CopyNow(request, outcome); });
 }
 
 }  // namespace platform

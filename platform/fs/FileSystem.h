@@ -52,6 +52,14 @@ bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind)
 // copy looked at it. Either way nothing was replaced.
 inline constexpr int kCopySourceChanged = 0x10000;
 inline constexpr int kCopyDestinationChanged = 0x10001;
+// The source, or what stands at the destination, is neither a regular file
+// nor a folder (a FIFO, a socket, a device): never read nor replaced.
+inline constexpr int kCopySourceNotAFile = 0x10002;
+inline constexpr int kCopyDestinationNotAFile = 0x10003;
+// A copy that may replace nothing found a folder, or a link that leads
+// nowhere, at the destination's name.
+inline constexpr int kCopyDestinationIsFolder = 0x10004;
+inline constexpr int kCopyDestinationIsBrokenLink = 0x10005;
 // What the Report list says of them.
 inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
 inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";

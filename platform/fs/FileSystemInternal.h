@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -174,8 +175,49 @@ struct CopyOutcome {
     bool created = false;  // the copy put a new name in the folder
 };
 
-// CopyFile, telling in outcome where it wrote.
-int CopyFileWithOutcome(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
-                        std::optional<std::int32_t> expectedDestinationAge, CopyOutcome& outcome);
+// A copy is made in three steps. Staged: its content and attributes are
+// written to a temporary file beside the destination and checked. Flushed:
+// they reach the disk. Placed: the temporary file takes the destination's
+// name, if the destination is still as the copy saw it. Many staged copies
+// are flushed at once for the price of one (CopyQueue).
+struct CopyRequest {
+    std::string source;
+    std::string destination;
+    bool failIfExists = false;
+    NameMatch match = NameMatch::CaseBlind;
+    std::optional<std::int32_t> expectedDestinationAge;
+};
+
+struct StagedCopy;
+struct StagedCopyDeleter {
+    void operator()(StagedCopy* copy) const;
+};
+// Dropped before it is placed, a staged copy leaves nothing behind.
+using StagedCopyPtr = std::unique_ptr<StagedCopy, StagedCopyDeleter>;
+
+// Stages a copy, as CopyFile would make it: 0 with staged set, or with
+// staged null when there is nothing to write (a file copied onto itself);
+// else why the copy cannot be made. outcome tells where it writes.
+int StageCopy(const CopyRequest& request, StagedCopyPtr& staged, CopyOutcome& outcome);
+
+// What flushing a staged copy takes: its temporary file, and whether one
+// flush of its whole drive serves (see FlushStaged).
+struct FlushItem {
+    int fd = -1;
+    dev_t device = 0;
+    bool wholeDrive = false;
+};
+FlushItem FlushItemOf(const StagedCopy& copy);
+std::uint64_t StagedBytes(const StagedCopy& copy);
+
+// Makes the content and attributes of the files reach the disk: one syncfs
+// per drive for those that allow it, else fsync file by file. The error of
+// each item, 0 when it is safe to place. May run on any thread, as long as
+// the copies stay as they are meanwhile.
+std::vector<int> FlushStaged(const std::vector<FlushItem>& items);
+
+// Puts a flushed copy in place (outcome.created tells whether it made a new
+// name); 0 or why not, with nothing replaced.
+int PlaceStaged(StagedCopy& copy, CopyOutcome& outcome);
 
 }  // namespace platform::detail

@@ -27,6 +27,9 @@ struct FileSystemTestHooks {
     // checked and put in place: a test changes the source or the
     // destination here, as another program might while a copy runs.
     std::function<void()> afterContent;
+    // Called before finished copies are flushed to the disk; a nonzero
+    // errno makes the flush fail with it, as a failing disk would.
+    std::function<int()> beforeFlush;
 };
 
 void SetFileSystemTestHooks(const FileSystemTestHooks& hooks);

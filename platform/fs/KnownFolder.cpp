@@ -293,6 +293,8 @@ KnownFolder::Entry KnownFolder::LookedAt(std::uint32_t entry)
 
 std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
 {
+    if (m_beforeLook)
+        m_beforeLook(name);
     if (namesake)
         *namesake = false;
     if (!m_inMemory) {
@@ -324,6 +326,8 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
 
 NameMatch KnownFolder::MatchElsewhere(const std::string& name)
 {
+    if (m_beforeLook)
+        m_beforeLook(name);
     if (!m_inMemory) {
         const bool twin = detail::CaseIndex::Instance().HasCaseTwin(m_path, name);
         return twin ? NameMatch::Exact : NameMatch::CaseBlind;
@@ -385,6 +389,16 @@ KnownFolder::Search::~Search()
     --m_folder.m_openSearches;
 }
 
+KnownFolder::Entry KnownFolder::Search::LookAt(std::uint32_t entry)
+{
+    if (m_folder.m_beforeLook) {
+        // Copies put in place meanwhile may add names, and move the others.
+        const Listing& listing = *m_folder.m_listing;
+        m_folder.m_beforeLook(std::string(listing.NameOf(listing.entries[entry])));
+    }
+    return m_folder.LookedAt(entry);
+}
+
 bool KnownFolder::Search::Next(TSearchRec& rec)
 {
     while (m_next < m_end) {
@@ -404,13 +418,14 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
                 return true;
             }
         }
-        const Entry e = m_folder.LookedAt(entry);
+        const Entry e = LookAt(entry);
         if (e.look == Look::Missing)
             continue;  // gone by now
-        const std::uint32_t attr = detail::AttributesOf(name, e.mode);
+        const std::string_view lookedAt = m_folder.m_listing->NameOf(m_folder.m_listing->entries[entry]);
+        const std::uint32_t attr = detail::AttributesOf(lookedAt, e.mode);
         if ((attr & m_skip) != 0)
             continue;
-        rec.Name = name;
+        rec.Name = lookedAt;
         rec.Attr = attr;
         rec.Time = e.time;
         return true;

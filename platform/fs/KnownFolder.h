@@ -33,6 +33,10 @@ class SearchPattern;
 // through FUSE, an ext4 folder with case folding), is not answered from
 // memory: its names are looked up on the disk, one by one, as before.
 class KnownFolder {
+    enum class Look : unsigned char;
+    struct Listing;
+    struct Entry;
+
 public:
     // folder: the folder part of the paths of its names, as SplitPath gives
     // it ("/" for the root and for an empty folder text). Nothing is read yet.
@@ -74,6 +78,13 @@ public:
     // to name but for case.
     NameMatch MatchElsewhere(const std::string& name);
 
+    // Called with a name before it is looked up or looked at, so that
+    // copies that write the name can be put in place first.
+    void SetBeforeLookingAt(std::function<void(std::string_view name)> beforeLook)
+    {
+        m_beforeLook = std::move(beforeLook);
+    }
+
     // Calls visit with every name listed but "." and "..".
     void ForEachName(const std::function<void(std::string_view)>& visit) const;
 
@@ -95,6 +106,9 @@ public:
         bool Next(TSearchRec& rec);
 
     private:
+        // The look at an entry, once copies that write its name are in place.
+        Entry LookAt(std::uint32_t entry);
+
         KnownFolder& m_folder;
         std::unique_ptr<const detail::SearchPattern> m_pattern;
         std::uint32_t m_skip;
@@ -104,10 +118,6 @@ public:
     };
 
 private:
-    enum class Look : unsigned char;
-    struct Listing;
-    struct Entry;
-
     // The look at an entry: the one kept, else one taken now (and kept where
     // it may be).
     Entry LookedAt(std::uint32_t entry);
@@ -123,6 +133,7 @@ private:
     std::unique_ptr<Listing> m_listing;
     int m_openSearches = 0;
     std::vector<std::uint32_t> m_lookAhead;
+    std::function<void(std::string_view)> m_beforeLook;
 };
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/fs/CaseFold.h"
+#include "platform/fs/CopyQueue.h"
 #include "platform/fs/FileSystemInternal.h"
 
 namespace platform {
@@ -88,7 +89,10 @@ bool MuchToList(const std::vector<KnownFolder*>& folders)
 
 }  // namespace
 
-KnownFolders::KnownFolders() = default;
+KnownFolders::KnownFolders() : m_queue(std::make_unique<CopyQueue>())
+{
+}
+
 KnownFolders::~KnownFolders() = default;
 
 KnownFolder& KnownFolders::Get(const std::string& folder, bool read)
@@ -96,10 +100,63 @@ KnownFolder& KnownFolders::Get(const std::string& folder, bool read)
     auto [it, added] = m_folders.try_emplace(folder);
     if (added) {
         it->second = std::make_unique<KnownFolder>(folder);
-        if (read)
-            ReadOne(*it->second, false);
+        KnownFolder& known = *it->second;
+        known.SetBeforeLookingAt([this, &known](std::string_view name) { BeforeLookingAt(known, name); });
+        if (read) {
+            ReadOne(known, false);
+            // Known anew while copies into it wait: read once they are in.
+            if (HasUnplaced(known)) {
+                Settle();
+                ReadOne(known, false);
+            }
+        }
     }
     return *it->second;
+}
+
+bool KnownFolders::HasUnplaced(const KnownFolder& folder) const
+{
+    const auto identity = folder.Identity();
+    return identity && m_unplaced.contains(*identity);
+}
+
+void KnownFolders::BeforeLookingAt(const KnownFolder& folder, std::string_view name)
+{
+    if (m_unplaced.empty())
+        return;
+    const auto identity = folder.Identity();
+    if (!identity) {
+        Settle();  // a folder looked up on the disk may be any of them
+        return;
+    }
+    const auto names = m_unplaced.find(*identity);
+    if (names != m_unplaced.end() && names->second.contains(detail::FoldName(name)))
+        Settle();
+}
+
+void KnownFolders::BeforeCopyOf(const std::string& path)
+{
+    if (m_unplaced.empty())
+        return;
+    std::string folder;
+    std::string name;
+    detail::SplitPath(path, folder, name);
+    const auto known = m_folders.find(folder);
+    if (known != m_folders.end())
+        BeforeLookingAt(*known->second, name);
+}
+
+void KnownFolders::NoteUnplaced(const detail::CopyOutcome& where, int change)
+{
+    if (!where.folderKnown)
+        return;
+    const std::pair<dev_t, ino_t> folder{where.device, where.inode};
+    std::unordered_map<std::string, int>& names = m_unplaced[folder];
+    const std::string folded = detail::FoldName(where.name);
+    if ((names[folded] += change) <= 0)
+        names.erase(folded);
+    if (names.empty())
+        m_unplaced.erase(folder);
 }
 
 void KnownFolders::Unidentify(const KnownFolder& folder)
@@ -135,6 +192,8 @@ KnownFolder& KnownFolders::Searched(const std::string& mask, std::string& patter
     std::string folderPath;
     detail::SplitPath(mask, folderPath, pattern);
     KnownFolder& folder = Get(folderPath, true);
+    if (HasUnplaced(folder))
+        Settle();  // a search reads what the copies leave
     if (folder.ChangedSinceRead()) {
         ReadOne(folder, false);
         if (m_indexed.contains(&folder))
@@ -235,18 +294,46 @@ KnownFolders::Holders KnownFolders::HoldersOf(const std::string& name) const
     return Holders(it == m_holders.end() ? nullptr : &it->second, m_onDisk);
 }
 
+void KnownFolders::CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
+                            NameMatch match, std::optional<std::int32_t> expectedDestinationAge, CopyDone done)
+{
+    BeforeCopyOf(source);
+    BeforeCopyOf(destination);
+    // The copy is told only once a later batch is handed over or the queue
+    // settles, never within its own Add: it is noted as waiting first.
+    const detail::CopyOutcome where = m_queue->Add(
+        {source, destination, failIfExists, match, expectedDestinationAge},
+        [this, done = std::move(done)](int error, const detail::CopyOutcome& outcome) {
+            NoteUnplaced(outcome, -1);
+            NoteCopied(error, outcome);
+            done(error);
+        });
+    NoteUnplaced(where, +1);
+}
+
 int KnownFolders::CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
                            NameMatch match, std::optional<std::int32_t> expectedDestinationAge)
 {
-    detail::CopyOutcome outcome;
-    const int error = detail::CopyFileWithOutcome(source, destination, failIfExists, match, expectedDestinationAge,
-                                                  outcome);
+    int result = 0;
+    CopyFile(source, destination, failIfExists, match, expectedDestinationAge,
+             [&result](int error) { result = error; });
+    Settle();
+    return result;
+}
+
+void KnownFolders::Settle()
+{
+    m_queue->Settle();
+}
+
+void KnownFolders::NoteCopied(int error, const detail::CopyOutcome& outcome)
+{
     if (!outcome.folderKnown)
-        return error;  // it stopped before it came to the destination's folder
+        return;  // it stopped before it came to the destination's folder
     // A folder can be known under several texts (one of them a link to it).
     const auto written = m_byIdentity.find({outcome.device, outcome.inode});
     if (written == m_byIdentity.end())
-        return error;
+        return;
     for (KnownFolder* folder : written->second) {
         if (folder->NoteCopy(outcome.name, outcome.created, error != 0) && m_indexed.contains(folder)) {
             std::vector<const KnownFolder*>& holders = m_holders[detail::FoldName(outcome.name)];
@@ -254,7 +341,6 @@ int KnownFolders::CopyFile(const std::string& source, const std::string& destina
                 holders.push_back(folder);
         }
     }
-    return error;
 }
 
 }  // namespace platform

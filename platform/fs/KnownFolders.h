@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -14,6 +16,11 @@
 #include "platform/fs/KnownFolder.h"
 
 namespace platform {
+
+class CopyQueue;
+namespace detail {
+struct CopyOutcome;
+}
 
 // The folders one pass of a run works on (a pre-count, or a body), each
 // listed once and then answered from memory, and kept right by every copy
@@ -88,12 +95,32 @@ public:
     };
     Holders HoldersOf(const std::string& name) const;
 
-    // platform::CopyFile, with what it changed made known.
+    // Told once a copy is in place, or why it is not: 0 or the errno.
+    using CopyDone = std::function<void(int error)>;
+
+    // platform::CopyFile, with what it changed made known, and made in
+    // batches whose content reaches the disk before their names do: the
+    // copy is written now and put in place later, when done is told. Until
+    // then, a lookup of the name it writes and a copy that reads or writes
+    // that name first put it in place, so that they find what a copy made
+    // at once would have left.
+    void CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
+                  std::optional<std::int32_t> expectedDestinationAge, CopyDone done);
+    // One copy, in place when it returns: 0 or why not.
     int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
                  NameMatch match = NameMatch::CaseBlind, std::optional<std::int32_t> expectedDestinationAge = {});
+    // Puts every copy made so far in place, telling each. What is not in
+    // place when the KnownFolders ends is dropped: nothing is replaced.
+    void Settle();
 
 private:
     KnownFolder& Get(const std::string& folder, bool read);
+    // Puts the copies in place that write name in folder, if any wait.
+    void BeforeLookingAt(const KnownFolder& folder, std::string_view name);
+    void BeforeCopyOf(const std::string& path);
+    bool HasUnplaced(const KnownFolder& folder) const;
+    void NoteUnplaced(const detail::CopyOutcome& where, int change);
+    void NoteCopied(int error, const detail::CopyOutcome& outcome);
     // Reads folders through these two, so that copies find them by identity.
     void ReadOne(KnownFolder& folder, bool keepOpen);
     std::vector<KnownFolder*> ToRead(const std::vector<std::string>& folderTexts);
@@ -108,6 +135,10 @@ private:
     std::unordered_map<std::string, std::vector<const KnownFolder*>> m_holders;
     // Indexed folders looked up on the disk: they may hold any name.
     std::vector<const KnownFolder*> m_onDisk;
+    std::unique_ptr<CopyQueue> m_queue;
+    // The case-folded names that copies waiting in the queue write, by
+    // the folder they write them in.
+    std::map<std::pair<dev_t, ino_t>, std::unordered_map<std::string, int>> m_unplaced;
 };
 
 }  // namespace platform

@@ -125,6 +125,59 @@ TEST_F(CopyFailures, AList1FileSavedAfterTheRunLookedIsKept)
     EXPECT_EQ(state.FailFlag, 1);
 }
 
+// A copy whose content could not be flushed to the disk is never put in
+// place: its destination stays as it was and its line says why, while the
+// copies flushed beside it are made. Each line agrees with the disk, no
+// temporary file stays, and the next run makes the rest.
+TEST_F(CopyFailures, ACopyThatCannotReachTheDiskReplacesNothing)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    constexpr int kFiles = 300;  // more than one batch
+    for (int i = 0; i < kFiles; ++i) {
+        File(a + "/f" + std::to_string(i), "new " + std::to_string(i), kNew);
+        if (i % 3 == 0)
+            File(b + "/f" + std::to_string(i), "old", kOld);
+    }
+    list1.Add(a);
+    list2.Add(b);
+    platform::FileSystemTestHooks hooks;
+    hooks.noUnnamedTemp = true;  // temporary files with names, which must not stay
+    int flushes = 0;
+    hooks.beforeFlush = [&] { return flushes++ % 2 == 0 ? EIO : 0; };
+    {
+        ScopedTestHooks use(hooks);
+        sync.SynchroFolders_ns();
+    }
+    const std::vector<std::string> lines = Lines();
+    const auto said = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line) == 1; };
+    const std::string failure = std::system_category().message(EIO);
+    int made = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i), path = b + "/" + name;
+        SCOPED_TRACE(name);
+        const bool update = i % 3 == 0;
+        if (platform::FileExists(path) && ReadFile(path) == "new " + std::to_string(i)) {
+            ++made;
+            EXPECT_TRUE(said(update ? path + kUpdated : name + kCopiedTo + b));
+            continue;
+        }
+        EXPECT_TRUE(said(update ? path + kNotUpdated + failure : name + kNotCopiedTo + b + ": " + failure));
+        EXPECT_EQ(platform::FileExists(path), update);
+        if (update) {
+            EXPECT_EQ(MTimeSeconds(path), kOld);
+        }
+    }
+    EXPECT_EQ(lines.size(), static_cast<std::size_t>(kFiles));
+    EXPECT_GT(made, 0);
+    EXPECT_LT(made, kFiles);
+    EXPECT_EQ(state.FailFlag, 1);
+
+    sync.SynchroFolders_ns();
+    EXPECT_EQ(state.FailFlag, 0);
+    EXPECT_EQ(ListFolder(b).size(), static_cast<std::size_t>(kFiles));  // no temporary file beside them
+    EXPECT_EQ(ReadFile(b + "/f0"), "new 0");
+}
+
 // One folder in both lists: every file pairs with itself and nothing is
 // written, but a read-only file is reported as one, as any read-only
 // destination is.

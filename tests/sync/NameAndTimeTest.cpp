@@ -241,37 +241,57 @@ TEST_F(NamesAndTimes, FolderTextsEndingInSlashPairByTheirLastName)
     EXPECT_EQ(LastPathComponent("/"), "");
 }
 
-TEST_F(NamesAndTimes, EntriesThatAreNotFilesAndExpectedRefusalsStaySilent)
+TEST_F(NamesAndTimes, EntriesThatAreNotFilesAreNeverCopiedAndNamesTheyBlockAreReported)
 {
     // With "All Files" a pipe, a link that leads nowhere and a subfolder are
-    // yielded but never copied; an absent List 2 folder (an unplugged drive)
-    // is expected. None of them is a failure of the run.
+    // yielded but never copied, and an absent List 2 folder (an unplugged
+    // drive) is expected. But a file kept out of the other folder by one of
+    // them under its name gets a line on every run, as does one paired with
+    // a pipe.
     const std::string a = Folder("a/d"), b = Folder("b/d");
     ASSERT_EQ(mkfifo((a + "/pipe").c_str(), 0644), 0);
     ASSERT_EQ(symlink("nowhere", (a + "/dangling").c_str()), 0);
     Folder("a/d/sub");
     ASSERT_EQ(mkfifo((b + "/pipe2").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((b + "/p.txt").c_str(), 0644), 0);
     File(b + "/dangling", "a file of that name", kOld);
+    File(b + "/sub", "a file named like the folder", kOld);
     File(a + "/real.txt", "real", kNew);
+    File(a + "/p.txt", "paired with a pipe", kNew);
     list1.Add(a);
     list2.Add(b);
     list2.Add(tmp / "unplugged/d");
     state.SearchAttr = 63;
-    for (const int mode : {1, 0}) {
+    const std::string pipeLine = a + "/p.txt" + kNotUpdated + b + "/p.txt" + kNotAFile;
+    // Folders mode twice (the blocked names are reported again), then files mode.
+    bool first = true;
+    for (const int mode : {1, 1, 0}) {
         SCOPED_TRACE(mode);
         host.mode = mode;
         ReportList r;
         Synchronizer run(state, r, list1, list2, host);
         run.BitBtn11Click();
-        EXPECT_EQ(state.FailFlag, 0);
-        // Files mode, after folders mode made the pair: equal times go from List 2.
-        const std::string line = mode == 1 ? "real.txt" + std::string(kCopiedTo) + b : a + "/real.txt" + kUpdated;
-        EXPECT_EQ(r.Lines(), std::vector<std::string>{line});
+        EXPECT_EQ(state.FailFlag, 1);
+        std::set<std::string> lines(r.Lines().begin(), r.Lines().end());
+        if (mode == 1) {
+            EXPECT_EQ(lines.erase("real.txt" + std::string(kCopiedTo) + b), first ? 1u : 0u);
+            first = false;
+            EXPECT_EQ(lines,
+                      (std::set<std::string>{
+                          pipeLine,
+                          "dangling" + std::string(kNotCopiedTo) + a + ": " + kBrokenLinkInTheWay,
+                          "sub" + std::string(kNotCopiedTo) + a + ": " + kFolderInTheWay,
+                      }));
+        } else {
+            // Files mode, after folders mode made the pair: equal times go from List 2.
+            EXPECT_EQ(lines, (std::set<std::string>{a + "/real.txt" + kUpdated, pipeLine}));
+        }
         EXPECT_EQ(ReadFile(b + "/dangling"), "a file of that name");
-        EXPECT_EQ(host.Count("message"), 0);
+        EXPECT_EQ(host.Count("message"), 1);
+        host.events.clear();
     }
-    EXPECT_EQ(ListFolder(a), (std::set<std::string>{"pipe", "dangling", "sub", "real.txt"}));
-    EXPECT_EQ(ListFolder(b), (std::set<std::string>{"pipe2", "dangling", "real.txt"}));
+    EXPECT_EQ(ListFolder(a), (std::set<std::string>{"pipe", "dangling", "sub", "real.txt", "p.txt"}));
+    EXPECT_EQ(ListFolder(b), (std::set<std::string>{"pipe2", "p.txt", "dangling", "sub", "real.txt"}));
     EXPECT_FALSE(platform::DirectoryExists(tmp / "unplugged"));
 }
 

@@ -117,6 +117,8 @@ TEST_P(CopyFileTest, RefusalsAndFailuresLeaveEverythingAsItWas)
     WriteFile(m_dst / "there.txt", "old there");
     WriteFile(m_dst / "Upper.TXT", "old upper");
     ASSERT_EQ(mkdir((m_dst / "Sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("nowhere", (m_dst / "dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo((m_dst / "fifo").c_str(), 0644), 0);
 
     const Case cases[] = {
         {"read-only destination", m_src / "new.txt", m_dst / "ro.txt", false, EACCES},
@@ -125,13 +127,19 @@ TEST_P(CopyFileTest, RefusalsAndFailuresLeaveEverythingAsItWas)
         {"namesake in other case, no overwrite", m_src / "new.txt", m_dst / "upper.txt", true, EEXIST},
         {"folder at destination", m_src / "new.txt", m_dst / "Sub", false, EISDIR},
         {"folder at destination, other case", m_src / "new.txt", m_dst / "sub", false, EISDIR},
-        {"folder at destination, no overwrite", m_src / "new.txt", m_dst / "Sub", true, EEXIST},
+        {"folder at destination, no overwrite", m_src / "new.txt", m_dst / "Sub", true,
+         platform::kCopyDestinationIsFolder},
+        {"link that leads nowhere, no overwrite", m_src / "new.txt", m_dst / "dangling", true,
+         platform::kCopyDestinationIsBrokenLink},
+        {"FIFO at destination", m_src / "new.txt", m_dst / "fifo", false, platform::kCopyDestinationNotAFile},
+        {"FIFO at destination, no overwrite", m_src / "new.txt", m_dst / "fifo", true,
+         platform::kCopyDestinationNotAFile},
         {"missing destination folder", m_src / "new.txt", m_dst / "nowhere/new.txt", true, ENOENT},
         {"missing destination folder, overwrite", m_src / "new.txt", m_dst / "nowhere/new.txt", false, ENOENT},
         {"destination folder is a file", m_src / "new.txt", (m_src / "not-a-folder") + "/new.txt", false, ENOTDIR},
         {"missing source", m_src / "missing.txt", m_dst / "missing.txt", true, ENOENT},
         {"source is a folder", m_src / "folder", m_dst / "folder", true, EISDIR},
-        {"source is a FIFO", m_src / "pipe", m_dst / "pipe", true, EINVAL},
+        {"source is a FIFO", m_src / "pipe", m_dst / "pipe", true, platform::kCopySourceNotAFile},
     };
     const Names before = ListFolder(m_dst.Path());
     const Names sourcesBefore = ListFolder(m_src.Path());
