@@ -263,52 +263,56 @@ void Synchronizer::ProgressStep()
 void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
 {
     RunState& s = m_state;
-    const auto attr = static_cast<std::uint32_t>(s.SearchAttr);
     KnownFolders known;
     // The List 2 folders taking part, by List2Index; read when the first
     // entry needs them, all at once.
-    bool list2Read = false;
-    std::vector<KnownFolder*> folders2;
-    const auto readList2 = [&] {
-        std::vector<std::string> texts;
-        for (int i = 0; i < m_list2.Count(); ++i) {
-            if (scope == Scope::All || m_list2.Selected(i))
-                texts.push_back(m_list2.Text(i));
-        }
-        known.Read(texts);
-        folders2.assign(static_cast<std::size_t>(m_list2.Count()), nullptr);
-        std::vector<KnownFolder*> taking;
-        for (int i = 0; i < m_list2.Count(); ++i) {
-            if (scope == Scope::All || m_list2.Selected(i))
-                taking.push_back(folders2[static_cast<std::size_t>(i)] = &known.NamesIn(m_list2.Text(i)));
-        }
-        known.IndexNames(taking);
-        list2Read = true;
-    };
-
+    std::optional<std::vector<KnownFolder*>> folders2;
     ThenSettle(known, [&] {
         for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
-            if (scope == Scope::Selected && !m_list1.Selected(s.List1Index))
-                continue;
-            const std::string folder1 = m_list1.Text(s.List1Index);
-            std::string pattern;
-            KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
-            KnownFolder& side1 = known.NamesIn(folder1);
-            {
-                // The pre-count only counts names: what each entry is, the listing tells.
-                KnownFolder::Search search(searched, pattern, attr, count != nullptr);
-                while (search.Next(s.SearchRec)) {
-                    if (!list2Read)
-                        readList2();
-                    FilesEntry(known, folders2, side1, folder1, scope, count);
-                }
-            }
-            // Unless it is a List 2 folder too, the folder is done with.
-            known.Forget(searched);
-            if (&side1 != &searched)
-                known.Forget(side1);
+            if (scope == Scope::All || m_list1.Selected(s.List1Index))
+                FilesFolder(known, folders2, m_list1.Text(s.List1Index), scope, count);
         }
     });
+}
+
+std::vector<KnownFolder*> Synchronizer::ReadList2(KnownFolders& known, Scope scope) const
+{
+    std::vector<std::string> texts;
+    for (int i = 0; i < m_list2.Count(); ++i) {
+        if (scope == Scope::All || m_list2.Selected(i))
+            texts.push_back(m_list2.Text(i));
+    }
+    known.Read(texts);
+    std::vector<KnownFolder*> folders2(static_cast<std::size_t>(m_list2.Count()), nullptr);
+    std::vector<KnownFolder*> taking;
+    for (int i = 0; i < m_list2.Count(); ++i) {
+        if (scope == Scope::All || m_list2.Selected(i))
+            taking.push_back(folders2[static_cast<std::size_t>(i)] = &known.NamesIn(m_list2.Text(i)));
+    }
+    known.IndexNames(taking);
+    return folders2;
+}
+
+// Files mode: the yielded entries of one List 1 folder.
+void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<KnownFolder*>>& folders2,
+                               const std::string& folder1, Scope scope, std::int32_t* count)
+{
+    std::string pattern;
+    KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
+    KnownFolder& side1 = known.NamesIn(folder1);
+    {
+        // The pre-count only counts names: what each entry is, the listing tells.
+        KnownFolder::Search search(searched, pattern, static_cast<std::uint32_t>(m_state.SearchAttr), count != nullptr);
+        while (search.Next(m_state.SearchRec)) {
+            if (!folders2)
+                folders2 = ReadList2(known, scope);
+            FilesEntry(known, *folders2, side1, folder1, scope, count);
+        }
+    }
+    // Unless it is a List 2 folder too, the folder is done with.
+    known.Forget(searched);
+    if (&side1 != &searched)
+        known.Forget(side1);
 }
 
 // One yielded List 1 entry against the same name in every List 2 folder.

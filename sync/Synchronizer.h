@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,9 @@ private:
 
     void Run(Mode mode, Scope scope);
     void FilesBody(Scope scope, std::int32_t* count);
+    std::vector<platform::KnownFolder*> ReadList2(platform::KnownFolders& known, Scope scope) const;
+    void FilesFolder(platform::KnownFolders& known, std::optional<std::vector<platform::KnownFolder*>>& folders2,
+                     const std::string& folder1, Scope scope, std::int32_t* count);
     void FilesEntry(platform::KnownFolders& known, const std::vector<platform::KnownFolder*>& folders2,
                     platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
     void FoldersBody(Scope scope, std::int32_t* count);

@@ -52,7 +52,7 @@ detail::CopyOutcome CopyQueue::Add(const detail::CopyRequest& request, Done done
     if (copy.staged)
         m_fillingBytes += detail::StagedBytes(*copy.staged);
     m_filling.push_back(std::move(copy));
-    const detail::CopyOutcome where = m_filling.back().outcome;
+    detail::CopyOutcome where = m_filling.back().outcome;
     if (m_filling.size() >= m_batchLimit || m_fillingBytes >= kMostBytes || now - m_fillingSince >= kLongestWait) {
         PlaceFlushed();
         StartFlush(true);
