@@ -27,6 +27,8 @@ inline constexpr const char* kReadOnly = " could not be updated because it is Re
 inline constexpr const char* kNotUpdated = " could not be updated: ";
 inline constexpr const char* kCopiedTo = " copied successfully to ";
 inline constexpr const char* kNotCopiedTo = " could not be copied to ";
+// After the entry's text in double quotes: an entry that is no full path.
+inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
 }  // namespace RunTexts
 
 // The synchronization runs: four passes (files or folders mode, all or
@@ -65,6 +67,11 @@ private:
     enum class Mode { Files, Folders };
 
     void Run(Mode mode, Scope scope);
+    // Whether entry index of list takes part in a pass of scope: only a full
+    // path does, as any other text would be read against the current folder.
+    static bool TakesPart(const FolderList& list, int index, Scope scope);
+    // Once per run: a line for each entry in scope that is no full path.
+    void ReportLeftOut(Scope scope);
     void FilesBody(Scope scope, std::int32_t* count);
     void FilesEntry(platform::KnownFolders& known, const std::vector<platform::KnownFolder*>& folders2,
                     platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
