@@ -195,6 +195,7 @@ int InWindow(TForm1& form, RunOutput& output)
             tap.shown(line);
         output.Line(line);
     });
+    output.Starting();
     return RunAll(form.State(), report, form.List1(), form.List2(), host);
 }
 

@@ -16,6 +16,7 @@ namespace UnattendedRun {
 inline constexpr int kAllCopied = 0;
 inline constexpr int kSomeNotCopied = 1;  // a copy failed, or the run was stopped
 inline constexpr int kNotRun = 2;  // the lists or options could not be read
+inline constexpr int kWindowBusy = 3;  // the window's copy stayed busy: no run was made
 
 // What is said when a termination signal stopped the run.
 inline constexpr char kStoppedText[] = "the run was stopped before its end";
