@@ -132,7 +132,7 @@ case="a window that stays busy"
 reset
 printf 'Timer=int:1\nTimerInterval=int:200\n' >> "$conf"
 start_window
-sleep 1  # the timer's run asks, and nobody answers
+sleep 2  # the timer's run asks, and nobody answers
 began=$(date +%s)
 timeout 60 "$program" --run --wait 2 >/dev/null 2>"$work/stderr"
 status=$?
