@@ -3,7 +3,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <chrono>
 #include <cstdio>
+#include <optional>
 
 #include "app/ConsoleOutput.h"
 #include "app/FolderlyApplication.h"
@@ -16,10 +18,11 @@ namespace {
 
 const QString kRunOption = QStringLiteral("run");
 const QString kReportOption = QStringLiteral("report");
+const QString kWaitOption = QStringLiteral("wait");
 // The names of every option of the program's own, with and without value.
 const QStringList kTerminalOptions = {
     QStringLiteral("-h"),        QStringLiteral("--help"), QStringLiteral("--help-all"), QStringLiteral("-v"),
-    QStringLiteral("--version"), QStringLiteral("--run"),  QStringLiteral("--report")};
+    QStringLiteral("--version"), QStringLiteral("--run"),  QStringLiteral("--report"),   QStringLiteral("--wait")};
 
 // Parser and its options; the parse itself is the caller's.
 struct Parser {
@@ -30,6 +33,7 @@ struct Parser {
         parser.addVersionOption();
         parser.addOption({kRunOption, QString::fromUtf8(CommandLine::kRunDescription)});
         parser.addOption({kReportOption, QString::fromUtf8(CommandLine::kReportDescription), QStringLiteral("file")});
+        parser.addOption({kWaitOption, QString::fromUtf8(CommandLine::kWaitDescription), QStringLiteral("seconds")});
     }
     QCommandLineParser parser;
 };
@@ -40,7 +44,24 @@ int UsageError(const QString& text)
     return CommandLine::kUsageError;
 }
 
-int Run(const QString& reportPath)
+// What the asking copy says and exits with when the window's copy made no
+// whole run for it.
+int StatusOf(const SingleInstance::RunAnswer& answer, int waitSeconds, RunOutput& output)
+{
+    using End = SingleInstance::RunAnswer::End;
+    switch (answer.end) {
+    case End::Finished: return answer.status;
+    case End::Busy:
+        output.Message(QString::fromUtf8(CommandLine::kBusyText).arg(waitSeconds).toStdString());
+        return UnattendedRun::kWindowBusy;
+    case End::EndedDuringRun: output.Message(CommandLine::kEndedDuringRunText); return UnattendedRun::kSomeNotCopied;
+    case End::NotReached: break;
+    }
+    output.Message(CommandLine::kNoAnswerText);
+    return UnattendedRun::kNotRun;
+}
+
+int Run(const QString& reportPath, int waitSeconds)
 {
     ConsoleOutput output;
     if (!reportPath.isEmpty()) {
@@ -56,10 +77,7 @@ int Run(const QString& reportPath)
     SingleInstance instance(SingleInstance::DefaultFolder());
     if (instance.FirstCopyRunning()) {
         // A signal ends only the waiting: the window's copy finishes its run.
-        const std::optional<int> answer = instance.AskFirstToRun(output);
-        if (!answer)
-            output.Message(CommandLine::kNoAnswerText);
-        status = answer.value_or(UnattendedRun::kNotRun);
+        status = StatusOf(instance.AskFirstToRun(output, std::chrono::seconds(waitSeconds)), waitSeconds, output);
     } else {
         // A signal (the timer's stop, Ctrl+C) ends the run after the copy in progress.
         TerminationSignals::Watch(QCoreApplication::instance(), [] {});
@@ -68,6 +86,19 @@ int Run(const QString& reportPath)
     if (!output.ReportWritten() && status == UnattendedRun::kAllCopied)
         status = UnattendedRun::kSomeNotCopied;
     return status;
+}
+
+// The seconds --wait gives, the default without it; nothing when they are no
+// whole number in range.
+std::optional<int> WaitSeconds(const QCommandLineParser& parser)
+{
+    if (!parser.isSet(kWaitOption))
+        return CommandLine::kDefaultWaitSeconds;
+    bool ok = false;
+    const int seconds = parser.value(kWaitOption).toInt(&ok);
+    if (!ok || seconds < 0 || seconds > CommandLine::kLongestWaitSeconds)
+        return std::nullopt;
+    return seconds;
 }
 
 }  // namespace
@@ -98,9 +129,14 @@ int RunOnTerminal(int& argc, char** argv)
         p.parser.showVersion();
     if (!p.parser.positionalArguments().isEmpty())
         return UsageError(QString::fromUtf8(kUnexpectedArgumentText).arg(p.parser.positionalArguments().first()));
-    if (!p.parser.isSet(kRunOption))
-        return UsageError(QString::fromUtf8(kReportWithoutRunText));
-    return Run(p.parser.value(kReportOption));
+    if (!p.parser.isSet(kRunOption)) {
+        const QString option = p.parser.isSet(kWaitOption) ? QStringLiteral("--wait") : QStringLiteral("--report");
+        return UsageError(QString::fromUtf8(kGoesWithRunText).arg(option));
+    }
+    const std::optional<int> waitSeconds = WaitSeconds(p.parser);
+    if (!waitSeconds)
+        return UsageError(QString::fromUtf8(kBadWaitText).arg(p.parser.value(kWaitOption)));
+    return Run(p.parser.value(kReportOption), *waitSeconds);
 }
 
 int CheckWindowArguments(const QStringList& arguments)

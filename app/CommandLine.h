@@ -14,21 +14,35 @@ inline constexpr char kDescription[] = "Keeps the files of folders in step: two 
                                        "Without options, opens the window (or shows the one that is open).\n"
                                        "\n"
                                        "--run exits with 0 when every copy succeeded, 1 when a copy failed or the\n"
-                                       "run was stopped, 2 when the run could not be made (the lists, the options\n"
-                                       "or the report file could not be read or opened, or the command line is\n"
-                                       "wrong).";
+                                       "run was stopped or cut short, 2 when the run could not be made (the lists,\n"
+                                       "the options or the report file could not be read or opened, or the command\n"
+                                       "line is wrong), 3 when the window's copy stayed busy for the whole wait and\n"
+                                       "made no run.";
 inline constexpr char kRunDescription[] =
     "Performs one \"Synchronize all\" with the stored lists and options (or, while "
     "the window is open, has the window's copy perform it), without window or "
     "confirmation, printing each Report line as it is added.";
 inline constexpr char kReportDescription[] = "With --run: appends the Report lines to <file> as well.";
+inline constexpr char kWaitDescription[] =
+    "With --run, while the window is open: how many seconds to wait for its copy to be free of its own run or "
+    "confirmation (60 when not given).";
+
+// How long a run waits for the window's copy when --wait does not say, and
+// the longest wait --wait takes.
+inline constexpr int kDefaultWaitSeconds = 60;
+inline constexpr int kLongestWaitSeconds = 86400;
 
 // Messages of a wrong command line and of a run that could not be made.
 inline constexpr char kUnexpectedArgumentText[] = "unexpected argument '%1'";
-inline constexpr char kReportWithoutRunText[] = "--report goes with --run";
+inline constexpr char kGoesWithRunText[] = "%1 goes with --run";
+inline constexpr char kBadWaitText[] = "--wait takes whole seconds from 0 to 86400, not '%1'";
 inline constexpr char kTryHelpText[] = "Try 'folderly --help' for more information.";
 inline constexpr char kCouldNotOpenReportText[] = "could not open ";  // the path and the cause follow
 inline constexpr char kNoAnswerText[] = "the running copy of Folderly did not make the run";
+inline constexpr char kBusyText[] = "the running copy of Folderly was busy for %1 s (a run of its own, or a box "
+                                    "waiting for an answer) and made no run";
+inline constexpr char kEndedDuringRunText[] = "the running copy of Folderly ended during the run: the copies it "
+                                              "made stay made, the rest were not made";
 
 // What a wrong command line exits with.
 inline constexpr int kUsageError = 2;

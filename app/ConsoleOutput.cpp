@@ -1,6 +1,7 @@
 #include "app/ConsoleOutput.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,9 +25,16 @@ ConsoleOutput::~ConsoleOutput()
 
 void ConsoleOutput::AppendTo(const std::string& reportPath)
 {
-    const int report = ::open(reportPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (report < 0)
-        throw platform::EInOutError::FromErrnoAtPath(errno, reportPath);
+    const int report = ::open(reportPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (report < 0) {
+        const int error = errno;
+        struct stat st {};
+        if (error == ENXIO && ::stat(reportPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode))
+            throw platform::EInOutError(error, kNoReaderText);
+        throw platform::EInOutError::FromErrnoAtPath(error, reportPath);
+    }
+    // A reader that is slow to take the lines is no failure: writes wait for it.
+    ::fcntl(report, F_SETFL, ::fcntl(report, F_GETFL) & ~O_NONBLOCK);
     m_report = report;
     m_reportPath = reportPath;
 }

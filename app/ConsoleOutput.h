@@ -6,6 +6,9 @@
 
 // The message of a line that could not be appended; the path and the cause follow.
 inline constexpr char kCouldNotAppendText[] = "could not append to ";
+// Why a pipe is refused as the report file: nothing reads from it, and the
+// run would wait for a reader before it began.
+inline constexpr char kNoReaderText[] = "nothing reads from this pipe";
 
 // A run's output on the terminal: Report lines on standard output, messages
 // on standard error, each as soon as it comes. With a report file, the lines
@@ -18,7 +21,8 @@ public:
     ConsoleOutput(const ConsoleOutput&) = delete;
     ConsoleOutput& operator=(const ConsoleOutput&) = delete;
 
-    // Opens the report file for appending (creating it when missing). Throws
+    // Opens the report file for appending (creating it when missing), never
+    // waiting: a pipe that nothing reads is refused. Throws
     // platform::EInOutError when it cannot be opened; nothing is written yet.
     void AppendTo(const std::string& reportPath);
 

@@ -1,12 +1,17 @@
 #include "app/Lifecycle.h"
 
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
+#include <vector>
 
 #include "lists/FolderList.h"
 #include "lists/ListFile.h"
 #include "options/LegacyOptionImport.h"
+#include "options/OptionsLogic.h"
 #include "platform/FormatText.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/TextFile.h"
 #include "sync/ReportFile.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"
@@ -29,17 +34,39 @@ template <typename Step> void Saving(const std::string& path, Step step)
     }
 }
 
+}  // namespace
+
 // A list whose file the start could not read is still empty unless the
-// user gave it entries: then its file stays as it is.
-void SaveList(const FolderList& list, const std::string& path, bool& unread)
+// user gave it entries: then its file stays as it is. Once it has entries,
+// the file is moved aside before it is first replaced.
+void Lifecycle::SaveList(const FolderList& list, const std::string& path, bool& unread)
 {
     if (unread && list.Count() == 0)
         return;
-    Saving(path, [&] { SaveListFile(list, path); });
-    unread = false;
+    Saving(path, [&] {
+        std::error_code ignored;
+        if (unread && std::filesystem::exists(std::filesystem::symlink_status(path, ignored))) {
+            m_form.Report().Append(kUnreadListKeptLine + platform::MoveAside(path, kUnreadListSuffix));
+        }
+        // Aside, the file is safe: the list is the one to keep from now on.
+        unread = false;
+        SaveListFile(list, path);
+    });
 }
 
-}  // namespace
+std::string Lifecycle::WhyNoRunForTheCommandLine() const
+{
+    const std::string& folder = m_form.ProgramFolder();
+    if (m_list1Unread || m_list2Unread)
+        return platform::FormatText(kListStandsInFormat, {folder + (m_list1Unread ? kList1FileName : kList2FileName)});
+    const std::vector<std::string> names = m_form.Options().UnreadValues();
+    if (names.empty())
+        return std::string();
+    std::string joined = names.front();
+    for (std::size_t i = 1; i < names.size(); ++i)
+        joined += ", " + names[i];
+    return platform::FormatText(kOptionsStandInFormat, {joined, m_form.Store().FilePath()});
+}
 
 bool Lifecycle::LoadStep(const std::string& path, const std::function<void()>& step)
 {

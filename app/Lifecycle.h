@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+class FolderList;
 class TForm1;
 
 // The list files in the program folder.
@@ -13,6 +14,19 @@ inline constexpr char kList2FileName[] = "List2.txt";
 // the file's path, the second the cause.
 inline constexpr char kCouldNotLoadFormat[] = "Could not load %s: %s";
 inline constexpr char kCouldNotSaveFormat[] = "Could not save %s: %s";
+
+// A list file the start could not read is moved aside under its name and
+// this before the close first replaces it (never over another file), and the
+// Report list says where.
+inline constexpr char kUnreadListSuffix[] = ".unread";
+inline constexpr char kUnreadListKeptLine[] = "The list file that could not be read at the start was kept as ";
+
+// Why the window makes no run for the command line: %s is the list file's
+// path; or the option names and the settings file's path.
+inline constexpr char kListStandsInFormat[] = "the running copy of Folderly could not read %s at its start and makes "
+                                              "no run from the command line until its window is closed";
+inline constexpr char kOptionsStandInFormat[] = "the running copy of Folderly could not read %s in %s at its start "
+                                                "and makes no run from the command line until its options are saved";
 
 // The program's start and close around the main window: where the lists,
 // the options and the Report list's first lines come from, and in which
@@ -35,10 +49,17 @@ public:
     // close's saving runs all the same. Throws on failure.
     void SaveForSessionEnd();
 
+    // Why a run for the command line must not be made now: a list or an
+    // option the start could not read is still stood in for by what the
+    // window shows, and a run would work on that instead of what is stored.
+    // Empty when the run may be made.
+    std::string WhyNoRunForTheCommandLine() const;
+
 private:
     // Runs one start-up step on one file; false when it failed (and said so).
     bool LoadStep(const std::string& path, const std::function<void()>& step);
     void SaveAll();
+    void SaveList(const FolderList& list, const std::string& path, bool& unread);
 
     TForm1& m_form;
     // The list files the start could not read: the close leaves them as they

@@ -10,4 +10,6 @@ public:
 
     virtual void Line(const std::string& line) = 0;
     virtual void Message(const std::string& text) = 0;
+    // The run begins: from here on it may copy. Told before its first line.
+    virtual void Starting() {}
 };

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 #include "app/RunOutput.h"
@@ -23,18 +24,36 @@ const char* const kLockName = "/Folderly.lock";
 const char* const kSocketName = "/Folderly.socket";
 // Requests of a later start, one line each.
 const QByteArray kShowRequest = QByteArrayLiteral("show\n");
-const QByteArray kRunRequest = QByteArrayLiteral("run\n");
-// The first copy's answers to a run: a Report line, a message, and last the
-// run's status; each a line whose text has its line ends escaped.
+// Followed by the moment the asking copy stops waiting for the run to begin,
+// in milliseconds of the system's monotonic clock.
+const QByteArray kRunRequest = QByteArrayLiteral("run ");
+// The first copy's answers to a run: that it begins, a Report line, a
+// message, and last the run's status; or that it stayed busy and made no
+// run. Each a line whose text has its line ends escaped.
+const QByteArray kStartedAnswer = QByteArrayLiteral("started");
 const QByteArray kLineAnswer = QByteArrayLiteral("line ");
 const QByteArray kMessageAnswer = QByteArrayLiteral("message ");
 const QByteArray kExitAnswer = QByteArrayLiteral("exit ");
+const QByteArray kBusyAnswer = QByteArrayLiteral("busy");
 // How long a later start tries to reach the first copy, which may be still
 // starting itself.
 constexpr int kConnectAttempts = 100;
 constexpr int kAttemptMilliseconds = 100;
 // How soon a run request that had to wait is taken up again.
 constexpr int kRunRetryMilliseconds = 250;
+// A run begins no later than this after the asking copy's wait is over
+// (a request that the first copy could not even look at before is
+// answered busy), and the asking copy waits this much longer than that, so
+// that a run never begins for a copy that has stopped waiting.
+constexpr qint64 kStartGraceMilliseconds = 1000;
+constexpr qint64 kAnswerMarginMilliseconds = 5000;
+
+// The monotonic clock is the system's: both copies read the same one.
+qint64 SteadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // File names may hold line ends: they travel as "\n", "\r" and "\\".
 QByteArray Escaped(const std::string& text)
@@ -75,7 +94,9 @@ public:
 
     void Line(const std::string& line) override { Send(kLineAnswer + Escaped(line)); }
     void Message(const std::string& text) override { Send(kMessageAnswer + Escaped(text)); }
+    void Starting() override { Send(kStartedAnswer); }
     void Exit(int status) { Send(kExitAnswer + QByteArray::number(status)); }
+    void Busy() { Send(kBusyAnswer); }
 
 private:
     void Send(const QByteArray& answer)
@@ -185,15 +206,20 @@ void SingleInstance::TakeRequest(QLocalSocket* socket)
     const QByteArray request = socket->readLine();
     if (request == kShowRequest)
         emit ShowRequested();
-    else if (request == kRunRequest)
-        RunFor(socket);
+    else if (request.startsWith(kRunRequest))
+        RunFor(socket, request.mid(kRunRequest.size()).trimmed().toLongLong());
 }
 
-void SingleInstance::RunFor(QLocalSocket* socket)
+void SingleInstance::RunFor(QLocalSocket* socket, qint64 deadline)
 {
     SocketOutput output(socket);
     if (!m_runHandler) {
         output.Exit(2);
+        return;
+    }
+    const qint64 now = SteadyMilliseconds();
+    if (now > deadline + kStartGraceMilliseconds) {
+        output.Busy();
         return;
     }
     const std::optional<int> status = m_runHandler(output);
@@ -201,9 +227,13 @@ void SingleInstance::RunFor(QLocalSocket* socket)
         output.Exit(*status);
         return;
     }
-    QTimer::singleShot(kRunRetryMilliseconds, this, [this, waiting = QPointer<QLocalSocket>(socket)] {
+    if (now >= deadline) {
+        output.Busy();
+        return;
+    }
+    QTimer::singleShot(kRunRetryMilliseconds, this, [this, deadline, waiting = QPointer<QLocalSocket>(socket)] {
         if (waiting && waiting->state() == QLocalSocket::ConnectedState)
-            RunFor(waiting);
+            RunFor(waiting, deadline);
     });
 }
 
@@ -228,29 +258,48 @@ bool SingleInstance::AskFirstToShow()
     return socket.waitForBytesWritten(1000);
 }
 
-std::optional<int> SingleInstance::AskFirstToRun(RunOutput& output)
+SingleInstance::RunAnswer SingleInstance::AskFirstToRun(RunOutput& output, std::chrono::milliseconds wait)
 {
     QLocalSocket socket;
     if (!ConnectToFirst(socket))
-        return std::nullopt;
-    socket.write(kRunRequest);
-    // A run takes as long as it takes: wait while the first copy is there.
+        return {RunAnswer::End::NotReached};
+    const qint64 deadline = SteadyMilliseconds() + wait.count();
+    socket.write(kRunRequest + QByteArray::number(deadline) + '\n');
+    // After this the first copy begins no run for this request.
+    const qint64 giveUp = deadline + kStartGraceMilliseconds + kAnswerMarginMilliseconds;
+    bool started = false;
+    // A run that has begun takes as long as it takes: wait while the first copy is there.
     for (;;) {
         if (!socket.canReadLine()) {
             if (socket.state() != QLocalSocket::ConnectedState)
-                return std::nullopt;
+                return {started ? RunAnswer::End::EndedDuringRun : RunAnswer::End::NotReached};
+            if (!started && SteadyMilliseconds() > giveUp)
+                return {RunAnswer::End::Busy};
             socket.waitForReadyRead(1000);
             continue;
         }
-        const QByteArray answer = socket.readLine().chopped(1);
-        if (answer.startsWith(kLineAnswer)) {
-            output.Line(Unescaped(answer.mid(kLineAnswer.size())));
-        } else if (answer.startsWith(kMessageAnswer)) {
-            output.Message(Unescaped(answer.mid(kMessageAnswer.size())));
-        } else if (answer.startsWith(kExitAnswer)) {
-            bool ok = false;
-            const int status = answer.mid(kExitAnswer.size()).toInt(&ok);
-            return ok ? std::optional<int>(status) : std::nullopt;
-        }
+        if (const std::optional<RunAnswer> end = TakeAnswer(socket.readLine().chopped(1), output, started))
+            return *end;
     }
+}
+
+std::optional<SingleInstance::RunAnswer> SingleInstance::TakeAnswer(const QByteArray& answer, RunOutput& output,
+                                                                    bool& started)
+{
+    if (answer == kStartedAnswer) {
+        started = true;
+    } else if (answer == kBusyAnswer) {
+        return RunAnswer{RunAnswer::End::Busy};
+    } else if (answer.startsWith(kLineAnswer)) {
+        output.Line(Unescaped(answer.mid(kLineAnswer.size())));
+    } else if (answer.startsWith(kMessageAnswer)) {
+        output.Message(Unescaped(answer.mid(kMessageAnswer.size())));
+    } else if (answer.startsWith(kExitAnswer)) {
+        bool ok = false;
+        const int status = answer.mid(kExitAnswer.size()).toInt(&ok);
+        if (ok)
+            return RunAnswer{RunAnswer::End::Finished, status};
+        return RunAnswer{started ? RunAnswer::End::EndedDuringRun : RunAnswer::End::NotReached};
+    }
+    return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -47,14 +48,27 @@ public:
 
     // Without claiming: whether a first copy holds the lock now.
     bool FirstCopyRunning() const;
+
+    // What came of asking the first copy for a run.
+    struct RunAnswer {
+        enum class End {
+            Finished,  // the run's status came
+            NotReached,  // no run was made: the first copy could not be reached or went away
+            Busy,  // no run was made: the first copy stayed busy for the whole wait
+            EndedDuringRun,  // the first copy went away after the run had begun
+        };
+        End end;
+        int status = 0;  // with Finished
+    };
     // A later copy: asks the first one for a run and passes on what the run
-    // reports as it comes. The run's status, or nothing when the first copy
-    // could not be reached or went away before the run's end.
-    std::optional<int> AskFirstToRun(RunOutput& output);
+    // reports as it comes. A run that has begun is waited for however long
+    // it takes; one that could not begin within wait is not made at all.
+    RunAnswer AskFirstToRun(RunOutput& output, std::chrono::milliseconds wait);
 
     // The first copy's run for a later start, reporting to output; nothing
     // while it cannot run now (its own run waits for a confirmation): the
-    // request is then taken up again a moment later.
+    // request is then taken up again a moment later, until the asking copy's
+    // wait is over.
     using RunHandler = std::function<std::optional<int>(RunOutput& output)>;
     void SetRunHandler(RunHandler handler) { m_runHandler = std::move(handler); }
 
@@ -67,7 +81,9 @@ private:
     QString SocketPath() const;
     bool ConnectToFirst(QLocalSocket& socket) const;
     void TakeRequest(QLocalSocket* socket);
-    void RunFor(QLocalSocket* socket);
+    void RunFor(QLocalSocket* socket, qint64 deadline);
+    // One answer of the first copy to a run request; the end, once there is one.
+    static std::optional<RunAnswer> TakeAnswer(const QByteArray& answer, RunOutput& output, bool& started);
 
     QString m_folder;
     int m_lock = -1;

@@ -195,7 +195,19 @@ int InWindow(TForm1& form, RunOutput& output)
             tap.shown(line);
         output.Line(line);
     });
+    output.Starting();
     return RunAll(form.State(), report, form.List1(), form.List2(), host);
+}
+
+std::optional<int> ForCommandLine(TForm1& form, const Lifecycle& lifecycle, RunOutput& output)
+{
+    if (form.Sync().IsRunning())
+        return std::nullopt;
+    if (const std::string why = lifecycle.WhyNoRunForTheCommandLine(); !why.empty()) {
+        output.Message(why);
+        return kNotRun;
+    }
+    return InWindow(form, output);
 }
 
 }  // namespace UnattendedRun

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+class Lifecycle;
 class RunOutput;
 class TForm1;
 
@@ -14,6 +16,7 @@ namespace UnattendedRun {
 inline constexpr int kAllCopied = 0;
 inline constexpr int kSomeNotCopied = 1;  // a copy failed, or the run was stopped
 inline constexpr int kNotRun = 2;  // the lists or options could not be read
+inline constexpr int kWindowBusy = 3;  // the window's copy stayed busy: no run was made
 
 // What is said when a termination signal stopped the run.
 inline constexpr char kStoppedText[] = "the run was stopped before its end";
@@ -25,5 +28,11 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output);
 // In the window's copy of the program, asked by a later start: the window's
 // own lists, options and Report list, and its balloon, buttons and gauge.
 int InWindow(TForm1& form, RunOutput& output);
+
+// The window's copy, asked by a later start: nothing while the window's
+// own run goes on (its confirmation may be waiting); kNotRun, said why, while
+// the window holds a list or option that stands in for one its start could
+// not read; else the run's status.
+std::optional<int> ForCommandLine(TForm1& form, const Lifecycle& lifecycle, RunOutput& output);
 
 }  // namespace UnattendedRun

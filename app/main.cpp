@@ -73,11 +73,8 @@ int main(int argc, char* argv[])
     QObject::connect(&instance, &SingleInstance::ShowRequested, &form, [&form] { form.BringToFront(); });
     // "folderly --run" while the window is open: the window's copy runs, one
     // run at a time, and tells the asking copy what it did.
-    instance.SetRunHandler([&form](RunOutput& output) -> std::optional<int> {
-        if (form.Sync().IsRunning())
-            return std::nullopt;
-        return UnattendedRun::InWindow(form, output);
-    });
+    instance.SetRunHandler(
+        [&form, &lifecycle](RunOutput& output) { return UnattendedRun::ForCommandLine(form, lifecycle, output); });
     instance.Listen();
     return application.exec();
 }

@@ -20,3 +20,9 @@ inline constexpr const char* kUnableToCreateDirectory = "Unable to create direct
 // Returns false on Cancel, with nothing changed. An empty path text throws
 // std::runtime_error(kUnableToCreateDirectory) and adds nothing.
 bool AddPath(FolderList& list, const DirectoryChooser& choose);
+
+// A typed folder text as a full path: "~" and a text starting with "~/" go
+// from home, any other text that is no full path from the folder shown
+// (each with "." and ".." taken as written and no '/' at the end). A full
+// path and the empty text stay as typed.
+std::string FullFolderPath(const std::string& typed, const std::string& shownFolder, const std::string& home);

@@ -21,6 +21,11 @@ bool FolderTextLess(const std::string& a, const std::string& b)
                                         [](char x, char y) { return FoldCase(x) < FoldCase(y); });
 }
 
+bool IsFullFolderPath(const std::string& text)
+{
+    return !text.empty() && text.front() == '/';
+}
+
 int FolderList::SelCount() const
 {
     return static_cast<int>(

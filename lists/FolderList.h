@@ -44,3 +44,8 @@ private:
 
 // The ordering of the lists: less-than without regard to letter case.
 bool FolderTextLess(const std::string& a, const std::string& b);
+
+// Whether a folder text is a full path (it starts with '/'). Any other text
+// (relative, "~/...", empty) would name whatever folder the program happens
+// to stand in, so a run leaves such an entry out.
+bool IsFullFolderPath(const std::string& text);

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "options/RunOptionValues.h"
 
@@ -38,6 +39,10 @@ public:
     // stays in the store as it is unless the user changed its control since,
     // so that no start that failed to read a value ever overwrites it.
     void SaveAtClose();
+    // The stored values the start could not read and no Save has written
+    // since: what the panel shows for them only stands in for the store's.
+    std::vector<std::string> UnreadValues() const { return {m_unread.begin(), m_unread.end()}; }
+
     // "  Hide": applies the options without storing them and hides the panel.
     void BitBtn9Click();
 

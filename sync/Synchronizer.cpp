@@ -223,6 +223,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
             }
         }
 
+        ReportLeftOut(scope);
         if (m_state.TotalCount != 0) {
             try {
                 if (files)
@@ -241,6 +242,23 @@ void Synchronizer::Run(Mode mode, Scope scope)
     // The run's work is done: a trigger during the summary starts a run of its own.
     if (m_state.FailFlag > 0 && !m_host.StopRequested())
         m_host.ShowMessage(RunTexts::kSummary);
+}
+
+bool Synchronizer::TakesPart(const FolderList& list, int index, Scope scope)
+{
+    return (scope == Scope::All || list.Selected(index)) && IsFullFolderPath(list.Text(index));
+}
+
+void Synchronizer::ReportLeftOut(Scope scope)
+{
+    for (const FolderList* list : {&m_list1, &m_list2}) {
+        for (int i = 0; i < list->Count(); ++i) {
+            if ((scope == Scope::All || list->Selected(i)) && !IsFullFolderPath(list->Text(i))) {
+                m_report.Append("\"" + list->Text(i) + "\"" + RunTexts::kNotFullPath);
+                m_state.FailFlag = 1;
+            }
+        }
+    }
 }
 
 std::string Synchronizer::SearchMask(const std::string& folder) const
@@ -269,7 +287,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
     std::optional<std::vector<KnownFolder*>> folders2;
     ThenSettle(known, [&] {
         for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
-            if (scope == Scope::All || m_list1.Selected(s.List1Index))
+            if (TakesPart(m_list1, s.List1Index, scope))
                 FilesFolder(known, folders2, m_list1.Text(s.List1Index), scope, count);
         }
     });
@@ -279,14 +297,14 @@ std::vector<KnownFolder*> Synchronizer::ReadList2(KnownFolders& known, Scope sco
 {
     std::vector<std::string> texts;
     for (int i = 0; i < m_list2.Count(); ++i) {
-        if (scope == Scope::All || m_list2.Selected(i))
+        if (TakesPart(m_list2, i, scope))
             texts.push_back(m_list2.Text(i));
     }
     known.Read(texts);
     std::vector<KnownFolder*> folders2(static_cast<std::size_t>(m_list2.Count()), nullptr);
     std::vector<KnownFolder*> taking;
     for (int i = 0; i < m_list2.Count(); ++i) {
-        if (scope == Scope::All || m_list2.Selected(i))
+        if (TakesPart(m_list2, i, scope))
             taking.push_back(folders2[static_cast<std::size_t>(i)] = &known.NamesIn(m_list2.Text(i)));
     }
     known.IndexNames(taking);
@@ -330,7 +348,7 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
     // Only the folders that hold the name (or might) are asked.
     const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
     for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
-        if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
+        if (!TakesPart(m_list2, s.List2Index, scope))
             continue;
         KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
         platform::NameMatch match = platform::NameMatch::CaseBlind;
@@ -368,11 +386,11 @@ void Synchronizer::FoldersBody(Scope scope, std::int32_t* count)
 {
     RunState& s = m_state;
     for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
-        if (scope == Scope::Selected && !m_list1.Selected(s.List1Index))
+        if (!TakesPart(m_list1, s.List1Index, scope))
             continue;
         s.FolderName1 = LastPathComponent(m_list1.Text(s.List1Index));
         for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
-            if (scope == Scope::Selected && !m_list2.Selected(s.List2Index))
+            if (!TakesPart(m_list2, s.List2Index, scope))
                 continue;
             s.FolderName2 = LastPathComponent(m_list2.Text(s.List2Index));
             // A text without a name of its own ("/") pairs with nothing.

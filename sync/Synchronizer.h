@@ -33,6 +33,8 @@ inline constexpr const char* kNotCopiedTo = " could not be copied to ";
 inline constexpr const char* kNotAFile = " is not a file";
 inline constexpr const char* kFolderInTheWay = "a folder of that name is in the way";
 inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads nowhere";
+// After the entry's text in double quotes: an entry that is no full path.
+inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
 }  // namespace RunTexts
 
 // The synchronization runs: four passes (files or folders mode, all or
@@ -71,6 +73,11 @@ private:
     enum class Mode { Files, Folders };
 
     void Run(Mode mode, Scope scope);
+    // Whether entry index of list takes part in a pass of scope: only a full
+    // path does, as any other text would be read against the current folder.
+    static bool TakesPart(const FolderList& list, int index, Scope scope);
+    // Once per run: a line for each entry in scope that is no full path.
+    void ReportLeftOut(Scope scope);
     void FilesBody(Scope scope, std::int32_t* count);
     std::vector<platform::KnownFolder*> ReadList2(platform::KnownFolders& known, Scope scope) const;
     void FilesFolder(platform::KnownFolders& known, std::optional<std::vector<platform::KnownFolder*>>& folders2,

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include <QComboBox>
 #include <QListWidget>
@@ -12,6 +13,8 @@
 #include "ExpectedBoxes.h"
 #include "TempDir.h"
 #include "app/Lifecycle.h"
+#include "app/RunOutput.h"
+#include "app/UnattendedRun.h"
 #include "lists/FolderList.h"
 #include "options/LegacyOptionImport.h"
 #include "platform/fs/FileSystem.h"
@@ -104,21 +107,37 @@ TEST(Lifecycle, AFailedStepIsShownAndTheStepsAfterItStillRun)
     EXPECT_EQ(form.State().SilentFlag, 0);
 }
 
-TEST(Lifecycle, TheCloseLeavesAListFileTheStartCouldNotReadUntilTheListGetsEntries)
+TEST(Lifecycle, AListFileTheStartCouldNotReadIsKeptAsideOnceTheListGetsEntries)
 {
     Home home;
     platform::ForceDirectories(home.ProgramFolder());
     const std::string list1 = home.ProgramFolder() + "List1.txt";
-    const std::function<void()> makeUnreadable[] = {
-        [&] { ASSERT_EQ(::symlink("List1.txt", list1.c_str()), 0); },
-        [&] { ASSERT_EQ(::mkfifo(list1.c_str(), 0600), 0); },
-        [&] { ASSERT_EQ(::mkdir(list1.c_str(), 0700), 0); },
+    const std::string inFolder = list1 + "/inside.txt";
+    std::vector<std::pair<const char*, std::function<void()>>> makeUnreadable = {
+        {"a link loop", [&] { ASSERT_EQ(::symlink("List1.txt", list1.c_str()), 0); }},
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(list1.c_str(), 0600), 0); }},
+        {"a folder",
+         [&] {
+             ASSERT_EQ(::mkdir(list1.c_str(), 0700), 0);
+             WriteFile(inFolder, "/kept\r\n");
+         }},
     };
-    for (const auto& unreadable : makeUnreadable) {
-        std::filesystem::remove(list1);
+    // Only a user other than root is kept from reading a file of its own.
+    if (::geteuid() != 0) {
+        makeUnreadable.emplace_back("a file the user may not read", [&] {
+            WriteFile(list1, "/old\r\n");
+            ASSERT_EQ(::chmod(list1.c_str(), 0200), 0);
+        });
+    }
+    for (const auto& [name, unreadable] : makeUnreadable) {
+        SCOPED_TRACE(name);
+        for (const char* leftOver : {"", ".unread", ".unread.2", ".unread.3"})
+            std::filesystem::remove_all(list1 + leftOver);
         std::filesystem::remove(home.ProgramFolder() + "List2.txt");
         unreadable();
         const auto type = std::filesystem::symlink_status(list1).type();
+        // One kept by an earlier start stays as it is.
+        WriteFile(list1 + ".unread", "/earlier\r\n");
         Errors errors;
         TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
         Lifecycle lifecycle(form);
@@ -129,16 +148,90 @@ TEST(Lifecycle, TheCloseLeavesAListFileTheStartCouldNotReadUntilTheListGetsEntri
         EXPECT_EQ(std::filesystem::symlink_status(list1).type(), type);
         EXPECT_EQ(ReadFile(home.ProgramFolder() + "List2.txt"), "/b\r\n");
 
-        // Entries the user gave the list are what the close must keep.
+        // Entries the user gave the list are what the close must keep; what
+        // the file held is kept beside.
         form.List1().Add("/a");
-        const bool saved = lifecycle.FormClose();
+        EXPECT_TRUE(lifecycle.FormClose());
+        EXPECT_EQ(ReadFile(list1), "/a\r\n");
+        EXPECT_EQ(std::filesystem::symlink_status(list1 + ".unread.2").type(), type);
+        EXPECT_EQ(ReadFile(list1 + ".unread"), "/earlier\r\n");
         if (type == std::filesystem::file_type::directory) {
-            EXPECT_FALSE(saved);
-            EXPECT_EQ(errors.Shown().back(), "Could not save " + list1 + ": File access denied.");
-        } else {
-            EXPECT_TRUE(saved);
-            EXPECT_EQ(ReadFile(list1), "/a\r\n");
+            EXPECT_EQ(ReadFile(list1 + ".unread.2/inside.txt"), "/kept\r\n");
         }
+        EXPECT_EQ(ReportLines(form).back(),
+                  "The list file that could not be read at the start was kept as " + list1 + ".unread.2");
+        // Once only: the next close replaces the file it wrote itself.
+        form.List1().Add("/c");
+        EXPECT_TRUE(lifecycle.FormClose());
+        EXPECT_EQ(ReadFile(list1), "/c\r\n/a\r\n");
+        EXPECT_FALSE(std::filesystem::exists(list1 + ".unread.3"));
+    }
+}
+
+// What a run for the command line told the asking copy.
+class RecordingOutput : public RunOutput {
+public:
+    void Line(const std::string& line) override { lines.push_back(line); }
+    void Message(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> lines;
+    std::vector<std::string> messages;
+};
+
+// A run for the command line works on what the window holds: never on a list
+// or option that only stands in for a stored one the start could not read.
+TEST(Lifecycle, TheWindowMakesNoRunForTheCommandLineWithWhatStandsInForAnUnreadFile)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const Home&)> unreadable;
+        std::function<void(TForm1&, Lifecycle&)> settle;  // what makes the window's own the stored ones
+        std::string why;
+    };
+    const Case cases[] = {
+        {"an option", [](const Home& home) { WriteFile(home.SettingsFile(), "[General]\nSynchroMode=int:1x\n"); },
+         [](TForm1& form, Lifecycle&) { form.Options().BitBtn8Click(); },
+         "the running copy of Folderly could not read SynchroMode in %c at its start and makes no run from the "
+         "command line until its options are saved"},
+        {"a list file",
+         [](const Home& home) { ASSERT_EQ(::mkdir((home.ProgramFolder() + "List1.txt").c_str(), 0700), 0); },
+         [](TForm1&, Lifecycle& lifecycle) { EXPECT_TRUE(lifecycle.FormClose()); },
+         "the running copy of Folderly could not read %l at its start and makes no run from the command line "
+         "until its window is closed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Home home;
+        platform::ForceDirectories(home.ProgramFolder());
+        platform::ForceDirectories(home.dir / "config/Vantrel");
+        const std::string a = home.dir / "A", b = home.dir / "B";
+        platform::ForceDirectories(a);
+        platform::ForceDirectories(b);
+        WriteFile(a + "/notes.txt", "new");
+        WriteFile(b + "/notes.txt", "old");
+        SetMTime(b + "/notes.txt", 1600000000);
+        c.unreadable(home);
+        Errors errors;
+        TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+        Lifecycle lifecycle(form);
+        lifecycle.FormCreate();
+        ASSERT_EQ(errors.Shown().size(), 1u);
+        form.List1().Add(a);
+        form.List2().Add(b);
+
+        RecordingOutput refused;
+        EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, refused), std::optional<int>(2));
+        EXPECT_EQ(ReadFile(b + "/notes.txt"), "old");
+        std::string why = c.why;
+        why.replace(why.find('%'), 2,
+                    c.why.find("%c") != std::string::npos ? home.SettingsFile() : home.ProgramFolder() + "List1.txt");
+        EXPECT_EQ(refused.messages, std::vector<std::string>{why});
+        EXPECT_TRUE(refused.lines.empty());
+
+        c.settle(form, lifecycle);
+        RecordingOutput made;
+        EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, made), std::optional<int>(0));
+        EXPECT_EQ(ReadFile(b + "/notes.txt"), "new");
+        EXPECT_EQ(made.lines, std::vector<std::string>{b + "/notes.txt updated successfully"});
     }
 }
 

@@ -40,7 +40,9 @@ updated="$work/B/notes.txt updated successfully"
 case="--version and --help"
 [ "$("$program" --version)" = "Folderly 1.3" ] || fail "--version printed $("$program" --version)"
 "$program" --help | grep -q -- '--run' || fail "--help does not tell of --run"
-"$program" --run surplus 2>/dev/null; [ $? = 2 ] || fail "a surplus argument is not refused with 2"
+for wrong in "--run surplus" "--run --wait x" "--run --wait -1" "--wait 5"; do
+  $program $wrong 2>/dev/null; [ $? = 2 ] || fail "'$wrong' is not refused with 2"
+done
 
 # case | preparation | status | what standard output holds (a line, or empty)
 while IFS='|' read -r case prepare expected output; do
@@ -63,6 +65,7 @@ a read-only destination|lock_one|1|$work/B/locked.txt could not be updated becau
 no store and no lists yet|rm "$conf" "$data/List1.txt" "$data/List2.txt"|0|
 a list file that is a folder|rm "$data/List1.txt"; mkdir "$data/List1.txt"|2|
 an option of the wrong type|echo 'SynchroMode=str:x' >> "$conf"|2|
+a list entry that is no full path|printf 'A\r\n' >> "$data/List1.txt"|1|\"A\" is not a full folder path and takes no part in the run
 CASES
 
 case="--report appends"
@@ -76,8 +79,23 @@ lines=$(tr -d '\r' < "$work/report.txt")
 [ "$(grep -cxF "$updated" <<< "$lines")" = 2 ] || fail "not both runs' lines: $lines"
 [ "$(wc -l <<< "$lines")" = 5 ] || fail "not two blocks of a date line and a Report line: $lines"
 grep -q $'\r$' "$work/report.txt" || fail "lines do not end in CR LF"
-"$program" --run --report "$work/no/such/folder/report.txt" 2>/dev/null; [ $? = 2 ] ||
-  fail "a report file that cannot be opened does not stop the run with 2"
+# Refused at once, before any copy: nothing that waits for a reader is opened.
+mkdir "$work/folder"
+mkfifo "$work/pipe"
+for report in "$work/no/such/folder/report.txt" "$work/folder" "$work/pipe"; do
+  reset
+  timeout 20 "$program" --run --report "$report" >/dev/null 2>"$work/stderr"
+  status=$?
+  [ "$status" = 2 ] || fail "--report $report: status $status, expected 2 ($(cat "$work/stderr"))"
+  grep -q "could not open $report" "$work/stderr" || fail "--report $report: not said: $(cat "$work/stderr")"
+  cmp -s "$work/B/notes.txt" <(printf 'old\n') || fail "--report $report: a copy was made"
+done
+# A pipe that something reads takes the lines.
+reset
+cat "$work/pipe" > "$work/piped" &
+"$program" --run --report "$work/pipe" >/dev/null || fail "a pipe that is read refused the run"
+wait $!
+grep -qF "$updated" "$work/piped" || fail "the pipe did not get the lines: $(cat "$work/piped")"
 
 # While the window is open its copy makes the run, with no confirmation,
 # and the asking copy prints and exits as its own run would, also a line
@@ -101,6 +119,47 @@ grep -qxF "$updated" <<< "$actual" || fail "no line '$updated' in: $actual"
 grep -q 'Some files could not be updated' "$work/stderr" || fail "no summary on standard error"
 kill -0 "$gui" 2>/dev/null || fail "the window's copy ended"
 kill "$gui"; wait "$gui"; gui=""
+
+start_window() {
+  QT_QPA_PLATFORM=offscreen "$program" > "$work/gui.log" 2>&1 &
+  gui=$!
+  for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/Folderly.socket" ] && break; sleep 0.1; done
+}
+
+# The window's own run waits in its confirmation: --run waits as long as
+# --wait says, then ends with 3 and no run made, and the window goes on.
+case="a window that stays busy"
+reset
+printf 'Timer=int:1\nTimerInterval=int:200\n' >> "$conf"
+start_window
+sleep 2  # the timer's run asks, and nobody answers
+began=$(date +%s)
+timeout 60 "$program" --run --wait 2 >/dev/null 2>"$work/stderr"
+status=$?
+[ "$status" = 3 ] || fail "status $status, expected 3 ($(cat "$work/stderr"))"
+[ $(($(date +%s) - began)) -le 15 ] || fail "waited $(($(date +%s) - began)) s for a wait of 2 s"
+grep -q 'was busy for 2 s' "$work/stderr" || fail "not said why: $(cat "$work/stderr")"
+cmp -s "$work/B/notes.txt" <(printf 'old\n') || fail "a copy was made"
+kill -0 "$gui" 2>/dev/null || fail "the window's copy ended"
+kill "$gui"; wait "$gui"; gui=""
+
+# The window's copy ends in the middle of the run it makes: the copies made
+# stay made, and --run says what happened with 1, not that no run was made.
+case="a window that ends during the run"
+reset
+(cd "$work/A" && for i in $(seq 10000); do printf 'new\n' > "f$i"; done)
+(cd "$work/B" && for i in $(seq 10000); do printf 'old\n' > "f$i"; done && ls | xargs touch -d 2020-01-01)
+start_window
+"$program" --run > "$work/stdout" 2>"$work/stderr" &
+runner=$!
+for _ in $(seq 2000); do [ -s "$work/stdout" ] && break; sleep 0.01; done
+kill -KILL "$gui"; wait "$gui" 2>/dev/null; gui=""
+wait "$runner"
+status=$?
+lines=$(wc -l < "$work/stdout")
+[ "$lines" -gt 0 ] && [ "$lines" -lt 10000 ] || fail "the window did not end during the run ($lines lines)"
+[ "$status" = 1 ] || fail "status $status, expected 1 ($(cat "$work/stderr"))"
+grep -q 'ended during the run' "$work/stderr" || fail "not said: $(cat "$work/stderr")"
 
 [ "$failures" = 0 ] || exit 1
 echo "command line: all passed"

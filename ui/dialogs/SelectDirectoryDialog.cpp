@@ -1,9 +1,11 @@
 #include "ui/dialogs/SelectDirectoryDialog.h"
 
+#include "lists/AddPath.h"
 #include "platform/fs/FileSystem.h"
 #include "ui/dialogs/MessageBoxes.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
@@ -126,12 +128,13 @@ void SelectDirectoryDialog::SetDirectory(const std::string& path)
     // The text stays as given, also where the tree spells it differently.
     m_pathEdit->setText(folder);
     ShowFilesOf(folder);
+    m_shownFolder = path;
     platform::SetCurrentDir(path);
 }
 
 std::string SelectDirectoryDialog::Directory() const
 {
-    return ToPath(m_pathEdit->text());
+    return FullFolderPath(ToPath(m_pathEdit->text()), m_shownFolder, ToPath(QDir::homePath()));
 }
 
 void SelectDirectoryDialog::SetHelpHandler(std::function<void(int topic)> handler)
@@ -156,7 +159,8 @@ void SelectDirectoryDialog::OnFolderChosen(const QModelIndex& index)
     const QString folder = m_folderModel->filePath(index);
     m_pathEdit->setText(folder);
     ShowFilesOf(folder);
-    platform::SetCurrentDir(ToPath(folder));
+    m_shownFolder = ToPath(folder);
+    platform::SetCurrentDir(m_shownFolder);
 }
 
 void SelectDirectoryDialog::OnHelp()

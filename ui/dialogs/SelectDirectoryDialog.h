@@ -36,7 +36,8 @@ public:
     // Shows the folder in the tree and the path field, lists its files and
     // makes it the current folder.
     void SetDirectory(const std::string& path);
-    // The text of the path field, as typed.
+    // The text of the path field as a full path: a typed text that is none
+    // is taken from the folder shown, "~" from the home folder.
     std::string Directory() const;
 
     // What Help does: the window points it at the program's help (topic
@@ -60,6 +61,8 @@ private:
     QTreeView* m_folderTree;
     QListView* m_fileList;
     QLineEdit* m_pathEdit;
+    // The folder the tree shows: what a typed relative text starts from.
+    std::string m_shownFolder;
 };
 
 // Shows the dialog modally, starting at "/" every time. Returns the path

@@ -113,6 +113,35 @@ TEST_F(SelectDirectoryDialogTest, OkAsksOnlyForAMissingFolder)
     }
 }
 
+// A typed text that is no full path is taken from the folder the dialog
+// shows, and "~" is the home folder: what is added names one folder for
+// good, wherever the program runs from later.
+TEST_F(SelectDirectoryDialogTest, ATypedTextIsMadeAFullPath)
+{
+    const std::string home = std::getenv("HOME");
+    std::filesystem::create_directories(m_dir / "shown/there");
+    const std::pair<std::string, std::string> cases[] = {
+        {"there", m_dir / "shown/there"},
+        {"new/deeper/", m_dir / "shown/new/deeper"},
+        {"./there/../other", m_dir / "shown/other"},
+        {"..", m_dir.Path()},
+        {"~", home},
+        {"~/Docs", home + "/Docs"},
+        {"~other", m_dir / "shown/~other"},
+        {"/kept/../as/typed", "/kept/../as/typed"},
+        {"", ""},
+    };
+    for (const auto& [typed, full] : cases) {
+        SCOPED_TRACE(typed);
+        SelectDirectoryDialog dialog;
+        dialog.SetDirectory(m_dir / "shown");
+        // The current folder is not what counts.
+        platform::SetCurrentDir("/");
+        PathEdit(&dialog)->setText(QString::fromStdString(typed));
+        EXPECT_EQ(dialog.Directory(), full);
+    }
+}
+
 TEST_F(SelectDirectoryDialogTest, StartsAtTheRootAndMovingMakesTheFolderCurrent)
 {
     std::filesystem::create_directories(m_dir / "sub/inner");
@@ -189,7 +218,8 @@ TEST_F(AddPathTest, RealDialogEndToEnd)
                 return;
             driven = true;
             dialog->SetDirectory(dir.Path());
-            PathEdit(dialog)->setText(QString::fromStdString(wanted));
+            // Typed as the folder shown's child: Add Path must not read it against "/".
+            PathEdit(dialog)->setText(QStringLiteral("one/two/three"));
             Button(dialog, QDialogButtonBox::Ok)->click();
             if (c.cancelAfterwards) {
                 stillOpenAfterNo = dialog->isVisible();
