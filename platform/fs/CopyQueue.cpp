@@ -10,12 +10,14 @@ namespace platform {
 
 namespace {
 
-// A batch is handed to the flush when it holds this many copies or bytes,
-// or has waited this long: enough to make one flush serve many files,
-// little enough that the Report list keeps up with the run.
+// While a flush lasts, the next batch grows up to this many copies or
+// bytes; then writing waits for the flush. A free flush takes a batch once
+// it holds a few copies: each flush also writes the folder's and the
+// files' bookkeeping blocks again, which a batch of one would pay per file.
 constexpr std::size_t kMostCopies = 256;
 constexpr std::uint64_t kMostBytes = std::uint64_t{64} << 20;
-constexpr std::chrono::milliseconds kLongestWait{1000};
+constexpr std::size_t kFewestCopies = 64;
+constexpr std::uint64_t kFewestBytes = std::uint64_t{4} << 20;
 
 // Each waiting copy holds two descriptors (its folder and its temporary
 // file), and two batches wait at once: the batch stays well within what
@@ -37,8 +39,14 @@ CopyQueue::CopyQueue() : m_batchLimit(BatchLimit())
 
 CopyQueue::~CopyQueue()
 {
-    if (m_flush.valid())
-        m_flush.wait();  // the flush uses the batch's files
+    if (!m_flusher.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_ending = true;
+    }
+    m_changed.notify_all();
+    m_flusher.join();  // after a flush under way: it uses the batch's files
 }
 
 detail::CopyOutcome CopyQueue::Add(const detail::CopyRequest& request, Done done)
@@ -46,16 +54,15 @@ detail::CopyOutcome CopyQueue::Add(const detail::CopyRequest& request, Done done
     Copy copy;
     copy.done = std::move(done);
     copy.error = detail::StageCopy(request, copy.staged, copy.outcome);
-    const auto now = std::chrono::steady_clock::now();
-    if (m_filling.empty())
-        m_fillingSince = now;
     if (copy.staged)
         m_fillingBytes += detail::StagedBytes(*copy.staged);
     m_filling.push_back(std::move(copy));
     detail::CopyOutcome where = m_filling.back().outcome;
-    if (m_filling.size() >= m_batchLimit || m_fillingBytes >= kMostBytes || now - m_fillingSince >= kLongestWait) {
+    const bool full = m_filling.size() >= m_batchLimit || m_fillingBytes >= kMostBytes;
+    const bool enough = m_filling.size() >= std::min(kFewestCopies, m_batchLimit) || m_fillingBytes >= kFewestBytes;
+    if (full || (enough && (m_flushing.empty() || FlushDone()))) {
         PlaceFlushed();
-        StartFlush(true);
+        StartFlush();
     }
     return where;
 }
@@ -65,11 +72,29 @@ void CopyQueue::Settle()
     PlaceFlushed();
     if (m_filling.empty())
         return;
-    StartFlush(false);
+    StartFlush();
     PlaceFlushed();
 }
 
-void CopyQueue::StartFlush(bool onSecondThread)
+void CopyQueue::FlushWhenAsked()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_flushAsked || m_ending; });
+        if (!m_flushAsked)
+            return;
+        const std::vector<detail::FlushItem> items = std::move(m_toFlush);
+        lock.unlock();
+        std::vector<int> errors = detail::FlushStaged(items);
+        lock.lock();
+        m_flushErrors = std::move(errors);
+        m_flushAsked = false;
+        m_flushDone = true;
+        m_changed.notify_all();
+    }
+}
+
+void CopyQueue::StartFlush()
 {
     m_flushing = std::move(m_filling);
     m_filling.clear();
@@ -79,25 +104,42 @@ void CopyQueue::StartFlush(bool onSecondThread)
         if (copy.staged)
             items.push_back(detail::FlushItemOf(*copy.staged));
     }
-    const auto flush = [items = std::move(items)] { return detail::FlushStaged(items); };
-    if (onSecondThread) {
+    if (!m_flusher.joinable()) {
         try {
-            m_flush = std::async(std::launch::async, flush);
-            return;
+            m_flusher = std::thread([this] { FlushWhenAsked(); });
         } catch (const std::system_error&) {
-            // No thread to be had: this one flushes.
+            // No thread to be had: this one flushes, and writes meanwhile nothing.
+            m_flushErrors = detail::FlushStaged(items);
+            m_flushDone = true;
+            return;
         }
     }
-    std::promise<std::vector<int>> done;
-    done.set_value(flush());
-    m_flush = done.get_future();
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_toFlush = std::move(items);
+        m_flushAsked = true;
+        m_flushDone = false;
+    }
+    m_changed.notify_all();
+}
+
+bool CopyQueue::FlushDone()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_flushDone;
 }
 
 void CopyQueue::PlaceFlushed()
 {
-    if (!m_flush.valid())
+    if (m_flushing.empty())
         return;
-    const std::vector<int> errors = m_flush.get();
+    std::vector<int> errors;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_flushDone; });
+        errors = std::move(m_flushErrors);
+        m_flushDone = false;
+    }
     Batch batch = std::move(m_flushing);
     m_flushing.clear();
     std::size_t flushed = 0;

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <future>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/fs/FileSystemInternal.h"
@@ -18,6 +19,10 @@ namespace platform {
 // place in the order the copies were added, and each copy is told its
 // outcome, in that same order. A copy that could not even be written waits
 // for its turn too, so outcomes are never told out of order.
+//
+// A batch is handed to the flush as soon as the flush is free, so batches
+// grow to what is written while one flush lasts: many files where flushing
+// is slow, few where it is quick.
 class CopyQueue {
 public:
     // Told once the copy is in place, or why it is not.
@@ -46,18 +51,28 @@ private:
     };
     using Batch = std::vector<Copy>;
 
-    // Hands the batch being filled to the flush, on a second thread unless
-    // the caller is about to wait for it anyway.
-    void StartFlush(bool onSecondThread);
+    // Hands the batch being filled to the flushing thread.
+    void StartFlush();
+    bool FlushDone();
     // Waits for the flush under way and puts its batch in place.
     void PlaceFlushed();
+    void FlushWhenAsked();
 
     std::size_t m_batchLimit;
     Batch m_filling;
     std::uint64_t m_fillingBytes = 0;
-    std::chrono::steady_clock::time_point m_fillingSince;
     Batch m_flushing;
-    std::future<std::vector<int>> m_flush;
+
+    // The flushing thread, started with the first batch, and what it is
+    // given and gives back, under m_mutex.
+    std::thread m_flusher;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<detail::FlushItem> m_toFlush;
+    std::vector<int> m_flushErrors;
+    bool m_flushAsked = false;
+    bool m_flushDone = false;
+    bool m_ending = false;
 };
 
 }  // namespace platform

@@ -837,6 +837,17 @@ int FindDestination(const detail::CopyRequest& request, CopyJob& job, Fd& dir, s
     return 0;
 }
 
+// The copy itself changed the folder dirFd, which was before until then:
+// those who keep what they know of the folder are told.
+void NoteOwnFolderChange(int dirFd, const struct stat& before, const std::string& addedName = {})
+{
+    struct stat after {};
+    if (::fstat(dirFd, &after) != 0)
+        return;
+    detail::CaseIndex::Instance().NoteChange(before, after, addedName);
+    NoteOwnChange(before, after);
+}
+
 // Runs change, a change of the folder dirFd made by the copy itself, and
 // tells those who keep what they know of the folder: the case index (with
 // the name it added, if any) and the leftover check.
@@ -846,11 +857,8 @@ template <typename Change> int ChangeFolder(int dirFd, Change&& change, const st
     const bool seen = ::fstat(dirFd, &before) == 0;
     bool added = false;
     const int error = change(added);
-    struct stat after {};
-    if (seen && ::fstat(dirFd, &after) == 0) {
-        detail::CaseIndex::Instance().NoteChange(before, after, added ? addedName : std::string());
-        NoteOwnChange(before, after);
-    }
+    if (seen)
+        NoteOwnFolderChange(dirFd, before, added ? addedName : std::string());
     return error;
 }
 
@@ -909,9 +917,9 @@ int StageCopyImpl(const detail::CopyRequest& request, detail::StagedCopyPtr& sta
     RemoveLeftovers(job.dirFd, before);
     copy->unnamed = !(job.hooks && job.hooks->noUnnamedTemp) && !g_unnamedCannotLink.load();
     copy->flushesAsAWhole = FlushesAsAWhole(job.dirFd, job.device);
-    // A named temporary file changes the folder; an unnamed one does not.
-    const int error = ChangeFolder(job.dirFd,
-                                   [&](bool&) { return WriteTemporary(job, copy->unnamed, copy->tmp, copy->tmpName); });
+    const int error = WriteTemporary(job, copy->unnamed, copy->tmp, copy->tmpName);
+    if (!copy->tmpName.empty())
+        NoteOwnFolderChange(job.dirFd, before);  // a named temporary file changed it; an unnamed one does not
     if (error != 0)
         return error;
     copy->src.reset(-1);  // all read
