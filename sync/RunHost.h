@@ -28,4 +28,10 @@ public:
     // run then stops after the copy in progress, so that the program can
     // save and end before the desktop kills it.
     virtual bool StopRequested() const { return false; }
+    // Called very often while a run works (between entries, between the
+    // pieces of a big copy, while a flush is waited for): the window paints
+    // what needs painting and answers the desktop's "are you alive?", but
+    // takes no command until the run is over. It decides itself how often
+    // to do so, and must stay cheap when it does nothing.
+    virtual void KeepResponsive() {}
 };

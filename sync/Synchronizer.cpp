@@ -8,6 +8,7 @@
 
 #include "lists/FolderList.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/KeepAlive.h"
 #include "platform/fs/KnownFolder.h"
 #include "platform/fs/KnownFolders.h"
 #include "sync/ReportList.h"
@@ -206,10 +207,13 @@ void Synchronizer::Run(Mode mode, Scope scope)
         m_host.SetGaugeVisible(true);
 
         const bool files = mode == Mode::Files;
-        if (files)
-            FilesBody(scope, &(m_state.TotalCount = 0));
-        else
-            FoldersBody(scope, &(m_state.TotalCount = 0));
+        {
+            const platform::KeepAlive alive([this] { m_host.KeepResponsive(); });
+            if (files)
+                FilesBody(scope, &(m_state.TotalCount = 0));
+            else
+                FoldersBody(scope, &(m_state.TotalCount = 0));
+        }
         m_state.ProgressCount = 0;
         m_state.FailFlag = 0;
 
@@ -225,6 +229,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
 
         ReportLeftOut(scope);
         if (m_state.TotalCount != 0) {
+            const platform::KeepAlive alive([this] { m_host.KeepResponsive(); });
             try {
                 if (files)
                     FilesBody(scope, nullptr);
@@ -268,6 +273,7 @@ std::string Synchronizer::SearchMask(const std::string& folder) const
 
 void Synchronizer::ProgressStep()
 {
+    platform::KeepAlive::Beat();
     ++m_state.ProgressCount;
     const double percent = static_cast<double>(m_state.ProgressCount) * 100.0 / m_state.TotalCount;
     // Halves go to the even neighbour, like the default rounding mode.

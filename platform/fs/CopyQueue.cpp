@@ -1,8 +1,11 @@
 #include "platform/fs/CopyQueue.h"
 
+#include "platform/fs/KeepAlive.h"
+
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -18,6 +21,9 @@ constexpr std::size_t kMostCopies = 256;
 constexpr std::uint64_t kMostBytes = std::uint64_t{64} << 20;
 constexpr std::size_t kFewestCopies = 64;
 constexpr std::uint64_t kFewestBytes = std::uint64_t{4} << 20;
+
+// How often a wait for the flush lets the run answer its desktop.
+constexpr std::chrono::milliseconds kBeatEvery{50};
 
 // Each waiting copy holds two descriptors (its folder and its temporary
 // file), and two batches wait at once: the batch stays well within what
@@ -135,8 +141,14 @@ void CopyQueue::PlaceFlushed()
         return;
     std::vector<int> errors;
     {
+        // A flush of much data can take a while: the run answers its
+        // desktop meanwhile.
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_flushDone; });
+        while (!m_changed.wait_for(lock, kBeatEvery, [this] { return m_flushDone; })) {
+            lock.unlock();
+            KeepAlive::Beat();
+            lock.lock();
+        }
         errors = std::move(m_flushErrors);
         m_flushDone = false;
     }

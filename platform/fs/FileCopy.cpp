@@ -40,6 +40,7 @@
 #include "platform/fs/CaseIndex.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FileSystemInternal.h"
+#include "platform/fs/KeepAlive.h"
 
 namespace platform {
 
@@ -301,6 +302,7 @@ public:
         for (off_t at = from; at < to;) {
             const std::uint64_t left = static_cast<std::uint64_t>(to - at);
             const std::size_t piece = left < kZeros ? static_cast<std::size_t>(left) : kZeros;
+            KeepAlive::Beat();
             if (const int error = detail::WriteAll(dst, zeros.get(), piece, m_done))
                 return error;
             at += static_cast<off_t>(piece);
@@ -309,7 +311,13 @@ public:
     }
 
 private:
-    int AskHook() const { return (m_hooks && m_hooks->beforeWrite) ? m_hooks->beforeWrite(m_done) : 0; }
+    // Before each piece: the run may answer its desktop, and a test may
+    // make the piece fail.
+    int AskHook() const
+    {
+        KeepAlive::Beat();
+        return (m_hooks && m_hooks->beforeWrite) ? m_hooks->beforeWrite(m_done) : 0;
+    }
 
     // Range by the kernel. The call is given the offsets, so neither file's
     // position needs setting first. Where the kernel cannot copy between
@@ -339,13 +347,13 @@ private:
     }
 
     // How much one call moves: what is left, at most the test's piece size
-    // and 1 GiB.
+    // and 64 MiB (a piece takes well under a second).
     std::size_t PieceSize(off_t left) const
     {
         auto want = static_cast<std::uint64_t>(left);
         if (m_pieceLimit != 0 && want > m_pieceLimit)
             want = m_pieceLimit;
-        return static_cast<std::size_t>(std::min<std::uint64_t>(want, std::uint64_t{1} << 30));
+        return static_cast<std::size_t>(std::min<std::uint64_t>(want, std::uint64_t{64} << 20));
     }
 
     int ReadAndWrite(int src, int dst, off_t at, off_t to)
@@ -369,6 +377,7 @@ private:
             std::size_t want = chunk;
             if (to >= 0 && static_cast<std::uint64_t>(to - at) < want)
                 want = static_cast<std::size_t>(to - at);
+            KeepAlive::Beat();
             const ssize_t got = ::read(src, m_buffer.get(), want);
             if (got < 0) {
                 if (errno == EINTR)

@@ -15,6 +15,7 @@
 #include "platform/fs/CaseFold.h"
 #include "platform/fs/CaseIndex.h"
 #include "platform/fs/FileSystemInternal.h"
+#include "platform/fs/KeepAlive.h"
 
 namespace platform {
 
@@ -211,7 +212,10 @@ void KnownFolder::Read(bool keepOpen)
 
     Listing& now = *m_listing;
     now.byFolded.Reserve(before->entries.size());
+    std::size_t read = 0;
     while (const dirent* listed = ::readdir(dir)) {
+        if (++read % 4096 == 0)
+            KeepAlive::Beat();  // a folder of many names takes a while
         if (detail::IsTemporaryName(listed->d_name))
             continue;
         const std::uint32_t entry = now.Add(listed->d_name, listed->d_type, listed->d_ino);
@@ -401,6 +405,7 @@ KnownFolder::Entry KnownFolder::Search::LookAt(std::uint32_t entry)
 
 bool KnownFolder::Search::Next(TSearchRec& rec)
 {
+    KeepAlive::Beat();  // a pre-count of many names takes a while
     while (m_next < m_end) {
         const auto entry = static_cast<std::uint32_t>(m_next++);
         const Listing& listing = *m_folder.m_listing;

@@ -12,6 +12,7 @@
 #include "platform/fs/CaseFold.h"
 #include "platform/fs/CopyQueue.h"
 #include "platform/fs/FileSystemInternal.h"
+#include "platform/fs/KeepAlive.h"
 
 namespace platform {
 
@@ -31,8 +32,10 @@ void ForEachIndex(std::size_t count, bool twoThreads, const std::function<void(s
 {
     std::atomic<std::size_t> next{0};
     const auto takeTurns = [&] {
-        for (std::size_t i = next++; i < count; i = next++)
+        for (std::size_t i = next++; i < count; i = next++) {
+            KeepAlive::Beat();  // on the run's thread only
             work(i);
+        }
     };
     if (!twoThreads || count < 2) {
         takeTurns();
