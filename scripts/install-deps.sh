@@ -20,6 +20,8 @@ packages=(
   dpkg-dev appstream
   # the removable-drive test: FAT, exFAT and NTFS images mounted through FUSE
   dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
+  # the ACL tests: setfacl and getfacl
+  acl
 )
 if [ "${1:-}" = "--bench" ]; then
   # the comparison tools, and what bench/RESULTS.md's profiles were taken with
