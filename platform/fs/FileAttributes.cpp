@@ -33,6 +33,8 @@ template <typename Get> int ReadSized(const Get& get, std::string& value)
         if (size < 0)
             return errno;
         value.resize(static_cast<std::size_t>(size));
+        if (size == 0)
+            return 0;
         const ssize_t got = get(value.data(), value.size());
         if (got >= 0) {
             value.resize(static_cast<std::size_t>(got));
