@@ -22,6 +22,8 @@ packages=(
   dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
   # the power-cut test: ext4, XFS and btrfs images, shut down with xfs_io
   e2fsprogs xfsprogs btrfs-progs
+  # the ACL tests: setfacl and getfacl
+  acl
 )
 if [ "${1:-}" = "--bench" ]; then
   # the comparison tools, and what bench/RESULTS.md's profiles were taken with

@@ -38,6 +38,7 @@
 #include <utility>
 
 #include "platform/fs/CaseIndex.h"
+#include "platform/fs/FileAttributes.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
@@ -553,8 +554,8 @@ int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::
     return EEXIST;
 }
 
-// Owner (where we may give it), permission bits and times go to the
-// temporary file after its last write.
+// Owner (where we may give it), ACL, permission bits, the source's user
+// attributes and times go to the temporary file after its last write.
 int CarryAttributes(int tmp, const CopyJob& job)
 {
     const struct stat& source = job.sourceStat;
@@ -566,6 +567,9 @@ int CarryAttributes(int tmp, const CopyJob& job)
                 // Not ours to give: the copy belongs to whoever made it.
             }
         }
+        // Its ACL too; the bits below then give back its mask.
+        if (const int error = detail::KeepAccessAcl(job.dirFd, job.name, tmp))
+            return error;
         // An updated file keeps its own bits, so a private file stays
         // private; only read-only travels with the source. (A new file was
         // made with the source's bits, less the umask.)
@@ -573,6 +577,8 @@ int CarryAttributes(int tmp, const CopyJob& job)
         if (::fchmod(tmp, mode) != 0 && !RefusesPermissions(errno))
             return errno;
     }
+    if (const int error = detail::CarryUserAttributes(job.src, tmp))
+        return error;
     const timespec times[2] = {source.st_atim, source.st_mtim};
     if (::futimens(tmp, times) != 0)
         return errno;
@@ -746,7 +752,9 @@ int LookAtDestination(CopyJob& job, int dirFd, const struct stat& folder, const 
         return EACCES;
     if (isFile && found.st_dev == job.sourceStat.st_dev && found.st_ino == job.sourceStat.st_ino)
         return kSameFile;
-    return 0;
+    // Renaming over a file needs only its folder's write permission: a file
+    // the user may not write (another's, in a shared folder) is left alone.
+    return isFile ? detail::RefuseUnwritable(target) : 0;
 }
 
 // Opens the source into src and job: only a regular file is copied.

@@ -64,11 +64,13 @@ inline constexpr int kCopyDestinationIsBrokenLink = 0x10005;
 inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
 inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";
 
-// Copies content (holes stay holes), permission bits and the last-write
-// time (to the nanosecond). A new file gets the source's bits less the umask;
-// a replaced one keeps its own, but for the owner's write bit, which follows
-// the source. With failIfExists false an existing destination is replaced,
-// unless it is read-only (also when it is the source itself); with true, any
+// Copies content (holes stay holes), permission bits, the source's user.*
+// attributes and the last-write time (to the nanosecond). A new file gets the
+// source's bits less the umask (or its folder's default ACL); a replaced one
+// keeps its owner where it may be given, its ACL and its bits, but for the
+// owner's write bit, which follows the source. With failIfExists false an
+// existing destination is replaced, unless it is read-only (also when it is
+// the source itself) or the user may not write it (EACCES); with true, any
 // name already there (or appearing meanwhile) is left alone and the copy
 // fails with EEXIST. The destination is written under a temporary name and
 // put in place only when complete, and only when neither the source nor the

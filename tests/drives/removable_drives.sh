@@ -102,6 +102,9 @@ for kind in fat exfat ntfs; do
   put "$home/older.txt" "home, earlier" "2024-01-01 12:00:00"
   put "$usb/older.txt" "drive, later" "2024-02-01 12:00:00"
   put "$usb/only-on-drive.txt" "from the drive" "2022-12-24 18:30:00"
+  # User attributes travel where the drive keeps them; where not, no failure.
+  python3 -c 'import os, sys; [os.setxattr(p, "user.tag", b"blue") for p in sys.argv[1:]]' \
+    "$home/odd.txt" "$home/newer.txt" || fail "$kind: cannot set a user attribute"
   # What a killed copy left on the drive goes with the next copy into it.
   put "$usb/.folderly-partial-copy-1-killed" "partial" "2024-01-01 00:00:00"
   run folders "$home" "$usb"

@@ -199,6 +199,35 @@ TEST_F(CopyFailures, OneFolderInBothListsReportsItsReadOnlyFile)
     EXPECT_TRUE(platform::FileIsReadOnly(a + "/ro"));
 }
 
+// In a folder a group shares, another member's file that the user may not
+// write is not updated: its line says why, and it stays theirs.
+TEST_F(CopyFailures, AFileTheUserMayNotWriteIsNotUpdated)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can act as the group's members";
+    constexpr uid_t kOwner = 61001;
+    constexpr uid_t kMember = 61002;
+    constexpr gid_t kShared = 61000;
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/x", "List 1 copy", kNew);
+    File(b + "/x", "owner's copy", kOld);
+    ASSERT_EQ(chmod(tmp.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chown(b.c_str(), 0, kShared), 0);
+    ASSERT_EQ(chmod(b.c_str(), 02775), 0);
+    ASSERT_EQ(chown((b + "/x").c_str(), kOwner, kShared), 0);
+    list1.Add(a);
+    list2.Add(b);
+    const std::string said = RunAsUser(kMember, kShared, [&] {
+        sync.SynchroFolders_ns();
+        std::string lines = std::to_string(state.FailFlag);
+        for (const std::string& line : Lines())
+            lines += "\n" + line;
+        return lines;
+    });
+    EXPECT_EQ(said, "1\n" + b + "/x" + kNotUpdated + std::system_category().message(EACCES));
+    EXPECT_EQ(ReadFile(b + "/x"), "owner's copy");
+}
+
 // Under a file-size limit the copies that pass it fail with their lines and
 // the run goes on to its end.
 TEST_F(CopyFailures, AFileSizeLimitFailsTheCopiesNotTheProgram)

@@ -1,6 +1,10 @@
 #include "PlatformTestUtil.h"
 
 #include <dirent.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -40,6 +44,34 @@ std::string PatternContent(std::size_t size, char seed)
     for (std::size_t i = 0; i < size; ++i)
         content[i] = static_cast<char>(seed + (i * 7 + i / 4093) % 251);
     return content;
+}
+
+std::string RunAsUser(uid_t uid, gid_t gid, const std::function<std::string()>& body)
+{
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        ADD_FAILURE() << "no pipe";
+        return {};
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        if (::setgroups(1, &gid) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0)
+            _exit(100);
+        const std::string said = body();
+        const bool sent = ::write(fds[1], said.data(), said.size()) == static_cast<ssize_t>(said.size());
+        _exit(sent ? 0 : 101);
+    }
+    ::close(fds[1]);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t got; child > 0 && (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(got));
+    ::close(fds[0]);
+    int status = 0;
+    EXPECT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "child status " << status;
+    return said;
 }
 
 ScopedTimeZone::ScopedTimeZone(const char* zone)

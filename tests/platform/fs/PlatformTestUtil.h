@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -14,6 +17,11 @@ std::set<std::string> SearchNames(const std::string& mask, std::uint32_t attrMas
 
 // Content of the given size that differs from position to position.
 std::string PatternContent(std::size_t size, char seed);
+
+// Runs body in a child process that has become user uid with gid as its
+// only group, and returns what body returned. A child that cannot become
+// that user, or does not end well, fails the test.
+std::string RunAsUser(uid_t uid, gid_t gid, const std::function<std::string()>& body);
 
 // Sets the file system test hooks for the life of the object.
 class ScopedTestHooks {
