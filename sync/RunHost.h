@@ -16,7 +16,7 @@ public:
     virtual void SetSynchronizeSelectedVisible(bool visible) = 0;
     virtual void SetSynchronizeAllVisible(bool visible) = 0;
     virtual void SetGaugeVisible(bool visible) = 0;
-    // The gauge clamps to 0..100 and repaints at once when its value changes.
+    // The gauge clamps to 0..100; it is painted when the window next paints.
     virtual void SetGaugeProgress(int percent) = 0;
     // Item index of the "Synchro mode" choice: 0 files mode, anything else folders mode.
     virtual int SynchroModeIndex() const = 0;

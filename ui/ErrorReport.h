@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/desktop/CommandGate.h"
+
 #include <exception>
+#include <functional>
 #include <utility>
 
 // The application's one error handler: the exception that ends a command is
@@ -16,13 +19,17 @@ void ReportException(const std::exception& error);
 // unwound, and the handler's own frame is where its failure is shown.
 // FolderlyApplication::notify catches what is left: an exception from an
 // event handler (closeEvent, a paint, a key) that no command wraps.
+//
+// A command that arrives while a run works acts after the run (CommandGate).
 template <typename Command> auto Guarded(Command command)
 {
     return [command = std::move(command)](auto&&...) {
-        try {
-            command();
-        } catch (const std::exception& error) {
-            ReportException(error);
-        }
+        CommandGate::Pass([command] {
+            try {
+                command();
+            } catch (const std::exception& error) {
+                ReportException(error);
+            }
+        });
     };
 }

@@ -13,8 +13,9 @@ void Gauge::SetProgress(int percent)
     if (clamped == m_progress)
         return;
     m_progress = clamped;
-    if (isVisible())
-        repaint();
+    // Painted with the window, which a run lets paint now and then: never
+    // from inside the run, where the desktop's events wait unread.
+    update();
 }
 
 void Gauge::paintEvent(QPaintEvent*)

@@ -10,8 +10,8 @@ public:
     explicit Gauge(QWidget* parent = nullptr);
 
     int Progress() const { return m_progress; }
-    // Clamps to 0..100; repaints at once when the shown value changes, since
-    // a run handles no events while it works.
+    // Clamps to 0..100; the new value is painted with the window, which a
+    // run lets paint while it works (RunHost::KeepResponsive).
     void SetProgress(int percent);
 
 protected:

@@ -350,8 +350,32 @@ void TForm1::CreateTrayIcon()
     };
 }
 
+void TForm1::KeepResponsive()
+{
+    // Often enough that the desktop never takes the window for hung (it
+    // asks every few seconds and waits five), seldom enough to cost nothing.
+    constexpr qint64 kEveryMilliseconds = 50;
+    if (m_lastKeptResponsive.isValid() && m_lastKeptResponsive.elapsed() < kEveryMilliseconds)
+        return;
+    {
+        // Paint and the desktop's pings; input, timers, sockets and the
+        // commands that come anyway wait for the end of the run.
+        const CommandGate::Closed commandsWait;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers
+                                        | QEventLoop::X11ExcludeTimers);
+    }
+    m_lastKeptResponsive.start();
+}
+
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    if (CommandGate::IsClosed()) {
+        // Asked to close while a run works: the window closes, its lists
+        // saved, once the run is over.
+        event->ignore();
+        CommandGate::Pass([this] { close(); });
+        return;
+    }
     if (!m_closeHandler || m_closeHandler()) {
         event->accept();
         // Closing the window ends the program, also while it sits in the tray.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -211,6 +212,7 @@ private:
     bool Confirm(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     bool StopRequested() const override { return m_stopQuery && m_stopQuery(); }
+    void KeepResponsive() override;
 
     // OptionsHost
     bool TimerEnabled() const override { return Timer1.Enabled(); }
@@ -261,6 +263,8 @@ private:
     std::function<bool()> m_closeHandler;
     std::function<bool()> m_stopQuery;
     std::function<void()> m_minimizeEvent;
+    // When a run last let the window paint and answer the desktop.
+    QElapsedTimer m_lastKeptResponsive;
     // Restores so far: a minimize event that comes after one is dropped.
     unsigned m_restores = 0;
     SystemTrayNotifyArea m_notifyArea;

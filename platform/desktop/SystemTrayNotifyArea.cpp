@@ -1,5 +1,7 @@
 #include "platform/desktop/SystemTrayNotifyArea.h"
 
+#include "platform/desktop/CommandGate.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -131,10 +133,21 @@ bool SystemTrayNotifyArea::Shell_NotifyIconA(uint32_t command, const NOTIFYICOND
         created->id = data.id;
         created->tray = std::make_unique<QSystemTrayIcon>();
         Entry* added = created.get();
+        // Clicks that come over D-Bus while a run works act after it.
         connect(created->tray.get(), &QSystemTrayIcon::activated, this,
-                [this, added](QSystemTrayIcon::ActivationReason reason) { Activated(*added, reason); });
+                [this, key = created->key, id = created->id](QSystemTrayIcon::ActivationReason reason) {
+                    CommandGate::Pass([this, key, id, reason] {
+                        if (Entry* clicked = Find(key, id))
+                            Activated(*clicked, reason);
+                    });
+                });
         connect(created->tray.get(), &QSystemTrayIcon::messageClicked, this,
-                [this, added] { Notify(*added, NIN_BALLOONUSERCLICK); });
+                [this, key = created->key, id = created->id] {
+                    CommandGate::Pass([this, key, id] {
+                        if (Entry* clicked = Find(key, id))
+                            Notify(*clicked, NIN_BALLOONUSERCLICK);
+                    });
+                });
         // An icon whose window goes away goes with it, as the area would
         // otherwise keep an icon nobody answers for.
         connect(data.window, &QObject::destroyed, created->tray.get(), [this, key = created->key] {

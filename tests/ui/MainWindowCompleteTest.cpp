@@ -11,11 +11,15 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "ExpectedBoxes.h"
 #include "TempDir.h"
+#include "platform/fs/FileSystemTesting.h"
 #include "ui/ClickableLabel.h"
+#include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
 #include "ui/Unit1.h"
@@ -496,6 +500,67 @@ TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsO
         EXPECT_EQ(balloons.size(), static_cast<size_t>(file));
         EXPECT_TRUE(form.GroupBox1->isVisible());
     }
+}
+
+// Counts the paints of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
+// While a run works the window paints, but what reaches it meanwhile (a
+// command, the window manager's close request) acts only after the run, in
+// the order it came: the close after the run's last copy, lists saved.
+TEST(MainWindowComplete, ACommandAndACloseRequestDuringARunActAfterIt)
+{
+    Window w;
+    TForm1& form = w.form;
+    std::filesystem::create_directories(w.home / "a/Docs");
+    std::filesystem::create_directories(w.home / "b/Docs");
+    for (const char* name : {"x", "y", "z"}) {
+        WriteFile(w.home / "a/Docs/" + name, "new");
+        SetMTime(w.home / "a/Docs/" + name, 1700000000);
+        WriteFile(w.home / "b/Docs/" + name, "old");
+        SetMTime(w.home / "b/Docs/" + name, 1600000000);
+    }
+    form.List1().Add(w.home / "a/Docs");
+    form.List2().Add(w.home / "b/Docs");
+    form.show();
+    std::vector<std::string> log;
+    form.SetCloseHandler([&] {
+        log.push_back("closed, " + ReadFile(w.home / "b/Docs/z"));
+        return true;
+    });
+    PaintCounter paints;
+    form.Gauge1->installEventFilter(&paints);
+    std::vector<int> paintsAtCopy;
+
+    platform::FileSystemTestHooks hooks;
+    hooks.afterContent = [&] {
+        if (paintsAtCopy.empty()) {
+            // As a tray command over D-Bus and the window manager would.
+            QMetaObject::invokeMethod(&form, Guarded([&] { log.push_back("command"); }), Qt::QueuedConnection);
+            QCoreApplication::postEvent(&form, new QCloseEvent);
+        }
+        paintsAtCopy.push_back(paints.count);
+        log.push_back("copy");
+        // Past the window's pause between two looks at its events.
+        std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    };
+    platform::SetFileSystemTestHooks(hooks);
+    QTimer::singleShot(0, &form, [&] { form.BitBtn11->click(); });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    platform::ClearFileSystemTestHooks();
+
+    EXPECT_EQ(log, (std::vector<std::string>{"copy", "copy", "copy", "command", "closed, new"}));
+    ASSERT_EQ(paintsAtCopy.size(), 3u);
+    EXPECT_GT(paintsAtCopy.back(), paintsAtCopy.front());
 }
 
 }  // namespace
