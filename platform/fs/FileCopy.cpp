@@ -52,8 +52,9 @@ using detail::Fd;
 // Set once a file system has shown that an unnamed temporary file cannot be
 // given a name (no /proc and no privilege for AT_EMPTY_PATH).
 std::atomic<bool> g_unnamedCannotLink{false};
-// 0 not yet known, 1 linkat(AT_EMPTY_PATH) works, 2 through /proc/self/fd.
-std::atomic<int> g_linkMethod{0};
+// How an unnamed temporary file is given a name here, once one way worked.
+enum class LinkMethod { NotYetKnown, EmptyPath, ThroughProc };
+std::atomic<LinkMethod> g_linkMethod{LinkMethod::NotYetKnown};
 
 constexpr int kRetryWithNamedTemp = -1;
 // The destination is the source itself: nothing to write.
@@ -134,24 +135,24 @@ struct ClearedFolder {
     timespec ctime;
     bool someHeld;
 };
-std::mutex g_clearedMutex;
-std::map<std::pair<dev_t, ino_t>, ClearedFolder> g_cleared;
+std::mutex g_foldersFreeMutex;
+std::map<std::pair<dev_t, ino_t>, ClearedFolder> g_foldersFreeOfLeftovers;
 constexpr std::size_t kClearedLimit = 4096;
 
 bool IsCleared(const struct stat& folder)
 {
-    const std::lock_guard<std::mutex> lock(g_clearedMutex);
-    const auto it = g_cleared.find({folder.st_dev, folder.st_ino});
-    return it != g_cleared.end() && !it->second.someHeld && SameTime(it->second.mtime, folder.st_mtim)
+    const std::lock_guard<std::mutex> lock(g_foldersFreeMutex);
+    const auto it = g_foldersFreeOfLeftovers.find({folder.st_dev, folder.st_ino});
+    return it != g_foldersFreeOfLeftovers.end() && !it->second.someHeld && SameTime(it->second.mtime, folder.st_mtim)
         && SameTime(it->second.ctime, folder.st_ctim);
 }
 
 void NoteCleared(const struct stat& folder, bool someHeld)
 {
-    const std::lock_guard<std::mutex> lock(g_clearedMutex);
-    if (g_cleared.size() >= kClearedLimit)
-        g_cleared.clear();
-    g_cleared[{folder.st_dev, folder.st_ino}] = {folder.st_mtim, folder.st_ctim, someHeld};
+    const std::lock_guard<std::mutex> lock(g_foldersFreeMutex);
+    if (g_foldersFreeOfLeftovers.size() >= kClearedLimit)
+        g_foldersFreeOfLeftovers.clear();
+    g_foldersFreeOfLeftovers[{folder.st_dev, folder.st_ino}] = {folder.st_mtim, folder.st_ctim, someHeld};
 }
 
 // The names of this program's own temporary files that wait to be put in
@@ -161,7 +162,7 @@ std::set<std::string> g_ownTemporaries;
 
 void NoteOwnTemporary(const std::string& name, bool waiting)
 {
-    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    const std::lock_guard<std::mutex> lock(g_foldersFreeMutex);
     if (waiting)
         g_ownTemporaries.insert(name);
     else
@@ -170,7 +171,7 @@ void NoteOwnTemporary(const std::string& name, bool waiting)
 
 bool IsOwnTemporary(const char* name)
 {
-    const std::lock_guard<std::mutex> lock(g_clearedMutex);
+    const std::lock_guard<std::mutex> lock(g_foldersFreeMutex);
     return g_ownTemporaries.count(name) != 0;
 }
 
@@ -231,19 +232,19 @@ void RemoveLeftovers(int dirFd, struct stat& folder)
 // when that name is taken.
 int LinkUnnamed(int tmp, int dirFd, const std::string& name)
 {
-    if (g_linkMethod.load() != 2) {
+    if (g_linkMethod.load() != LinkMethod::ThroughProc) {
         if (::linkat(tmp, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0) {
-            g_linkMethod.store(1);
+            g_linkMethod.store(LinkMethod::EmptyPath);
             return 0;
         }
         // Without the privilege AT_EMPTY_PATH reports ENOENT.
-        if (errno != ENOENT || g_linkMethod.load() == 1)
+        if (errno != ENOENT || g_linkMethod.load() == LinkMethod::EmptyPath)
             return errno;
     }
     char procPath[64];
     std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", tmp);
     if (::linkat(AT_FDCWD, procPath, dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-        g_linkMethod.store(2);
+        g_linkMethod.store(LinkMethod::ThroughProc);
         return 0;
     }
     return errno;
@@ -697,8 +698,9 @@ int WriteTemporary(const CopyJob& job, bool& unnamed, Fd& tmp, std::string& tmpN
     return error;
 }
 
-// Opens the source; path is set to the path it was opened by.
-int OpenSource(const std::string& source, NameMatch match, int& fd, std::string& path)
+// Opens whatever stands at the source's path (the exact name, else a
+// namesake in other case); path is set to the path it was opened by.
+int OpenSourcePath(const std::string& source, NameMatch match, int& fd, std::string& path)
 {
     // O_NONBLOCK: a FIFO standing at the path must not hang the run.
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
@@ -757,10 +759,11 @@ int LookAtDestination(CopyJob& job, int dirFd, const struct stat& folder, const 
     return isFile ? detail::RefuseUnwritable(target) : 0;
 }
 
-// Opens the source into src and job: only a regular file is copied.
+// Opens the source into src and job, and looks at it: only a regular file
+// is copied.
 int OpenSourceFile(CopyJob& job, const std::string& source, NameMatch match, Fd& src)
 {
-    if (const int error = OpenSource(source, match, job.src, job.sourcePath))
+    if (const int error = OpenSourcePath(source, match, job.src, job.sourcePath))
         return error;
     src.reset(job.src);
     if (::fstat(src.get(), &job.sourceStat) != 0)
