@@ -42,6 +42,7 @@
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
+#include "platform/fs/Trash.h"
 
 namespace platform {
 
@@ -482,6 +483,7 @@ struct CopyJob {
     bool destinationSeen = false;  // something stood at name
     struct stat seen {};  // what: a file, or a link that leads nowhere
     const FileSystemTestHooks* hooks = nullptr;
+    detail::TrashPlace* trash = nullptr;  // where the file replaced is kept, if it is
 
     // The file the copy replaces, whose owner and bits the copy keeps.
     const struct stat* Replaced() const { return destinationSeen && S_ISREG(seen.st_mode) ? &seen : nullptr; }
@@ -616,13 +618,28 @@ int NoNameTaken(const CopyJob& job, int error)
     return (error == EEXIST && !job.failIfExists) ? kCopyDestinationChanged : error;
 }
 
+// Puts the complete file fromName (in the destination's folder) in place
+// of the destination, which must still be what the copy saw; the file it
+// replaces goes to the Trash first when it is to be kept.
+int ReplaceDestination(const CopyJob& job, const std::string& fromName)
+{
+    if (const int error = DestinationUnchanged(job))
+        return error;
+    if (job.trash && job.trash->Keep() != 0)
+        return kCopyCannotKeepReplaced;
+    if (::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) == 0)
+        return 0;
+    const int error = errno;
+    if (job.trash)
+        job.trash->Undo();
+    return error;
+}
+
 int PlaceNamed(const CopyJob& job, const std::string& tmpName)
 {
     if (!job.destinationSeen)
         return NoNameTaken(job, PlaceWithoutReplacing(job.dirFd, tmpName, job.name));
-    if (const int error = DestinationUnchanged(job))
-        return error;
-    return ::renameat(job.dirFd, tmpName.c_str(), job.dirFd, job.name.c_str()) == 0 ? 0 : errno;
+    return ReplaceDestination(job, tmpName);
 }
 
 int PlaceUnnamed(const CopyJob& job, int tmp)
@@ -639,9 +656,7 @@ int PlaceUnnamed(const CopyJob& job, int tmp)
             error = LinkUnnamed(tmp, job.dirFd, linkName);
         } while (error == EEXIST);
         if (error == 0) {
-            error = DestinationUnchanged(job);
-            if (error == 0 && ::renameat(job.dirFd, linkName.c_str(), job.dirFd, job.name.c_str()) != 0)
-                error = errno;
+            error = ReplaceDestination(job, linkName);
             if (error != 0)
                 ::unlinkat(job.dirFd, linkName.c_str(), 0);
         }
@@ -820,9 +835,8 @@ int WhyNotThere(int refusal, const CopyJob& job)
 // on 0, job knows where the copy goes. The folder is opened first, so that
 // the name is looked up from it; where it cannot be, everything goes by
 // path and the failure shows where it would have anyway.
-int FindDestination(const detail::CopyRequest& request, CopyJob& job, Fd& dir, struct stat& before)
+int FindDestination(const detail::CopyRequest& request, CopyJob& job, Fd& dir, struct stat& before, std::string& folder)
 {
-    std::string folder;
     std::string name;
     detail::SplitPath(request.destination, folder, name);
     if (!name.empty()) {
@@ -897,6 +911,7 @@ struct detail::StagedCopy {
     std::string tmpName;  // empty for an unnamed temporary file
     bool unnamed = false;
     bool flushesAsAWhole = false;
+    std::unique_ptr<TrashPlace> trash;
 
     ~StagedCopy()
     {
@@ -926,8 +941,15 @@ int StageCopyImpl(const detail::CopyRequest& request, detail::StagedCopyPtr& sta
     if (const int error = OpenSourceFile(job, request.source, request.match, copy->src))
         return error;
     struct stat before {};
-    if (const int error = FindDestination(request, job, copy->dir, before))
+    std::string folder;
+    if (const int error = FindDestination(request, job, copy->dir, before, folder))
         return error == kSameFile ? 0 : error;
+    if (request.keepReplaced && job.Replaced()) {
+        copy->trash = std::make_unique<detail::TrashPlace>();
+        if (copy->trash->Reserve(job.dirFd, job.device, folder, job.name) != 0)
+            return kCopyCannotKeepReplaced;
+        job.trash = copy->trash.get();
+    }
 
     outcome.folderKnown = true;
     outcome.device = before.st_dev;
@@ -1009,7 +1031,7 @@ int detail::StageCopy(const CopyRequest& request, StagedCopyPtr& staged, CopyOut
 
 detail::FlushItem detail::FlushItemOf(const StagedCopy& copy)
 {
-    return {copy.tmp.get(), copy.job.device, copy.flushesAsAWhole};
+    return {copy.tmp.get(), copy.trash ? copy.trash->InfoFd() : -1, copy.job.device, copy.flushesAsAWhole};
 }
 
 std::uint64_t detail::StagedBytes(const StagedCopy& copy)
@@ -1033,8 +1055,11 @@ std::vector<int> detail::FlushStaged(const std::vector<FlushItem>& items)
             if (first && ::syncfs(item.fd) != 0)
                 drive->second = errno;
             errors[i] = drive->second;
-        } else if (::fsync(item.fd) != 0 && errno != EINVAL) {
-            errors[i] = errno;  // EINVAL: a file that cannot be flushed at all
+        } else {
+            for (const int fd : {item.fd, item.trashInfoFd}) {
+                if (fd >= 0 && ::fsync(fd) != 0 && errno != EINVAL && errors[i] == 0)
+                    errors[i] = errno;  // EINVAL: a file that cannot be flushed at all
+            }
         }
     }
     return errors;

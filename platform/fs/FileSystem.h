@@ -60,6 +60,10 @@ inline constexpr int kCopyDestinationNotAFile = 0x10003;
 // nowhere, at the destination's name.
 inline constexpr int kCopyDestinationIsFolder = 0x10004;
 inline constexpr int kCopyDestinationIsBrokenLink = 0x10005;
+// The replaced file was to be kept in the Trash, and the Trash of its drive
+// could not be made or written: nothing was replaced.
+inline constexpr int kCopyCannotKeepReplaced = 0x10006;
+inline constexpr const char* kCopyCannotKeepReplacedText = "its old version could not be kept in the Trash";
 // What the Report list says of them.
 inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
 inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";

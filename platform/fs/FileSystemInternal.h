@@ -186,6 +186,8 @@ struct CopyRequest {
     bool failIfExists = false;
     NameMatch match = NameMatch::CaseBlind;
     std::optional<std::int32_t> expectedDestinationAge;
+    // The file replaced goes to the desktop's Trash (see Trash.h).
+    bool keepReplaced = false;
 };
 
 struct StagedCopy;
@@ -204,6 +206,7 @@ int StageCopy(const CopyRequest& request, StagedCopyPtr& staged, CopyOutcome& ou
 // flush of its whole drive serves (see FlushStaged).
 struct FlushItem {
     int fd = -1;
+    int trashInfoFd = -1;  // the .trashinfo of the file it replaces, if kept
     dev_t device = 0;
     bool wholeDrive = false;
 };

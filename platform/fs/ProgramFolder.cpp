@@ -32,16 +32,18 @@ std::string WithoutTrailingSlashes(std::string path)
 
 }  // namespace
 
-std::string ProgramFolderFromEnvironment()
+std::string DataHomeFromEnvironment()
 {
-    std::string base;
     // A relative XDG_DATA_HOME is invalid and ignored, as the desktop's own
     // programs do.
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/')
-        base = WithoutTrailingSlashes(data);
-    else
-        base = WithoutTrailingSlashes(HomeFolder()) + "/.local/share";
-    return base + "/Folderly/";
+        return WithoutTrailingSlashes(data);
+    return WithoutTrailingSlashes(HomeFolder()) + "/.local/share";
+}
+
+std::string ProgramFolderFromEnvironment()
+{
+    return DataHomeFromEnvironment() + "/Folderly/";
 }
 
 }  // namespace platform

@@ -9,4 +9,7 @@ namespace platform {
 // environment at each call; the program resolves it once at start.
 std::string ProgramFolderFromEnvironment();
 
+// $XDG_DATA_HOME (by default ~/.local/share), without a trailing '/'.
+std::string DataHomeFromEnvironment();
+
 }  // namespace platform
