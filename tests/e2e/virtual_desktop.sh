@@ -32,13 +32,13 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || { echo "usage: virtual_desktop.sh [--desktop openbox|xfce|lxqt|none] [--shot FILE.png] [--size WxH] [--no-tray] -- COMMAND [ARG...]" >&2; exit 2; }
 case "$desktop" in
-  openbox) tools="openbox $tray_tool" ;;
-  none) tools="$tray_tool" ;;
-  xfce) tools="xfwm4 xfce4-panel dbus-run-session" tray_tool="" ;;
-  lxqt) tools="openbox lxqt-panel dbus-run-session" tray_tool="" ;;
+  openbox) needed="openbox $tray_tool" ;;
+  none) needed="$tray_tool" ;;
+  xfce) needed="xfwm4 xfce4-panel dbus-run-session" tray_tool="" ;;
+  lxqt) needed="openbox lxqt-panel dbus-run-session" tray_tool="" ;;
   *) echo "virtual_desktop.sh: no desktop $desktop" >&2; exit 2 ;;
 esac
-for tool in Xvfb $tools; do
+for tool in Xvfb $needed; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 77; }
 done
 # The panels talk to their services over a session bus of their own, started
