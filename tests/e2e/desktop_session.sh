@@ -89,9 +89,7 @@ icon_shown() {
 tray_menu() {  # tray_menu POSITION: right click on the icon, the item at POSITION from the top
   right_click_at "$icon_x" "$icon_y"
   sleep 1
-  local keys=()
-  for _ in $(seq "$1"); do keys+=(Down); done
-  press_keys "${keys[@]}" Return
+  choose_menu_item "$1"
 }
 hide_from_tray() {
   tray_menu 1

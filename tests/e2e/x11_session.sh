@@ -7,6 +7,12 @@ click_at() { xdotool mousemove "$1" "$2" click 1; }
 double_click_at() { xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1; }
 right_click_at() { xdotool mousemove "$1" "$2" click 3; }
 press_keys() { xdotool key "$@"; }
+# The item at a position from the top of the open menu: chosen by keys.
+choose_menu_item() {
+  local keys=()
+  for _ in $(seq "$1"); do keys+=(Down); done
+  press_keys "${keys[@]}" Return
+}
 # Where the tray icon is: every X11 desktop here has its tray at the right end
 # of a 30-pixel panel along the bottom of the 1024x768 screen.
 icon_x=1008 icon_y=753

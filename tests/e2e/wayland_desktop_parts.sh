@@ -1,0 +1,94 @@
+# Sourced by wayland_desktop.sh: starts each Wayland desktop in
+# $XDG_RUNTIME_DIR and exports what its clients need. A start returns 77
+# after saying "SKIP:" and why when the machine cannot run the desktop.
+need() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null ||
+      { echo "SKIP: $tool is missing (scripts/install-deps.sh installs it)" >&2; return 77; }
+  done
+}
+
+# A session bus of the desktop's own that every user may use (sway runs as
+# another user than the program), and what it starts gets the desktop's
+# surroundings.
+start_bus() {  # start_bus FOLDER
+  local folder="$1"
+  mkdir -p "$folder" && chmod 755 "$folder"
+  cat > "$folder/session.conf" <<CONF
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$folder/session</listen>
+  <auth>EXTERNAL</auth>
+  <standard_session_servicedirs/>
+  <policy context="default">
+    <allow user="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+  start_helper dbus-daemon --config-file="$folder/session.conf" --nofork --nopidfile
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$folder/session"
+  wait_until 10 test -S "$folder/session"
+}
+bus_name_owned() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+    "string:$1" 2>/dev/null | grep -q 'boolean true'
+}
+
+start_weston() {
+  need weston weston-screenshooter || return
+  local socket="folderly-$$"
+  start_helper weston --backend=headless-backend.so --use-pixman --debug --socket="$socket" --idle-time=0 \
+    --width=1024 --height=768 --log="$XDG_RUNTIME_DIR/weston.log"
+  wait_until 10 test -S "$XDG_RUNTIME_DIR/$socket" || return 2
+  # The shell's panel and background come a moment after the socket.
+  sleep 1
+  export WAYLAND_DISPLAY="$socket"
+}
+
+# sway will not run as root: a user of the test's own runs it and waybar.
+start_sway() {
+  need sway waybar grim wtype swaymsg dbus-daemon useradd setpriv || return
+  local user="folderly-e2e-$$" uid folder
+  if [ "$(id -u)" = 0 ]; then
+    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user" 2>>"$log" ||
+      { echo "SKIP: no user of the test's own could be made to run sway (useradd failed)" >&2; return 77; }
+    cleanups+=("userdel $user 2>/dev/null")
+    uid=$(id -u "$user")
+  else
+    uid=$(id -u)
+  fi
+  # Outside the program's folders, which only their owner may enter.
+  folder=$(mktemp -d /tmp/folderly-sway-XXXXXX)
+  cleanups+=("rm -rf $folder")
+  start_bus "$folder/bus" || return 2
+  mkdir -p "$folder/runtime"
+  chmod 755 "$folder"
+  chown "$uid" "$folder/runtime" && chmod 700 "$folder/runtime"
+  cat > "$folder/waybar.json" <<'JSON'
+{"position": "bottom", "height": 30, "modules-right": ["tray"], "tray": {"icon-size": 22, "spacing": 4}}
+JSON
+  cat > "$folder/sway.conf" <<CONF
+output HEADLESS-1 resolution 1024x768 position 0,0 bg #000000 solid_color
+exec waybar -c $folder/waybar.json
+CONF
+  chmod 644 "$folder/waybar.json" "$folder/sway.conf"
+  start_helper setpriv --reuid="$uid" --regid="$uid" --clear-groups env -i PATH=/usr/bin:/bin HOME="$folder" \
+    XDG_RUNTIME_DIR="$folder/runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" sway -c "$folder/sway.conf"
+  wait_until 15 test -S "$folder/runtime/wayland-1" || return 2
+  export WAYLAND_DISPLAY="$folder/runtime/wayland-1"
+  SWAYSOCK=$(ls "$folder"/runtime/sway-ipc.*.sock 2>/dev/null | head -1)
+  export SWAYSOCK
+  # sway has no input device: the pointer is a virtual one, led through a pipe.
+  mkfifo "$folder/pointer"
+  start_helper python3 "$here/virtual_pointer.py" "$folder/pointer" 1024 768
+  export FOLDERLY_POINTER="$folder/pointer"
+  wait_until 10 grep -q '^ready' "$log" || return 2
+  # waybar's tray is the status-notifier watcher and host.
+  wait_until 15 bus_name_owned org.kde.StatusNotifierWatcher || return 2
+  sleep 0.5
+}

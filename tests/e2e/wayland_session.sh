@@ -1,0 +1,56 @@
+# Sourced inside a Wayland desktop of wayland_desktop.sh: what a person does
+# and sees there, the same functions as x11_session.sh gives on X11, each
+# through the means of the desktop in $FOLDERLY_DESKTOP.
+here="${here:-$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")}"
+
+case "${FOLDERLY_DESKTOP:-weston}" in
+  weston)
+    # The screen as the compositor shows it (weston gives this to clients
+    # only when started with --debug); the file is written to the current folder.
+    shot() {
+      local folder status
+      folder=$(mktemp -d)
+      (cd "$folder" && weston-screenshooter >/dev/null 2>&1)
+      mv "$folder"/*.png "$1" 2>/dev/null
+      status=$?
+      rm -rf "$folder"
+      return $status
+    }
+    ;;
+  sway)
+    shot() { grim "$1" 2>/dev/null; }
+    pointer() { echo "$*" > "$FOLDERLY_POINTER"; }
+    click_with() {  # click_with BUTTON X Y
+      pointer move "$2" "$3"
+      sleep 0.05
+      pointer press "$1"
+      pointer release "$1"
+    }
+    click_at() { click_with left "$1" "$2"; }
+    right_click_at() { click_with right "$1" "$2"; }
+    double_click_at() { click_at "$1" "$2"; sleep 0.08; click_at "$1" "$2"; }
+    press_keys() {
+      local key
+      for key in "$@"; do wtype -k "$key"; sleep 0.1; done
+    }
+    # waybar opens the icon's menu above the icon, 24 pixels an item.
+    choose_menu_item() { click_at 900 $((638 + 24 * $1)); }
+    # waybar's tray: the right end of its 30-pixel bar along the bottom.
+    icon_x=1003 icon_y=752
+    # sway floats a window of fixed size; its tree tells where the inside is.
+    window_origin() {
+      local place
+      place=$(swaymsg -t get_tree 2>/dev/null | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("app_id") == "folderly" and node.get("visible"):
+        print(node["rect"]["x"] + node["window_rect"]["x"], node["rect"]["y"] + node["window_rect"]["y"])
+        sys.exit(0)
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))
+sys.exit(1)') || return 1
+      read -r WX WY <<< "$place"
+    }
+    ;;
+esac
