@@ -115,7 +115,7 @@ click_at "$((WX + 512))" "$((WY + 368))"
 
 # Each way back after Hide, then the window as the window manager keeps it.
 ways="double-click Restore second-start"
-[ "$path" = xembed ] || ways="click $ways"
+[ "$path" = xembed ] || [ "$click_activates" = no ] || ways="click $ways"
 for way in $ways; do
   hide_from_tray
   keep "hidden-before-$way"

@@ -92,3 +92,36 @@ CONF
   wait_until 15 bus_name_owned org.kde.StatusNotifierWatcher || return 2
   sleep 0.5
 }
+
+# The machine has no system bus: a stand-in, else the shell stops early.
+start_system_bus() {
+  start_helper dbus-daemon --session --address="unix:path=$XDG_RUNTIME_DIR/system_bus_socket" --nofork --nopidfile
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/system_bus_socket"
+  wait_until 10 test -S "$XDG_RUNTIME_DIR/system_bus_socket"
+}
+# The desktop's input helper reads its commands from a pipe.
+start_input() {  # start_input COMMAND...: the helper, given the pipe's name last
+  mkfifo "$XDG_RUNTIME_DIR/input"
+  start_helper "$@" "$XDG_RUNTIME_DIR/input"
+  export FOLDERLY_POINTER="$XDG_RUNTIME_DIR/input"
+  wait_until 10 grep -q '^ready' "$log"
+}
+
+start_gnome() {
+  need gnome-shell gsettings dbus-daemon || return
+  [ -d /usr/share/gnome-shell/extensions/ubuntu-appindicators@ubuntu.com ] ||
+    { echo "SKIP: GNOME Shell's AppIndicator extension is missing (scripts/install-deps.sh installs it)" >&2; return 77; }
+  /usr/bin/python3 -c 'import dbus' 2>/dev/null || { echo "SKIP: python3-dbus is missing" >&2; return 77; }
+  start_system_bus && start_bus "$XDG_RUNTIME_DIR/bus" || return 2
+  gsettings set org.gnome.shell enabled-extensions "['ubuntu-appindicators@ubuntu.com']" &&
+    gsettings set org.gnome.desktop.interface enable-hot-corners false || return 2
+  local socket="folderly-gnome-$$"
+  start_helper gnome-shell --headless --virtual-monitor 1024x768 --wayland --no-x11 --wayland-display="$socket"
+  wait_until 30 test -S "$XDG_RUNTIME_DIR/$socket" || return 2
+  export WAYLAND_DISPLAY="$socket"
+  wait_until 30 bus_name_owned org.kde.StatusNotifierWatcher || return 2
+  /usr/bin/python3 "$here/gnome_shell.py" overview-off >>"$log" 2>&1 || return 2
+  start_input /usr/bin/python3 "$here/gnome_shell.py" input || return 2
+  # (the overview's closing takes a moment)
+  sleep 1
+}

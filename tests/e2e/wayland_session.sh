@@ -35,8 +35,9 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     }
     # waybar opens the icon's menu above the icon, 24 pixels an item.
     choose_menu_item() { click_at 900 $((638 + 24 * $1)); }
-    # waybar's tray: the right end of its 30-pixel bar along the bottom.
-    icon_x=1003 icon_y=752
+    # waybar's tray: the right end of its 30-pixel bar along the bottom; a
+    # click activates the icon.
+    icon_x=1003 icon_y=752 click_activates=yes
     # sway floats a window of fixed size; its tree tells where the inside is.
     window_origin() {
       local place
@@ -51,6 +52,45 @@ def walk(node):
 walk(json.load(sys.stdin))
 sys.exit(1)') || return 1
       read -r WX WY <<< "$place"
+    }
+    ;;
+esac
+case "${FOLDERLY_DESKTOP:-weston}" in
+  gnome)
+    shot() { /usr/bin/python3 "$here/gnome_shell.py" shot "$1" 2>/dev/null; }
+    # The extension shows the icon's menu below it in the top bar, 36
+    # pixels an item; a click of the icon opens it too, a double click
+    # activates the icon.
+    icon_x=880 icon_y=16 click_activates=no
+    choose_menu_item() { click_at "$icon_x" $((34 + 36 * $1)); }
+    # Qt draws the frame: a 3-pixel border and the title bar above, all in
+    # the button face's colour as the window's inside is.
+    frame_border=3
+    ;;
+esac
+case "${FOLDERLY_DESKTOP:-weston}" in
+  gnome | kde)
+    pointer() { echo "$*" > "$FOLDERLY_POINTER"; }
+    click_with() {  # click_with BUTTON X Y
+      pointer move "$2" "$3"
+      sleep 0.05
+      pointer press "$1"
+      pointer release "$1"
+    }
+    click_at() { click_with left "$1" "$2"; }
+    right_click_at() { click_with right "$1" "$2"; }
+    double_click_at() { click_at "$1" "$2"; sleep 0.08; click_at "$1" "$2"; }
+    # The window from the screen alone: the button face's colour, the frame
+    # around the inside, below the desktop's top bar.
+    window_origin() {
+      local box w h x y
+      shot "$XDG_RUNTIME_DIR/origin.png" || return 1
+      box=$(convert "$XDG_RUNTIME_DIR/origin.png" -crop 1024x720+0+40 +repage -fill black \
+        +opaque 'srgb(239,239,239)' -format '%@' info: 2>/dev/null) || return 1
+      IFS='x+' read -r w h x y <<< "$box"
+      [ "$w" = $((695 + 2 * frame_border)) ] || return 1
+      [ "$h" -gt 477 ] && [ "$h" -lt 560 ] || return 1
+      WX=$((x + frame_border)) WY=$((40 + y + h - frame_border - 477))
     }
     ;;
 esac

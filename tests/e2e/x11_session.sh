@@ -16,6 +16,8 @@ choose_menu_item() {
 # Where the tray icon is: every X11 desktop here has its tray at the right end
 # of a 30-pixel panel along the bottom of the 1024x768 screen.
 icon_x=1008 icon_y=753
+# A click on a status-notifier icon activates it there.
+click_activates=yes
 # The main window's inside on the screen, as WX and WY; fails while the
 # window is not mapped (hidden, or iconified by the window manager).
 window_origin() {
