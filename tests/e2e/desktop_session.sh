@@ -67,8 +67,8 @@ start() {
 }
 # Share of the button face's colour in a part of the screen (WxH+X+Y).
 face_share() {
-  convert "$work/screen.png" -crop "$1" +repage -fill black +opaque 'srgb(239,239,239)' -fill white \
-    -opaque 'srgb(239,239,239)' -format '%[fx:mean]' info:
+  convert "$work/screen.png" -crop "$1" +repage -fill black +opaque "$face" -fill white -opaque "$face" \
+    -format '%[fx:mean]' info:
 }
 colours() { convert "$work/screen.png" -crop "$1" +repage -format '%k' info:; }
 # On the screen: the window is where it says it is, and mostly button face there.

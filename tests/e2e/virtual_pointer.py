@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""A pointer for a wlroots compositor (sway) that has no input device.
+"""A pointer for a compositor that has no input device.
 
     virtual_pointer.py FIFO WIDTH HEIGHT
 
-Makes a virtual pointer through zwlr_virtual_pointer_manager_v1, prints
-"ready" once the compositor has it, then reads commands from FIFO until it
-is removed or the compositor goes:
+Makes a virtual pointer through zwlr_virtual_pointer_manager_v1 (sway) or
+org_kde_kwin_fake_input (KWin), prints "ready" once the compositor has it,
+then reads commands from FIFO until the compositor goes:
 
     move X Y        puts the pointer at X, Y of the WIDTH x HEIGHT screen
     press BUTTON    left, right or middle
@@ -75,6 +75,45 @@ def string(text):
     return struct.pack("<I", len(data)) + data + b"\0" * (-len(data) % 4)
 
 
+def stamp():
+    return int(time.monotonic() * 1000) & 0xFFFFFFFF
+
+
+def bind(wl, registry, globals_, interface, version):
+    name, offered = globals_[interface]
+    new = wl.new_id()
+    wl.send(registry, 0, struct.pack("<I", name) + string(interface) + struct.pack("<II", min(version, offered), new))
+    return new
+
+
+def wlroots_pointer(wl, registry, globals_, width, height):
+    manager = bind(wl, registry, globals_, "zwlr_virtual_pointer_manager_v1", 1)
+    pointer = wl.new_id()
+    wl.send(manager, 0, struct.pack("<II", 0, pointer))  # create_virtual_pointer(no seat: the default)
+
+    def send(words):
+        if words[0] == "move":
+            wl.send(pointer, 1, struct.pack("<IIIII", stamp(), int(words[1]), int(words[2]), width, height))
+        else:
+            wl.send(pointer, 2, struct.pack("<III", stamp(), BUTTONS[words[1]], int(words[0] == "press")))
+        wl.send(pointer, 4)  # frame
+
+    return send
+
+
+def kwin_pointer(wl, registry, globals_):
+    fake = bind(wl, registry, globals_, "org_kde_kwin_fake_input", 4)
+    wl.send(fake, 0, string("Folderly tests") + string("to click as a person does"))  # authenticate
+
+    def send(words):
+        if words[0] == "move":  # pointer_motion_absolute, in 24.8 fixed point
+            wl.send(fake, 9, struct.pack("<ii", int(words[1]) * 256, int(words[2]) * 256))
+        else:
+            wl.send(fake, 2, struct.pack("<II", BUTTONS[words[1]], int(words[0] == "press")))
+
+    return send
+
+
 def main():
     fifo, width, height = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
     wl = Connection()
@@ -90,19 +129,14 @@ def main():
             globals_[interface] = (name, version)
 
     wl.roundtrip(on_global)
-    interface = "zwlr_virtual_pointer_manager_v1"
-    if interface not in globals_:
-        sys.exit("the compositor has no %s" % interface)
-    manager = wl.new_id()
-    name, _ = globals_[interface]
-    wl.send(registry, 0, struct.pack("<I", name) + string(interface) + struct.pack("<II", 1, manager))
-    pointer = wl.new_id()
-    wl.send(manager, 0, struct.pack("<II", 0, pointer))  # create_virtual_pointer(no seat: the default)
+    if "zwlr_virtual_pointer_manager_v1" in globals_:
+        send = wlroots_pointer(wl, registry, globals_, width, height)
+    elif "org_kde_kwin_fake_input" in globals_:
+        send = kwin_pointer(wl, registry, globals_)
+    else:
+        sys.exit("the compositor offers no virtual pointer")
     wl.roundtrip()
     print("ready", flush=True)
-
-    def stamp():
-        return int(time.monotonic() * 1000) & 0xFFFFFFFF
 
     # Opened for writing too, so that a writer closing it is no end.
     with os.fdopen(os.open(fifo, os.O_RDWR)) as commands:
@@ -110,11 +144,7 @@ def main():
             words = line.split()
             if not words:
                 continue
-            if words[0] == "move":
-                wl.send(pointer, 1, struct.pack("<IIIII", stamp(), int(words[1]), int(words[2]), width, height))
-            elif words[0] in ("press", "release"):
-                wl.send(pointer, 2, struct.pack("<III", stamp(), BUTTONS[words[1]], int(words[0] == "press")))
-            wl.send(pointer, 4)  # frame
+            send(words)
             wl.roundtrip()
 
 

@@ -55,6 +55,14 @@ wait_until() {  # wait_until SECONDS COMMAND...
 }
 source "$here/wayland_desktop_parts.sh"
 
+# Whatever happens, the desktop goes with the script.
+stop_desktop() {
+  for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
+  end_leftovers
+  for helper in "${helpers[@]}"; do wait "$helper" 2>/dev/null; done
+  for cleanup in "${cleanups[@]}"; do eval "$cleanup"; done
+}
+trap stop_desktop EXIT
 status=0
 "start_$desktop" || status=$?
 unset DISPLAY
@@ -67,7 +75,4 @@ elif [ "$status" != 77 ]; then
   echo "wayland_desktop.sh: the $desktop desktop did not start:" >&2
   tail -30 "$log" >&2
 fi
-for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
-for helper in "${helpers[@]}"; do wait "$helper" 2>/dev/null; done
-for cleanup in "${cleanups[@]}"; do eval "$cleanup"; done
 exit $status

@@ -2,6 +2,8 @@
 # and sees there, the same functions as x11_session.sh gives on X11, each
 # through the means of the desktop in $FOLDERLY_DESKTOP.
 here="${here:-$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")}"
+# The colour of the program's button face, unless the desktop gives it its own.
+face='srgb(239,239,239)'
 
 case "${FOLDERLY_DESKTOP:-weston}" in
   weston)
@@ -65,7 +67,18 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     choose_menu_item() { click_at "$icon_x" $((34 + 36 * $1)); }
     # Qt draws the frame: a 3-pixel border and the title bar above, all in
     # the button face's colour as the window's inside is.
-    frame_border=3
+    frame_border=3 top_bar=40
+    ;;
+  kde)
+    shot() { /usr/bin/python3 "$here/kwin_screenshot.py" "$1" 2>/dev/null; }
+    # The system tray at the right of the panel along the bottom; a click
+    # activates the icon.
+    icon_x=815 icon_y=746 click_activates=yes
+    # Plasma opens its menu above the icon, 26 pixels an item.
+    choose_menu_item() { click_at 840 $((602 + 26 * $1)); }
+    # KWin draws the frame, in colours of its own; Plasma gives the program
+    # its colours.
+    frame_border=0 top_bar=0 face='srgb(223,220,217)'
     ;;
 esac
 case "${FOLDERLY_DESKTOP:-weston}" in
@@ -85,12 +98,12 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     window_origin() {
       local box w h x y
       shot "$XDG_RUNTIME_DIR/origin.png" || return 1
-      box=$(convert "$XDG_RUNTIME_DIR/origin.png" -crop 1024x720+0+40 +repage -fill black \
-        +opaque 'srgb(239,239,239)' -format '%@' info: 2>/dev/null) || return 1
+      box=$(convert "$XDG_RUNTIME_DIR/origin.png" -crop "1024x$((768 - top_bar))+0+$top_bar" +repage -fill black \
+        +opaque "$face" -format '%@' info: 2>/dev/null) || return 1
       IFS='x+' read -r w h x y <<< "$box"
       [ "$w" = $((695 + 2 * frame_border)) ] || return 1
-      [ "$h" -gt 477 ] && [ "$h" -lt 560 ] || return 1
-      WX=$((x + frame_border)) WY=$((40 + y + h - frame_border - 477))
+      [ "$h" -ge 477 ] && [ "$h" -lt 560 ] || return 1
+      WX=$((x + frame_border)) WY=$((top_bar + y + h - frame_border - 477))
     }
     ;;
 esac

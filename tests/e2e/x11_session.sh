@@ -2,6 +2,8 @@
 # sees there, for the sessions that run on every desktop (desktop_session.sh).
 # The same functions exist for Wayland in wayland_session.sh.
 
+# The colour of the program's button face.
+face='srgb(239,239,239)'
 shot() { import -window root "$1" 2>/dev/null; }
 click_at() { xdotool mousemove "$1" "$2" click 1; }
 double_click_at() { xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1; }
