@@ -25,11 +25,10 @@ here="$(dirname "$(readlink -f "$0")")"
 
 # Entries long enough to pass under the whole width of the panel; the
 # program writes them back in an order of its own.
-long="$work/$(printf 'W%.0s' $(seq 60))"
-mkdir -p "$long"
-{
-  for i in a b c d e f g h i j k l; do mkdir -p "$long$i"; printf '%s%s\r\n' "$long" "$i"; done
-} > "$XDG_DATA_HOME/Folderly/List1.txt"
+for name in Documents Pictures Music Videos Projects Letters Invoices Recipes Travel Garden Taxes Backups; do
+  mkdir -p "$work/Shared with the office/$name"
+  printf '%s\r\n' "$work/Shared with the office/$name"
+done > "$XDG_DATA_HOME/Folderly/List1.txt"
 cp "$XDG_DATA_HOME/Folderly/List1.txt" "$XDG_DATA_HOME/Folderly/List2.txt"
 cp "$XDG_DATA_HOME/Folderly/List1.txt" "$work/lists.expected"
 printf '[General]\nSilentMode=int:1\nTrayMode=int:0\n' > "$XDG_CONFIG_HOME/Vantrel/Folderly.conf"
@@ -89,6 +88,7 @@ icon_shown() {
 tray_menu() {  # tray_menu POSITION: right click on the icon, the item at POSITION from the top
   right_click_at "$icon_x" "$icon_y"
   sleep 1
+  [ -n "${menu_kept:-}" ] || { keep menu; menu_kept=1; }
   choose_menu_item "$1"
 }
 hide_from_tray() {
