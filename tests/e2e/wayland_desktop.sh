@@ -41,13 +41,17 @@ plugins="$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null)"
 ls "$plugins"/platforms/libqwayland-generic.so >/dev/null 2>&1 ||
   skip "Qt's Wayland platform is missing (qt6-wayland; scripts/install-deps.sh installs it)"
 
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/folderly-wayland-XXXXXX)}"
+cleanups=()
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR=$(mktemp -d /tmp/folderly-wayland-XXXXXX)
+  cleanups+=("rm -rf $XDG_RUNTIME_DIR")
+fi
+export XDG_RUNTIME_DIR
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export FOLDERLY_DESKTOP="$desktop"
 log="$XDG_RUNTIME_DIR/desktop.log"
 helpers=()
 start_helper() { "$@" >>"$log" 2>&1 & helpers+=($!); }
-cleanups=()
 wait_until() {  # wait_until SECONDS COMMAND...
   local limit=$1; shift
   for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
