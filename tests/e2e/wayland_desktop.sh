@@ -79,4 +79,6 @@ elif [ "$status" != 77 ]; then
   echo "wayland_desktop.sh: the $desktop desktop did not start:" >&2
   tail -30 "$log" >&2
 fi
+# The desktop's own messages, for a failure's reader.
+[ "$status" != 0 ] && [ -n "${FOLDERLY_DESKTOP_LOG:-}" ] && cp "$log" "$FOLDERLY_DESKTOP_LOG"
 exit $status

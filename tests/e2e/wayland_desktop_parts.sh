@@ -129,6 +129,9 @@ start_gnome() {
   wait_until 30 test -S "$XDG_RUNTIME_DIR/$socket" || return 2
   export WAYLAND_DISPLAY="$socket"
   wait_until 30 bus_name_owned org.kde.StatusNotifierWatcher || return 2
+  # A window, a screenshot or input before the shell's start is over can
+  # crash it.
+  wait_until 30 grep -q 'GNOME Shell started' "$log" || return 2
   /usr/bin/python3 "$here/gnome_shell.py" overview-off >>"$log" 2>&1 || return 2
   start_input /usr/bin/python3 "$here/gnome_shell.py" input "$XDG_RUNTIME_DIR/input" || return 2
   # (the overview's closing takes a moment)
