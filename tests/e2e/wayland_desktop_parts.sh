@@ -51,7 +51,7 @@ start_weston() {
 
 # sway will not run as root: a user of the test's own runs it and waybar.
 start_sway() {
-  need sway waybar grim wtype swaymsg dbus-daemon useradd setpriv || return
+  need sway waybar grim swaymsg dbus-daemon useradd setpriv || return
   local user="folderly-e2e-$$" uid folder
   if [ "$(id -u)" = 0 ]; then
     useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user" 2>>"$log" ||
@@ -76,7 +76,9 @@ output HEADLESS-1 resolution 1024x768 position 0,0 bg #000000 solid_color
 exec waybar -c $folder/waybar.json
 CONF
   chmod 644 "$folder/waybar.json" "$folder/sway.conf"
-  start_helper setpriv --reuid="$uid" --regid="$uid" --clear-groups env -i PATH=/usr/bin:/bin HOME="$folder" \
+  local as_user=()
+  [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid="$uid" --regid="$uid" --clear-groups)
+  start_helper "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$folder" \
     XDG_RUNTIME_DIR="$folder/runtime" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" sway -c "$folder/sway.conf"
   wait_until 15 test -S "$folder/runtime/wayland-1" || return 2

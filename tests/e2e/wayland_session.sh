@@ -31,10 +31,6 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     click_at() { click_with left "$1" "$2"; }
     right_click_at() { click_with right "$1" "$2"; }
     double_click_at() { click_at "$1" "$2"; sleep 0.08; click_at "$1" "$2"; }
-    press_keys() {
-      local key
-      for key in "$@"; do wtype -k "$key"; sleep 0.1; done
-    }
     # waybar opens the icon's menu above the icon, 24 pixels an item.
     choose_menu_item() { click_at 900 $((638 + 24 * $1)); }
     # waybar's tray: the right end of its 30-pixel bar along the bottom; a
