@@ -16,6 +16,14 @@ packages=(
   desktop-file-utils
   # status-notifier trays and notifications on a private session bus, Wayland
   dbus python3-dbus python3-gi weston qt6-wayland
+  # the desktops people use, each started by the end-to-end tests on a private
+  # display and bus: XFCE's window manager, panel and notifications; openbox
+  # with LXQt's panel; sway with waybar (grim takes its screenshots); GNOME
+  # Shell with its AppIndicator extension; KDE Plasma
+  xfwm4 xfce4-panel xfce4-notifyd openbox lxqt-panel
+  sway waybar grim
+  gnome-shell gnome-shell-extension-appindicator
+  kwin-wayland plasma-workspace plasma-desktop qtwayland5
   # the package: its dependencies, its metainfo
   dpkg-dev appstream
   # the removable-drive test: FAT, exFAT and NTFS images mounted through FUSE

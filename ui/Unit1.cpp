@@ -452,6 +452,10 @@ void TForm1::HideApplicationWindow()
 void TForm1::Restore()
 {
     ++m_restores;
+    if (!isVisible() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        destroy();
+        overrideWindowState(windowState() & ~Qt::WindowMinimized);
+    }
     setWindowState(windowState() & ~Qt::WindowMinimized);
     showNormal();
     raise();

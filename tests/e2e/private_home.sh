@@ -7,7 +7,8 @@ for tool in ${tools_needed:-Xvfb trayer xdotool xprop import}; do
 done
 
 work=$(mktemp -d /tmp/folderly-e2e-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# (a desktop's service may still write into the home for a moment)
+trap 'rm -rf "$work" 2>/dev/null || { sleep 1; rm -rf "$work"; }' EXIT
 export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_DATA_HOME/Folderly" "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR"

@@ -18,7 +18,7 @@ set -u
 source "$tools"
 start_answering_boxes
 [ "$boxes" = 0 ] || fail "$boxes boxes at the start"
-eval "$(xdotool getwindowgeometry --shell "$(main_window)")"
+place_of "$(main_window)"
 sleep 0.5
 xdotool mousemove "$((X + 504))" "$((Y + 304))" click 1
 # Watched closely: the whole run takes about two seconds.

@@ -28,6 +28,12 @@ icon_shown() {
   return 1
 }
 running() { [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; }
+# place_of WINDOW: its inside on the screen as X, Y, WIDTH and HEIGHT
+# (xdotool counts a reparenting window manager's frame twice).
+place_of() {
+  eval "$(xwininfo -id "$1" | awk '/Absolute upper-left X/ { print "X=" $NF } /Absolute upper-left Y/ { print "Y=" $NF }
+    /Width:/ { print "WIDTH=" $NF } /Height:/ { print "HEIGHT=" $NF }')"
+}
 wait_for() {  # wait_for SECONDS DESCRIPTION COMMAND...
   local limit=$1 what=$2; shift 2
   for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done

@@ -48,7 +48,9 @@ tray_icon() { xdotool mousemove 1008 753; }
 pid=$!
 wait_for 10 "the main window appearing" shown
 window=$(visible)
-eval "$(xdotool getwindowgeometry --shell "$window")"
+# The window's inside (xdotool counts a window manager's frame twice).
+X=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ { print $NF }')
+Y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y/ { print $NF }')
 sleep 1
 
 # 0. The icon is in the notification area and shows its tip.

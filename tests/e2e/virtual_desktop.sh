@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
-# Runs a command on a private virtual display (Xvfb) with a notification area
-# (trayer), so that the program's window, tray icon and balloons really appear.
+# Runs a command on a private virtual X11 display (Xvfb) under a window
+# manager, with a notification area, so that the program's window, tray icon
+# and balloons really appear and the window manager's rules apply to them.
 #
-#   virtual_desktop.sh [--shot FILE.png] [--size WxH] [--no-tray] -- COMMAND [ARG...]
+#   virtual_desktop.sh [--desktop NAME] [--shot FILE.png] [--size WxH] [--no-tray] -- COMMAND [ARG...]
 #
-# COMMAND runs with DISPLAY set; xdotool and ImageMagick's import work inside
-# it. With --shot the whole screen is saved just before the desktop goes.
-# --no-tray leaves the notification area out (a desktop whose tray, if any,
-# is reached over D-Bus). Exits with COMMAND's status; 77 (skipped) when Xvfb
-# or trayer is missing.
+# NAME is one of
+#   openbox  openbox with trayer's notification area (XEmbed); the default
+#   xfce     xfwm4, xfce4-panel (its tray hosts status-notifier and XEmbed
+#            icons) and xfce4-notifyd, on a private session bus
+#   lxqt     openbox with lxqt-panel (status-notifier and XEmbed trays), on
+#            a private session bus
+#   none     no window manager: a bare X server with trayer
+# COMMAND runs with DISPLAY and FOLDERLY_DESKTOP=NAME set; xdotool and
+# ImageMagick's import work inside it. With --shot the whole screen is saved
+# just before the desktop goes. --no-tray leaves the notification area out
+# (openbox and none). Exits with COMMAND's status; 77 (skipped) when a tool
+# of the desktop is missing.
 set -u
-shot="" size="1024x768" tray_tool=trayer
+here="$(dirname "$(readlink -f "$0")")"
+shot="" size="1024x768" desktop=openbox tray_tool=trayer args=("$@")
 while [ $# -gt 0 ]; do
   case "$1" in
+    --desktop) desktop="$2"; shift 2 ;;
     --shot) shot="$2"; shift 2 ;;
     --size) size="$2"; shift 2 ;;
     --no-tray) tray_tool=""; shift ;;
@@ -20,10 +30,25 @@ while [ $# -gt 0 ]; do
     *) break ;;
   esac
 done
-[ $# -gt 0 ] || { echo "usage: virtual_desktop.sh [--shot FILE.png] [--size WxH] [--no-tray] -- COMMAND [ARG...]" >&2; exit 2; }
-for tool in Xvfb $tray_tool; do
+[ $# -gt 0 ] || { echo "usage: virtual_desktop.sh [--desktop openbox|xfce|lxqt|none] [--shot FILE.png] [--size WxH] [--no-tray] -- COMMAND [ARG...]" >&2; exit 2; }
+case "$desktop" in
+  openbox) needed="openbox $tray_tool" ;;
+  none) needed="$tray_tool" ;;
+  xfce) needed="xfwm4 xfce4-panel dbus-run-session" tray_tool="" ;;
+  lxqt) needed="openbox lxqt-panel dbus-run-session" tray_tool="" ;;
+  *) echo "virtual_desktop.sh: no desktop $desktop" >&2; exit 2 ;;
+esac
+for tool in Xvfb $needed; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 77; }
 done
+# The panels talk to their services over a session bus of their own, started
+# after the caller's home was set so that the services it starts use it too.
+if [ "$desktop" = xfce ] || [ "$desktop" = lxqt ]; then
+  if [ -z "${FOLDERLY_PRIVATE_BUS:-}" ]; then
+    FOLDERLY_PRIVATE_BUS=1 exec dbus-run-session -- bash "$0" "${args[@]}" 2> >(grep -v 'fd limit' >&2)
+  fi
+fi
+source "$here/x11_desktop_parts.sh"
 
 # Xvfb picks a free display itself and writes its number to the given fd.
 exec {displayfd}<> <(:)
@@ -37,39 +62,31 @@ if [ -z "$number" ]; then
   kill "$xvfb" 2>/dev/null
   exit 2
 fi
-export DISPLAY=":$number"
-tray=""
-if [ -n "$tray_tool" ]; then
-  trayer --edge bottom --align right --widthtype pixel --width 240 \
-         --heighttype pixel --height 30 --transparent false >/dev/null 2>&1 &
-  tray=$!
-  # The notification area must own its selection before a program looks for
-  # it, else the program starts as on a desktop without one. (On a busy
-  # machine trayer's window comes well before the selection.)
-  tray_owned() {
-    python3 - 2>/dev/null <<'PYTHON'
-import ctypes, sys
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-display = x.XOpenDisplay(None)
-sys.exit(0 if display and x.XGetSelectionOwner(display, x.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
-PYTHON
-  }
-  for _ in $(seq 100); do
-    if command -v python3 >/dev/null; then
-      tray_owned && break
-    else
-      [ -n "$(xdotool search --class trayer 2>/dev/null | head -1)" ] && break
-    fi
-    sleep 0.1
-  done
-  sleep 0.3
+export DISPLAY=":$number" FOLDERLY_DESKTOP="$desktop"
+log="${TMPDIR:-/tmp}/folderly-desktop-$$.log"
+helpers=()
+start_helper() { "$@" >>"$log" 2>&1 & helpers+=($!); }
+status=0
+case "$desktop" in
+  openbox) start_helper openbox --sm-disable ;;
+  xfce) start_xfce || status=2 ;;
+  lxqt) start_lxqt || status=2 ;;
+esac
+if [ -n "$tray_tool" ] && [ "$status" = 0 ]; then
+  start_helper trayer --edge bottom --align right --widthtype pixel --width 240 \
+    --heighttype pixel --height 30 --transparent false
 fi
-"$@"
-status=$?
+[ "$status" = 0 ] && { desktop_ready || status=2; }
+if [ "$status" = 0 ]; then
+  "$@"
+  status=$?
+else
+  echo "virtual_desktop.sh: the $desktop desktop did not start:" >&2
+  cat "$log" >&2
+fi
 if [ -n "$shot" ] && command -v import >/dev/null; then import -window root "$shot" 2>/dev/null; fi
-[ -n "$tray" ] && { kill "$tray" 2>/dev/null; wait "$tray" 2>/dev/null; }
+for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
+for helper in "${helpers[@]}"; do wait "$helper" 2>/dev/null; done
 kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
+rm -f "$log"
 exit $status

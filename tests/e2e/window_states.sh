@@ -31,7 +31,7 @@ shown && fail "a window is shown although Tray Mode is on"
 # The first Restore: the window normal, at full size, in the middle of the screen.
 tray_menu Up Up Up
 wait_for 5 "the window after Restore" shown
-eval "$(xdotool getwindowgeometry --shell "$(main_window)")"
+place_of "$(main_window)"
 [ "$WIDTH" = 695 ] && [ "$HEIGHT" = 477 ] || fail "Restore showed the window at ${WIDTH}x$HEIGHT"
 [ "$X" = $(((1024 - 695) / 2)) ] && [ "$Y" = $(((768 - 477) / 2)) ] || fail "the window is not centred: $X,$Y"
 

@@ -95,7 +95,7 @@ set -u
 source "$tools"
 start_answering_boxes
 [ "$boxes" = 0 ] || fail "$boxes boxes at the start"
-eval "$(xdotool getwindowgeometry --shell "$(main_window)")"
+place_of "$(main_window)"
 opened() { grep -qx "file://$prefix/share/folderly/$1" "$work/opened" 2>/dev/null; }
 # The "?" button, then the toolbox button beside it.
 xdotool mousemove "$((X + 248))" "$((Y + 80))" click 1

@@ -473,6 +473,31 @@ TEST(MainWindowComplete, OptionsSaveAndHideDisableAndEnableTheFiveButtons)
     }
 }
 
+// The open panel looks the same whatever lies under it: long paths in both
+// lists and report lines beneath its caption, frames and buttons.
+TEST(MainWindowComplete, TheOptionsPanelCoversWhatLiesUnderIt)
+{
+    Window w;
+    TForm1& form = w.form;
+    form.show();
+    Click(form.BitBtn5);
+    ASSERT_TRUE(form.GroupBox1->isVisible());
+    const QRect panel = form.GroupBox1->geometry();
+    const QImage empty = form.grab(panel).toImage();
+    const QString path = QStringLiteral("/home/someone/WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW");
+    for (int i = 0; i < 12; ++i) {
+        form.List1().Add((path + QString::number(i)).toStdString());
+        form.List2().Add((path + QString::number(i + 20)).toStdString());
+        form.Report().Append((path + QString::number(i)).toStdString());
+    }
+    const QImage filled = form.grab(panel).toImage();
+    int differing = 0;
+    for (int y = 0; y < panel.height(); ++y)
+        for (int x = 0; x < panel.width(); ++x)
+            differing += empty.pixel(x, y) != filled.pixel(x, y);
+    EXPECT_EQ(differing, 0) << "of " << panel.width() * panel.height() << " pixels";
+}
+
 TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsOpen)
 {
     Window w;

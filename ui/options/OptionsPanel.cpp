@@ -112,6 +112,9 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
 {
     setObjectName(QStringLiteral("GroupBox1"));
     setGeometry(104, 112, 481, 305);
+    // A group box draws only its frame and caption; the panel lies over the
+    // lists and buttons and must hide them, as a window's panel does.
+    setAutoFillBackground(true);
 
     // Created in this order so that later controls lie on top of earlier
     // ones: the filter box and its text box sit on the "Extension Filter"
