@@ -305,7 +305,7 @@ void KnownFolders::CopyFile(const std::string& source, const std::string& destin
     // The copy is told only once a later batch is handed over or the queue
     // settles, never within its own Add: it is noted as waiting first.
     const detail::CopyOutcome where = m_queue->Add(
-        {source, destination, failIfExists, match, expectedDestinationAge},
+        {source, destination, failIfExists, match, expectedDestinationAge, m_keepReplaced},
         [this, done = std::move(done)](int error, const detail::CopyOutcome& outcome) {
             NoteUnplaced(outcome, -1);
             NoteCopied(error, outcome);

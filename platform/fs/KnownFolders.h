@@ -109,6 +109,10 @@ public:
     // One copy, in place when it returns: 0 or why not.
     int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
                  NameMatch match = NameMatch::CaseBlind, std::optional<std::int32_t> expectedDestinationAge = {});
+    // Whether the copies of the pass keep the files they replace in the
+    // desktop's Trash (off unless set).
+    void SetKeepReplaced(bool keep) { m_keepReplaced = keep; }
+
     // Puts every copy made so far in place, telling each. What is not in
     // place when the KnownFolders ends is dropped: nothing is replaced.
     void Settle();
@@ -136,6 +140,7 @@ private:
     // Indexed folders looked up on the disk: they may hold any name.
     std::vector<const KnownFolder*> m_onDisk;
     std::unique_ptr<CopyQueue> m_queue;
+    bool m_keepReplaced = false;
     // The case-folded names that copies waiting in the queue write, by
     // the folder they write them in.
     std::map<std::pair<dev_t, ino_t>, std::unordered_map<std::string, int>> m_unplaced;
