@@ -24,9 +24,14 @@ QStringList ArgumentsOf(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
-    // Decided before any application object exists: the terminal's needs no display.
-    if (CommandLine::IsForTheTerminal(ArgumentsOf(argc, argv)))
+    // Decided before any application object exists: the terminal's needs no
+    // display, and the window's cannot be made without one.
+    const QStringList arguments = ArgumentsOf(argc, argv);
+    if (CommandLine::IsForTheTerminal(arguments))
         return CommandLine::RunOnTerminal(argc, argv);
+    if (const int status = CommandLine::CheckBeforeWindow(arguments, CommandLine::DisplaySetting::FromEnvironment());
+        status != 0)
+        return status;
 
     FolderlyApplication application(argc, argv);
     // Qt has taken the window options it knows; anything left is a mistake.
