@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
+#include "app/UnattendedRun.h"
 
 namespace {
 
@@ -51,6 +52,38 @@ TEST(CommandLine, WindowStartRefusesWhatQtWouldAbortOnOrNotTake)
         arguments.prepend(QStringLiteral("folderly"));
         EXPECT_EQ(CommandLine::CheckBeforeWindow(arguments, c.setting), c.status) << c.name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A run's closing line on a terminal counts the failed copies and the left
+// out entries among its own lines.
+TEST(CommandLine, RunClosingLineCountsWhatFailed)
+{
+    using Lines = std::vector<std::string>;
+    const std::string updated = "/b/x updated successfully";
+    const std::string readOnly = "/b/r could not be updated because it is Read-Only File";
+    const std::string notUpdated = "/b/z could not be updated: File access denied";
+    const std::string notCopied = "w could not be copied to /b: Disk full";
+    const std::string leftOut = "\"A\" is not a full folder path and takes no part in the run";
+    struct Case {
+        Lines lines;
+        std::size_t from;
+        std::string closing;
+    };
+    const Case cases[] = {
+        {{updated, readOnly}, 0, "1 copy failed"},
+        {{readOnly, notUpdated, updated, notCopied}, 0, "3 copies failed"},
+        {{leftOut, updated, notCopied}, 0, "1 copy failed; 1 list entry took no part in the run"},
+        {{leftOut, leftOut}, 0, "2 list entries took no part in the run"},
+        // Lines of earlier runs in the window's list are not this run's.
+        {{readOnly, notUpdated, "", readOnly}, 3, "1 copy failed"},
+        {{updated, "a line of a kind not known here"}, 0, "not every copy was made"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(UnattendedRun::ClosingLine(c.lines, c.from), c.closing) << c.closing;
 }
 
 }  // namespace
