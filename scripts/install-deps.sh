@@ -18,6 +18,8 @@ packages=(
   dbus python3-dbus python3-gi weston qt6-wayland
   # the package: its dependencies, its metainfo
   dpkg-dev appstream
+  # the package's checks against Debian's policy
+  lintian
   # the removable-drive test: FAT, exFAT and NTFS images mounted through FUSE
   dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
   # the power-cut test: ext4, XFS and btrfs images, shut down with xfs_io
