@@ -117,7 +117,7 @@ private:
 // no folder of this user's alone and cannot be made one.
 QString PrivateTempFolder()
 {
-    const QString folder = QDir::tempPath() + QStringLiteral("/folderly-%1").arg(::getuid());
+    QString folder = QDir::tempPath() + QStringLiteral("/folderly-%1").arg(::getuid());
     const QByteArray path = QFile::encodeName(folder);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return {};
