@@ -1,3 +1,4 @@
+#include <QFile>
 #include <cstdio>
 
 #include "app/CommandLine.h"
@@ -32,6 +33,12 @@ int main(int argc, char* argv[])
     if (const int status = CommandLine::CheckBeforeWindow(arguments, CommandLine::DisplaySetting::FromEnvironment());
         status != 0)
         return status;
+    // Qt warns at its start when it finds no runtime folder; it gets the one
+    // this program uses, so that there is nothing to warn of.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        if (const QString folder = SingleInstance::DefaultFolder(); !folder.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    }
 
     FolderlyApplication application(argc, argv);
     // Qt has taken the window options it knows; anything left is a mistake.

@@ -203,7 +203,7 @@ grep -q 'ended during the run' "$work/stderr" || fail "not said: $(cat "$work/st
 
 # Without XDG_RUNTIME_DIR (cron, a bare su) and without a session folder in
 # /run/user, the window's copy and --run meet in a private folder of their
-# own, and nothing is said of it.
+# own, and neither says anything of it.
 case="no runtime folder"
 if [ -d "/run/user/$(id -u)" ]; then
   echo "SKIP: $case: /run/user/$(id -u) is there, and it belongs to a session"
@@ -223,6 +223,7 @@ else
   grep -qxF "$updated" <<< "$actual" || fail "no line '$updated' in: $actual"
   [ ! -s "$work/stderr" ] || fail "standard error holds: $(cat "$work/stderr")"
   kill "$gui"; wait "$gui"; gui=""
+  grep -q 'XDG_RUNTIME_DIR' "$work/gui.log" && fail "the window's copy said: $(cat "$work/gui.log")"
   unset TMPDIR
 fi
 
