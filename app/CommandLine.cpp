@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -38,10 +39,52 @@ struct Parser {
     QCommandLineParser parser;
 };
 
+// The options that Qt takes from a window's command line (its application
+// classes and its X11 platform); anything else is a mistake of the user's.
+struct WindowParser : Parser {
+    WindowParser()
+    {
+        // As Qt reads them: "-platform" is one option, not seven letters.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                 "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "qmljsdebugger",
+                                 "display", "geometry", "title", "icon", "name", "visual"})
+            parser.addOption({QString::fromLatin1(name), QString(), QStringLiteral("value")});
+        for (const char* name : {"reverse", "widgetcount", "testability", "sync", "cmap", "nograb", "dograb"})
+            parser.addOption({QString::fromLatin1(name), QString()});
+    }
+};
+
 int UsageError(const QString& text)
 {
-    std::fprintf(stderr, "folderly: %s\n%s\n", qPrintable(text), CommandLine::kTryHelpText);
+    std::fprintf(stderr, "folderly: %s\n%s\n%s\n", qPrintable(text), CommandLine::kUsageText,
+                 CommandLine::kTryHelpText);
     return CommandLine::kUsageError;
+}
+
+// Whether one of the platforms Qt would try finds its display (or needs
+// none); else what each of them missed.
+bool DisplayFound(const QString& platforms, bool x11, bool wayland, QStringList& missing)
+{
+    QStringList names = platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (names.isEmpty())
+        names = {QStringLiteral("xcb"), QStringLiteral("wayland")};  // Qt's choice goes by the session
+    for (const QString& entry : names) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();  // options follow a ':'
+        if (name == QLatin1String("xcb")) {
+            if (x11)
+                return true;
+            missing << QStringLiteral("DISPLAY");
+        } else if (name.startsWith(QLatin1String("wayland"))) {
+            if (wayland)
+                return true;
+            missing << QStringLiteral("WAYLAND_DISPLAY");
+        } else {
+            return true;  // offscreen, vnc, eglfs and the like draw without a desktop
+        }
+    }
+    missing.removeDuplicates();
+    return false;
 }
 
 // What the asking copy says and exits with when the window's copy made no
@@ -137,6 +180,37 @@ int RunOnTerminal(int& argc, char** argv)
     if (!waitSeconds)
         return UsageError(QString::fromUtf8(kBadWaitText).arg(p.parser.value(kWaitOption)));
     return Run(p.parser.value(kReportOption), *waitSeconds);
+}
+
+DisplaySetting DisplaySetting::FromEnvironment()
+{
+    DisplaySetting setting;
+    setting.platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    setting.display = qEnvironmentVariable("DISPLAY");
+    setting.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY");
+    const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    setting.waylandSocket = !runtimeFolder.isEmpty() && QFileInfo::exists(runtimeFolder + QStringLiteral("/wayland-0"));
+    return setting;
+}
+
+int CheckBeforeWindow(const QStringList& arguments, const DisplaySetting& setting)
+{
+    WindowParser p;
+    if (!p.parser.parse(arguments))
+        return UsageError(p.parser.errorText());
+    if (!p.parser.positionalArguments().isEmpty())
+        return UsageError(QString::fromUtf8(kUnexpectedArgumentText).arg(p.parser.positionalArguments().first()));
+    // The command line's choices go before the environment's, as in Qt.
+    const QString platforms = p.parser.isSet(QStringLiteral("platform")) ? p.parser.value(QStringLiteral("platform"))
+                                                                         : setting.platform;
+    const bool x11 = !setting.display.isEmpty() || p.parser.isSet(QStringLiteral("display"));
+    const bool wayland = !setting.waylandDisplay.isEmpty() || setting.waylandSocket;
+    QStringList missing;
+    if (DisplayFound(platforms, x11, wayland, missing))
+        return 0;
+    const QString text = QString::fromUtf8(kNoDesktopText).arg(missing.join(QStringLiteral(" and ")));
+    std::fprintf(stderr, "folderly: %s\n", qPrintable(text));
+    return kNoDesktop;
 }
 
 int CheckWindowArguments(const QStringList& arguments)

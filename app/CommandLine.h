@@ -11,7 +11,8 @@ namespace CommandLine {
 inline constexpr char kDescription[] = "Keeps the files of folders in step: two lists of folders, and runs that copy\n"
                                        "files between them by their last-write times.\n"
                                        "\n"
-                                       "Without options, opens the window (or shows the one that is open).\n"
+                                       "Without options, opens the window (or shows the one that is open); with no\n"
+                                       "graphical desktop to open it on, says so and exits with 2.\n"
                                        "\n"
                                        "--run exits with 0 when every copy succeeded, 1 when a copy failed or the\n"
                                        "run was stopped or cut short, 2 when the run could not be made (the lists,\n"
@@ -36,7 +37,12 @@ inline constexpr int kLongestWaitSeconds = 86400;
 inline constexpr char kUnexpectedArgumentText[] = "unexpected argument '%1'";
 inline constexpr char kGoesWithRunText[] = "%1 goes with --run";
 inline constexpr char kBadWaitText[] = "--wait takes whole seconds from 0 to 86400, not '%1'";
+inline constexpr char kUsageText[] = "Usage: folderly [--run [--report <file>] [--wait <seconds>]]";
 inline constexpr char kTryHelpText[] = "Try 'folderly --help' for more information.";
+// The window's start finds no display to open it on; %1 names what is not set.
+inline constexpr char kNoDesktopText[] =
+    "the window needs a graphical desktop, and none was found (%1 not set).\n"
+    "Without one, 'folderly --run' performs \"Synchronize all\"; 'folderly --help' says more.";
 inline constexpr char kCouldNotOpenReportText[] = "could not open ";  // the path and the cause follow
 inline constexpr char kNoAnswerText[] = "the running copy of Folderly did not make the run";
 inline constexpr char kBusyText[] = "the running copy of Folderly was busy for %1 s (a run of its own, or a box "
@@ -44,8 +50,19 @@ inline constexpr char kBusyText[] = "the running copy of Folderly was busy for %
 inline constexpr char kEndedDuringRunText[] = "the running copy of Folderly ended during the run: the copies it "
                                               "made stay made, the rest were not made";
 
-// What a wrong command line exits with.
+// What a wrong command line exits with, and a window with no desktop.
 inline constexpr int kUsageError = 2;
+inline constexpr int kNoDesktop = 2;
+
+// What tells the window's start whether a display can be reached.
+struct DisplaySetting {
+    QString platform;  // QT_QPA_PLATFORM: the platforms Qt is to try, ';' between them
+    QString display;  // DISPLAY
+    QString waylandDisplay;  // WAYLAND_DISPLAY
+    bool waylandSocket = false;  // $XDG_RUNTIME_DIR/wayland-0, which Wayland clients try by default
+
+    static DisplaySetting FromEnvironment();
+};
 
 // Whether the arguments ask for the terminal (help, version, a run) rather
 // than the window. Looked at before any application object exists.
@@ -53,6 +70,13 @@ bool IsForTheTerminal(const QStringList& arguments);
 
 // Carries out the terminal's request; the status the program exits with.
 int RunOnTerminal(int& argc, char** argv);
+
+// The window's start, before any application object exists (Qt ends the
+// program when it finds no display): the arguments must be Qt's window
+// options, and one of the platforms Qt would try must find its display, else
+// the mistake or the missing desktop is said and the status to exit with
+// returned; 0 when the window may be tried.
+int CheckBeforeWindow(const QStringList& arguments, const DisplaySetting& setting);
 
 // The window's start: what Qt did not take of the arguments must be nothing,
 // else the mistake is said and the status to exit with returned; 0 when the

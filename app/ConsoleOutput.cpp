@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/FormatText.h"
 #include "platform/fs/FileError.h"
 #include "platform/settings/LocaleTime.h"
 
@@ -14,6 +15,33 @@ namespace {
 
 // Prefix of the program's messages on standard error.
 const char* const kMessagePrefix = "Folderly: ";
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Why the report file could not be opened, in words a user can act on: the
+// runtime's texts say "Invalid filename" for a missing folder.
+platform::EInOutError OpenError(int error, const std::string& reportPath)
+{
+    struct stat st {};
+    if (error == ENXIO && ::stat(reportPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode))
+        return {error, kNoReaderText};
+    if (error == EISDIR)
+        return {error, kIsAFolderText};
+    if (error == ENOENT || error == ENOTDIR) {
+        const std::string folder = FolderOf(reportPath);
+        if (::stat(folder.c_str(), &st) != 0)
+            return {error, platform::FormatText(kNoSuchFolderText, {folder})};
+        if (!S_ISDIR(st.st_mode))
+            return {error, platform::FormatText(kNoFolderText, {folder})};
+    }
+    return platform::EInOutError::FromErrnoAtPath(error, reportPath);
+}
 
 }  // namespace
 
@@ -26,13 +54,8 @@ ConsoleOutput::~ConsoleOutput()
 void ConsoleOutput::AppendTo(const std::string& reportPath)
 {
     const int report = ::open(reportPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (report < 0) {
-        const int error = errno;
-        struct stat st {};
-        if (error == ENXIO && ::stat(reportPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode))
-            throw platform::EInOutError(error, kNoReaderText);
-        throw platform::EInOutError::FromErrnoAtPath(error, reportPath);
-    }
+    if (report < 0)
+        throw OpenError(errno, reportPath);
     // A reader that is slow to take the lines is no failure: writes wait for it.
     ::fcntl(report, F_SETFL, ::fcntl(report, F_GETFL) & ~O_NONBLOCK);
     m_report = report;

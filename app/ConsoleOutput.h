@@ -9,6 +9,11 @@ inline constexpr char kCouldNotAppendText[] = "could not append to ";
 // Why a pipe is refused as the report file: nothing reads from it, and the
 // run would wait for a reader before it began.
 inline constexpr char kNoReaderText[] = "nothing reads from this pipe";
+// Why the report file cannot be opened where its folder is missing or is
+// none (the folder follows or comes first), or where it is a folder itself.
+inline constexpr char kNoSuchFolderText[] = "the folder %s does not exist";
+inline constexpr char kNoFolderText[] = "%s is not a folder";
+inline constexpr char kIsAFolderText[] = "it is a folder";
 
 // A run's output on the terminal: Report lines on standard output, messages
 // on standard error, each as soon as it comes. With a report file, the lines

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -112,20 +113,39 @@ private:
     QPointer<QLocalSocket> m_socket;
 };
 
+// $TMPDIR/folderly-<uid> (or in /tmp), made when missing; empty when it is
+// no folder of this user's alone and cannot be made one.
+QString PrivateTempFolder()
+{
+    QString folder = QDir::tempPath() + QStringLiteral("/folderly-%1").arg(::getuid());
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    struct stat status {};
+    // Another user's folder under this name would let them answer for this copy.
+    if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid())
+        return {};
+    if ((status.st_mode & 077) != 0 && ::chmod(path.constData(), 0700) != 0)
+        return {};
+    return folder;
+}
+
 }  // namespace
 
 QString SingleInstance::DefaultFolder()
 {
     // Cron gives its jobs no XDG_RUNTIME_DIR, but the session's folder is
     // there all the same, and a run from cron must find the window's copy.
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        QString sessionFolder = QStringLiteral("/run/user/%1").arg(::getuid());
-        struct stat status {};
-        if (::stat(QFile::encodeName(sessionFolder).constData(), &status) == 0 && S_ISDIR(status.st_mode)
-            && status.st_uid == ::getuid())
-            return sessionFolder;
-    }
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString sessionFolder = QStringLiteral("/run/user/%1").arg(::getuid());
+    struct stat status {};
+    if (::stat(QFile::encodeName(sessionFolder).constData(), &status) == 0 && S_ISDIR(status.st_mode)
+        && status.st_uid == ::getuid())
+        return sessionFolder;
+    // No session at all (a bare su, a container): a folder of this user's own,
+    // quietly, as there is nothing to set right.
+    return PrivateTempFolder();
 }
 
 SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent), m_folder(std::move(folder))
@@ -152,6 +172,12 @@ QString SingleInstance::SocketPath() const
 
 bool SingleInstance::Claim()
 {
+    if (m_folder.isEmpty()) {
+        std::fprintf(stderr,
+                     "Folderly: no runtime folder of this user's own (XDG_RUNTIME_DIR); a second copy of "
+                     "the program will not be noticed\n");
+        return true;
+    }
     const QByteArray lockPath = QFile::encodeName(LockPath());
     m_lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lock < 0 || ::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
@@ -170,6 +196,8 @@ bool SingleInstance::Claim()
 
 bool SingleInstance::FirstCopyRunning() const
 {
+    if (m_folder.isEmpty())
+        return false;
     const int lock = ::open(QFile::encodeName(LockPath()).constData(), O_RDWR | O_CLOEXEC);
     if (lock < 0)
         return false;

@@ -29,9 +29,11 @@ class SingleInstance : public QObject {
 
 public:
     // The user's runtime folder: $XDG_RUNTIME_DIR, else the session's
-    // /run/user/<uid> when there is one, else Qt's stand-in.
+    // /run/user/<uid> when there is one, else a private folderly-<uid> in
+    // $TMPDIR or /tmp; empty when even that one is not the user's alone.
     static QString DefaultFolder();
 
+    // folder empty: no copy is found, and none is kept from starting.
     explicit SingleInstance(QString folder, QObject* parent = nullptr);
     ~SingleInstance() override;
 

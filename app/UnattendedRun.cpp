@@ -26,9 +26,12 @@ namespace {
 // buttons and gauge of the run.
 class UnattendedRunHost : public RunHost {
 public:
-    UnattendedRunHost(RunOutput& output, std::function<int()> synchroMode, RunHost* window = nullptr)
+    UnattendedRunHost(RunOutput& output, std::function<int()> synchroMode, const ReportList& report,
+                      RunHost* window = nullptr)
         : m_output(output),
           m_synchroMode(std::move(synchroMode)),
+          m_report(report),
+          m_firstLine(report.Lines().size()),
           m_window(window)
     {
     }
@@ -60,7 +63,11 @@ public:
     }
     int SynchroModeIndex() const override { return m_synchroMode(); }
     bool Confirm(const std::string&) override { return true; }
-    void ShowMessage(const std::string& text) override { m_output.Message(text); }
+    void ShowMessage(const std::string& text) override
+    {
+        // The window's summary points to its Report list; a terminal has the count instead.
+        m_output.Message(text == RunTexts::kSummary ? UnattendedRun::ClosingLine(m_report.Lines(), m_firstLine) : text);
+    }
     bool StopRequested() const override
     {
         return m_window ? m_window->StopRequested() : TerminationSignals::Requested();
@@ -69,6 +76,8 @@ public:
 private:
     RunOutput& m_output;
     std::function<int()> m_synchroMode;
+    const ReportList& m_report;
+    std::size_t m_firstLine;  // the run's first line in the Report list
     RunHost* m_window;
 };
 
@@ -127,6 +136,17 @@ std::string CouldNotLoad(const std::string& path, const std::exception& cause)
     return platform::FormatText(kCouldNotLoadFormat, {path, cause.what()});
 }
 
+bool EndsWith(const std::string& text, std::string_view end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// "1 copy failed", "2 copies failed" and the like.
+std::string Counted(int count, const char* one, const char* more)
+{
+    return count == 1 ? one : platform::FormatText(more, {std::to_string(count)});
+}
+
 int RunAll(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,
            UnattendedRunHost& host)
 {
@@ -141,6 +161,26 @@ int RunAll(RunState& state, ReportList& report, const FolderList& list1, const F
 }  // namespace
 
 namespace UnattendedRun {
+
+std::string ClosingLine(const std::vector<std::string>& lines, std::size_t from)
+{
+    int failed = 0;
+    int leftOut = 0;
+    for (std::size_t i = from; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (!line.empty() && line.front() == '"' && EndsWith(line, RunTexts::kNotFullPath))
+            ++leftOut;
+        else if (EndsWith(line, RunTexts::kReadOnly) || line.find(RunTexts::kNotUpdated) != std::string::npos
+                 || line.find(RunTexts::kNotCopiedTo) != std::string::npos)
+            ++failed;
+    }
+    std::string closing;
+    if (failed > 0)
+        closing = Counted(failed, kOneCopyFailedText, kCopiesFailedText);
+    if (leftOut > 0)
+        closing += (closing.empty() ? "" : "; ") + Counted(leftOut, kOneEntryLeftOutText, kEntriesLeftOutText);
+    return closing.empty() ? kNotAllCopiedText : closing;
+}
 
 int FromStoredFiles(const std::string& programFolder, RunOutput& output)
 {
@@ -174,17 +214,18 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output)
 
     ReportList report;
     report.SetObserver([&output](const std::string& line) { output.Line(line); });
-    UnattendedRunHost host(output, [&options] { return options.SynchroModeIndex(); });
+    UnattendedRunHost host(
+        output, [&options] { return options.SynchroModeIndex(); }, report);
     return RunAll(state, report, list1, list2, host);
 }
 
 int InWindow(TForm1& form, RunOutput& output)
 {
     RunHost& window = form.WindowRunHost();
-    UnattendedRunHost host(
-        output, [&window] { return window.SynchroModeIndex(); }, &window);
     // The window's list shows the lines as well.
     ReportList& report = form.Report();
+    UnattendedRunHost host(
+        output, [&window] { return window.SynchroModeIndex(); }, report, &window);
     struct Tap {
         ReportList& report;
         const std::function<void(const std::string&)> shown = report.Observer();

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class Lifecycle;
 class RunOutput;
@@ -20,6 +21,19 @@ inline constexpr int kWindowBusy = 3;  // the window's copy stayed busy: no run 
 
 // What is said when a termination signal stopped the run.
 inline constexpr char kStoppedText[] = "the run was stopped before its end";
+
+// The run's closing line on a terminal, in place of the window's summary
+// (which points to a Report list that is not there): how many copies
+// failed, and how many list entries took no part; %s is the number.
+inline constexpr char kOneCopyFailedText[] = "1 copy failed";
+inline constexpr char kCopiesFailedText[] = "%s copies failed";
+inline constexpr char kOneEntryLeftOutText[] = "1 list entry took no part in the run";
+inline constexpr char kEntriesLeftOutText[] = "%s list entries took no part in the run";
+inline constexpr char kNotAllCopiedText[] = "not every copy was made";  // a failure of no known line
+
+// The closing line of a run that did not make every copy, from its Report
+// lines (those of lines from the index from on).
+std::string ClosingLine(const std::vector<std::string>& lines, std::size_t from = 0);
 
 // With no window: loads the lists from the program folder and the options
 // from the settings store, without writing either, and runs.

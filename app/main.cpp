@@ -1,3 +1,4 @@
+#include <QFile>
 #include <cstdio>
 
 #include "app/CommandLine.h"
@@ -24,9 +25,20 @@ QStringList ArgumentsOf(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
-    // Decided before any application object exists: the terminal's needs no display.
-    if (CommandLine::IsForTheTerminal(ArgumentsOf(argc, argv)))
+    // Decided before any application object exists: the terminal's needs no
+    // display, and the window's cannot be made without one.
+    const QStringList arguments = ArgumentsOf(argc, argv);
+    if (CommandLine::IsForTheTerminal(arguments))
         return CommandLine::RunOnTerminal(argc, argv);
+    if (const int status = CommandLine::CheckBeforeWindow(arguments, CommandLine::DisplaySetting::FromEnvironment());
+        status != 0)
+        return status;
+    // Qt warns at its start when it finds no runtime folder; it gets the one
+    // this program uses, so that there is nothing to warn of.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        if (const QString folder = SingleInstance::DefaultFolder(); !folder.isEmpty())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    }
 
     FolderlyApplication application(argc, argv);
     // Qt has taken the window options it knows; anything left is a mistake.

@@ -25,3 +25,18 @@ add_custom_command(OUTPUT ${_folderly_manual}
   VERBATIM)
 add_custom_target(folderly_manual ALL DEPENDS ${_folderly_manual})
 install(FILES ${_folderly_manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The copyright (in Debian's machine-readable format) and the changes, in the
+# program's documentation folder, the changelogs compressed as Debian has them.
+set(_folderly_doc ${CMAKE_INSTALL_DATADIR}/doc/folderly)
+set(_folderly_changelogs)
+foreach(_log changelog changelog.Debian)
+  set(_gz ${CMAKE_CURRENT_BINARY_DIR}/${_log}.gz)
+  add_custom_command(OUTPUT ${_gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${_folderly_data}/${_log} ${CMAKE_CURRENT_BINARY_DIR}/${_log}
+    COMMAND gzip -9nf ${CMAKE_CURRENT_BINARY_DIR}/${_log}
+    DEPENDS ${_folderly_data}/${_log}
+    VERBATIM)
+  list(APPEND _folderly_changelogs ${_gz})
+endforeach()
+add_custom_target(folderly_changelogs ALL DEPENDS ${_folderly_changelogs})
+install(FILES ${_folderly_data}/copyright ${_folderly_changelogs} DESTINATION ${_folderly_doc})

@@ -18,7 +18,14 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The libraries the program needs, as dpkg-shlibdeps reads them from the binary.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# A Wayland session runs the program natively with it, else through XWayland.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
+# A Wayland session runs the program natively with it, else through XWayland;
+# the help buttons open their documents through xdg-open.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
+# Debian keeps a package's copyright and changelogs in /usr/share/doc/folderly
+# whatever its prefix: a package for another prefix gets them there as well.
+if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PackageDocuments.cmake)
+  set(CPACK_FOLDERLY_DOCUMENTS ${CMAKE_INSTALL_DATADIR}/doc/folderly)
+endif()
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -26,6 +26,8 @@ packages=(
   kwin-wayland plasma-workspace plasma-desktop qtwayland5
   # the package: its dependencies, its metainfo
   dpkg-dev appstream
+  # the package's checks against Debian's policy
+  lintian
   # the removable-drive test: FAT, exFAT and NTFS images mounted through FUSE
   dosfstools fusefat exfatprogs exfat-fuse ntfs-3g
   # the power-cut test: ext4, XFS and btrfs images, shut down with xfs_io

@@ -93,6 +93,9 @@ QList<QWidget*> TabStopsInside(QWidget* frame)
 const QString TForm1::kHelpFileName = QStringLiteral("FOLDERLY_13.HLP");
 const QString TForm1::kSecondHelpFileName = QStringLiteral("ALLPROGS.HLP");
 const QString TForm1::kHelpNotFound = QStringLiteral("Файл справки не найден");
+const QString TForm1::kNoProgramForDocument = QStringLiteral(
+    "No program to open the document %1 was found. The desktop opens documents through xdg-open, "
+    "of the package xdg-utils.");
 const QString TForm1::kLinkCaption = QStringLiteral("© 2008  A. Brenner,  abr.example.org");
 const QUrl TForm1::kAuthorAddress(QStringLiteral("https://abr.example.org/"));
 const QString TForm1::kCompanyName = QStringLiteral("Tessaline Software");
@@ -115,7 +118,7 @@ TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const
                   platform::AutostartEntry::InstalledProgramPath()),
       m_options(*GroupBox1, *this, m_state, m_store, m_autostart),
       m_helpFolder(QStringLiteral(FOLDERLY_INSTALL_DATADIR)),
-      m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); })
+      m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -587,10 +590,10 @@ void TForm1::BitBtn12Click()
 void TForm1::OpenHelp(const QString& fileName)
 {
     const QString path = m_helpFolder + QLatin1Char('/') + fileName;
-    if (QFileInfo(path).isFile())
-        m_openUrl(QUrl::fromLocalFile(path));  // a desktop without a viewer for it says nothing, as intended
-    else
+    if (!QFileInfo(path).isFile())
         MessageBoxes::Information(this, kHelpNotFound);
+    else if (!m_openUrl(QUrl::fromLocalFile(path)))
+        MessageBoxes::Information(this, kNoProgramForDocument.arg(path));  // else the click would seem lost
 }
 
 void TForm1::StaticText1Click()

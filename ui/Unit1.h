@@ -45,6 +45,8 @@ public:
     static const QString kHelpFileName;  // "FOLDERLY_13.HLP"
     static const QString kSecondHelpFileName;  // "ALLPROGS.HLP"
     static const QString kHelpNotFound;  // "Файл справки не найден"
+    // A help document that no program on this desktop can open; %1 is its path.
+    static const QString kNoProgramForDocument;
     // The link and the pictures at the foot of the window.
     static const QString kLinkCaption;
     static const QUrl kAuthorAddress;
@@ -56,8 +58,9 @@ public:
     static const QColor kLinkColour;
     static const QColor kLinkHoverColour;
 
-    // Opens a document or a web address with the desktop's application for it.
-    using UrlOpener = std::function<void(const QUrl&)>;
+    // Opens a document or a web address with the desktop's application for
+    // it; false when no program to open it could be started.
+    using UrlOpener = std::function<bool(const QUrl&)>;
 
     // programFolder: where the list files and the report live (with its
     // trailing '/'); settingsFile and autostartFile: where the options and

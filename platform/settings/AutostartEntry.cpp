@@ -65,6 +65,7 @@ std::string AutostartEntry::DesktopEntryText(const std::string& programPath)
            "Type=Application\n"
            "Name=Folderly\n"
            "Comment=Keeps the files of folders in step\n"
+           "Icon=folderly\n"
            "Exec="
         + ExecArgument(programPath)
         + "\n"

@@ -35,6 +35,12 @@ lock_one() {
   touch -d '2020-01-01' "$work/B/locked.txt"
   chmod a-w "$work/B/locked.txt"
 }
+lock_two() {
+  printf 'A\n' > "$work/A/locked2.txt"
+  printf 'B\n' > "$work/B/locked2.txt"
+  touch -d '2020-01-01' "$work/B/locked2.txt"
+  chmod a-w "$work/B/locked2.txt"
+}
 updated="$work/B/notes.txt updated successfully"
 
 case="--version and --help"
@@ -44,8 +50,27 @@ for wrong in "--run surplus" "--run --wait x" "--run --wait -1" "--wait 5"; do
   $program $wrong 2>/dev/null; [ $? = 2 ] || fail "'$wrong' is not refused with 2"
 done
 
+# The window without a display: said plainly, and a wrong option is refused
+# as on any terminal, before the window is tried.
+# case | arguments | what standard error holds
+while IFS='|' read -r case arguments said; do
+  reset
+  $program $arguments >/dev/null 2>"$work/stderr"
+  status=$?
+  [ "$status" = 2 ] || fail "status $status, expected 2 ($(cat "$work/stderr"))"
+  grep -qF -- "$said" "$work/stderr" || fail "not said '$said': $(cat "$work/stderr")"
+  grep -q 'Reinstalling' "$work/stderr" && fail "Qt's own message came"
+done <<'CASES'
+the window||folderly --run
+the window, a desktop asked for|-platform xcb|folderly --run
+an unknown option|--bogus|Usage: folderly
+an unknown option after a window option|-style fusion --bogus|Unknown option 'bogus'
+an argument that is no option|surplus|unexpected argument 'surplus'
+CASES
+
 # case | preparation | status | what standard output holds (a line, or empty)
-while IFS='|' read -r case prepare expected output; do
+# | the last line of standard error (or nothing there)
+while IFS='|' read -r case prepare expected output said; do
   reset
   eval "$prepare"
   actual=$("$program" --run 2>"$work/stderr")
@@ -56,16 +81,23 @@ while IFS='|' read -r case prepare expected output; do
   else
     [ -z "$actual" ] || fail "printed $actual"
   fi
+  if [ -n "$said" ]; then
+    [[ "$(tail -n 1 "$work/stderr")" == "$said"* ]] || fail "standard error does not end in '$said': $(cat "$work/stderr")"
+  else
+    [ ! -s "$work/stderr" ] || fail "standard error holds: $(cat "$work/stderr")"
+  fi
+  grep -q 'Report list' "$work/stderr" && fail "the window's summary on a terminal"
   if [ "$expected" = 2 ]; then
     cmp -s "$work/B/notes.txt" <(printf 'old\n') || fail "a copy was made although the run could not be"
   fi
 done <<'CASES'
-every copy made|:|0|$updated
-a read-only destination|lock_one|1|$work/B/locked.txt could not be updated because it is Read-Only File
-no store and no lists yet|rm "$conf" "$data/List1.txt" "$data/List2.txt"|0|
-a list file that is a folder|rm "$data/List1.txt"; mkdir "$data/List1.txt"|2|
-an option of the wrong type|echo 'SynchroMode=str:x' >> "$conf"|2|
-a list entry that is no full path|printf 'A\r\n' >> "$data/List1.txt"|1|\"A\" is not a full folder path and takes no part in the run
+every copy made|:|0|$updated|
+a read-only destination|lock_one|1|$work/B/locked.txt could not be updated because it is Read-Only File|Folderly: 1 copy failed
+two read-only destinations|lock_one; lock_two|1|$work/B/locked2.txt could not be updated because it is Read-Only File|Folderly: 2 copies failed
+no store and no lists yet|rm "$conf" "$data/List1.txt" "$data/List2.txt"|0||
+a list file that is a folder|rm "$data/List1.txt"; mkdir "$data/List1.txt"|2||Folderly: Could not load
+an option of the wrong type|echo 'SynchroMode=str:x' >> "$conf"|2||Folderly: Could not load
+a list entry that is no full path|printf 'A\r\n' >> "$data/List1.txt"|1|\"A\" is not a full folder path and takes no part in the run|Folderly: 1 list entry took no part in the run
 CASES
 
 case="--report appends"
@@ -82,14 +114,22 @@ grep -q $'\r$' "$work/report.txt" || fail "lines do not end in CR LF"
 # Refused at once, before any copy: nothing that waits for a reader is opened.
 mkdir "$work/folder"
 mkfifo "$work/pipe"
-for report in "$work/no/such/folder/report.txt" "$work/folder" "$work/pipe"; do
+printf 'x\n' > "$work/file"
+# report file | why it is refused
+while IFS='|' read -r report why; do
   reset
   timeout 20 "$program" --run --report "$report" >/dev/null 2>"$work/stderr"
   status=$?
   [ "$status" = 2 ] || fail "--report $report: status $status, expected 2 ($(cat "$work/stderr"))"
-  grep -q "could not open $report" "$work/stderr" || fail "--report $report: not said: $(cat "$work/stderr")"
+  grep -qxF "Folderly: could not open $report: $why" "$work/stderr" ||
+    fail "--report $report: not said that $why: $(cat "$work/stderr")"
   cmp -s "$work/B/notes.txt" <(printf 'old\n') || fail "--report $report: a copy was made"
-done
+done <<REPORTS
+$work/no/such/folder/report.txt|the folder $work/no/such/folder does not exist
+$work/file/report.txt|$work/file is not a folder
+$work/folder|it is a folder
+$work/pipe|nothing reads from this pipe
+REPORTS
 # A pipe that something reads takes the lines.
 reset
 cat "$work/pipe" > "$work/piped" &
@@ -116,7 +156,7 @@ status=$?
 [ "$status" = 1 ] || fail "status $status, expected 1 ($(cat "$work/stderr"))"
 grep -qxF "$updated" <<< "$actual" || fail "no line '$updated' in: $actual"
 [[ "$actual" == *"$work/B/$odd updated successfully"* ]] || fail "the line of '$odd' came torn: $actual"
-grep -q 'Some files could not be updated' "$work/stderr" || fail "no summary on standard error"
+[ "$(tail -n 1 "$work/stderr")" = "Folderly: 1 copy failed" ] || fail "not said how many failed: $(cat "$work/stderr")"
 kill -0 "$gui" 2>/dev/null || fail "the window's copy ended"
 kill "$gui"; wait "$gui"; gui=""
 
@@ -160,6 +200,32 @@ lines=$(wc -l < "$work/stdout")
 [ "$lines" -gt 0 ] && [ "$lines" -lt 10000 ] || fail "the window did not end during the run ($lines lines)"
 [ "$status" = 1 ] || fail "status $status, expected 1 ($(cat "$work/stderr"))"
 grep -q 'ended during the run' "$work/stderr" || fail "not said: $(cat "$work/stderr")"
+
+# Without XDG_RUNTIME_DIR (cron, a bare su) and without a session folder in
+# /run/user, the window's copy and --run meet in a private folder of their
+# own, and neither says anything of it.
+case="no runtime folder"
+if [ -d "/run/user/$(id -u)" ]; then
+  echo "SKIP: $case: /run/user/$(id -u) is there, and it belongs to a session"
+else
+  reset
+  export TMPDIR="$work/tmp"
+  mkdir -p "$TMPDIR"
+  env -u XDG_RUNTIME_DIR QT_QPA_PLATFORM=offscreen "$program" > "$work/gui.log" 2>&1 &
+  gui=$!
+  private="$TMPDIR/folderly-$(id -u)"
+  for _ in $(seq 100); do [ -S "$private/Folderly.socket" ] && break; sleep 0.1; done
+  [ "$(stat -c %a "$private" 2>&1)" = 700 ] || fail "$private is no private folder: $(stat -c %a "$private" 2>&1)"
+  rm "$data/List1.txt"  # only the window's copy can make this run
+  actual=$(env -u XDG_RUNTIME_DIR "$program" --run 2>"$work/stderr")
+  status=$?
+  [ "$status" = 0 ] || fail "status $status, expected 0 ($(cat "$work/stderr"))"
+  grep -qxF "$updated" <<< "$actual" || fail "no line '$updated' in: $actual"
+  [ ! -s "$work/stderr" ] || fail "standard error holds: $(cat "$work/stderr")"
+  kill "$gui"; wait "$gui"; gui=""
+  grep -q 'XDG_RUNTIME_DIR' "$work/gui.log" && fail "the window's copy said: $(cat "$work/gui.log")"
+  unset TMPDIR
+fi
 
 [ "$failures" = 0 ] || exit 1
 echo "command line: all passed"

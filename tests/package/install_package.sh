@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package of this build: cpack makes it with its dependencies
 # computed, it holds everything the desktop and a software centre look for,
-# dpkg installs it, the installed program runs, its help buttons open the
-# installed documents and its autostart entry names the installed program;
-# then the package is removed again, also when a check failed.
+# lintian finds no error in it, dpkg installs it, the installed program runs,
+# its help buttons open the installed documents and its autostart entry names
+# the installed program; then the package is removed again, also when a check
+# failed.
 #
 #   install_package.sh BUILD_DIR VIRTUAL_DESKTOP
 set -u
@@ -11,7 +12,7 @@ build="$1" xdesk="$2"
 here="$(dirname "$(readlink -f "$0")")"
 skip() { echo "SKIP: $*"; exit 77; }
 [ "$(id -u)" = 0 ] || skip "installing a package needs root"
-for tool in cpack dpkg dpkg-deb dpkg-shlibdeps Xvfb trayer xdotool xprop import; do
+for tool in cpack dpkg dpkg-deb dpkg-shlibdeps lintian Xvfb trayer xdotool xprop import; do
   command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps.sh installs it)"
 done
 dpkg-query -W -f='${Status}' folderly 2>/dev/null | grep -q 'install ok installed' &&
@@ -57,11 +58,29 @@ for file in bin/folderly share/applications/folderly.desktop share/icons/hicolor
             share/man/man1/folderly.1.gz; do
   grep -qx "$prefix/$file" "$work/files" || fail "the package lacks $prefix/$file"
 done
+# Debian's places for the copyright (machine-readable) and the changelogs,
+# whatever the prefix.
+for file in copyright changelog.Debian.gz changelog.gz; do
+  grep -qx "/usr/share/doc/folderly/$file" "$work/files" || fail "the package lacks /usr/share/doc/folderly/$file"
+done
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/folderly/copyright 2>/dev/null | head -1 |
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not in Debian's machine-readable format"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$prefix/share/metainfo/com.vantrel.folderly.metainfo.xml" |
+  grep -q '<release version="1.3"' || fail "the metainfo names no release 1.3"
 # Computed from the binary, so the Qt libraries and the C library are named.
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libqt6core6 libqt6widgets6 libqt6dbus6; do
   grep -q "$library" <<< "$depends" || fail "Depends lacks $library: $depends"
 done
+dpkg-deb -f "$deb" Recommends | grep -q 'xdg-utils' || fail "Recommends lacks xdg-utils, which opens the help"
+# Debian's policy, as lintian checks it: no errors. A build for a prefix other
+# than /usr (the test build's /usr/local) is against the policy by its place
+# alone; the release package (make package) is for /usr.
+suppress=""
+[ "$prefix" = /usr ] || suppress="dir-in-usr-local,file-in-usr-local,file-in-unusual-dir"
+lintian --fail-on error ${suppress:+--suppress-tags "$suppress"} "$deb" >"$work/lintian.log" 2>&1 ||
+  { grep -v 'root privileges' "$work/lintian.log"; fail "lintian finds errors in the package"; }
 while read -r file; do
   [ -e "$file" ] && skip "$file is there already; installing the package would replace it"
 done < "$work/files"
@@ -114,6 +133,7 @@ PATH="$work/bin:$PATH" bash "$xdesk" -- bash "$work/session.sh" ||
   { fail "the installed program on the desktop"; cat "$work/program.log" 2>/dev/null; }
 entry="$XDG_CONFIG_HOME/autostart/Folderly.desktop"
 grep -qx "Exec=$binary" "$entry" 2>/dev/null || fail "the autostart entry does not start $binary: $(cat "$entry" 2>&1)"
+grep -qx "Icon=folderly" "$entry" 2>/dev/null || fail "the autostart entry has no icon: $(cat "$entry" 2>&1)"
 
 dpkg_patiently --purge folderly || fail "dpkg --purge failed"
 installed=""

@@ -21,7 +21,9 @@ set(expected
   share/icons/hicolor/scalable/apps/folderly.svg
   share/folderly/FOLDERLY_13.HLP
   share/folderly/ALLPROGS.HLP
-  share/mime/packages/folderly.xml)
+  share/mime/packages/folderly.xml
+  share/doc/folderly/copyright
+  share/doc/folderly/changelog.Debian.gz)
 foreach(path IN LISTS expected)
   if(NOT EXISTS "${PREFIX}/${path}")
     message(FATAL_ERROR "not installed: ${path}")

@@ -36,7 +36,10 @@ public:
     Window() : form(home.Path() + "/", home / "Folderly.conf", home / "autostart.desktop")
     {
         form.SetHelpFolder(QString::fromStdString(home / "help"));
-        form.SetUrlOpener([this](const QUrl& url) { opened.push_back(url); });
+        form.SetUrlOpener([this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        });
         boxes.AnswerAllWith(MessageBoxes::Answer::Ok);
     }
     // The texts of the boxes shown so far.
@@ -271,6 +274,34 @@ TEST(MainWindowComplete, HelpDocumentsOpenWhenPresentElseTheMessage)
     buttons->button(QDialogButtonBox::Help)->click();
     ASSERT_EQ(w.opened.size(), 1u);
     EXPECT_EQ(w.opened[0], QUrl::fromLocalFile(QString::fromStdString(w.home / "help/FOLDERLY_13.HLP")));
+}
+
+// Without a program to open documents (no xdg-open), a help button says so
+// and names the document, instead of doing nothing.
+TEST(MainWindowComplete, HelpDocumentWithNoProgramToOpenItIsSaid)
+{
+    struct Case {
+        void (TForm1::*command)();
+        QString document;
+    };
+    for (const Case& c : {Case{&TForm1::BitBtn6Click, TForm1::kHelpFileName},
+                          Case{&TForm1::BitBtn12Click, TForm1::kSecondHelpFileName}}) {
+        SCOPED_TRACE(c.document.toStdString());
+        Window w;
+        std::filesystem::create_directory(w.home / "help");
+        const std::string path = w.home / ("help/" + c.document.toStdString());
+        WriteFile(path, "help\n");
+        w.form.SetUrlOpener([&w](const QUrl& url) {
+            w.opened.push_back(url);
+            return false;
+        });
+        (w.form.*c.command)();
+        ASSERT_EQ(w.opened.size(), 1u);
+        ASSERT_EQ(w.boxes.asked.size(), 1u);
+        EXPECT_EQ(w.boxes.asked[0].first, MessageBoxes::Kind::Information);
+        EXPECT_EQ(w.boxes.asked[0].second, TForm1::kNoProgramForDocument.arg(QString::fromStdString(path)));
+        EXPECT_TRUE(w.boxes.asked[0].second.contains(QString::fromStdString(path)));
+    }
 }
 
 TEST(MainWindowComplete, LinksOpenTheirAddresses)

@@ -36,6 +36,8 @@ TEST(AutostartEntry, WriteExistsDelete)
     EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u) << text;
     EXPECT_NE(text.find("\nType=Application\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\nName=Folderly\n"), std::string::npos) << text;
+    // The session's list of programs started at log-on shows the program's icon.
+    EXPECT_NE(text.find("\nIcon=folderly\n"), std::string::npos) << text;
     EXPECT_EQ(ExecLine(text), "Exec=/usr/local/bin/folderly");
 
     entry.Write();  // again at every save
