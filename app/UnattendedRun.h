@@ -5,6 +5,7 @@
 
 class Lifecycle;
 class RunOutput;
+struct RunState;
 class TForm1;
 
 // "Synchronize all" for the command line: every entry of both lists in the
@@ -24,6 +25,9 @@ inline constexpr char kStoppedText[] = "the run was stopped before its end";
 // With no window: loads the lists from the program folder and the options
 // from the settings store, without writing either, and runs.
 int FromStoredFiles(const std::string& programFolder, RunOutput& output);
+// The same in the caller's run state, which tells after the run what it
+// counted and the options it took.
+int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunState& state);
 
 // In the window's copy of the program, asked by a later start: the window's
 // own lists, options and Report list, and its balloon, buttons and gauge.

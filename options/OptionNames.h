@@ -15,10 +15,6 @@ inline constexpr char kSilentMode[] = "SilentMode";
 inline constexpr char kTrayMode[] = "TrayMode";
 inline constexpr char kAutostart[] = "Autostart";
 
-// Every value of the key.
-inline constexpr const char* kAllNames[] = {kVersion,       kSynchroMode, kFileType,   kFilter,   kExt,      kTimer,
-                                            kTimerInterval, kTimerAction, kSilentMode, kTrayMode, kAutostart};
-
 inline constexpr char kVersionText[] = "1.3";
 
 }  // namespace OptionNames

@@ -51,7 +51,8 @@ public:
     // the selected folders when either list has a selection, else all.
     void SynchroNowClick();
 
-    // The four passes, each one complete run.
+    // The four passes, each one complete run with the options the host
+    // gives when it starts (RunState::Options).
     void BitBtn4Click();  // files mode, all folders
     void BitBtn3Click();  // files mode, selected folders
     void SynchroFolders_ns();  // folders mode, all folders

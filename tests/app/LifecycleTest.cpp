@@ -62,8 +62,8 @@ TEST(Lifecycle, FirstStartCreatesTheProgramFolderAndShowsTheVersion)
     EXPECT_EQ(ReportLines(form), std::vector<std::string>{"v1.3"});
     EXPECT_EQ(form.ListBox3->count(), 1);
     EXPECT_EQ(form.List1().Count(), 0);
-    EXPECT_EQ(form.State().SearchAttr, 32);
-    EXPECT_EQ(form.State().SilentFlag, 1);
+    EXPECT_EQ(form.Options().RunValues().SearchAttr, 32);
+    EXPECT_EQ(form.Options().RunValues().SilentFlag, 1);
     EXPECT_FALSE(form.StartMinimized());
 }
 
@@ -78,7 +78,7 @@ TEST(Lifecycle, LegacyOptionFileLinesComeBeforeTheVersion)
     EXPECT_FALSE(platform::FileExists(home.ProgramFolder() + "options.txt"));
     // The imported values were loaded like stored ones.
     EXPECT_EQ(form.GroupBox1->SynchroModeIndex(), 1);
-    EXPECT_EQ(form.State().SearchAttr, 63);
+    EXPECT_EQ(form.Options().RunValues().SearchAttr, 63);
     EXPECT_TRUE(form.StartMinimized());
 }
 
@@ -104,7 +104,7 @@ TEST(Lifecycle, AFailedStepIsShownAndTheStepsAfterItStillRun)
                                   "Could not load " + home.SettingsFile() + ": Invalid data type for 'SynchroMode'."}));
     EXPECT_EQ(form.List2().Count(), 1);
     EXPECT_EQ(ReportLines(form), std::vector<std::string>{"v1.3"});
-    EXPECT_EQ(form.State().SilentFlag, 0);
+    EXPECT_EQ(form.Options().RunValues().SilentFlag, 0);
 }
 
 TEST(Lifecycle, AListFileTheStartCouldNotReadIsKeptAsideOnceTheListGetsEntries)

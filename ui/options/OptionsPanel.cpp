@@ -96,6 +96,8 @@ int CheckedIndex(const QButtonGroup* group)
 // Any index outside the items chooses none.
 void SetCheckedIndex(QButtonGroup* group, int index)
 {
+    if (group->checkedId() == index)
+        return;
     if (QAbstractButton* button = group->button(index)) {
         button->setChecked(true);
         return;
@@ -231,6 +233,41 @@ void OptionsPanel::ConnectLogic(OptionsLogic& logic)
     connect(this, &OptionsPanel::CheckBox5Clicked, this, [&logic] { logic.CheckBox5Click(); });
 }
 
+OptionValues OptionsPanel::ShownOptions() const
+{
+    OptionValues values;
+    values.SynchroMode = SynchroModeIndex();
+    values.FileType = FileTypeIndex();
+    values.Filter = m_checkBox3->isChecked() ? 1 : 0;
+    values.Ext = m_edit2->text().toStdString();
+    values.Timer = TimerBoxChecked() ? 1 : 0;
+    values.TimerInterval = TimerIntervals::IntervalForIndex(IntervalIndex());
+    values.TimerAction = TimerActionIndex();
+    values.SilentMode = m_checkBox2->isChecked() ? 1 : 0;
+    values.TrayMode = TrayChecked() ? 1 : 0;
+    values.Autostart = AutostartChecked() ? 1 : 0;
+    return values;
+}
+
+void OptionsPanel::ShowOptions(const OptionValues& values)
+{
+    // Only what differs changes, so that the text boxes keep their cursor
+    // and what was typed into them.
+    SetSynchroModeIndex(values.SynchroMode);
+    SetFileTypeIndex(values.FileType);
+    m_checkBox3->setChecked(values.Filter != 0);
+    if (const QString ext = QString::fromStdString(values.Ext); m_edit2->text() != ext)
+        m_edit2->setText(ext);
+    SetTimerBoxChecked(values.Timer != 0);
+    if (const int index = TimerIntervals::IndexForInterval(values.TimerInterval);
+        index >= 0 && index != IntervalIndex())
+        SetIntervalIndex(index);
+    SetTimerActionIndex(values.TimerAction);
+    m_checkBox2->setChecked(values.SilentMode != 0);
+    m_checkBox4->setChecked(values.TrayMode != 0);
+    m_checkBox5->setChecked(values.Autostart != 0);
+}
+
 int OptionsPanel::SynchroModeIndex() const
 {
     return CheckedIndex(m_radioGroup1);
@@ -249,26 +286,6 @@ int OptionsPanel::FileTypeIndex() const
 void OptionsPanel::SetFileTypeIndex(int index)
 {
     SetCheckedIndex(m_radioGroup2, index);
-}
-
-bool OptionsPanel::FilterChecked() const
-{
-    return m_checkBox3->isChecked();
-}
-
-void OptionsPanel::SetFilterChecked(bool checked)
-{
-    m_checkBox3->setChecked(checked);
-}
-
-std::string OptionsPanel::FilterText() const
-{
-    return m_edit2->text().toStdString();
-}
-
-void OptionsPanel::SetFilterText(const std::string& text)
-{
-    m_edit2->setText(QString::fromStdString(text));
 }
 
 void OptionsPanel::SetFilterTextEnabled(bool enabled)
@@ -323,11 +340,6 @@ bool OptionsPanel::TrayChecked() const
     return m_checkBox4->isChecked();
 }
 
-void OptionsPanel::SetTrayChecked(bool checked)
-{
-    m_checkBox4->setChecked(checked);
-}
-
 bool OptionsPanel::AutostartChecked() const
 {
     return m_checkBox5->isChecked();
@@ -336,16 +348,6 @@ bool OptionsPanel::AutostartChecked() const
 void OptionsPanel::SetAutostartChecked(bool checked)
 {
     m_checkBox5->setChecked(checked);
-}
-
-bool OptionsPanel::SilentChecked() const
-{
-    return m_checkBox2->isChecked();
-}
-
-void OptionsPanel::SetSilentChecked(bool checked)
-{
-    m_checkBox2->setChecked(checked);
 }
 
 void OptionsPanel::Copy1Click()

@@ -198,10 +198,9 @@ TEST(OptionsPanel, ClicksReachTheLogicAndTheSignals)
     TempDir dir;
     OptionsPanel panel;
     FakeHost host;
-    FakeRunValues runState;
     platform::SettingsStore store(dir / "Folderly.conf");
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
-    OptionsLogic logic(panel, host, runState, store, autostart);
+    OptionsLogic logic(panel, host, store, autostart);
     panel.ConnectLogic(logic);
 
     auto* edit = Child<QLineEdit>(panel, "Edit2");
@@ -246,9 +245,8 @@ TEST(OptionsPanel, StoredOptionsShowInThePanelAndSaveReadsThemBack)
 
     OptionsPanel panel;
     FakeHost host;
-    FakeRunValues runState;
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
-    OptionsLogic logic(panel, host, runState, store, autostart);
+    OptionsLogic logic(panel, host, store, autostart);
     logic.LoadOptions();
     store.CloseKey();
 
@@ -271,7 +269,7 @@ TEST(OptionsPanel, StoredOptionsShowInThePanelAndSaveReadsThemBack)
     EXPECT_EQ(store.ReadInteger("FileType"), 1);
     EXPECT_EQ(store.ReadInteger("TimerInterval"), 3600000);
     EXPECT_EQ(store.ReadInteger("TrayMode"), 1);
-    EXPECT_EQ(runState.SearchAttr, 63);
+    EXPECT_EQ(logic.RunValues().SearchAttr, 63);
     EXPECT_TRUE(autostart.Exists());
 }
 
