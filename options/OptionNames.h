@@ -14,6 +14,7 @@ inline constexpr char kTimerAction[] = "TimerAction";
 inline constexpr char kSilentMode[] = "SilentMode";
 inline constexpr char kTrayMode[] = "TrayMode";
 inline constexpr char kAutostart[] = "Autostart";
+inline constexpr char kKeepReplaced[] = "KeepReplaced";
 
 inline constexpr char kVersionText[] = "1.3";
 

@@ -29,6 +29,7 @@ struct OptionValues {
     std::int32_t SilentMode{};
     std::int32_t TrayMode{};
     std::int32_t Autostart{};
+    std::int32_t KeepReplaced{};
 
     bool operator==(const OptionValues&) const = default;
 };
@@ -95,4 +96,5 @@ inline constexpr OptionRow kOptionTable[] = {
     IntegerOption(OptionNames::kSilentMode, &OptionValues::SilentMode, 1, LoadRule::Checked, {9}),
     IntegerOption(OptionNames::kTrayMode, &OptionValues::TrayMode, 0, LoadRule::CheckedIfOne, {10}),
     IntegerOption(OptionNames::kAutostart, &OptionValues::Autostart, 0, LoadRule::Autostart),
+    IntegerOption(OptionNames::kKeepReplaced, &OptionValues::KeepReplaced, 0, LoadRule::Checked),
 };

@@ -43,6 +43,7 @@ RunOptionValues OptionsLogic::RunValuesOf(const OptionValues& shown)
     values.SearchAttr = shown.FileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
     values.SearchExt = shown.Filter != 0 && !shown.Ext.empty() ? shown.Ext : std::string(kAnyExtension);
     values.SilentFlag = shown.SilentMode != 0 ? 1 : 0;
+    values.KeepReplaced = shown.KeepReplaced != 0 ? 1 : 0;
     return values;
 }
 

@@ -494,6 +494,11 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
     }
 }
 
+bool Synchronizer::KeepsReplaced() const
+{
+    return m_state.Options.KeepReplaced == 1;
+}
+
 // Copies source over destination and reports what became of the destination.
 void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
                               platform::NameMatch match, std::int32_t destinationAge, std::function<void()> updated)

@@ -102,6 +102,10 @@ private:
                      platform::NameMatch match);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;
+    // Whether an update keeps the file it replaces in the Trash: the run's
+    // KeepReplaced, for UpdateCopy to hand to the copy. The copy does not
+    // take it yet and replaces as before.
+    bool KeepsReplaced() const;
 
     RunState& m_state;
     ReportList& m_report;

@@ -235,6 +235,43 @@ TEST(Lifecycle, TheWindowMakesNoRunForTheCommandLineWithWhatStandsInForAnUnreadF
     }
 }
 
+// A stored option a run uses reaches every kind of run: the window's own,
+// a command-line run the window makes, and one made with no window (which
+// reads the store of the user's configuration folder).
+TEST(Lifecycle, EveryKindOfRunTakesTheStoredOptions)
+{
+    Home home;
+    struct ConfigHome {
+        const std::string old = std::getenv("XDG_CONFIG_HOME");
+        explicit ConfigHome(const std::string& path) { setenv("XDG_CONFIG_HOME", path.c_str(), 1); }
+        ~ConfigHome() { setenv("XDG_CONFIG_HOME", old.c_str(), 1); }
+    } configHome(home.dir / "config");
+    {
+        platform::SettingsStore store(home.SettingsFile());
+        ASSERT_TRUE(store.OpenKey(true));
+        store.WriteInteger("KeepReplaced", 1);
+        store.WriteInteger("FileType", 1);
+        store.CloseKey();
+    }
+    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    Lifecycle lifecycle(form);
+    lifecycle.FormCreate();
+    const auto expectStored = [](const RunState& state) {
+        EXPECT_EQ(state.Options.KeepReplaced, 1);
+        EXPECT_EQ(state.Options.SearchAttr, 63);
+    };
+
+    form.Sync().BitBtn11Click();
+    expectStored(form.State());
+    form.State().Options = {};
+    RecordingOutput output;
+    EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, output), std::optional<int>(0));
+    expectStored(form.State());
+    RunState alone;
+    EXPECT_EQ(UnattendedRun::FromStoredFiles(home.ProgramFolder(), output, alone), 0);
+    expectStored(alone);
+}
+
 TEST(Lifecycle, CloseWritesListsThenOptionsAndStoresUnsavedChanges)
 {
     Home home;

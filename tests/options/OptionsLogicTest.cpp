@@ -43,6 +43,8 @@ struct Observed {
     std::int32_t searchAttr = 32;
     std::string searchExt = "*";
     std::int32_t silentFlag = 1;
+    bool keepReplaced = false;
+    std::int32_t keepReplacedFlag = 0;
 
     bool operator==(const Observed&) const = default;
 };
@@ -54,7 +56,8 @@ std::ostream& operator<<(std::ostream& out, const Observed& o)
                << o.intervalBoxEnabled << ", interval " << o.intervalIndex << ", action " << o.timerAction << ", tray "
                << o.tray << ", autostart " << o.autostart << ", silent " << o.silent << ", timer " << o.timerEnabled
                << " " << o.timerInterval << ", minimized " << o.startMinimized << ", attr " << o.searchAttr << ", ext '"
-               << o.searchExt << "', silentFlag " << o.silentFlag << "}";
+               << o.searchExt << "', silentFlag " << o.silentFlag << ", keepReplaced " << o.keepReplaced << "/"
+               << o.keepReplacedFlag << "}";
 }
 
 Observed ObservedOf(const FakeControls& c, const FakeHost& h, const RunOptionValues& r)
@@ -64,7 +67,7 @@ Observed ObservedOf(const FakeControls& c, const FakeHost& h, const RunOptionVal
             v.Ext,          v.Timer != 0,    c.IntervalBoxEnabled(), c.IntervalIndex(),
             v.TimerAction,  v.TrayMode != 0, v.Autostart != 0,       v.SilentMode != 0,
             h.timerEnabled, h.timerInterval, h.startMinimized,       r.SearchAttr,
-            r.SearchExt,    r.SilentFlag};
+            r.SearchExt,    r.SilentFlag,    v.KeepReplaced != 0,    r.KeepReplaced};
 }
 
 void StoreValues(const std::string& path, const StoredValues& values)
@@ -187,7 +190,10 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"tray 2 is off", {{"TrayMode", 2}}, {}},
         LoadCase{"autostart 5 checks tray mode too", {{"Autostart", 5}}, {.tray = true, .autostart = true}},
         LoadCase{"autostart with tray off", {{"TrayMode", 0}, {"Autostart", 1}}, {.tray = true, .autostart = true}},
-        LoadCase{"autostart off", {{"Autostart", 0}}, {}}),
+        LoadCase{"autostart off", {{"Autostart", 0}}, {}},
+        LoadCase{"keep replaced", {{"KeepReplaced", 1}}, {.keepReplaced = true, .keepReplacedFlag = 1}},
+        LoadCase{"keep replaced 5 is on", {{"KeepReplaced", 5}}, {.keepReplaced = true, .keepReplacedFlag = 1}},
+        LoadCase{"keep replaced off", {{"KeepReplaced", 0}}, {}}),
     [](const ::testing::TestParamInfo<LoadCase>& caseInfo) {
         std::string name;
         for (const char* c = caseInfo.param.what; *c; ++c)
@@ -216,6 +222,9 @@ TEST_F(OptionsFixture, AValueThatCannotBeReadKeepsItsDefaultAndTheOthersLoad)
         {{{"SilentMode", S("no")}, {"TrayMode", 1}, {"Autostart", S("yes")}},
          "Invalid data type for 'SilentMode'; Invalid data type for 'Autostart'",
          {.tray = true, .startMinimized = true}},
+        {{{"KeepReplaced", S("yes")}, {"SilentMode", 0}},
+         "Invalid data type for 'KeepReplaced'",
+         {.silent = false, .silentFlag = 0}},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -303,18 +312,20 @@ TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
     m_controls.shown.SilentMode = 0;
     m_controls.shown.TrayMode = 1;
     m_controls.shown.Autostart = 1;
+    m_controls.shown.KeepReplaced = 1;
 
     m_logic.BitBtn8Click();
 
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},           {"Filter", "int 1"},
-        {"Ext", "str txt"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"},
-        {"SilentMode", "int 0"}, {"TrayMode", "int 1"},    {"Autostart", "int 1"}};
+        {"KeepReplaced", "int 1"}, {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},
+        {"Filter", "int 1"},       {"Ext", "str txt"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"},
+        {"TimerAction", "int 1"},  {"SilentMode", "int 0"}, {"TrayMode", "int 1"},    {"Autostart", "int 1"}};
     for (const auto& [name, value] : expected)
         EXPECT_EQ(Stored(name), value) << name;
     EXPECT_EQ(m_logic.RunValues().SearchAttr, 63);
     EXPECT_EQ(m_logic.RunValues().SearchExt, "txt");
     EXPECT_EQ(m_logic.RunValues().SilentFlag, 0);
+    EXPECT_EQ(m_logic.RunValues().KeepReplaced, 1);
     EXPECT_TRUE(m_host.timerEnabled);
     EXPECT_EQ(m_host.panelHidden, 1);
     EXPECT_TRUE(std::filesystem::exists(m_autostartPath));
@@ -338,6 +349,7 @@ TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
     EXPECT_EQ(Stored("TimerInterval"), "int 0");
     EXPECT_EQ(Stored("SilentMode"), "int 1");
     EXPECT_EQ(Stored("TrayMode"), "int 0");
+    EXPECT_EQ(Stored("KeepReplaced"), "int 0");
     EXPECT_EQ(m_logic.RunValues().SearchAttr, 32);
     EXPECT_EQ(m_logic.RunValues().SearchExt, "*");
 
@@ -368,6 +380,7 @@ TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
     m_controls.shown.SilentMode = 0;
     m_controls.shown.Autostart = 1;
     m_controls.shown.TrayMode = 0;  // unchecked by hand after Autostart
+    m_controls.shown.KeepReplaced = 1;
     m_logic.BitBtn8Click();
 
     FakeControls controls;
@@ -390,7 +403,9 @@ TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
                             .timerEnabled = true,
                             .timerInterval = 7200000,
                             .searchExt = "doc",
-                            .silentFlag = 0};
+                            .silentFlag = 0,
+                            .keepReplaced = true,
+                            .keepReplacedFlag = 1};
     EXPECT_EQ(ObservedOf(controls, host, next.RunValues()), expected);
 }
 
@@ -445,12 +460,14 @@ TEST_F(OptionsFixture, HideAppliesWithoutStoring)
     m_controls.shown.Timer = 1;
     m_controls.shown.SilentMode = 0;
     m_controls.shown.SynchroMode = 1;
+    m_controls.shown.KeepReplaced = 1;
 
     m_logic.BitBtn9Click();
     EXPECT_EQ(m_logic.RunValues().SearchAttr, 63);
     EXPECT_EQ(m_logic.RunValues().SearchExt, "jpg");
     EXPECT_TRUE(m_host.timerEnabled);
     EXPECT_EQ(m_logic.RunValues().SilentFlag, 0);
+    EXPECT_EQ(m_logic.RunValues().KeepReplaced, 1);
     EXPECT_EQ(m_host.panelHidden, 1);
     EXPECT_FALSE(std::filesystem::exists(m_storePath));
 

@@ -114,6 +114,10 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
 {
     setObjectName(QStringLiteral("GroupBox1"));
     setGeometry(104, 112, 481, 305);
+    // Shown over the lists and buttons of the window: it hides them, in the
+    // window's button face.
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
 
     // Created in this order so that later controls lie on top of earlier
     // ones: the filter box and its text box sit on the "Extension Filter"
@@ -190,6 +194,11 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
                                QRect(8, 16, 81, 17));
     m_checkBox2->setChecked(true);
 
+    // Not of the original layout: placed in the free corner under the two
+    // buttons, so that every other control keeps its place.
+    m_checkBox6 = MakeCheckBox(this, "CheckBox6", QStringLiteral("Keep replaced files in the Trash"), QString(),
+                               QRect(256, 280, 217, 17));
+
     // The "Enable" box's own behaviour, also when the program sets it.
     connect(m_checkBox1, &QCheckBox::toggled, this, [this](bool checked) {
         m_comboBox1->setEnabled(checked);
@@ -201,7 +210,7 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     connect(m_bitBtn9, &QPushButton::clicked, this, &OptionsPanel::HideClicked);
 
     // Tab order: the panel's own controls, then each frame's controls at the
-    // frame's place in the panel's order.
+    // frame's place in the panel's order; the Trash box, added later, last.
     const std::initializer_list<QWidget*> tabOrder = {m_checkBox3,
                                                       m_bitBtn8,
                                                       m_bitBtn9,
@@ -216,7 +225,8 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
                                                       m_checkBox1,
                                                       m_checkBox4,
                                                       m_checkBox5,
-                                                      m_checkBox2};
+                                                      m_checkBox2,
+                                                      m_checkBox6};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous)
@@ -246,6 +256,7 @@ OptionValues OptionsPanel::ShownOptions() const
     values.SilentMode = m_checkBox2->isChecked() ? 1 : 0;
     values.TrayMode = TrayChecked() ? 1 : 0;
     values.Autostart = AutostartChecked() ? 1 : 0;
+    values.KeepReplaced = m_checkBox6->isChecked() ? 1 : 0;
     return values;
 }
 
@@ -266,6 +277,7 @@ void OptionsPanel::ShowOptions(const OptionValues& values)
     m_checkBox2->setChecked(values.SilentMode != 0);
     m_checkBox4->setChecked(values.TrayMode != 0);
     m_checkBox5->setChecked(values.Autostart != 0);
+    m_checkBox6->setChecked(values.KeepReplaced != 0);
 }
 
 int OptionsPanel::SynchroModeIndex() const

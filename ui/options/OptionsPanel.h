@@ -80,6 +80,7 @@ private:
     QCheckBox* m_checkBox3 = nullptr;
     QCheckBox* m_checkBox4 = nullptr;
     QCheckBox* m_checkBox5 = nullptr;
+    QCheckBox* m_checkBox6 = nullptr;  // "Keep replaced files in the Trash"
     QLineEdit* m_edit2 = nullptr;
     QComboBox* m_comboBox1 = nullptr;
     QPushButton* m_bitBtn8 = nullptr;
