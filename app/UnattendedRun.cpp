@@ -26,13 +26,22 @@ namespace {
 // buttons and gauge of the run.
 class UnattendedRunHost : public RunHost {
 public:
+    // With no window, the run takes values; else the window's own.
     UnattendedRunHost(RunOutput& output, std::function<int()> synchroMode, const ReportList& report,
-                      RunHost* window = nullptr)
+                      RunOptionValues values)
         : m_output(output),
           m_synchroMode(std::move(synchroMode)),
           m_report(report),
           m_firstLine(report.Lines().size()),
-          m_window(window)
+          m_values(std::move(values))
+    {
+    }
+    UnattendedRunHost(RunOutput& output, RunHost& window, const ReportList& report)
+        : m_output(output),
+          m_synchroMode([&window] { return window.SynchroModeIndex(); }),
+          m_report(report),
+          m_firstLine(report.Lines().size()),
+          m_window(&window)
     {
     }
 
@@ -62,6 +71,7 @@ public:
             m_window->SetGaugeProgress(percent);
     }
     int SynchroModeIndex() const override { return m_synchroMode(); }
+    RunOptionValues RunValues() const override { return m_window ? m_window->RunValues() : m_values; }
     bool Confirm(const std::string&) override { return true; }
     void ShowMessage(const std::string& text) override
     {
@@ -78,34 +88,17 @@ private:
     std::function<int()> m_synchroMode;
     const ReportList& m_report;
     std::size_t m_firstLine;  // the run's first line in the Report list
-    RunHost* m_window;
+    RunOptionValues m_values;
+    RunHost* m_window = nullptr;
 };
 
-// The Options panel without widgets: the stored options as loading leaves
-// them, for a run to read.
+// The Options panel and the timer without widgets: the stored options as
+// loading leaves them, for a run to read.
 class StoredOptions : public OptionsControls, public OptionsHost {
 public:
-    int SynchroModeIndex() const override { return m_synchroMode; }
-    void SetSynchroModeIndex(int index) override { m_synchroMode = index; }
-    int FileTypeIndex() const override { return m_fileType; }
-    void SetFileTypeIndex(int index) override { m_fileType = index; }
-    bool FilterChecked() const override { return m_filter; }
-    void SetFilterChecked(bool checked) override { m_filter = checked; }
-    std::string FilterText() const override { return m_filterText; }
-    void SetFilterText(const std::string& text) override { m_filterText = text; }
+    OptionValues ShownOptions() const override { return m_shown; }
+    void ShowOptions(const OptionValues& values) override { m_shown = values; }
     void SetFilterTextEnabled(bool) override {}
-    bool TimerBoxChecked() const override { return m_timerBox; }
-    void SetTimerBoxChecked(bool checked) override { m_timerBox = checked; }
-    int IntervalIndex() const override { return m_intervalIndex; }
-    void SetIntervalIndex(int index) override { m_intervalIndex = index; }
-    int TimerActionIndex() const override { return m_timerAction; }
-    void SetTimerActionIndex(int index) override { m_timerAction = index; }
-    bool TrayChecked() const override { return m_tray; }
-    void SetTrayChecked(bool checked) override { m_tray = checked; }
-    bool AutostartChecked() const override { return m_autostart; }
-    void SetAutostartChecked(bool checked) override { m_autostart = checked; }
-    bool SilentChecked() const override { return m_silent; }
-    void SetSilentChecked(bool checked) override { m_silent = checked; }
 
     bool TimerEnabled() const override { return m_timerEnabled; }
     void SetTimerEnabled(bool enabled) override { m_timerEnabled = enabled; }
@@ -115,17 +108,7 @@ public:
     void SetStartMinimized() override {}
 
 private:
-    // The panel's defaults.
-    int m_synchroMode = 0;
-    int m_fileType = 0;
-    bool m_filter = false;
-    std::string m_filterText;
-    bool m_timerBox = false;
-    int m_intervalIndex = -1;
-    int m_timerAction = 0;
-    bool m_tray = false;
-    bool m_autostart = false;
-    bool m_silent = true;
+    OptionValues m_shown;
     bool m_timerEnabled = false;
     std::int32_t m_timerInterval = 0;
 };
@@ -184,6 +167,12 @@ std::string ClosingLine(const std::vector<std::string>& lines, std::size_t from)
 
 int FromStoredFiles(const std::string& programFolder, RunOutput& output)
 {
+    RunState state;
+    return FromStoredFiles(programFolder, output, state);
+}
+
+int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunState& state)
+{
     FolderList list1;
     FolderList list2;
     for (const auto& [list, name] : {std::pair{&list1, kList1FileName}, std::pair{&list2, kList2FileName}}) {
@@ -201,8 +190,7 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output)
     platform::SettingsStore store;
     platform::AutostartEntry autostart;
     StoredOptions options;
-    RunState state;
-    OptionsLogic logic(options, options, state, store, autostart);
+    OptionsLogic logic(options, options, store, autostart);
     store.OpenKey(false);
     try {
         logic.LoadOptions();
@@ -215,17 +203,15 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output)
     ReportList report;
     report.SetObserver([&output](const std::string& line) { output.Line(line); });
     UnattendedRunHost host(
-        output, [&options] { return options.SynchroModeIndex(); }, report);
+        output, [&options] { return options.ShownOptions().SynchroMode; }, report, logic.RunValues());
     return RunAll(state, report, list1, list2, host);
 }
 
 int InWindow(TForm1& form, RunOutput& output)
 {
-    RunHost& window = form.WindowRunHost();
     // The window's list shows the lines as well.
     ReportList& report = form.Report();
-    UnattendedRunHost host(
-        output, [&window] { return window.SynchroModeIndex(); }, report, &window);
+    UnattendedRunHost host(output, form.WindowRunHost(), report);
     struct Tap {
         ReportList& report;
         const std::function<void(const std::string&)> shown = report.Observer();

@@ -6,6 +6,7 @@
 
 class Lifecycle;
 class RunOutput;
+struct RunState;
 class TForm1;
 
 // "Synchronize all" for the command line: every entry of both lists in the
@@ -38,6 +39,9 @@ std::string ClosingLine(const std::vector<std::string>& lines, std::size_t from 
 // With no window: loads the lists from the program folder and the options
 // from the settings store, without writing either, and runs.
 int FromStoredFiles(const std::string& programFolder, RunOutput& output);
+// The same in the caller's run state, which tells after the run what it
+// counted and the options it took.
+int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunState& state);
 
 // In the window's copy of the program, asked by a later start: the window's
 // own lists, options and Report list, and its balloon, buttons and gauge.

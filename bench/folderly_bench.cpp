@@ -25,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 class SilentHost : public RunHost {
 public:
-    explicit SilentHost(int mode) : m_mode(mode) {}
+    SilentHost(int mode, RunOptionValues values) : m_mode(mode), m_values(std::move(values)) {}
     void RequestBalloon(const std::string&, const std::string&, TBalloonIconType) override {}
     void SetSynchronizeSelectedVisible(bool) override {}
     void SetSynchronizeAllVisible(bool) override {}
@@ -38,6 +38,7 @@ public:
             firstStep = Clock::now();
     }
     int SynchroModeIndex() const override { return m_mode; }
+    RunOptionValues RunValues() const override { return m_values; }
     bool Confirm(const std::string&) override { return true; }
     void ShowMessage(const std::string&) override { ++summaries; }
     int summaries = 0;
@@ -45,6 +46,7 @@ public:
 
 private:
     int m_mode;
+    RunOptionValues m_values;
 };
 
 int Usage()
@@ -70,17 +72,18 @@ int main(int argc, char** argv)
         return Usage();
 
     RunState state;
+    RunOptionValues options;
     FolderList list1, list2;
     FolderList* filling = nullptr;
     bool printReport = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--all-files")
-            state.SearchAttr = 63;
+            options.SearchAttr = 63;
         else if (arg == "--report")
             printReport = true;
         else if (arg == "--ext" && i + 1 < argc)
-            state.SearchExt = argv[++i];
+            options.SearchExt = argv[++i];
         else if (arg == "--list1")
             filling = &list1;
         else if (arg == "--list2")
@@ -92,7 +95,7 @@ int main(int argc, char** argv)
     }
 
     ReportList report;
-    SilentHost host(mode);
+    SilentHost host(mode, options);
     Synchronizer sync(state, report, list1, list2, host);
     const auto start = Clock::now();
     sync.BitBtn11Click();

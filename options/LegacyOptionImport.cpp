@@ -2,17 +2,40 @@
 
 #include "options/IntegerText.h"
 #include "options/OptionNames.h"
+#include "options/OptionTable.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/TextFile.h"
 #include "platform/settings/SettingsStore.h"
 
-#include <optional>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kIgnoredHeaderChars = 10;
 constexpr char kLegacyVersion[] = "1.2";
+
+// Imports the value of row from the text of its line unless the store holds
+// it: a value there is never overwritten. A number line that is no integer
+// is left out and named in badLines.
+void ImportValue(const OptionRow& row, const std::string& text, platform::SettingsStore& store,
+                 std::vector<std::string>& badLines)
+{
+    const bool kept = store.ValueExists(row.name);
+    if (row.IsText()) {
+        if (!kept)
+            store.WriteString(row.name, text);
+        return;
+    }
+    if (kept && !row.legacy.convertedWhenKept)
+        return;
+    try {
+        const std::int32_t value = StrToInt(text);
+        if (!kept)
+            store.WriteInteger(row.name, value);
+    } catch (const EConvertError& error) {
+        badLines.push_back("line " + std::to_string(row.legacy.number) + ": " + error.what());
+    }
+}
 
 }  // namespace
 
@@ -39,35 +62,11 @@ void ImportLegacyOptions(const std::string& path, platform::SettingsStore& store
     appendLine(kLegacyFoundLine);
 
     std::vector<std::string> badLines;
-    // The value of a number line, or nothing when the line is no integer.
-    auto integer = [&](std::size_t number) -> std::optional<std::int32_t> {
-        try {
-            return StrToInt(line(number));
-        } catch (const EConvertError& error) {
-            badLines.push_back("line " + std::to_string(number) + ": " + error.what());
-            return std::nullopt;
-        }
-    };
     if (version == kLegacyVersion) {
-        auto importInteger = [&](const char* name, std::size_t number) {
-            if (store.ValueExists(name))
-                return;
-            if (const auto value = integer(number))
-                store.WriteInteger(name, *value);
-        };
-        importInteger(kSynchroMode, 2);
-        importInteger(kFileType, 3);
-        importInteger(kFilter, 4);
-        if (!store.ValueExists(kExt))
-            store.WriteString(kExt, line(5));
-        importInteger(kTimer, 6);
-        importInteger(kTimerInterval, 7);
-        // The action line is converted even when the value is kept.
-        const auto timerAction = integer(8);
-        if (timerAction && !store.ValueExists(kTimerAction))
-            store.WriteInteger(kTimerAction, *timerAction);
-        importInteger(kSilentMode, 9);
-        importInteger(kTrayMode, 10);
+        for (const OptionRow& row : kOptionTable) {
+            if (row.legacy.number > 0)
+                ImportValue(row, line(static_cast<std::size_t>(row.legacy.number)), store, badLines);
+        }
     }
 
     if (!badLines.empty()) {

@@ -14,10 +14,7 @@ inline constexpr char kTimerAction[] = "TimerAction";
 inline constexpr char kSilentMode[] = "SilentMode";
 inline constexpr char kTrayMode[] = "TrayMode";
 inline constexpr char kAutostart[] = "Autostart";
-
-// Every value of the key.
-inline constexpr const char* kAllNames[] = {kVersion,       kSynchroMode, kFileType,   kFilter,   kExt,      kTimer,
-                                            kTimerInterval, kTimerAction, kSilentMode, kTrayMode, kAutostart};
+inline constexpr char kKeepReplaced[] = "KeepReplaced";
 
 inline constexpr char kVersionText[] = "1.3";
 

@@ -3,13 +3,11 @@
 #include "options/OptionNames.h"
 #include "options/OptionsControls.h"
 #include "options/OptionsHost.h"
-#include "options/TimerIntervals.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/settings/AutostartEntry.h"
 #include "platform/settings/SettingsStore.h"
 
-#include <initializer_list>
-#include <vector>
+#include <string_view>
 
 namespace {
 
@@ -20,13 +18,13 @@ constexpr char kAnyExtension[] = "*";
 
 }  // namespace
 
-OptionsLogic::OptionsLogic(OptionsControls& controls, OptionsHost& host, RunOptionValues runValues,
-                           platform::SettingsStore& store, platform::AutostartEntry& autostart)
+OptionsLogic::OptionsLogic(OptionsControls& controls, OptionsHost& host, platform::SettingsStore& store,
+                           platform::AutostartEntry& autostart)
     : m_controls(controls),
       m_host(host),
-      m_runValues(runValues),
       m_store(store),
-      m_autostart(autostart)
+      m_autostart(autostart),
+      m_runValues(RunValuesOf(OptionValues()))
 {
 }
 
@@ -39,37 +37,47 @@ int OptionsLogic::ClampRadioIndex(std::int32_t value)
     return value;
 }
 
+RunOptionValues OptionsLogic::RunValuesOf(const OptionValues& shown)
+{
+    RunOptionValues values;
+    values.SearchAttr = shown.FileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
+    values.SearchExt = shown.Filter != 0 && !shown.Ext.empty() ? shown.Ext : std::string(kAnyExtension);
+    values.SilentFlag = shown.SilentMode != 0 ? 1 : 0;
+    values.KeepReplaced = shown.KeepReplaced != 0 ? 1 : 0;
+    return values;
+}
+
 void OptionsLogic::LoadOptions()
 {
-    using namespace OptionNames;
-
     std::vector<std::string> failures;
     m_unread.clear();
     if (const std::string failure = m_store.ReadFailure(); !failure.empty()) {
         failures.push_back(failure);
-        for (const char* name : kAllNames)
-            m_unread.insert(name);
-    }
-    // Each step reads its values before it changes anything, so a value
-    // that cannot be read leaves its controls as they were.
-    using Load = void (OptionsLogic::*)();
-    const std::pair<std::vector<const char*>, Load> steps[] = {
-        {{kSynchroMode}, &OptionsLogic::LoadSynchroMode},     {{kFileType}, &OptionsLogic::LoadFileType},
-        {{kFilter, kExt}, &OptionsLogic::LoadFilter},         {{kTimer}, &OptionsLogic::LoadTimer},
-        {{kTimerInterval}, &OptionsLogic::LoadTimerInterval}, {{kTimerAction}, &OptionsLogic::LoadTimerAction},
-        {{kSilentMode}, &OptionsLogic::LoadSilentMode},       {{kTrayMode}, &OptionsLogic::LoadTrayMode},
-        {{kAutostart}, &OptionsLogic::LoadAutostart},
-    };
-    for (const auto& [names, load] : steps) {
-        try {
-            (this->*load)();
-        } catch (const platform::ESettingsError& error) {
-            failures.push_back(error.what());
-            m_unread.insert(names.begin(), names.end());
-        }
+        m_unread.insert(OptionNames::kVersion);
+        for (const OptionRow& row : kOptionTable)
+            m_unread.insert(row.name);
     }
 
-    m_shownAtStart = ValuesShown();
+    const OptionValues before = m_controls.ShownOptions();
+    Loaded loaded{before, OptionValues(), {}};
+    const std::span<const OptionRow> rows(kOptionTable);
+    for (std::size_t first = 0; first < rows.size();) {
+        std::size_t end = first + 1;
+        while (end < rows.size() && rows[end].load == LoadRule::FilterText)
+            ++end;
+        const std::span<const OptionRow> step = rows.subspan(first, end - first);
+        try {
+            LoadStep(step, loaded);
+        } catch (const platform::ESettingsError& error) {
+            failures.push_back(error.what());
+            for (const OptionRow& row : step)
+                m_unread.insert(row.name);
+        }
+        first = end;
+    }
+    ApplyLoaded(before, loaded);
+
+    m_storedAtStart = ToStore(m_controls.ShownOptions());
     if (failures.empty())
         return;
     std::string message = failures.front();
@@ -78,106 +86,72 @@ void OptionsLogic::LoadOptions()
     throw platform::ESettingsError(message);
 }
 
-void OptionsLogic::LoadSynchroMode()
+void OptionsLogic::LoadStep(std::span<const OptionRow> step, Loaded& loaded) const
 {
-    using namespace OptionNames;
-    if (m_store.ValueExists(kSynchroMode))
-        m_controls.SetSynchroModeIndex(ClampRadioIndex(m_store.ReadInteger(kSynchroMode)));
+    // The rows read with the first are read only when it exists; a missing
+    // one reads as its default.
+    if (!m_store.ValueExists(step.front().name))
+        return;
+    OptionValues stored = loaded.stored;
+    std::set<std::string> present;
+    for (const OptionRow& row : step) {
+        if (!m_store.ValueExists(row.name))
+            continue;
+        row.Read(m_store, stored);
+        present.insert(row.name);
+    }
+    loaded.stored = stored;
+    loaded.present.merge(present);
+    ShowStored(step.front(), stored, loaded.shown);
 }
 
-void OptionsLogic::LoadFileType()
+void OptionsLogic::ShowStored(const OptionRow& row, const OptionValues& stored, OptionValues& shown)
 {
-    using namespace OptionNames;
-    if (!m_store.ValueExists(kFileType))
+    if (row.IsText())
         return;
-    const std::int32_t fileType = m_store.ReadInteger(kFileType);
-    m_controls.SetFileTypeIndex(ClampRadioIndex(fileType));
-    m_runValues.SearchAttr = fileType == 0 ? kArchiveFilesAttr : kAllFilesAttr;
+    const std::int32_t value = stored.*row.integer;
+    std::int32_t& control = shown.*row.integer;
+    switch (row.load) {
+    case LoadRule::Index: control = ClampRadioIndex(value); break;
+    case LoadRule::Number: control = value; break;
+    case LoadRule::Checked: control = value != 0 ? 1 : 0; break;
+    case LoadRule::CheckedIfOne: control = value == 1 ? 1 : 0; break;
+    case LoadRule::Filter:
+        // Otherwise the box and the text box stay as they are.
+        if (value == 1 && !stored.Ext.empty()) {
+            control = 1;
+            shown.Ext = stored.Ext;
+        }
+        break;
+    case LoadRule::Autostart:
+        // A change of the box counts as its click, so a stored Autostart
+        // checks Tray Mode too (for the next start; this one is settled).
+        if ((value != 0) != (control != 0)) {
+            control = value != 0 ? 1 : 0;
+            shown.TrayMode = 1;
+        }
+        break;
+    case LoadRule::FilterText: break;
+    }
 }
 
-void OptionsLogic::LoadFilter()
+void OptionsLogic::ApplyLoaded(const OptionValues& before, const Loaded& loaded)
 {
     using namespace OptionNames;
-    if (!m_store.ValueExists(kFilter))
-        return;
-    const std::int32_t filter = m_store.ReadInteger(kFilter);
-    const std::string ext = m_store.ValueExists(kExt) ? m_store.ReadString(kExt) : std::string();
-    if (filter == 1 && !ext.empty()) {
-        m_runValues.SearchExt = ext;
-        m_controls.SetFilterChecked(true);
+    const auto present = [&loaded](const char* name) { return loaded.present.count(name) > 0; };
+
+    m_controls.ShowOptions(loaded.shown);
+    if (loaded.shown.Filter != before.Filter)
         CheckBox3Click();
-        m_controls.SetFilterText(ext);
-    } else {
-        m_runValues.SearchExt = kAnyExtension;
-    }
-}
-
-void OptionsLogic::LoadTimer()
-{
-    using namespace OptionNames;
-    if (!m_store.ValueExists(kTimer))
-        return;
-    const bool on = m_store.ReadInteger(kTimer) != 0;
-    m_controls.SetTimerBoxChecked(on);
-    m_host.SetTimerEnabled(on);
-}
-
-void OptionsLogic::LoadTimerInterval()
-{
-    using namespace OptionNames;
-    if (!m_store.ValueExists(kTimerInterval))
-        return;
-    // The timer keeps a stored interval that no entry stands for; the
-    // box then goes on showing "Interval".
-    const std::int32_t interval = m_store.ReadInteger(kTimerInterval);
-    m_host.SetTimerInterval(interval);
-    const int index = TimerIntervals::IndexForInterval(interval);
-    if (index >= 0)
-        m_controls.SetIntervalIndex(index);
-}
-
-void OptionsLogic::LoadTimerAction()
-{
-    using namespace OptionNames;
-    if (m_store.ValueExists(kTimerAction))
-        m_controls.SetTimerActionIndex(ClampRadioIndex(m_store.ReadInteger(kTimerAction)));
-}
-
-void OptionsLogic::LoadSilentMode()
-{
-    using namespace OptionNames;
-    if (!m_store.ValueExists(kSilentMode))
-        return;
-    const bool silent = m_store.ReadInteger(kSilentMode) != 0;
-    m_runValues.SilentFlag = silent ? 1 : 0;
-    m_controls.SetSilentChecked(silent);
-}
-
-void OptionsLogic::LoadTrayMode()
-{
-    using namespace OptionNames;
-    if (!m_store.ValueExists(kTrayMode))
-        return;
-    if (m_store.ReadInteger(kTrayMode) == 1) {
-        m_controls.SetTrayChecked(true);
+    if (present(kTimer))
+        m_host.SetTimerEnabled(loaded.shown.Timer != 0);
+    // The timer keeps a stored interval that no entry stands for; the box
+    // then goes on showing "Interval".
+    if (present(kTimerInterval))
+        m_host.SetTimerInterval(loaded.stored.TimerInterval);
+    if (present(kTrayMode) && loaded.stored.TrayMode == 1)
         m_host.SetStartMinimized();
-    } else {
-        m_controls.SetTrayChecked(false);
-    }
-}
-
-void OptionsLogic::LoadAutostart()
-{
-    using namespace OptionNames;
-    if (!m_store.ValueExists(kAutostart))
-        return;
-    // A change of the box counts as its click, so a stored Autostart
-    // checks Tray Mode too (for the next start; this one is settled).
-    const bool autostart = m_store.ReadInteger(kAutostart) != 0;
-    if (autostart != m_controls.AutostartChecked()) {
-        m_controls.SetAutostartChecked(autostart);
-        CheckBox5Click();
-    }
+    m_runValues = RunValuesOf(loaded.shown);
 }
 
 void OptionsLogic::BitBtn8Click()
@@ -194,39 +168,33 @@ void OptionsLogic::Save(bool keepUnread)
 {
     using namespace OptionNames;
 
-    const StoredValues values = ValuesShown();
-    // False when the value is kept as the store holds it.
-    const auto write = [&](const char* name) {
-        const StoredValue& value = values.at(name);
-        if (keepUnread && m_unread.count(name) && m_shownAtStart.at(name) == value)
-            return false;
-        if (const auto* integer = std::get_if<std::int32_t>(&value))
-            m_store.WriteInteger(name, *integer);
-        else
-            m_store.WriteString(name, std::get<std::string>(value));
-        m_unread.erase(name);
-        return true;
+    const OptionValues shown = m_controls.ShownOptions();
+    const OptionValues values = ToStore(shown);
+    // Whether a value stays in the store as it is.
+    const auto kept = [&](const char* name, bool unchanged) {
+        return keepUnread && unchanged && m_unread.count(name) > 0;
     };
 
     // A key that cannot be opened makes the first write fail.
     m_store.OpenKey(true);
-    write(kVersion);
-    write(kSynchroMode);
-    ApplySearchAttr();
-    write(kFileType);
-    write(kFilter);
-    ApplySearchExt();
-    write(kExt);
-    ApplyTimerEnabled();
-    write(kTimer);
-    write(kTimerInterval);
-    write(kTimerAction);
-    ApplySilentFlag();
-    write(kSilentMode);
-    write(kTrayMode);
+    if (!kept(kVersion, true)) {
+        m_store.WriteString(kVersion, kVersionText);
+        m_unread.erase(kVersion);
+    }
+    bool autostartStored = false;
+    for (const OptionRow& row : kOptionTable) {
+        if (kept(row.name, row.Same(values, m_storedAtStart)))
+            continue;
+        row.Write(m_store, values);
+        m_unread.erase(row.name);
+        autostartStored = autostartStored || std::string_view(row.name) == kAutostart;
+    }
+    // Applied once the store took the values: a store that cannot be
+    // written changes nothing.
+    Apply(shown);
     // The entry follows the stored value: one left as it was keeps its entry.
-    if (write(kAutostart)) {
-        if (m_controls.AutostartChecked())
+    if (autostartStored) {
+        if (shown.Autostart != 0)
             m_autostart.Write();
         else if (m_autostart.Exists())
             m_autostart.Delete();
@@ -235,64 +203,36 @@ void OptionsLogic::Save(bool keepUnread)
     m_host.HideOptionsPanel();
 }
 
-OptionsLogic::StoredValues OptionsLogic::ValuesShown() const
+OptionValues OptionsLogic::ToStore(const OptionValues& shown) const
 {
-    using namespace OptionNames;
+    OptionValues values = shown;
+    values.Ext = RunValuesOf(shown).SearchExt;
+    values.TimerInterval = m_host.TimerInterval();
+    return values;
+}
 
-    const std::string text = m_controls.FilterText();
-    const bool filtered = m_controls.FilterChecked() && !text.empty();
-    return {
-        {kVersion, std::string(kVersionText)},
-        {kSynchroMode, m_controls.SynchroModeIndex()},
-        {kFileType, m_controls.FileTypeIndex()},
-        {kFilter, m_controls.FilterChecked() ? 1 : 0},
-        {kExt, filtered ? text : std::string(kAnyExtension)},
-        {kTimer, m_controls.TimerBoxChecked() ? 1 : 0},
-        {kTimerInterval, m_host.TimerInterval()},
-        {kTimerAction, m_controls.TimerActionIndex()},
-        {kSilentMode, m_controls.SilentChecked() ? 1 : 0},
-        {kTrayMode, m_controls.TrayChecked() ? 1 : 0},
-        {kAutostart, m_controls.AutostartChecked() ? 1 : 0},
-    };
+void OptionsLogic::Apply(const OptionValues& shown)
+{
+    m_runValues = RunValuesOf(shown);
+    m_host.SetTimerEnabled(shown.Timer != 0);
 }
 
 void OptionsLogic::BitBtn9Click()
 {
-    ApplySearchAttr();
-    ApplySearchExt();
-    ApplyTimerEnabled();
+    Apply(m_controls.ShownOptions());
     m_host.HideOptionsPanel();
-    ApplySilentFlag();
 }
 
 void OptionsLogic::CheckBox3Click()
 {
-    m_controls.SetFilterTextEnabled(m_controls.FilterChecked());
+    m_controls.SetFilterTextEnabled(m_controls.ShownOptions().Filter != 0);
 }
 
 void OptionsLogic::CheckBox5Click()
 {
-    if (!m_controls.TrayChecked())
-        m_controls.SetTrayChecked(true);
-}
-
-void OptionsLogic::ApplySearchAttr()
-{
-    m_runValues.SearchAttr = m_controls.FileTypeIndex() == 0 ? kArchiveFilesAttr : kAllFilesAttr;
-}
-
-void OptionsLogic::ApplySearchExt()
-{
-    const std::string text = m_controls.FilterText();
-    m_runValues.SearchExt = m_controls.FilterChecked() && !text.empty() ? text : std::string(kAnyExtension);
-}
-
-void OptionsLogic::ApplyTimerEnabled()
-{
-    m_host.SetTimerEnabled(m_controls.TimerBoxChecked());
-}
-
-void OptionsLogic::ApplySilentFlag()
-{
-    m_runValues.SilentFlag = m_controls.SilentChecked() ? 1 : 0;
+    OptionValues shown = m_controls.ShownOptions();
+    if (shown.TrayMode != 0)
+        return;
+    shown.TrayMode = 1;
+    m_controls.ShowOptions(shown);
 }

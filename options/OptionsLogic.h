@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <set>
+#include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
+#include "options/OptionTable.h"
 #include "options/RunOptionValues.h"
 
 class OptionsControls;
@@ -17,19 +17,20 @@ class AutostartEntry;
 class SettingsStore;
 }  // namespace platform
 
-// The commands of the Options panel and the loading of the stored options.
-// They set the run-time values SearchAttr, SearchExt and SilentFlag. Store and entry failures throw
-// platform::ESettingsError and end the command where they happen.
+// The commands of the Options panel and the loading of the stored options,
+// all driven by kOptionTable. They keep the values runs use (RunValues).
+// Store and entry failures throw platform::ESettingsError and end the
+// command where they happen.
 class OptionsLogic {
 public:
-    OptionsLogic(OptionsControls& controls, OptionsHost& host, RunOptionValues runValues,
-                 platform::SettingsStore& store, platform::AutostartEntry& autostart);
+    OptionsLogic(OptionsControls& controls, OptionsHost& host, platform::SettingsStore& store,
+                 platform::AutostartEntry& autostart);
 
     // Start-up: applies every stored value that exists to the controls, the
-    // timer and the run-time values. The store must be open. A value that
-    // cannot be read keeps its control as it was and every other value still
-    // loads; then one error names all that could not be read (and why the
-    // store itself could not be read, when it could not).
+    // timer and the run values. The store must be open. A value that cannot
+    // be read keeps its control as it was and every other value still loads;
+    // then one error names all that could not be read (and why the store
+    // itself could not be read, when it could not).
     void LoadOptions();
 
     // "  Save": applies and stores every option, writes or removes the
@@ -51,38 +52,40 @@ public:
     // Autostart box clicked, either way: Tray Mode becomes checked.
     void CheckBox5Click();
 
+    // What runs use, as last applied: the defaults' until the start loads.
+    RunOptionValues RunValues() const { return m_runValues; }
+    // What applying the options shown gives the runs.
+    static RunOptionValues RunValuesOf(const OptionValues& shown);
+
     // A radio-group index from a stored number: below -1 is -1, above 1 is 1.
     static int ClampRadioIndex(std::int32_t value);
 
 private:
-    using StoredValue = std::variant<std::int32_t, std::string>;
-    using StoredValues = std::map<std::string, StoredValue>;
-
-    // The steps of LoadOptions, one per stored value (Filter with Ext).
-    void LoadSynchroMode();
-    void LoadFileType();
-    void LoadFilter();
-    void LoadTimer();
-    void LoadTimerInterval();
-    void LoadTimerAction();
-    void LoadSilentMode();
-    void LoadTrayMode();
-    void LoadAutostart();
+    // What the steps of LoadOptions gathered.
+    struct Loaded {
+        OptionValues shown;  // the controls as they will show
+        OptionValues stored;  // the values read
+        std::set<std::string> present;  // the names of the values read
+    };
+    // One step: a row and the rows read with it, each read before anything
+    // changes, so that a value that cannot be read changes nothing.
+    void LoadStep(std::span<const OptionRow> step, Loaded& loaded) const;
+    static void ShowStored(const OptionRow& row, const OptionValues& stored, OptionValues& shown);
+    void ApplyLoaded(const OptionValues& before, const Loaded& loaded);
 
     void Save(bool keepUnread);
-    // Every value as Save would store it now.
-    StoredValues ValuesShown() const;
-    void ApplySearchAttr();
-    void ApplySearchExt();
-    void ApplyTimerEnabled();
-    void ApplySilentFlag();
+    // Every value as Save would store it with these shown.
+    OptionValues ToStore(const OptionValues& shown) const;
+    // Hide's and Save's: the run values and the timer's state.
+    void Apply(const OptionValues& shown);
 
     OptionsControls& m_controls;
     OptionsHost& m_host;
-    RunOptionValues m_runValues;
     platform::SettingsStore& m_store;
     platform::AutostartEntry& m_autostart;
-    // Values the start could not read, and what their controls showed then.
+    RunOptionValues m_runValues;
+    // Values the start could not read, and all values as they were to be
+    // stored right after the start.
     std::set<std::string> m_unread;
-    StoredValues m_shownAtStart;
+    OptionValues m_storedAtStart;
 };

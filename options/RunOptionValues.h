@@ -3,20 +3,16 @@
 #include <cstdint>
 #include <string>
 
-// The three values of the options that every run reads, where the runs keep
-// them: the options logic sets them at start-up, Save and Hide, and knows
-// nothing else of the runs.
-struct RunOptionValues {
-    std::int32_t& SearchAttr;  // attribute mask of every search (32 or 63)
-    std::string& SearchExt;  // the text after "*." in every search mask
-    std::int32_t& SilentFlag;  // 1: no confirmation before a run
+#include "platform/fs/FileSystem.h"
 
-    // From whatever keeps the three under these names (the run state).
-    template <typename Holder>
-    RunOptionValues(Holder& holder)  // NOLINT(google-explicit-constructor): stands for the holder
-        : SearchAttr(holder.SearchAttr),
-          SearchExt(holder.SearchExt),
-          SilentFlag(holder.SilentFlag)
-    {
-    }
+// The options a run uses. The options logic keeps the values last applied
+// (start-up, Save, Hide); each run takes a copy of them when it starts, so
+// that nothing it reads changes under it.
+struct RunOptionValues {
+    std::int32_t SearchAttr = platform::faArchive;  // attribute mask of every search (32 or 63)
+    std::string SearchExt = "*";  // the text after "*." in every search mask
+    std::int32_t SilentFlag = 1;  // 1: no confirmation before a run
+    std::int32_t KeepReplaced = 0;  // 1: an update keeps the file it replaces in the Trash
+
+    bool operator==(const RunOptionValues&) const = default;
 };

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "options/RunOptionValues.h"
 #include "platform/desktop/BalloonIcon.h"
 
 #include <string>
 
 // What a run needs of the window around it: the balloon of the tray icon,
-// the two run buttons and the gauge, the Synchro mode choice, and the two
-// modal boxes. The window implements it with widgets, tests with fakes.
+// the two run buttons and the gauge, the Synchro mode choice, the options
+// a run uses, and the two modal boxes. The window implements it with widgets, tests with fakes.
 class RunHost {
 public:
     virtual ~RunHost() = default;
@@ -20,6 +21,9 @@ public:
     virtual void SetGaugeProgress(int percent) = 0;
     // Item index of the "Synchro mode" choice: 0 files mode, anything else folders mode.
     virtual int SynchroModeIndex() const = 0;
+    // The options as last applied; each run and pre-count takes a copy when
+    // it starts.
+    virtual RunOptionValues RunValues() const = 0;
     // Modal confirmation with OK and Cancel; true only for OK.
     virtual bool Confirm(const std::string& text) = 0;
     // Modal plain message with OK.

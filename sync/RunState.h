@@ -3,13 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "options/RunOptionValues.h"
 #include "platform/fs/DirectorySearch.h"
 #include "platform/fs/FileSystem.h"
 
 // The state that every run and pre-count shares. It outlives a run: the
-// next run resets the counters it uses, nothing clears the rest. The three
-// option-derived values start as the Options panel's defaults and are set
-// when the options are loaded, saved or applied.
+// next run resets the counters it uses, nothing clears the rest.
 struct RunState {
     std::int32_t TotalCount = 0;  // the pre-count: the number confirmed and the gauge's denominator
     std::int32_t ProgressCount = 0;  // progress steps taken in the current run
@@ -25,7 +24,7 @@ struct RunState {
     std::string FolderName1;
     std::string FolderName2;
 
-    std::int32_t SearchAttr = platform::faArchive;  // attribute mask of every search (archive or any file)
-    std::string SearchExt = "*";  // the text after "*." in every search mask
-    std::int32_t SilentFlag = 1;  // 1: no confirmation before a run
+    // The options of the run or pre-count in progress, or of the last one:
+    // what its host gave it when it started.
+    RunOptionValues Options;
 };

@@ -31,6 +31,7 @@ std::string SystemReason(int error, const std::string& source, const std::string
     case platform::kCopyDestinationNotAFile: return destination + RunTexts::kNotAFile;
     case platform::kCopyDestinationIsFolder: return RunTexts::kFolderInTheWay;
     case platform::kCopyDestinationIsBrokenLink: return RunTexts::kBrokenLinkInTheWay;
+    case platform::kCopyCannotKeepReplaced: return platform::kCopyCannotKeepReplacedText;
     default: return std::system_category().message(error);
     }
 }
@@ -173,24 +174,28 @@ void Synchronizer::SynchroFolders_s()
 void Synchronizer::progressbar_notselected(std::int32_t& count)
 {
     count = 0;
+    m_state.Options = m_host.RunValues();
     FilesBody(Scope::All, &count);
 }
 
 void Synchronizer::progressbar_selected(std::int32_t& count)
 {
     count = 0;
+    m_state.Options = m_host.RunValues();
     FilesBody(Scope::Selected, &count);
 }
 
 void Synchronizer::progressbar_ns_folder(std::int32_t& count)
 {
     count = 0;
+    m_state.Options = m_host.RunValues();
     FoldersBody(Scope::All, &count);
 }
 
 void Synchronizer::progressbar_s_folder(std::int32_t& count)
 {
     count = 0;
+    m_state.Options = m_host.RunValues();
     FoldersBody(Scope::Selected, &count);
 }
 
@@ -200,6 +205,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
         return;
     {
         RunningMark mark(m_running);
+        m_state.Options = m_host.RunValues();
 
         m_host.RequestBalloon(RunTexts::kBalloonText, RunTexts::kBalloonTitle, biWarning);
         m_host.SetSynchronizeSelectedVisible(false);
@@ -217,7 +223,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
         m_state.ProgressCount = 0;
         m_state.FailFlag = 0;
 
-        if (m_state.SilentFlag != 1) {
+        if (m_state.Options.SilentFlag != 1) {
             const char* suffix = files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
             if (!m_host.Confirm(std::to_string(m_state.TotalCount) + suffix)) {
                 m_host.SetSynchronizeSelectedVisible(true);
@@ -268,7 +274,7 @@ void Synchronizer::ReportLeftOut(Scope scope)
 
 std::string Synchronizer::SearchMask(const std::string& folder) const
 {
-    return PathOf(folder, "*." + m_state.SearchExt);
+    return PathOf(folder, "*." + m_state.Options.SearchExt);
 }
 
 void Synchronizer::ProgressStep()
@@ -288,6 +294,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
 {
     RunState& s = m_state;
     KnownFolders known;
+    known.SetKeepReplaced(KeepsReplaced());
     // The List 2 folders taking part, by List2Index; read when the first
     // entry needs them, all at once.
     std::optional<std::vector<KnownFolder*>> folders2;
@@ -326,7 +333,8 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
     KnownFolder& side1 = known.NamesIn(folder1);
     {
         // The pre-count only counts names: what each entry is, the listing tells.
-        KnownFolder::Search search(searched, pattern, static_cast<std::uint32_t>(m_state.SearchAttr), count != nullptr);
+        KnownFolder::Search search(searched, pattern, static_cast<std::uint32_t>(m_state.Options.SearchAttr),
+                                   count != nullptr);
         while (search.Next(m_state.SearchRec)) {
             if (!folders2)
                 folders2 = ReadList2(known, scope);
@@ -408,11 +416,12 @@ void Synchronizer::FoldersBody(Scope scope, std::int32_t* count)
 
 void Synchronizer::FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count)
 {
-    const auto attr = static_cast<std::uint32_t>(m_state.SearchAttr);
+    const auto attr = static_cast<std::uint32_t>(m_state.Options.SearchAttr);
     // Both folders are read afresh for the pair, at once, with a look at
     // every name that search A will compare (the body: that it will yield).
     KnownFolders known;
-    known.ReadPair(folder1, folder2, "*." + m_state.SearchExt, attr, count != nullptr);
+    known.SetKeepReplaced(KeepsReplaced());
+    known.ReadPair(folder1, folder2, "*." + m_state.Options.SearchExt, attr, count != nullptr);
     ThenSettle(known, [&] {
         FolderPairSearchA(known, folder1, folder2, count);
         FolderPairSearchB(known, folder1, folder2, count);
@@ -430,7 +439,7 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
     // The pre-count needs no look at an entry F2 lacks: it is counted
     // whatever its time.
     KnownFolder::Search search(known.Searched(SearchMask(folder1), pattern), pattern,
-                               static_cast<std::uint32_t>(s.SearchAttr), count != nullptr);
+                               static_cast<std::uint32_t>(s.Options.SearchAttr), count != nullptr);
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
         // Both times are taken before anything is copied for this entry.
@@ -473,7 +482,7 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
     KnownFolder& side2 = known.NamesIn(folder2);
     std::string pattern;
     KnownFolder::Search search(known.Searched(SearchMask(folder2), pattern), pattern,
-                               static_cast<std::uint32_t>(s.SearchAttr), true);
+                               static_cast<std::uint32_t>(s.Options.SearchAttr), true);
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
         platform::NameMatch match = platform::NameMatch::CaseBlind;
@@ -486,6 +495,11 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
         if (!count)
             ProgressStep();
     }
+}
+
+bool Synchronizer::KeepsReplaced() const
+{
+    return m_state.Options.KeepReplaced == 1;
 }
 
 // Copies source over destination and reports what became of the destination.

@@ -51,7 +51,8 @@ public:
     // the selected folders when either list has a selection, else all.
     void SynchroNowClick();
 
-    // The four passes, each one complete run.
+    // The four passes, each one complete run with the options the host
+    // gives when it starts (RunState::Options).
     void BitBtn4Click();  // files mode, all folders
     void BitBtn3Click();  // files mode, selected folders
     void SynchroFolders_ns();  // folders mode, all folders
@@ -101,6 +102,9 @@ private:
                      platform::NameMatch match);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;
+    // Whether an update keeps the file it replaces in the Trash: the run's
+    // KeepReplaced, which each pass hands to its copies.
+    bool KeepsReplaced() const;
 
     RunState& m_state;
     ReportList& m_report;

@@ -116,7 +116,7 @@ TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const
       m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
       m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
                   platform::AutostartEntry::InstalledProgramPath()),
-      m_options(*GroupBox1, *this, m_state, m_store, m_autostart),
+      m_options(*GroupBox1, *this, m_store, m_autostart),
       m_helpFolder(QStringLiteral(FOLDERLY_INSTALL_DATADIR)),
       m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {

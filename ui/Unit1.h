@@ -212,6 +212,7 @@ private:
     void SetGaugeVisible(bool visible) override;
     void SetGaugeProgress(int percent) override;
     int SynchroModeIndex() const override;
+    RunOptionValues RunValues() const override { return m_options.RunValues(); }
     bool Confirm(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     bool StopRequested() const override { return m_stopQuery && m_stopQuery(); }

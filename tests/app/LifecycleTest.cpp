@@ -62,8 +62,8 @@ TEST(Lifecycle, FirstStartCreatesTheProgramFolderAndShowsTheVersion)
     EXPECT_EQ(ReportLines(form), std::vector<std::string>{"v1.3"});
     EXPECT_EQ(form.ListBox3->count(), 1);
     EXPECT_EQ(form.List1().Count(), 0);
-    EXPECT_EQ(form.State().SearchAttr, 32);
-    EXPECT_EQ(form.State().SilentFlag, 1);
+    EXPECT_EQ(form.Options().RunValues().SearchAttr, 32);
+    EXPECT_EQ(form.Options().RunValues().SilentFlag, 1);
     EXPECT_FALSE(form.StartMinimized());
 }
 
@@ -78,7 +78,7 @@ TEST(Lifecycle, LegacyOptionFileLinesComeBeforeTheVersion)
     EXPECT_FALSE(platform::FileExists(home.ProgramFolder() + "options.txt"));
     // The imported values were loaded like stored ones.
     EXPECT_EQ(form.GroupBox1->SynchroModeIndex(), 1);
-    EXPECT_EQ(form.State().SearchAttr, 63);
+    EXPECT_EQ(form.Options().RunValues().SearchAttr, 63);
     EXPECT_TRUE(form.StartMinimized());
 }
 
@@ -104,7 +104,7 @@ TEST(Lifecycle, AFailedStepIsShownAndTheStepsAfterItStillRun)
                                   "Could not load " + home.SettingsFile() + ": Invalid data type for 'SynchroMode'."}));
     EXPECT_EQ(form.List2().Count(), 1);
     EXPECT_EQ(ReportLines(form), std::vector<std::string>{"v1.3"});
-    EXPECT_EQ(form.State().SilentFlag, 0);
+    EXPECT_EQ(form.Options().RunValues().SilentFlag, 0);
 }
 
 TEST(Lifecycle, AListFileTheStartCouldNotReadIsKeptAsideOnceTheListGetsEntries)
@@ -233,6 +233,43 @@ TEST(Lifecycle, TheWindowMakesNoRunForTheCommandLineWithWhatStandsInForAnUnreadF
         EXPECT_EQ(ReadFile(b + "/notes.txt"), "new");
         EXPECT_EQ(made.lines, std::vector<std::string>{b + "/notes.txt updated successfully"});
     }
+}
+
+// A stored option a run uses reaches every kind of run: the window's own,
+// a command-line run the window makes, and one made with no window (which
+// reads the store of the user's configuration folder).
+TEST(Lifecycle, EveryKindOfRunTakesTheStoredOptions)
+{
+    Home home;
+    struct ConfigHome {
+        const std::string old = std::getenv("XDG_CONFIG_HOME");
+        explicit ConfigHome(const std::string& path) { setenv("XDG_CONFIG_HOME", path.c_str(), 1); }
+        ~ConfigHome() { setenv("XDG_CONFIG_HOME", old.c_str(), 1); }
+    } configHome(home.dir / "config");
+    {
+        platform::SettingsStore store(home.SettingsFile());
+        ASSERT_TRUE(store.OpenKey(true));
+        store.WriteInteger("KeepReplaced", 1);
+        store.WriteInteger("FileType", 1);
+        store.CloseKey();
+    }
+    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    Lifecycle lifecycle(form);
+    lifecycle.FormCreate();
+    const auto expectStored = [](const RunState& state) {
+        EXPECT_EQ(state.Options.KeepReplaced, 1);
+        EXPECT_EQ(state.Options.SearchAttr, 63);
+    };
+
+    form.Sync().BitBtn11Click();
+    expectStored(form.State());
+    form.State().Options = {};
+    RecordingOutput output;
+    EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, output), std::optional<int>(0));
+    expectStored(form.State());
+    RunState alone;
+    EXPECT_EQ(UnattendedRun::FromStoredFiles(home.ProgramFolder(), output, alone), 0);
+    expectStored(alone);
 }
 
 TEST(Lifecycle, CloseWritesListsThenOptionsAndStoresUnsavedChanges)

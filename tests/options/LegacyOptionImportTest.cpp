@@ -184,16 +184,15 @@ TEST_F(LegacyImport, TheImportedValuesAreLoadedLikeStoredOnes)
 
     FakeControls controls;
     FakeHost host;
-    FakeRunValues runState;
     platform::AutostartEntry autostart(m_dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
-    OptionsLogic logic(controls, host, runState, m_store, autostart);
+    OptionsLogic logic(controls, host, m_store, autostart);
     logic.LoadOptions();
-    EXPECT_EQ(controls.synchroMode, 1);
-    EXPECT_EQ(runState.SearchExt, "xls");
+    EXPECT_EQ(controls.shown.SynchroMode, 1);
+    EXPECT_EQ(logic.RunValues().SearchExt, "xls");
     EXPECT_TRUE(host.timerEnabled);
     EXPECT_EQ(host.timerInterval, 5000);
-    EXPECT_EQ(controls.intervalIndex, -1);
-    EXPECT_FALSE(controls.tray);
+    EXPECT_EQ(controls.IntervalIndex(), -1);
+    EXPECT_FALSE(controls.shown.TrayMode);
     EXPECT_FALSE(host.startMinimized);
     EXPECT_EQ(m_report.Lines(), (std::vector<std::string>{kLegacyFoundLine, kLegacyDeletedLine, "v1.3"}));
 }

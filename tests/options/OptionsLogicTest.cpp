@@ -43,6 +43,8 @@ struct Observed {
     std::int32_t searchAttr = 32;
     std::string searchExt = "*";
     std::int32_t silentFlag = 1;
+    bool keepReplaced = false;
+    std::int32_t keepReplacedFlag = 0;
 
     bool operator==(const Observed&) const = default;
 };
@@ -54,14 +56,18 @@ std::ostream& operator<<(std::ostream& out, const Observed& o)
                << o.intervalBoxEnabled << ", interval " << o.intervalIndex << ", action " << o.timerAction << ", tray "
                << o.tray << ", autostart " << o.autostart << ", silent " << o.silent << ", timer " << o.timerEnabled
                << " " << o.timerInterval << ", minimized " << o.startMinimized << ", attr " << o.searchAttr << ", ext '"
-               << o.searchExt << "', silentFlag " << o.silentFlag << "}";
+               << o.searchExt << "', silentFlag " << o.silentFlag << ", keepReplaced " << o.keepReplaced << "/"
+               << o.keepReplacedFlag << "}";
 }
 
-Observed ObservedOf(const FakeControls& c, const FakeHost& h, const FakeRunValues& r)
+Observed ObservedOf(const FakeControls& c, const FakeHost& h, const RunOptionValues& r)
 {
-    return {c.synchroMode,        c.fileType,      c.filterChecked,  c.filterEnabled, c.filterText, c.timerBox,
-            c.intervalBoxEnabled, c.intervalIndex, c.timerAction,    c.tray,          c.autostart,  c.silent,
-            h.timerEnabled,       h.timerInterval, h.startMinimized, r.SearchAttr,    r.SearchExt,  r.SilentFlag};
+    const OptionValues& v = c.shown;
+    return {v.SynchroMode,  v.FileType,      v.Filter != 0,          c.filterEnabled,
+            v.Ext,          v.Timer != 0,    c.IntervalBoxEnabled(), c.IntervalIndex(),
+            v.TimerAction,  v.TrayMode != 0, v.Autostart != 0,       v.SilentMode != 0,
+            h.timerEnabled, h.timerInterval, h.startMinimized,       r.SearchAttr,
+            r.SearchExt,    r.SilentFlag,    v.KeepReplaced != 0,    r.KeepReplaced};
 }
 
 void StoreValues(const std::string& path, const StoredValues& values)
@@ -85,7 +91,7 @@ protected:
           m_autostartPath(m_dir / "config/autostart/Folderly.desktop"),
           m_store(m_storePath),
           m_autostart(m_autostartPath, "/usr/bin/folderly"),
-          m_logic(m_controls, m_host, m_runState, m_store, m_autostart)
+          m_logic(m_controls, m_host, m_store, m_autostart)
     {
     }
 
@@ -98,7 +104,7 @@ protected:
         m_store.CloseKey();
     }
 
-    Observed Now() const { return ObservedOf(m_controls, m_host, m_runState); }
+    Observed Now() const { return ObservedOf(m_controls, m_host, m_logic.RunValues()); }
 
     // The stored value as it reads back, "" when missing.
     std::string Stored(const std::string& name) const
@@ -118,7 +124,6 @@ protected:
     std::string m_autostartPath;
     FakeControls m_controls;
     FakeHost m_host;
-    FakeRunValues m_runState;
     SettingsStore m_store;
     platform::AutostartEntry m_autostart;
     OptionsLogic m_logic;
@@ -185,7 +190,10 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"tray 2 is off", {{"TrayMode", 2}}, {}},
         LoadCase{"autostart 5 checks tray mode too", {{"Autostart", 5}}, {.tray = true, .autostart = true}},
         LoadCase{"autostart with tray off", {{"TrayMode", 0}, {"Autostart", 1}}, {.tray = true, .autostart = true}},
-        LoadCase{"autostart off", {{"Autostart", 0}}, {}}),
+        LoadCase{"autostart off", {{"Autostart", 0}}, {}},
+        LoadCase{"keep replaced", {{"KeepReplaced", 1}}, {.keepReplaced = true, .keepReplacedFlag = 1}},
+        LoadCase{"keep replaced 5 is on", {{"KeepReplaced", 5}}, {.keepReplaced = true, .keepReplacedFlag = 1}},
+        LoadCase{"keep replaced off", {{"KeepReplaced", 0}}, {}}),
     [](const ::testing::TestParamInfo<LoadCase>& caseInfo) {
         std::string name;
         for (const char* c = caseInfo.param.what; *c; ++c)
@@ -214,6 +222,9 @@ TEST_F(OptionsFixture, AValueThatCannotBeReadKeepsItsDefaultAndTheOthersLoad)
         {{{"SilentMode", S("no")}, {"TrayMode", 1}, {"Autostart", S("yes")}},
          "Invalid data type for 'SilentMode'; Invalid data type for 'Autostart'",
          {.tray = true, .startMinimized = true}},
+        {{{"KeepReplaced", S("yes")}, {"SilentMode", 0}},
+         "Invalid data type for 'KeepReplaced'",
+         {.silent = false, .silentFlag = 0}},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -221,8 +232,7 @@ TEST_F(OptionsFixture, AValueThatCannotBeReadKeepsItsDefaultAndTheOthersLoad)
         StoreValues(store.FilePath(), c.stored);
         FakeControls controls;
         FakeHost host;
-        FakeRunValues runState;
-        OptionsLogic logic(controls, host, runState, store, m_autostart);
+        OptionsLogic logic(controls, host, store, m_autostart);
         ASSERT_TRUE(store.OpenKey(true));
         try {
             logic.LoadOptions();
@@ -230,7 +240,7 @@ TEST_F(OptionsFixture, AValueThatCannotBeReadKeepsItsDefaultAndTheOthersLoad)
         } catch (const ESettingsError& error) {
             EXPECT_STREQ(error.what(), c.message);
         }
-        EXPECT_EQ(ObservedOf(controls, host, runState), c.expected) << c.message;
+        EXPECT_EQ(ObservedOf(controls, host, logic.RunValues()), c.expected) << c.message;
     }
 }
 
@@ -243,7 +253,7 @@ TEST_F(OptionsFixture, TheCloseKeepsWhatTheStartCouldNotReadUnlessItWasChanged)
     EXPECT_THROW(m_logic.LoadOptions(), ESettingsError);
     m_store.CloseKey();
 
-    m_controls.synchroMode = 1;  // a change the user made
+    m_controls.shown.SynchroMode = 1;  // a change the user made
     m_logic.SaveAtClose();
     EXPECT_EQ(Stored("FileType"), "str abc");
     EXPECT_EQ(Stored("Autostart"), "str yes");
@@ -254,7 +264,7 @@ TEST_F(OptionsFixture, TheCloseKeepsWhatTheStartCouldNotReadUnlessItWasChanged)
     EXPECT_EQ(Stored("version"), "str 1.3");
 
     // Changed in the panel: the close stores what the user chose.
-    m_controls.fileType = 1;
+    m_controls.shown.FileType = 1;
     m_host.timerInterval = 600000;
     m_logic.SaveAtClose();
     EXPECT_EQ(Stored("FileType"), "int 1");
@@ -279,42 +289,43 @@ TEST(OptionsClose, AStoreThatCannotBeReadIsReportedAndLeftAlone)
         WriteFile(autostart.FilePath(), "[Desktop Entry]\n");
         FakeControls controls;
         FakeHost host;
-        FakeRunValues runState;
-        OptionsLogic logic(controls, host, runState, store, autostart);
+        OptionsLogic logic(controls, host, store, autostart);
         EXPECT_FALSE(store.OpenKey(true));
         EXPECT_THROW(logic.LoadOptions(), ESettingsError);
         EXPECT_NO_THROW(logic.SaveAtClose());
         EXPECT_TRUE(autostart.Exists());
         // A change the user made cannot be stored: the close says so.
-        controls.silent = false;
+        controls.shown.SilentMode = 0;
         EXPECT_THROW(logic.SaveAtClose(), ESettingsError);
     }
 }
 
 TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
 {
-    m_controls.synchroMode = 1;
-    m_controls.fileType = 1;
-    m_controls.filterChecked = true;
-    m_controls.filterText = "txt";
-    m_controls.timerBox = true;
+    m_controls.shown.SynchroMode = 1;
+    m_controls.shown.FileType = 1;
+    m_controls.shown.Filter = 1;
+    m_controls.shown.Ext = "txt";
+    m_controls.shown.Timer = 1;
     m_host.timerInterval = 600000;
-    m_controls.timerAction = 1;
-    m_controls.silent = false;
-    m_controls.tray = true;
-    m_controls.autostart = true;
+    m_controls.shown.TimerAction = 1;
+    m_controls.shown.SilentMode = 0;
+    m_controls.shown.TrayMode = 1;
+    m_controls.shown.Autostart = 1;
+    m_controls.shown.KeepReplaced = 1;
 
     m_logic.BitBtn8Click();
 
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},           {"Filter", "int 1"},
-        {"Ext", "str txt"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"},
-        {"SilentMode", "int 0"}, {"TrayMode", "int 1"},    {"Autostart", "int 1"}};
+        {"KeepReplaced", "int 1"}, {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},
+        {"Filter", "int 1"},       {"Ext", "str txt"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"},
+        {"TimerAction", "int 1"},  {"SilentMode", "int 0"}, {"TrayMode", "int 1"},    {"Autostart", "int 1"}};
     for (const auto& [name, value] : expected)
         EXPECT_EQ(Stored(name), value) << name;
-    EXPECT_EQ(m_runState.SearchAttr, 63);
-    EXPECT_EQ(m_runState.SearchExt, "txt");
-    EXPECT_EQ(m_runState.SilentFlag, 0);
+    EXPECT_EQ(m_logic.RunValues().SearchAttr, 63);
+    EXPECT_EQ(m_logic.RunValues().SearchExt, "txt");
+    EXPECT_EQ(m_logic.RunValues().SilentFlag, 0);
+    EXPECT_EQ(m_logic.RunValues().KeepReplaced, 1);
     EXPECT_TRUE(m_host.timerEnabled);
     EXPECT_EQ(m_host.panelHidden, 1);
     EXPECT_TRUE(std::filesystem::exists(m_autostartPath));
@@ -322,13 +333,13 @@ TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
 
 TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
 {
-    m_controls.autostart = true;
+    m_controls.shown.Autostart = 1;
     m_logic.BitBtn8Click();
     ASSERT_TRUE(std::filesystem::exists(m_autostartPath));
 
-    m_controls.autostart = false;
-    m_controls.synchroMode = -1;
-    m_controls.filterChecked = true;  // checked with an empty text stores "*"
+    m_controls.shown.Autostart = 0;
+    m_controls.shown.SynchroMode = -1;
+    m_controls.shown.Filter = 1;  // checked with an empty text stores "*"
     m_logic.BitBtn8Click();
     EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
     EXPECT_EQ(Stored("Autostart"), "int 0");
@@ -338,8 +349,9 @@ TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
     EXPECT_EQ(Stored("TimerInterval"), "int 0");
     EXPECT_EQ(Stored("SilentMode"), "int 1");
     EXPECT_EQ(Stored("TrayMode"), "int 0");
-    EXPECT_EQ(m_runState.SearchAttr, 32);
-    EXPECT_EQ(m_runState.SearchExt, "*");
+    EXPECT_EQ(Stored("KeepReplaced"), "int 0");
+    EXPECT_EQ(m_logic.RunValues().SearchAttr, 32);
+    EXPECT_EQ(m_logic.RunValues().SearchExt, "*");
 
     m_logic.BitBtn8Click();  // unchecked again: nothing to remove, no error
     EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
@@ -348,33 +360,32 @@ TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
     // The next start shows the box checked with "*".
     FakeControls controls;
     FakeHost host;
-    FakeRunValues runState;
-    OptionsLogic next(controls, host, runState, m_store, m_autostart);
+    OptionsLogic next(controls, host, m_store, m_autostart);
     ASSERT_TRUE(m_store.OpenKey(true));
     next.LoadOptions();
-    EXPECT_TRUE(controls.filterChecked);
+    EXPECT_TRUE(controls.shown.Filter);
     EXPECT_TRUE(controls.filterEnabled);
-    EXPECT_EQ(controls.filterText, "*");
-    EXPECT_EQ(controls.synchroMode, -1);
+    EXPECT_EQ(controls.shown.Ext, "*");
+    EXPECT_EQ(controls.shown.SynchroMode, -1);
 }
 
 TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
 {
-    m_controls.synchroMode = 1;
-    m_controls.filterChecked = true;
-    m_controls.filterText = "doc";
-    m_controls.timerBox = true;
+    m_controls.shown.SynchroMode = 1;
+    m_controls.shown.Filter = 1;
+    m_controls.shown.Ext = "doc";
+    m_controls.shown.Timer = 1;
     m_host.timerInterval = 7200000;
-    m_controls.timerAction = 1;
-    m_controls.silent = false;
-    m_controls.autostart = true;
-    m_controls.tray = false;  // unchecked by hand after Autostart
+    m_controls.shown.TimerAction = 1;
+    m_controls.shown.SilentMode = 0;
+    m_controls.shown.Autostart = 1;
+    m_controls.shown.TrayMode = 0;  // unchecked by hand after Autostart
+    m_controls.shown.KeepReplaced = 1;
     m_logic.BitBtn8Click();
 
     FakeControls controls;
     FakeHost host;
-    FakeRunValues runState;
-    OptionsLogic next(controls, host, runState, m_store, m_autostart);
+    OptionsLogic next(controls, host, m_store, m_autostart);
     ASSERT_TRUE(m_store.OpenKey(true));
     next.LoadOptions();
     // Not minimized, but loading Autostart checks Tray Mode again.
@@ -392,8 +403,10 @@ TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
                             .timerEnabled = true,
                             .timerInterval = 7200000,
                             .searchExt = "doc",
-                            .silentFlag = 0};
-    EXPECT_EQ(ObservedOf(controls, host, runState), expected);
+                            .silentFlag = 0,
+                            .keepReplaced = true,
+                            .keepReplacedFlag = 1};
+    EXPECT_EQ(ObservedOf(controls, host, next.RunValues()), expected);
 }
 
 TEST(OptionsSave, AStoreThatCannotBeWrittenEndsSaveWithThePanelOpen)
@@ -403,12 +416,11 @@ TEST(OptionsSave, AStoreThatCannotBeWrittenEndsSaveWithThePanelOpen)
     SettingsStore store(dir / "file/Vantrel/Folderly.conf");
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
     FakeControls controls;
-    controls.fileType = 1;
-    controls.silent = false;
-    controls.autostart = true;
+    controls.shown.FileType = 1;
+    controls.shown.SilentMode = 0;
+    controls.shown.Autostart = 1;
     FakeHost host;
-    FakeRunValues runState;
-    OptionsLogic logic(controls, host, runState, store, autostart);
+    OptionsLogic logic(controls, host, store, autostart);
 
     try {
         logic.BitBtn8Click();
@@ -417,8 +429,8 @@ TEST(OptionsSave, AStoreThatCannotBeWrittenEndsSaveWithThePanelOpen)
         EXPECT_STREQ(error.what(), "Failed to set data for 'version'");
     }
     EXPECT_EQ(host.panelHidden, 0);
-    EXPECT_EQ(runState.SearchAttr, 32);
-    EXPECT_EQ(runState.SilentFlag, 1);
+    EXPECT_EQ(logic.RunValues().SearchAttr, 32);
+    EXPECT_EQ(logic.RunValues().SilentFlag, 1);
     EXPECT_FALSE(autostart.Exists());
 }
 
@@ -426,9 +438,9 @@ TEST_F(OptionsFixture, AnAutostartEntryThatCannotBeWrittenEndsSaveWithThePanelOp
 {
     WriteFile(m_dir / "blocked", "x");
     platform::AutostartEntry blocked(m_dir / "blocked/autostart/Folderly.desktop", "/usr/bin/folderly");
-    OptionsLogic logic(m_controls, m_host, m_runState, m_store, blocked);
-    m_controls.autostart = true;
-    m_controls.silent = false;
+    OptionsLogic logic(m_controls, m_host, m_store, blocked);
+    m_controls.shown.Autostart = 1;
+    m_controls.shown.SilentMode = 0;
     try {
         logic.BitBtn8Click();
         FAIL() << "no error";
@@ -436,52 +448,54 @@ TEST_F(OptionsFixture, AnAutostartEntryThatCannotBeWrittenEndsSaveWithThePanelOp
         EXPECT_STREQ(error.what(), "Failed to set data for 'Folderly'");
     }
     EXPECT_EQ(m_host.panelHidden, 0);
-    EXPECT_EQ(m_runState.SilentFlag, 0);  // applied before the entry's turn
+    EXPECT_EQ(logic.RunValues().SilentFlag, 0);  // applied before the entry's turn
     EXPECT_EQ(Stored("Autostart"), "int 1");
 }
 
 TEST_F(OptionsFixture, HideAppliesWithoutStoring)
 {
-    m_controls.fileType = 1;
-    m_controls.filterChecked = true;
-    m_controls.filterText = "jpg";
-    m_controls.timerBox = true;
-    m_controls.silent = false;
-    m_controls.synchroMode = 1;
+    m_controls.shown.FileType = 1;
+    m_controls.shown.Filter = 1;
+    m_controls.shown.Ext = "jpg";
+    m_controls.shown.Timer = 1;
+    m_controls.shown.SilentMode = 0;
+    m_controls.shown.SynchroMode = 1;
+    m_controls.shown.KeepReplaced = 1;
 
     m_logic.BitBtn9Click();
-    EXPECT_EQ(m_runState.SearchAttr, 63);
-    EXPECT_EQ(m_runState.SearchExt, "jpg");
+    EXPECT_EQ(m_logic.RunValues().SearchAttr, 63);
+    EXPECT_EQ(m_logic.RunValues().SearchExt, "jpg");
     EXPECT_TRUE(m_host.timerEnabled);
-    EXPECT_EQ(m_runState.SilentFlag, 0);
+    EXPECT_EQ(m_logic.RunValues().SilentFlag, 0);
+    EXPECT_EQ(m_logic.RunValues().KeepReplaced, 1);
     EXPECT_EQ(m_host.panelHidden, 1);
     EXPECT_FALSE(std::filesystem::exists(m_storePath));
 
-    m_controls.filterChecked = false;
-    m_controls.timerBox = false;
+    m_controls.shown.Filter = 0;
+    m_controls.shown.Timer = 0;
     m_logic.BitBtn9Click();
-    EXPECT_EQ(m_runState.SearchExt, "*");
+    EXPECT_EQ(m_logic.RunValues().SearchExt, "*");
     EXPECT_FALSE(m_host.timerEnabled);
 }
 
 TEST_F(OptionsFixture, FilterAndAutostartClicks)
 {
-    m_controls.filterText = "doc";
+    m_controls.shown.Ext = "doc";
     for (bool checked : {true, false, true}) {
-        m_controls.filterChecked = checked;
+        m_controls.shown.Filter = checked;
         m_logic.CheckBox3Click();
         EXPECT_EQ(m_controls.filterEnabled, checked);
-        EXPECT_EQ(m_controls.filterText, "doc");
+        EXPECT_EQ(m_controls.shown.Ext, "doc");
     }
 
     // Either direction checks Tray Mode; a checked Tray Mode stays so.
     for (bool autostart : {true, false}) {
         for (bool tray : {false, true}) {
-            m_controls.autostart = autostart;
-            m_controls.tray = tray;
+            m_controls.shown.Autostart = autostart;
+            m_controls.shown.TrayMode = tray;
             m_logic.CheckBox5Click();
-            EXPECT_TRUE(m_controls.tray) << autostart << tray;
-            EXPECT_EQ(m_controls.autostart, autostart);
+            EXPECT_TRUE(m_controls.shown.TrayMode) << autostart << tray;
+            EXPECT_EQ(m_controls.shown.Autostart != 0, autostart);
         }
     }
 }

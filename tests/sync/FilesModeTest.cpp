@@ -62,7 +62,7 @@ TEST_F(FilesMode, FrameStepsInOrderWithConfirmation)
     File(b + "/x", "2", kOld);
     list1.Add(a);
     list2.Add(b);
-    state.SilentFlag = 0;
+    host.options.SilentFlag = 0;
 
     sync.BitBtn4Click();
 
@@ -101,10 +101,10 @@ TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
         SCOPED_TRACE(c.what);
         TempDir fresh;
         RunState s;
-        s.SilentFlag = 0;
         ReportList r;
         FolderList l1, l2;
         RecordingHost h;
+        h.options.SilentFlag = 0;
         h.confirmAnswer = c.answer;
         Synchronizer run(s, r, l1, l2, h);
         if (c.withFiles) {
@@ -373,16 +373,16 @@ TEST_F(FilesMode, FileTypeAndExtensionFilterDecideWhatList1Yields)
     list2.Add(b);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        state.SearchAttr = c.attr;
-        state.SearchExt = c.ext;
+        host.options.SearchAttr = c.attr;
+        host.options.SearchExt = c.ext;
         std::int32_t count = -1;
         sync.progressbar_notselected(count);
         EXPECT_EQ(count, c.total);
     }
     // A real run with the filter: the lines carry the List 1 name, the copy
     // lands on the List 2 file of the other letter case.
-    state.SearchAttr = 32;
-    state.SearchExt = "txt";
+    host.options.SearchAttr = 32;
+    host.options.SearchExt = "txt";
     sync.BitBtn4Click();
     EXPECT_EQ(state.ProgressCount, 2);
     EXPECT_EQ(ReadFile(b + "/X.TXT"), "1");
@@ -456,8 +456,8 @@ TEST_F(FilesMode, DispatchByModeAndSelection)
         RecordingHost h;
         h.mode = c.mode;
         h.confirmAnswer = false;
+        h.options.SilentFlag = 0;
         RunState s;
-        s.SilentFlag = 0;
         Synchronizer run(s, report, list1, list2, h);
         run.SynchroNowClick();
         EXPECT_EQ(h.Count(std::string("confirm ") + c.confirmation), 1);
@@ -472,7 +472,7 @@ TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)
     File(b + "/x", "old", kOld);
     list1.Add(a);
     list2.Add(b);
-    state.SilentFlag = 0;
+    host.options.SilentFlag = 0;
     bool sawRunning = false;
     host.duringConfirm = [&] {
         sawRunning = sync.IsRunning();

@@ -51,7 +51,7 @@ TEST_F(FolderTexts, AnEntryThatIsNoFullPathTakesNoPartAndIsSaidOncePerRun)
         ReportList r;
         RecordingHost h;
         h.mode = c.mode;
-        state.SilentFlag = 0;
+        h.options.SilentFlag = 0;
         for (int i = 0; i < list1.Count(); ++i)
             list1.SetSelected(i, list1.Text(i) == a || c.leftOutSelected);
         for (int i = 0; i < list2.Count(); ++i)

@@ -81,7 +81,7 @@ TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
     File(b + "/only2", "b2", kNew);
     list1.Add(a);
     list2.Add(b);
-    state.SilentFlag = 0;
+    host.options.SilentFlag = 0;
 
     sync.BitBtn11Click();
 
@@ -132,7 +132,7 @@ TEST_F(FoldersMode, AllFilesCountsDotEntriesAndSubfoldersButCopiesNoFolder)
     const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
     File(a + "/f", "x", kMid);
     File(b + "/f", "x", kMid);
-    state.SearchAttr = 63;
+    host.options.SearchAttr = 63;
     list1.Add(a);
     list2.Add(b);
     std::int32_t count = 0;
@@ -143,7 +143,7 @@ TEST_F(FoldersMode, AllFilesCountsDotEntriesAndSubfoldersButCopiesNoFolder)
     sync.progressbar_ns_folder(count);
     EXPECT_EQ(count, 5);
 
-    state.SilentFlag = 0;
+    host.options.SilentFlag = 0;
     sync.SynchroFolders_ns();
     EXPECT_EQ(host.Count("confirm 5file(s) will be updated"), 1);
     EXPECT_EQ(report.Count(), 0);
@@ -158,7 +158,7 @@ TEST_F(FoldersMode, ExtensionFilterAppliesOnBothSides)
     File(a + "/a.doc", "1", kNew);
     File(b + "/b.TXT", "2", kNew);
     File(b + "/b.doc", "2", kNew);
-    state.SearchExt = "txt";
+    host.options.SearchExt = "txt";
     list1.Add(a);
     list2.Add(b);
     sync.SynchroFolders_ns();

@@ -261,7 +261,7 @@ TEST_F(NamesAndTimes, EntriesThatAreNotFilesAreNeverCopiedAndNamesTheyBlockAreRe
     list1.Add(a);
     list2.Add(b);
     list2.Add(tmp / "unplugged/d");
-    state.SearchAttr = 63;
+    host.options.SearchAttr = 63;
     const std::string pipeLine = a + "/p.txt" + kNotUpdated + b + "/p.txt" + kNotAFile;
     // Folders mode twice (the blocked names are reported again), then files mode.
     bool first = true;

@@ -35,6 +35,7 @@ public:
     }
     void SetGaugeProgress(int percent) override { progress.push_back(percent); }
     int SynchroModeIndex() const override { return mode; }
+    RunOptionValues RunValues() const override { return options; }
     bool Confirm(const std::string& text) override
     {
         events.push_back("confirm " + text);
@@ -55,11 +56,12 @@ public:
     std::vector<std::string> events;
     std::vector<int> progress;
     int mode = 0;
+    RunOptionValues options;  // Silent Mode, as the panel starts
     bool confirmAnswer = true;
     std::function<void()> duringConfirm;
 };
 
-// Two lists, a run state in Silent Mode, and folders in a temporary folder.
+// Two lists, a host whose options are in Silent Mode, and folders in a temporary folder.
 class RunFixture : public ::testing::Test {
 protected:
     RunFixture() : sync(state, report, list1, list2, host) {}

@@ -96,6 +96,8 @@ int CheckedIndex(const QButtonGroup* group)
 // Any index outside the items chooses none.
 void SetCheckedIndex(QButtonGroup* group, int index)
 {
+    if (group->checkedId() == index)
+        return;
     if (QAbstractButton* button = group->button(index)) {
         button->setChecked(true);
         return;
@@ -113,7 +115,8 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     setObjectName(QStringLiteral("GroupBox1"));
     setGeometry(104, 112, 481, 305);
     // A group box draws only its frame and caption; the panel lies over the
-    // lists and buttons and must hide them, as a window's panel does.
+    // lists and buttons and must hide them, in the window's button face.
+    setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
     // Created in this order so that later controls lie on top of earlier
@@ -191,6 +194,11 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
                                QRect(8, 16, 81, 17));
     m_checkBox2->setChecked(true);
 
+    // Not of the original layout: placed in the free corner under the two
+    // buttons, so that every other control keeps its place.
+    m_checkBox6 = MakeCheckBox(this, "CheckBox6", QStringLiteral("Keep replaced files in the Trash"), QString(),
+                               QRect(256, 280, 217, 17));
+
     // The "Enable" box's own behaviour, also when the program sets it.
     connect(m_checkBox1, &QCheckBox::toggled, this, [this](bool checked) {
         m_comboBox1->setEnabled(checked);
@@ -202,7 +210,7 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     connect(m_bitBtn9, &QPushButton::clicked, this, &OptionsPanel::HideClicked);
 
     // Tab order: the panel's own controls, then each frame's controls at the
-    // frame's place in the panel's order.
+    // frame's place in the panel's order; the Trash box, added later, last.
     const std::initializer_list<QWidget*> tabOrder = {m_checkBox3,
                                                       m_bitBtn8,
                                                       m_bitBtn9,
@@ -217,7 +225,8 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
                                                       m_checkBox1,
                                                       m_checkBox4,
                                                       m_checkBox5,
-                                                      m_checkBox2};
+                                                      m_checkBox2,
+                                                      m_checkBox6};
     QWidget* previous = nullptr;
     for (QWidget* widget : tabOrder) {
         if (previous)
@@ -232,6 +241,43 @@ void OptionsPanel::ConnectLogic(OptionsLogic& logic)
 {
     connect(this, &OptionsPanel::CheckBox3Clicked, this, [&logic] { logic.CheckBox3Click(); });
     connect(this, &OptionsPanel::CheckBox5Clicked, this, [&logic] { logic.CheckBox5Click(); });
+}
+
+OptionValues OptionsPanel::ShownOptions() const
+{
+    OptionValues values;
+    values.SynchroMode = SynchroModeIndex();
+    values.FileType = FileTypeIndex();
+    values.Filter = m_checkBox3->isChecked() ? 1 : 0;
+    values.Ext = m_edit2->text().toStdString();
+    values.Timer = TimerBoxChecked() ? 1 : 0;
+    values.TimerInterval = TimerIntervals::IntervalForIndex(IntervalIndex());
+    values.TimerAction = TimerActionIndex();
+    values.SilentMode = m_checkBox2->isChecked() ? 1 : 0;
+    values.TrayMode = TrayChecked() ? 1 : 0;
+    values.Autostart = AutostartChecked() ? 1 : 0;
+    values.KeepReplaced = m_checkBox6->isChecked() ? 1 : 0;
+    return values;
+}
+
+void OptionsPanel::ShowOptions(const OptionValues& values)
+{
+    // Only what differs changes, so that the text boxes keep their cursor
+    // and what was typed into them.
+    SetSynchroModeIndex(values.SynchroMode);
+    SetFileTypeIndex(values.FileType);
+    m_checkBox3->setChecked(values.Filter != 0);
+    if (const QString ext = QString::fromStdString(values.Ext); m_edit2->text() != ext)
+        m_edit2->setText(ext);
+    SetTimerBoxChecked(values.Timer != 0);
+    if (const int index = TimerIntervals::IndexForInterval(values.TimerInterval);
+        index >= 0 && index != IntervalIndex())
+        SetIntervalIndex(index);
+    SetTimerActionIndex(values.TimerAction);
+    m_checkBox2->setChecked(values.SilentMode != 0);
+    m_checkBox4->setChecked(values.TrayMode != 0);
+    m_checkBox5->setChecked(values.Autostart != 0);
+    m_checkBox6->setChecked(values.KeepReplaced != 0);
 }
 
 int OptionsPanel::SynchroModeIndex() const
@@ -252,26 +298,6 @@ int OptionsPanel::FileTypeIndex() const
 void OptionsPanel::SetFileTypeIndex(int index)
 {
     SetCheckedIndex(m_radioGroup2, index);
-}
-
-bool OptionsPanel::FilterChecked() const
-{
-    return m_checkBox3->isChecked();
-}
-
-void OptionsPanel::SetFilterChecked(bool checked)
-{
-    m_checkBox3->setChecked(checked);
-}
-
-std::string OptionsPanel::FilterText() const
-{
-    return m_edit2->text().toStdString();
-}
-
-void OptionsPanel::SetFilterText(const std::string& text)
-{
-    m_edit2->setText(QString::fromStdString(text));
 }
 
 void OptionsPanel::SetFilterTextEnabled(bool enabled)
@@ -326,11 +352,6 @@ bool OptionsPanel::TrayChecked() const
     return m_checkBox4->isChecked();
 }
 
-void OptionsPanel::SetTrayChecked(bool checked)
-{
-    m_checkBox4->setChecked(checked);
-}
-
 bool OptionsPanel::AutostartChecked() const
 {
     return m_checkBox5->isChecked();
@@ -339,16 +360,6 @@ bool OptionsPanel::AutostartChecked() const
 void OptionsPanel::SetAutostartChecked(bool checked)
 {
     m_checkBox5->setChecked(checked);
-}
-
-bool OptionsPanel::SilentChecked() const
-{
-    return m_checkBox2->isChecked();
-}
-
-void OptionsPanel::SetSilentChecked(bool checked)
-{
-    m_checkBox2->setChecked(checked);
 }
 
 void OptionsPanel::Copy1Click()

@@ -28,27 +28,30 @@ public:
     // clicks those boxes. The logic must outlive the panel's use.
     void ConnectLogic(OptionsLogic& logic);
 
-    int SynchroModeIndex() const override;
-    void SetSynchroModeIndex(int index) override;
-    int FileTypeIndex() const override;
-    void SetFileTypeIndex(int index) override;
-    bool FilterChecked() const override;
-    void SetFilterChecked(bool checked) override;
-    std::string FilterText() const override;
-    void SetFilterText(const std::string& text) override;
+    OptionValues ShownOptions() const override;
+    void ShowOptions(const OptionValues& values) override;
     void SetFilterTextEnabled(bool enabled) override;
-    bool TimerBoxChecked() const override;
-    void SetTimerBoxChecked(bool checked) override;
-    int IntervalIndex() const override;
-    void SetIntervalIndex(int index) override;
-    int TimerActionIndex() const override;
-    void SetTimerActionIndex(int index) override;
-    bool TrayChecked() const override;
-    void SetTrayChecked(bool checked) override;
-    bool AutostartChecked() const override;
-    void SetAutostartChecked(bool checked) override;
-    bool SilentChecked() const override;
-    void SetSilentChecked(bool checked) override;
+
+    // The controls the window and the synchro timer read one by one, set as
+    // the program sets them. Radio-group indexes are 0 or 1, or -1 for no
+    // item chosen (any index outside the items chooses none).
+    int SynchroModeIndex() const;
+    void SetSynchroModeIndex(int index);
+    int FileTypeIndex() const;
+    void SetFileTypeIndex(int index);
+    // "Enable" (CheckBox1): set by the program, it still enables the
+    // interval box with it.
+    bool TimerBoxChecked() const;
+    void SetTimerBoxChecked(bool checked);
+    // The interval box (ComboBox1): the chosen entry, -1 for none (the box
+    // then shows "Interval"). Choosing by program does not count as a change.
+    int IntervalIndex() const;
+    void SetIntervalIndex(int index);
+    int TimerActionIndex() const;
+    void SetTimerActionIndex(int index);
+    bool TrayChecked() const;
+    bool AutostartChecked() const;
+    void SetAutostartChecked(bool checked);
 
 public slots:
     // The text box's menu: copy its selected text, paste over its selection.
@@ -77,6 +80,7 @@ private:
     QCheckBox* m_checkBox3 = nullptr;
     QCheckBox* m_checkBox4 = nullptr;
     QCheckBox* m_checkBox5 = nullptr;
+    QCheckBox* m_checkBox6 = nullptr;  // "Keep replaced files in the Trash"
     QLineEdit* m_edit2 = nullptr;
     QComboBox* m_comboBox1 = nullptr;
     QPushButton* m_bitBtn8 = nullptr;

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -76,6 +77,7 @@ TEST(OptionsPanel, EveryControlAtItsPlaceWithCaptionHintAndStartState)
         {"CheckBox5", "GroupBox2", {104, 160, 73, 17}, "Autostart", "Загрузка при старте", true},
         {"GroupBox4", "GroupBox1", {32, 232, 193, 49}, "Silent Mode", "Без запроса", true},
         {"CheckBox2", "GroupBox4", {8, 16, 81, 17}, "Enabled", "Разрешить", true},
+        {"CheckBox6", "GroupBox1", {256, 280, 217, 17}, "Keep replaced files in the Trash", "", true},
     };
     for (const Row& row : rows) {
         const QWidget* widget = Child(panel, row.name);
@@ -92,7 +94,7 @@ TEST(OptionsPanel, EveryControlAtItsPlaceWithCaptionHintAndStartState)
         bool checked;
     };
     for (const Check& c : {Check{"CheckBox1", false}, Check{"CheckBox2", true}, Check{"CheckBox3", false},
-                           Check{"CheckBox4", false}, Check{"CheckBox5", false}})
+                           Check{"CheckBox4", false}, Check{"CheckBox5", false}, Check{"CheckBox6", false}})
         EXPECT_EQ(Child<QCheckBox>(panel, c.name)->isChecked(), c.checked) << c.name;
 
     struct Radio {
@@ -126,13 +128,35 @@ TEST(OptionsPanel, EveryControlAtItsPlaceWithCaptionHintAndStartState)
               panel.palette().color(QPalette::Active, QPalette::Button));
 }
 
+TEST(OptionsPanel, CoversWhatLiesUnderIt)
+{
+    // Bare spots of the panel (left of the frames, under the buttons) as
+    // drawn on a window of a colour: the same whatever the window's colour.
+    const auto drawnOn = [](Qt::GlobalColor colour) {
+        QWidget window;
+        window.resize(695, 477);
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Window, colour);
+        window.setPalette(palette);
+        window.setAutoFillBackground(true);
+        auto* panel = new OptionsPanel(&window);
+        panel->show();
+        const QImage drawn = window.grab().toImage();
+        std::vector<std::string> spots;
+        for (const QPoint at : {QPoint(16, 88), QPoint(300, 300)})
+            spots.push_back(drawn.pixelColor(panel->geometry().topLeft() + at).name().toStdString());
+        return spots;
+    };
+    EXPECT_EQ(drawnOn(Qt::red), drawnOn(Qt::blue));
+}
+
 TEST(OptionsPanel, TabOrderFollowsTheLayout)
 {
     const OptionsPanel panel;
     const std::vector<std::string> expected = {"CheckBox3",     "BitBtn8",       "BitBtn9",       "RadioGroup1_0",
                                                "RadioGroup1_1", "RadioGroup2_0", "RadioGroup2_1", "Edit2",
                                                "ComboBox1",     "RadioGroup3_0", "RadioGroup3_1", "CheckBox1",
-                                               "CheckBox4",     "CheckBox5",     "CheckBox2"};
+                                               "CheckBox4",     "CheckBox5",     "CheckBox2",     "CheckBox6"};
     std::vector<std::string> order;
     const QWidget* start = Child(panel, "CheckBox3");
     const QWidget* widget = start;
@@ -198,10 +222,9 @@ TEST(OptionsPanel, ClicksReachTheLogicAndTheSignals)
     TempDir dir;
     OptionsPanel panel;
     FakeHost host;
-    FakeRunValues runState;
     platform::SettingsStore store(dir / "Folderly.conf");
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
-    OptionsLogic logic(panel, host, runState, store, autostart);
+    OptionsLogic logic(panel, host, store, autostart);
     panel.ConnectLogic(logic);
 
     auto* edit = Child<QLineEdit>(panel, "Edit2");
@@ -243,12 +266,12 @@ TEST(OptionsPanel, StoredOptionsShowInThePanelAndSaveReadsThemBack)
     store.WriteInteger("TimerAction", 1);
     store.WriteInteger("SilentMode", 0);
     store.WriteInteger("Autostart", 1);
+    store.WriteInteger("KeepReplaced", 1);
 
     OptionsPanel panel;
     FakeHost host;
-    FakeRunValues runState;
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
-    OptionsLogic logic(panel, host, runState, store, autostart);
+    OptionsLogic logic(panel, host, store, autostart);
     logic.LoadOptions();
     store.CloseKey();
 
@@ -262,8 +285,10 @@ TEST(OptionsPanel, StoredOptionsShowInThePanelAndSaveReadsThemBack)
     EXPECT_FALSE(Child<QCheckBox>(panel, "CheckBox2")->isChecked());
     EXPECT_TRUE(Child<QCheckBox>(panel, "CheckBox4")->isChecked());
     EXPECT_TRUE(Child<QCheckBox>(panel, "CheckBox5")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(panel, "CheckBox6")->isChecked());
 
     Child<QLineEdit>(panel, "Edit2")->setText(QStringLiteral("xls"));
+    Child<QCheckBox>(panel, "CheckBox6")->click();
     panel.SetFileTypeIndex(1);
     logic.BitBtn8Click();
     ASSERT_TRUE(store.OpenKey(false));
@@ -271,7 +296,9 @@ TEST(OptionsPanel, StoredOptionsShowInThePanelAndSaveReadsThemBack)
     EXPECT_EQ(store.ReadInteger("FileType"), 1);
     EXPECT_EQ(store.ReadInteger("TimerInterval"), 3600000);
     EXPECT_EQ(store.ReadInteger("TrayMode"), 1);
-    EXPECT_EQ(runState.SearchAttr, 63);
+    EXPECT_EQ(store.ReadInteger("KeepReplaced"), 0);
+    EXPECT_EQ(logic.RunValues().SearchAttr, 63);
+    EXPECT_EQ(logic.RunValues().KeepReplaced, 0);
     EXPECT_TRUE(autostart.Exists());
 }
 
