@@ -3,7 +3,7 @@
 // how long it took. Not a second user interface: no options are stored,
 // no list files are touched.
 //
-//   folderly_bench (files|folders) [--all-files] [--ext EXT] [--report] --list1 DIR... --list2 DIR...
+//   folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--report] --list1 DIR... --list2 DIR...
 //
 // --report prints the Report list's lines after the counts.
 
@@ -53,7 +53,7 @@ int Usage()
 {
     std::fprintf(
         stderr,
-        "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--report] --list1 DIR... --list2 DIR...\n");
+        "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--report] --list1 DIR... --list2 DIR...\n");
     return 2;
 }
 
@@ -80,6 +80,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--all-files")
             options.SearchAttr = 63;
+        else if (arg == "--keep-replaced")
+            options.KeepReplaced = 1;
         else if (arg == "--report")
             printReport = true;
         else if (arg == "--ext" && i + 1 < argc)

@@ -34,6 +34,8 @@ packages=(
   e2fsprogs xfsprogs btrfs-progs
   # the ACL tests: setfacl and getfacl
   acl
+  # the Trash test: the desktop's own listing and restoring (gio, gvfs)
+  libglib2.0-bin gvfs
 )
 if [ "${1:-}" = "--bench" ]; then
   # the comparison tools, and what bench/RESULTS.md's profiles were taken with

@@ -625,7 +625,7 @@ int ReplaceDestination(const CopyJob& job, const std::string& fromName)
 {
     if (const int error = DestinationUnchanged(job))
         return error;
-    if (job.trash && job.trash->Keep() != 0)
+    if (job.trash && job.trash->Keep(job.seen) != 0)
         return kCopyCannotKeepReplaced;
     if (::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) == 0)
         return 0;
@@ -929,6 +929,13 @@ void detail::StagedCopyDeleter::operator()(StagedCopy* copy) const
 
 namespace {
 
+// A file the copy replaces with one of the same size and time (files mode
+// copies equal files too) is no version worth keeping.
+bool SameAsTheSource(const struct stat& replaced, const struct stat& source)
+{
+    return replaced.st_size == source.st_size && detail::PackStatTime(replaced) == detail::PackStatTime(source);
+}
+
 int StageCopyImpl(const detail::CopyRequest& request, detail::StagedCopyPtr& staged, detail::CopyOutcome& outcome)
 {
     CatchFileSizeSignal();
@@ -944,7 +951,7 @@ int StageCopyImpl(const detail::CopyRequest& request, detail::StagedCopyPtr& sta
     std::string folder;
     if (const int error = FindDestination(request, job, copy->dir, before, folder))
         return error == kSameFile ? 0 : error;
-    if (request.keepReplaced && job.Replaced()) {
+    if (request.keepReplaced && job.Replaced() && !SameAsTheSource(*job.Replaced(), job.sourceStat)) {
         copy->trash = std::make_unique<detail::TrashPlace>();
         if (copy->trash->Reserve(job.dirFd, job.device, folder, job.name) != 0)
             return kCopyCannotKeepReplaced;

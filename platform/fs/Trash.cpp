@@ -218,7 +218,7 @@ int TrashPlace::Reserve(int folderFd, dev_t device, const std::string& folderPat
     return 0;
 }
 
-int TrashPlace::Keep()
+int TrashPlace::Keep(const struct stat& kept)
 {
     if (::linkat(m_folderFd, m_name.c_str(), m_filesFolder.get(), m_trashName.c_str(), 0) == 0) {
         m_linked = true;
@@ -231,6 +231,9 @@ int TrashPlace::Keep()
         || ((errno == EINVAL || errno == ENOSYS)
             && ::renameat(m_folderFd, m_name.c_str(), m_filesFolder.get(), m_trashName.c_str()) == 0)) {
         m_moved = true;
+        // Some drives (FAT through FUSE) give a file the time of its move.
+        const timespec times[2] = {kept.st_atim, kept.st_mtim};
+        ::utimensat(m_filesFolder.get(), m_trashName.c_str(), times, AT_SYMLINK_NOFOLLOW);
         return 0;
     }
     return errno;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <string>
@@ -36,7 +37,8 @@ public:
     // Puts the file in the Trash: by a hard link, so that it stays at its
     // name until the new file takes it (a crash in between leaves both), or
     // by moving it where the drive has no hard links. 0 or the errno.
-    int Keep();
+    // kept: how the file was when the copy looked at it (its times stay).
+    int Keep(const struct stat& kept);
     // The new file did not take the name: the file is as it was before Keep.
     void Undo();
 

@@ -12,45 +12,13 @@ set -uo pipefail
 
 bench=${1:?usage: removable_drives.sh FOLDERLY_BENCH}
 skip() { echo "SKIP: $*"; exit 77; }
-[ "$(id -u)" -eq 0 ] || skip "mounting drive images needs root"
-[ -c /dev/fuse ] && [ -w /dev/fuse ] || skip "no /dev/fuse"
-for tool in mkfs.vfat fusefat mkfs.exfat mount.exfat-fuse mkntfs ntfs-3g losetup; do
-  command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps.sh installs it)"
-done
-losetup -f >/dev/null 2>&1 || skip "no free loop device"
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/folderly-drives.XXXXXX")
-mounts=()
-loops=()
-cleanup() {
-  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null; done
-  for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/drive_images.sh"
+why=$(drives_unavailable fat exfat ntfs)
+[ -z "$why" ] || skip "$why"
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-mount_drive() {  # mount_drive <kind> <mount point>
-  local img=$work/$1.img
-  mkdir -p "$2"
-  truncate -s 32M "$img"
-  case $1 in
-    fat) mkfs.vfat "$img" >/dev/null && fusefat -o rw+ "$img" "$2" >/dev/null 2>&1 ;;
-    exfat)
-      local loop
-      mkfs.exfat "$img" >/dev/null && loop=$(losetup -f --show "$img") || return 1
-      loops+=("$loop")
-      mount.exfat-fuse "$loop" "$2" >/dev/null 2>&1 ;;
-    ntfs) mkntfs -F -Q "$img" >/dev/null 2>&1 && ntfs-3g "$img" "$2" ;;
-  esac || return 1
-  mounts+=("$2")
-}
-
-put() {  # put <path> <content> <time>
-  printf '%s' "$2" >"$1" && touch -d "$3" "$1"
-}
 
 # One run; sets out (the lines after the counts) and total (TotalCount).
 run() {  # run <mode> <list 1 folder> <list 2 folder>
