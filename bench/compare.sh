@@ -33,6 +33,14 @@
 #                          W4 out)
 #   FOLDERLY_BENCH_W5_RUNS timed runs per command for W5 and W6 (default 3)
 #   FOLDERLY_BENCH_JSON    folder to keep hyperfine's JSON exports in
+#   FOLDERLY_BENCH_FS      ext4 or xfs: make the workloads on a fresh file
+#                          system of that kind (a 24 GB sparse image in
+#                          FOLDERLY_BENCH_DIR, on a loop device; needs root),
+#                          so that no earlier run's freed inodes or dirty
+#                          data weigh on this one
+# W2 and W3 are also timed against cp -p followed by sync: Folderly's copies
+# reach the disk before their names do, cp's only when the kernel writes
+# them back, so the second comparison is the one of equal durability.
 set -euo pipefail
 
 if [ $# -ne 1 ] || [ ! -x "$1" ]; then
@@ -62,14 +70,28 @@ w5_counts=("$(scaled 250 8)" "$(scaled 500 16)" "$(scaled 1000 32)")
 w6_mib=$(scaled 5120 64)
 
 work=$(mktemp -d "$base/folderly-bench.XXXXXX")
+root=$work
 # Removing what the runs made takes a while on a disk that discards freed
 # blocks at once; it is done once, at the end, so that no timed run meets
 # freshly freed inodes (ext4 without a journal skips those when it allocates).
 cleanup() {
-  echo "removing $work ..."
-  rm -rf "$work"
+  echo "removing $root ..."
+  if [ -n "${FOLDERLY_BENCH_FS:-}" ]; then
+    umount "$root/fs" 2>/dev/null
+    rm -f "$root/fs.img"
+    rmdir "$root/fs" "$root" 2>/dev/null
+  else
+    rm -rf "$root"
+  fi
 }
 trap cleanup EXIT
+if [ -n "${FOLDERLY_BENCH_FS:-}" ]; then
+  truncate -s 24G "$root/fs.img"
+  "mkfs.$FOLDERLY_BENCH_FS" -q "$root/fs.img"
+  mkdir "$root/fs"
+  mount -o loop "$root/fs.img" "$root/fs"
+  work=$root/fs
+fi
 jsondir=${FOLDERLY_BENCH_JSON:-$work/json}
 mkdir -p "$jsondir"
 
@@ -221,11 +243,13 @@ echo "  load $(load)"
 hyperfine -N --style basic --warmup 1 --runs "$runs" --export-json "$jsondir/w2.json" \
   --prepare "bash $work/w2-reset.sh" \
   -n folderly "$bench folders --list1 $w2/src/Big --list2 $w2/folderly/Big" \
-  -n cp "cp -p $(printf "$w2/src/Big/big%d.bin " $(seq 0 $((big_files - 1))))$w2/cp/"
+  -n cp "cp -p $(printf "$w2/src/Big/big%d.bin " $(seq 0 $((big_files - 1))))$w2/cp/" \
+  -n cp-sync "sh -c 'cp -p $w2/src/Big/* $w2/cp/ && sync'"
 bash "$work/w2-reset.sh"
 peaks+=("W2 $(peak_kib "$bench" folders --list1 "$w2/src/Big" --list2 "$w2/folderly/Big")")
 mapfile -t m < <(medians "$jsondir/w2.json")
 row "| W2 big copies, $big_files x $big_mib MiB | $(ms "${m[0]}") | cp -p $(ms "${m[1]}") | $(ratio "${m[0]}" "${m[1]}") |"
+row "| W2, as durable as Folderly's copies | | cp -p, then sync $(ms "${m[2]}") | $(ratio "${m[0]}" "${m[2]}") |"
 # The big files are not needed any more, and freeing eight inodes harms no
 # later allocation.
 rm -rf "$w2"
@@ -261,9 +285,12 @@ hyperfine -N --style basic --runs "$runs" --export-json "$jsondir/w3.json" \
   --prepare "bash $work/w3-reset.sh folderly" \
   -n folderly "$bench folders --list1 $w1/a/Docs --list2 $w3/folderly/Docs" \
   --prepare "bash $work/w3-reset.sh cp" \
-  -n cp "cp -pr $w1/a/Docs/. $w3/cp/Docs/"
+  -n cp "cp -pr $w1/a/Docs/. $w3/cp/Docs/" \
+  --prepare "bash $work/w3-reset.sh cp" \
+  -n cp-sync "sh -c 'cp -pr $w1/a/Docs/. $w3/cp/Docs/ && sync'"
 mapfile -t m < <(medians "$jsondir/w3.json")
 row "| W3 many small copies, $small_files files | $(ms "${m[0]}") | cp -p $(ms "${m[1]}") | $(ratio "${m[0]}" "${m[1]}") |"
+row "| W3, as durable as Folderly's copies | | cp -p, then sync $(ms "${m[2]}") | $(ratio "${m[0]}" "${m[2]}") |"
 
 # --- W4: files mode breadth ------------------------------------------------------
 
