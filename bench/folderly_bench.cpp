@@ -51,9 +51,9 @@ private:
 
 int Usage()
 {
-    std::fprintf(
-        stderr,
-        "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--report] --list1 DIR... --list2 DIR...\n");
+    std::fprintf(stderr,
+                 "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--report] --list1 "
+                 "DIR... --list2 DIR...\n");
     return 2;
 }
 
