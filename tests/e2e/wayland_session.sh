@@ -94,11 +94,15 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     }
     # The main window's title as KWin shows it.
     window_title() {
-      local mark="folderly-title-$RANDOM$RANDOM"
+      local mark="folderly-title-$RANDOM$RANDOM" title=""
       kwin_script "for (const window of workspace.clientList())
     if (window.caption.startsWith(\"Folderly 1.3\")) print(\"$mark \" + window.caption);"
-      sleep 0.5
-      sed -n "s/^.*$mark //p" "$XDG_RUNTIME_DIR/desktop.log" | head -1
+      for _ in $(seq 20); do
+        title=$(sed -n "s/^.*$mark //p" "$XDG_RUNTIME_DIR/desktop.log" | head -1)
+        [ -n "$title" ] && break
+        sleep 0.1
+      done
+      echo "$title"
     }
     ;;
 esac
