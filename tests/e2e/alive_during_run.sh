@@ -11,7 +11,7 @@ here="$(dirname "$(readlink -f "$0")")"
 /usr/bin/python3 -c 'import Xlib' 2>/dev/null || { echo "SKIP: python3-xlib is missing"; exit 77; }
 source "$here/long_run.sh"
 # (a few seconds of it are enough here)
-export long_run_folders=24
+export long_run_folders=96
 make_long_run "$work/run"
 cp "$work/run/List1.txt" "$work/run/List2.txt" "$XDG_DATA_HOME/Folderly/"
 printf '[General]\nSilentMode=int:1\nSynchroMode=int:1\n' > "$XDG_CONFIG_HOME/Vantrel/Folderly.conf"
