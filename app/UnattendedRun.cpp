@@ -82,6 +82,13 @@ public:
     {
         return m_window ? m_window->StopRequested() : TerminationSignals::Requested();
     }
+    // In the window's copy the window goes on painting and answering its
+    // desktop while the run works.
+    void KeepResponsive() override
+    {
+        if (m_window)
+            m_window->KeepResponsive();
+    }
 
 private:
     RunOutput& m_output;

@@ -12,6 +12,8 @@ packages=(
   fonts-dejavu-core
   # the real-desktop tests: a virtual display, a notification area, input and screenshots
   xvfb trayer xdotool imagemagick x11-utils
+  # a window manager's pings and a window that covers the program's for a moment
+  python3-xlib
   # checks the installed desktop entry
   desktop-file-utils
   # status-notifier trays and notifications on a private session bus, Wayland

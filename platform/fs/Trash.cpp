@@ -99,7 +99,7 @@ std::string TrashFolder(const std::string& canonical, dev_t device, std::string&
     const std::string shared = base + "/.Trash";
     if (IsSharedTrash(shared) && MakeFolder(shared + "/" + uid) == 0 && IsOwnFolder(shared + "/" + uid))
         return shared + "/" + uid;
-    const std::string own = base + "/.Trash-" + uid;
+    std::string own = base + "/.Trash-" + uid;
     if (const int error = MakeFolder(own)) {
         errno = error;
         return {};

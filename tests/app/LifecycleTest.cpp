@@ -2,11 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include <QComboBox>
+#include <QEvent>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -18,7 +21,9 @@
 #include "lists/FolderList.h"
 #include "options/LegacyOptionImport.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/FileSystemTesting.h"
 #include "platform/settings/SettingsStore.h"
+#include "ui/Gauge.h"
 #include "ui/Unit1.h"
 #include "ui/dialogs/MessageBoxes.h"
 #include "ui/options/OptionsPanel.h"
@@ -270,6 +275,53 @@ TEST(Lifecycle, EveryKindOfRunTakesTheStoredOptions)
     RunState alone;
     EXPECT_EQ(UnattendedRun::FromStoredFiles(home.ProgramFolder(), output, alone), 0);
     expectStored(alone);
+}
+
+// Counts the paints of the widget it watches.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
+// A run for a later start works in the window: the window paints while it
+// goes, as during its own runs, so that its desktop never takes it for hung.
+TEST(Lifecycle, TheWindowPaintsDuringARunForALaterStart)
+{
+    Home home;
+    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    Lifecycle lifecycle(form);
+    lifecycle.FormCreate();
+    const std::string a = home.dir / "A", b = home.dir / "B";
+    platform::ForceDirectories(a);
+    platform::ForceDirectories(b);
+    for (const char* name : {"/x", "/y", "/z"}) {
+        WriteFile(a + name, "new");
+        WriteFile(b + name, "old");
+        SetMTime(b + name, 1600000000);
+    }
+    form.List1().Add(a);
+    form.List2().Add(b);
+    form.show();
+    PaintCounter paints;
+    form.Gauge1->installEventFilter(&paints);
+    std::vector<int> paintsAtCopy;
+    platform::FileSystemTestHooks hooks;
+    hooks.afterContent = [&] {
+        paintsAtCopy.push_back(paints.count);
+        // Past the window's pause between two looks at its events.
+        std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    };
+    platform::SetFileSystemTestHooks(hooks);
+    RecordingOutput output;
+    EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, output), std::optional<int>(0));
+    platform::ClearFileSystemTestHooks();
+    ASSERT_EQ(paintsAtCopy.size(), 3u);
+    EXPECT_GT(paintsAtCopy.back(), paintsAtCopy.front());
 }
 
 TEST(Lifecycle, CloseWritesListsThenOptionsAndStoresUnsavedChanges)

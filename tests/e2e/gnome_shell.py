@@ -10,7 +10,8 @@
                                     FIFO until killed:
         move X Y                    the pointer to X, Y
         press BUTTON / release BUTTON   left, right or middle
-        key NAME                    a key pressed and released: Down, Return
+        key NAME[+NAME...]          keys pressed in turn, then released:
+                                    Down, Return, Alt_L+F4
 """
 import os
 import sys
@@ -20,7 +21,7 @@ import dbus.service
 
 SHELL = "org.gnome.Shell"
 BUTTONS = {"left": 0x110, "right": 0x111, "middle": 0x112}
-KEYSYMS = {"Down": 0xFF54, "Up": 0xFF52, "Return": 0xFF0D, "Escape": 0xFF1B}
+KEYSYMS = {"Down": 0xFF54, "Up": 0xFF52, "Return": 0xFF0D, "Escape": 0xFF1B, "Alt_L": 0xFFE9, "F4": 0xFFC1}
 
 
 def overview_off(bus):
@@ -62,8 +63,11 @@ def serve_input(bus, fifo):
             elif words[0] in ("press", "release"):
                 session.NotifyPointerButton(BUTTONS[words[1]], words[0] == "press")
             elif words[0] == "key":
-                for state in (True, False):
-                    session.NotifyKeyboardKeysym(dbus.UInt32(KEYSYMS[words[1]]), state)
+                keys = [dbus.UInt32(KEYSYMS[name]) for name in words[1].split("+")]
+                for key in keys:
+                    session.NotifyKeyboardKeysym(key, True)
+                for key in reversed(keys):
+                    session.NotifyKeyboardKeysym(key, False)
 
 
 def main():

@@ -61,6 +61,8 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     # activates the icon.
     icon_x=880 icon_y=16 click_activates=no
     choose_menu_item() { click_at "$icon_x" $((34 + 36 * $1)); }
+    # Alt+F4: mutter asks the focused window to close and pings it.
+    close_window() { pointer key Alt_L+F4; }
     # Qt draws the frame: a 3-pixel border and the title bar above, all in
     # the button face's colour as the window's inside is.
     frame_border=3 top_bar=40
@@ -75,6 +77,33 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     # KWin draws the frame, in colours of its own; Plasma gives the program
     # its colours.
     frame_border=0 top_bar=0 face='srgb(223,220,217)'
+    # A KWin script, loaded under a name of its own and run at once; what it
+    # prints goes to KWin's messages, which wayland_desktop.sh keeps.
+    kwin_script() {  # kwin_script TEXT
+      local name="folderly-$RANDOM$RANDOM" id
+      printf '%s\n' "$1" > "$XDG_RUNTIME_DIR/$name.js"
+      id=$(dbus-send --session --print-reply=literal --dest=org.kde.KWin /Scripting \
+        org.kde.kwin.Scripting.loadScript string:"$XDG_RUNTIME_DIR/$name.js" string:"$name" | awk '{ print $2 }')
+      dbus-send --session --print-reply --dest=org.kde.KWin "/$id" org.kde.kwin.Script.run >/dev/null
+    }
+    # KWin asks the program's main window to close, as its close button
+    # does, and pings it.
+    close_window() {
+      kwin_script 'for (const window of workspace.clientList())
+    if (window.caption.startsWith("Folderly 1.3")) window.closeWindow();'
+    }
+    # The main window's title as KWin shows it.
+    window_title() {
+      local mark="folderly-title-$RANDOM$RANDOM" title=""
+      kwin_script "for (const window of workspace.clientList())
+    if (window.caption.startsWith(\"Folderly 1.3\")) print(\"$mark \" + window.caption);"
+      for _ in $(seq 20); do
+        title=$(sed -n "s/^.*$mark //p" "$XDG_RUNTIME_DIR/desktop.log" | head -1)
+        [ -n "$title" ] && break
+        sleep 0.1
+      done
+      echo "$title"
+    }
     ;;
 esac
 case "${FOLDERLY_DESKTOP:-weston}" in

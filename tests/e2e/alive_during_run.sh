@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# A long run in the window, asked for by a later "folderly --run", under
+# openbox: all through it the window answers the window manager's pings
+# within a second, and a part of it that another window covered for a moment
+# is painted again within a second.
+set -u
+program="$1"
+tools_needed="Xvfb openbox trayer xdotool xwininfo"
+source "$(dirname "$0")/private_home.sh"
+here="$(dirname "$(readlink -f "$0")")"
+/usr/bin/python3 -c 'import Xlib' 2>/dev/null || { echo "SKIP: python3-xlib is missing"; exit 77; }
+source "$here/long_run.sh"
+# (a few seconds of it are enough here)
+export long_run_folders=96
+make_long_run "$work/run"
+cp "$work/run/List1.txt" "$work/run/List2.txt" "$XDG_DATA_HOME/Folderly/"
+printf '[General]\nSilentMode=int:1\nSynchroMode=int:1\n' > "$XDG_CONFIG_HOME/Vantrel/Folderly.conf"
+
+cat > "$work/session.sh" <<'SESSION'
+set -u
+source "$tools"
+source "$here/long_run.sh"
+start_answering_boxes
+window=$(main_window)
+place_of "$window"
+# The part over both lists.
+/usr/bin/python3 "$here/x11_liveness.py" "$window" "$((X + 100)),$((Y + 140)),480,120" -- \
+  bash -c 'exec "$0" --run > "$1" 2>&1' "$program" "$work/run.log" &
+watcher=$!
+# Long enough for the covered part's check and a few pings.
+sleep 3
+shorten_long_run "$work/run"
+wait "$watcher" || fail "the window did not stay alive through the run"
+kill -TERM "$pid"
+wait "$pid"
+SESSION
+export program work here tools="$here/session_tools.sh"
+if ! bash "$xdesk" -- bash "$work/session.sh"; then
+  echo "--- program output"; cat "$work/program.log" 2>/dev/null
+  echo "--- the run's output (last lines)"; tail -3 "$work/run.log" 2>/dev/null
+  exit 1
+fi
+long_run_complete "$work/run" || { echo "FAIL: the run did not copy every file"; exit 1; }
+echo "e2e: 1 passed, 0 failed"
