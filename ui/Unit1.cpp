@@ -360,6 +360,16 @@ void TForm1::KeepResponsive()
     constexpr qint64 kEveryMilliseconds = 50;
     if (m_lastKeptResponsive.isValid() && m_lastKeptResponsive.elapsed() < kEveryMilliseconds)
         return;
+    // The Report list lays its new lines out on a timer, which waits for
+    // the end of the run like every timer: it is laid out here instead,
+    // now and then, as that costs more the longer the list grows.
+    constexpr qint64 kReportEveryMilliseconds = 500;
+    if (ListBox3->count() != m_reportLinesLaidOut
+        && (!m_reportLaidOut.isValid() || m_reportLaidOut.elapsed() >= kReportEveryMilliseconds)) {
+        ListBox3->doItemsLayout();
+        m_reportLinesLaidOut = ListBox3->count();
+        m_reportLaidOut.start();
+    }
     {
         // Paint and the desktop's pings; input, timers, sockets and the
         // commands that come anyway wait for the end of the run.

@@ -269,6 +269,9 @@ private:
     std::function<void()> m_minimizeEvent;
     // When a run last let the window paint and answer the desktop.
     QElapsedTimer m_lastKeptResponsive;
+    // When a run last laid out the Report list's new lines, and how many.
+    QElapsedTimer m_reportLaidOut;
+    int m_reportLinesLaidOut = 0;
     // Restores so far: a minimize event that comes after one is dropped.
     unsigned m_restores = 0;
     SystemTrayNotifyArea m_notifyArea;

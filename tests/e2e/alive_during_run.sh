@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A long run in the window, asked for by a later "folderly --run", under
 # openbox: all through it the window answers the window manager's pings
-# within a second, and a part of it that another window covered for a moment
-# is painted again within a second.
+# within a second, a part of it that another window covered for a moment is
+# painted again within a second, and the Report list shows the run's lines.
 set -u
 program="$1"
 tools_needed="Xvfb openbox trayer xdotool xwininfo"
@@ -27,8 +27,14 @@ place_of "$window"
 /usr/bin/python3 "$here/x11_liveness.py" "$window" "$((X + 100)),$((Y + 140)),480,120" -- \
   bash -c 'exec "$0" --run > "$1" 2>&1' "$program" "$work/run.log" &
 watcher=$!
-# Long enough for the covered part's check and a few pings.
-sleep 3
+# Long enough for the covered part's check and a few pings; meanwhile the
+# Report list shows the run's lines below its first, "v1.3" (dark text on
+# its light face).
+sleep 2
+import -window root -crop "560x38+$((X + 56))+$((Y + 384))" "$work/report.png"
+dark=$(convert "$work/report.png" -colorspace gray -threshold 40% -format '%[fx:1-mean]' info:)
+awk -v d="$dark" 'BEGIN { exit !(d > 0.01) }' || fail "the Report list showed no line during the run"
+sleep 1
 shorten_long_run "$work/run"
 wait "$watcher" || fail "the window did not stay alive through the run"
 kill -TERM "$pid"

@@ -619,4 +619,5 @@ TEST(MainWindowComplete, ACommandAndACloseRequestDuringARunActAfterIt)
     EXPECT_GT(paintsAtCopy.back(), paintsAtCopy.front());
 }
 
+
 }  // namespace
