@@ -350,13 +350,13 @@ private:
     }
 
     // How much one call moves: what is left, at most the test's piece size
-    // and 64 MiB (a piece takes well under a second).
+    // and 16 MiB, which even a slow drive takes in well under a second.
     std::size_t PieceSize(off_t left) const
     {
         auto want = static_cast<std::uint64_t>(left);
         if (m_pieceLimit != 0 && want > m_pieceLimit)
             want = m_pieceLimit;
-        return static_cast<std::size_t>(std::min<std::uint64_t>(want, std::uint64_t{64} << 20));
+        return static_cast<std::size_t>(std::min<std::uint64_t>(want, std::uint64_t{16} << 20));
     }
 
     int ReadAndWrite(int src, int dst, off_t at, off_t to)
