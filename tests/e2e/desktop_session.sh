@@ -50,7 +50,8 @@ pid=""
 step=0
 fail() {
   echo "FAIL: $desktop${path:+ ($path)}: $*"
-  [ "$kind" = x11 ] && echo "window manager: $(window_manager_view)"
+  [ "$kind" = x11 ] && echo "window manager: $(window_manager_view)" &&
+    echo "mapped: $(/usr/bin/python3 "$here/x11_menu_open.py" --list | tr '\n' ' ')"
   shot "$work/failure.png"
   [ -n "$pid" ] && kill "$pid" 2>/dev/null
   exit 1
@@ -97,7 +98,8 @@ icon_shown() {
 }
 tray_menu() {  # tray_menu POSITION: right click on the icon, the item at POSITION from the top
   right_click_at "$icon_x" "$icon_y"
-  sleep 1
+  # (a busy machine can take seconds to show it; keys sent before go astray)
+  wait_for 10 "the tray menu" menu_open
   [ -n "${menu_kept:-}" ] || { keep menu; menu_kept=1; }
   choose_menu_item "$1"
 }

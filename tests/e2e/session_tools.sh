@@ -57,10 +57,16 @@ start_answering_boxes() {
   done
   fail "the main window did not appear"
 }
+# A right click on the tray icon, then the wait for its menu (keys sent
+# before it opens go astray on a busy machine).
+open_tray_menu() {
+  xdotool mousemove 1008 753 click 3
+  for _ in $(seq 40); do /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/x11_menu_open.py" && return 0; sleep 0.25; done
+  fail "the tray menu did not open"
+}
 # "Exit" from the tray icon's menu, then waits for the program to end.
 exit_from_tray() {
-  xdotool mousemove 1008 753 click 3
-  sleep 0.7
+  open_tray_menu
   xdotool key Up Return
   for _ in $(seq 50); do running || break; sleep 0.1; done
   running && fail "the program did not end after Exit"

@@ -22,13 +22,14 @@ colours=$(convert "$work/icon.png" -format '%k' info: 2>/dev/null || echo 0)
 xdotool mousemove 1008 753 click --repeat 2 --delay 60 1
 for _ in $(seq 50); do shown && break; sleep 0.1; done
 shown || fail "a double click on the icon did not show the window"
-xdotool mousemove 1008 753 click 3; sleep 0.7
+xdotool mousemove 1008 753 click 3
+for _ in $(seq 40); do /usr/bin/python3 "$menu_check" && break; sleep 0.25; done
 xdotool key Up Return
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
 exit 0
 SESSION
-export program work
+export program work menu_check="$(dirname "$(readlink -f "$0")")/x11_menu_open.py"
 if ! bash "$xdesk" -- bash "$work/session.sh"; then
   echo "--- program output"; cat "$work/program.log" 2>/dev/null
   exit 1

@@ -87,7 +87,7 @@ xdotool key Return
 sleep 0.5
 
 # 5. Hide to the tray from the tray menu, then a double click brings it back.
-tray_icon; xdotool click 3; sleep 0.7
+tray_icon; xdotool click 3; wait_for 10 "the tray menu" /usr/bin/python3 "$menu_check"
 xdotool key Down Return
 wait_for 5 "the window leaving the screen" gone
 sleep 0.5
@@ -97,14 +97,14 @@ import -window root "$work/restored.png" 2>/dev/null
 
 # 6. "Exit" from the tray menu ends the program.
 sleep 0.5
-tray_icon; xdotool click 3; sleep 0.7
+tray_icon; xdotool click 3; wait_for 10 "the tray menu" /usr/bin/python3 "$menu_check"
 xdotool key Up Return
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
 wait "$pid"
 exit 0
 SESSION
-export program work
+export program work menu_check="$(dirname "$(readlink -f "$0")")/x11_menu_open.py"
 if ! bash "$xdesk" -- bash "$work/session.sh"; then
   echo "--- program output"; cat "$work/program.log" 2>/dev/null
   [ -f "$work/failure.png" ] && cp "$work/failure.png" /tmp/folderly-e2e-failure.png && echo "screenshot: /tmp/folderly-e2e-failure.png"

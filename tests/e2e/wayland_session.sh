@@ -132,3 +132,6 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     }
     ;;
 esac
+# A menu a compositor draws has no window a client can look for: it is given
+# a second to open.
+menu_open() { sleep 1; }

@@ -15,8 +15,7 @@ set -u
 source "$tools"
 gone() { ! shown; }
 tray_menu() {  # tray_menu KEYS...: opens the tray menu (bottom to top) and picks an item
-  xdotool mousemove 1008 753 click 3
-  sleep 0.7
+  open_tray_menu
   xdotool key "$@" Return
 }
 double_click_icon() { xdotool mousemove 1008 753 click --repeat 2 --delay 60 1; }

@@ -9,6 +9,8 @@ click_at() { xdotool mousemove "$1" "$2" click 1; }
 double_click_at() { xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1; }
 right_click_at() { xdotool mousemove "$1" "$2" click 3; }
 press_keys() { xdotool key "$@"; }
+# Whether a menu is open on the screen: the program's own or a panel's.
+menu_open() { /usr/bin/python3 "$here/x11_menu_open.py"; }
 # The item at a position from the top of the open menu: chosen by keys.
 choose_menu_item() {
   local keys=()
