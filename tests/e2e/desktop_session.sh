@@ -100,6 +100,9 @@ tray_menu() {  # tray_menu POSITION: right click on the icon, the item at POSITI
   right_click_at "$icon_x" "$icon_y"
   # (a busy machine can take seconds to show it; keys sent before go astray)
   wait_for 10 "the tray menu" menu_open
+  # A person's pace: Qt's menu, chosen from within a tenth of a second of
+  # opening, ignores the next right click for a moment after it closes.
+  sleep 0.3
   [ -n "${menu_kept:-}" ] || { keep menu; menu_kept=1; }
   choose_menu_item "$1"
 }

@@ -59,9 +59,9 @@ start_answering_boxes() {
 }
 # A right click on the tray icon, then the wait for its menu (keys sent
 # before it opens go astray on a busy machine).
-open_tray_menu() {
+open_tray_menu() {  # (then a moment, as a person takes)
   xdotool mousemove 1008 753 click 3
-  for _ in $(seq 40); do /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/x11_menu_open.py" && return 0; sleep 0.25; done
+  for _ in $(seq 40); do /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/x11_menu_open.py" && sleep 0.3 && return 0; sleep 0.25; done
   fail "the tray menu did not open"
 }
 # "Exit" from the tray icon's menu, then waits for the program to end.

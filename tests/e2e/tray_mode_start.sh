@@ -24,6 +24,7 @@ for _ in $(seq 50); do shown && break; sleep 0.1; done
 shown || fail "a double click on the icon did not show the window"
 xdotool mousemove 1008 753 click 3
 for _ in $(seq 40); do /usr/bin/python3 "$menu_check" && break; sleep 0.25; done
+sleep 0.3
 xdotool key Up Return
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"

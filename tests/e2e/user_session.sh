@@ -87,7 +87,7 @@ xdotool key Return
 sleep 0.5
 
 # 5. Hide to the tray from the tray menu, then a double click brings it back.
-tray_icon; xdotool click 3; wait_for 10 "the tray menu" /usr/bin/python3 "$menu_check"
+tray_icon; xdotool click 3; wait_for 10 "the tray menu" /usr/bin/python3 "$menu_check"; sleep 0.3
 xdotool key Down Return
 wait_for 5 "the window leaving the screen" gone
 sleep 0.5
@@ -97,7 +97,7 @@ import -window root "$work/restored.png" 2>/dev/null
 
 # 6. "Exit" from the tray menu ends the program.
 sleep 0.5
-tray_icon; xdotool click 3; wait_for 10 "the tray menu" /usr/bin/python3 "$menu_check"
+tray_icon; xdotool click 3; wait_for 10 "the tray menu" /usr/bin/python3 "$menu_check"; sleep 0.3
 xdotool key Up Return
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
