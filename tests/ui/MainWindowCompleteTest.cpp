@@ -619,5 +619,4 @@ TEST(MainWindowComplete, ACommandAndACloseRequestDuringARunActAfterIt)
     EXPECT_GT(paintsAtCopy.back(), paintsAtCopy.front());
 }
 
-
 }  // namespace
