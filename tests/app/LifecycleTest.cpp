@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include "ExpectedBoxes.h"
+#include "QtTestUtil.h"
 #include "TempDir.h"
 #include "app/Lifecycle.h"
 #include "app/RunOutput.h"
@@ -276,17 +277,6 @@ TEST(Lifecycle, EveryKindOfRunTakesTheStoredOptions)
     EXPECT_EQ(UnattendedRun::FromStoredFiles(home.ProgramFolder(), output, alone), 0);
     expectStored(alone);
 }
-
-// Counts the paints of the widget it watches.
-class PaintCounter : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        count += event->type() == QEvent::Paint ? 1 : 0;
-        return false;
-    }
-    int count = 0;
-};
 
 // A run for a later start works in the window: the window paints while it
 // goes, as during its own runs, so that its desktop never takes it for hung.

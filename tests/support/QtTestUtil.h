@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QPixmap>
 
@@ -18,3 +19,14 @@ inline void DeliverPosted()
 {
     QCoreApplication::sendPostedEvents();
 }
+
+// Counts the paints of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "ExpectedBoxes.h"
+#include "QtTestUtil.h"
 #include "TempDir.h"
 #include "platform/fs/FileSystemTesting.h"
 #include "ui/ClickableLabel.h"
@@ -557,17 +558,6 @@ TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsO
         EXPECT_TRUE(form.GroupBox1->isVisible());
     }
 }
-
-// Counts the paints of the widgets it watches.
-class PaintCounter : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        count += event->type() == QEvent::Paint ? 1 : 0;
-        return false;
-    }
-    int count = 0;
-};
 
 // While a run works the window paints, but what reaches it meanwhile (a
 // command, the window manager's close request) acts only after the run, in
