@@ -126,7 +126,7 @@ int Run(const QString& reportPath, int waitSeconds)
         TerminationSignals::Watch(QCoreApplication::instance(), [] {});
         status = UnattendedRun::FromStoredFiles(platform::ProgramFolderFromEnvironment(), output);
     }
-    if (!output.ReportWritten() && status == UnattendedRun::kAllCopied)
+    if (!output.AllWritten() && status == UnattendedRun::kAllCopied)
         status = UnattendedRun::kSomeNotCopied;
     return status;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "platform/FormatText.h"
@@ -45,6 +46,11 @@ platform::EInOutError OpenError(int error, const std::string& reportPath)
 
 }  // namespace
 
+ConsoleOutput::ConsoleOutput()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 ConsoleOutput::~ConsoleOutput()
 {
     if (m_report >= 0)
@@ -62,12 +68,22 @@ void ConsoleOutput::AppendTo(const std::string& reportPath)
     m_reportPath = reportPath;
 }
 
-void ConsoleOutput::Line(const std::string& line)
+void ConsoleOutput::Print(const std::string& line)
 {
+    if (m_outputClosed)
+        return;
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
     // A pipe or a log sees each line when it is added, not at the end.
-    std::fflush(stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return;
+    m_outputClosed = true;
+    Message(kOutputClosedText);
+}
+
+void ConsoleOutput::Line(const std::string& line)
+{
+    Print(line);
     if (m_report < 0 || m_reportFailed)
         return;
     if (!m_headerWritten) {

@@ -14,14 +14,20 @@ inline constexpr char kNoReaderText[] = "nothing reads from this pipe";
 inline constexpr char kNoSuchFolderText[] = "the folder %s does not exist";
 inline constexpr char kNoFolderText[] = "%s is not a folder";
 inline constexpr char kIsAFolderText[] = "it is a folder";
+// Said once when standard output closes (a pager quit, "| head"): the run
+// goes on, and its other lines go only where they still can.
+inline constexpr char kOutputClosedText[] = "standard output was closed; the run went on without printing its lines";
 
 // A run's output on the terminal: Report lines on standard output, messages
 // on standard error, each as soon as it comes. With a report file, the lines
 // are also appended to it: the first under a line with the date and time
 // (as "Save Report" heads its file), each with CR LF, in the order they came.
+// An output that closes never ends the run: it is written to no more.
 class ConsoleOutput : public RunOutput {
 public:
-    ConsoleOutput() = default;
+    // A closed pipe fails the write that meets it (EPIPE) instead of ending
+    // the program by SIGPIPE.
+    ConsoleOutput();
     ~ConsoleOutput() override;
     ConsoleOutput(const ConsoleOutput&) = delete;
     ConsoleOutput& operator=(const ConsoleOutput&) = delete;
@@ -34,14 +40,17 @@ public:
     void Line(const std::string& line) override;
     void Message(const std::string& text) override;
 
-    // Whether every line reached the report file; a failure is said once.
-    bool ReportWritten() const { return !m_reportFailed; }
+    // Whether every line reached standard output and the report file; a
+    // failure is said once.
+    bool AllWritten() const { return !m_reportFailed && !m_outputClosed; }
 
 private:
     void Append(const std::string& line);
+    void Print(const std::string& line);
 
     std::string m_reportPath;
     int m_report = -1;
     bool m_headerWritten = false;
     bool m_reportFailed = false;
+    bool m_outputClosed = false;
 };

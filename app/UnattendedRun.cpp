@@ -158,10 +158,12 @@ std::string ClosingLine(const std::vector<std::string>& lines, std::size_t from)
     int leftOut = 0;
     for (std::size_t i = from; i < lines.size(); ++i) {
         const std::string& line = lines[i];
-        if (!line.empty() && line.front() == '"' && EndsWith(line, RunTexts::kNotFullPath))
+        if (!line.empty() && line.front() == '"'
+            && (EndsWith(line, RunTexts::kNotFullPath) || EndsWith(line, RunTexts::kThroughLinkOfAnotherUser)))
             ++leftOut;
         else if (EndsWith(line, RunTexts::kReadOnly) || line.find(RunTexts::kNotUpdated) != std::string::npos
-                 || line.find(RunTexts::kNotCopiedTo) != std::string::npos)
+                 || line.find(RunTexts::kNotCopiedTo) != std::string::npos
+                 || EndsWith(line, RunTexts::kLinkOfAnotherUser))
             ++failed;
     }
     std::string closing;

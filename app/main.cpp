@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/UnattendedRun.h"
+#include "platform/fs/CopyQueue.h"
 #include "platform/fs/ProgramFolder.h"
 #include "ui/ErrorReport.h"
 #include "ui/Unit1.h"
@@ -25,6 +26,8 @@ QStringList ArgumentsOf(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    // Copies are made in batches that hold files open: as many as may be.
+    platform::RaiseOpenFileLimit();
     // Decided before any application object exists: the terminal's needs no
     // display, and the window's cannot be made without one.
     const QStringList arguments = ArgumentsOf(argc, argv);

@@ -31,9 +31,21 @@ std::string SystemReason(int error, const std::string& source, const std::string
     case platform::kCopyDestinationNotAFile: return destination + RunTexts::kNotAFile;
     case platform::kCopyDestinationIsFolder: return RunTexts::kFolderInTheWay;
     case platform::kCopyDestinationIsBrokenLink: return RunTexts::kBrokenLinkInTheWay;
-    case platform::kCopyCannotKeepReplaced: return platform::kCopyCannotKeepReplacedText;
-    default: return std::system_category().message(error);
+    case platform::kCopySourceIsLinkOfAnotherUser: return source + RunTexts::kLinkOfAnotherUser;
+    case platform::kCopyDestinationIsLinkOfAnotherUser: return destination + RunTexts::kLinkOfAnotherUser;
+    default: break;
     }
+    if (platform::IsCopyCannotKeepReplaced(error)) {
+        const int cause = platform::CopyCannotKeepReplacedCause(error);
+        return std::string(platform::kCopyCannotKeepReplacedText)
+            + (cause != 0 ? " (" + std::system_category().message(cause) + ")" : "");
+    }
+    return std::system_category().message(error);
+}
+
+bool IsLinkOfAnotherUser(std::int32_t age)
+{
+    return age == platform::kLinkOfAnotherUserAge;
 }
 
 // Thrown between two copies when the program is told to end; the run
@@ -175,6 +187,7 @@ void Synchronizer::progressbar_notselected(std::int32_t& count)
 {
     count = 0;
     m_state.Options = m_host.RunValues();
+    FindFoldersBehindLinks();
     FilesBody(Scope::All, &count);
 }
 
@@ -182,6 +195,7 @@ void Synchronizer::progressbar_selected(std::int32_t& count)
 {
     count = 0;
     m_state.Options = m_host.RunValues();
+    FindFoldersBehindLinks();
     FilesBody(Scope::Selected, &count);
 }
 
@@ -189,6 +203,7 @@ void Synchronizer::progressbar_ns_folder(std::int32_t& count)
 {
     count = 0;
     m_state.Options = m_host.RunValues();
+    FindFoldersBehindLinks();
     FoldersBody(Scope::All, &count);
 }
 
@@ -196,6 +211,7 @@ void Synchronizer::progressbar_s_folder(std::int32_t& count)
 {
     count = 0;
     m_state.Options = m_host.RunValues();
+    FindFoldersBehindLinks();
     FoldersBody(Scope::Selected, &count);
 }
 
@@ -206,6 +222,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
     {
         RunningMark mark(m_running);
         m_state.Options = m_host.RunValues();
+        FindFoldersBehindLinks();
 
         m_host.RequestBalloon(RunTexts::kBalloonText, RunTexts::kBalloonTitle, biWarning);
         m_host.SetSynchronizeSelectedVisible(false);
@@ -255,21 +272,47 @@ void Synchronizer::Run(Mode mode, Scope scope)
         m_host.ShowMessage(RunTexts::kSummary);
 }
 
-bool Synchronizer::TakesPart(const FolderList& list, int index, Scope scope)
+bool Synchronizer::TakesPart(const FolderList& list, int index, Scope scope) const
 {
-    return (scope == Scope::All || list.Selected(index)) && IsFullFolderPath(list.Text(index));
+    const std::vector<bool>& behindLink = &list == &m_list1 ? m_behindLink1 : m_behindLink2;
+    const auto at = static_cast<std::size_t>(index);
+    return (scope == Scope::All || list.Selected(index)) && IsFullFolderPath(list.Text(index))
+        && !(at < behindLink.size() && behindLink[at]);
+}
+
+void Synchronizer::FindFoldersBehindLinks()
+{
+    for (auto [list, behindLink] : {std::pair{&m_list1, &m_behindLink1}, std::pair{&m_list2, &m_behindLink2}}) {
+        behindLink->assign(static_cast<std::size_t>(list->Count()), false);
+        for (int i = 0; i < list->Count(); ++i) {
+            const std::string& text = list->Text(i);
+            (*behindLink)[static_cast<std::size_t>(i)] =
+                IsFullFolderPath(text) && platform::ThroughLinkOfAnotherUser(text);
+        }
+    }
 }
 
 void Synchronizer::ReportLeftOut(Scope scope)
 {
-    for (const FolderList* list : {&m_list1, &m_list2}) {
+    for (auto [list, behindLink] : {std::pair{&m_list1, &m_behindLink1}, std::pair{&m_list2, &m_behindLink2}}) {
         for (int i = 0; i < list->Count(); ++i) {
-            if ((scope == Scope::All || list->Selected(i)) && !IsFullFolderPath(list->Text(i))) {
-                m_report.Append("\"" + list->Text(i) + "\"" + RunTexts::kNotFullPath);
+            if (scope == Scope::Selected && !list->Selected(i))
+                continue;
+            const char* why = !IsFullFolderPath(list->Text(i))              ? RunTexts::kNotFullPath
+                : (*behindLink)[static_cast<std::size_t>(i)] ? RunTexts::kThroughLinkOfAnotherUser
+                                                             : nullptr;
+            if (why) {
+                m_report.Append("\"" + list->Text(i) + "\"" + why);
                 m_state.FailFlag = 1;
             }
         }
     }
+}
+
+void Synchronizer::ReportLinkOfAnotherUser(const std::string& path)
+{
+    m_report.Append(path + RunTexts::kLinkOfAnotherUser);
+    m_state.FailFlag = 1;
 }
 
 std::string Synchronizer::SearchMask(const std::string& folder) const
@@ -359,6 +402,7 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
     // replaced unseen. The copy over it is told later, when it is in place.
     const auto ageLeft1 = std::make_shared<std::int32_t>(s.Age1);
     bool list1Copying = false;
+    bool link1Reported = false;
     // Only the folders that hold the name (or might) are asked.
     const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
     for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
@@ -381,7 +425,15 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 }
                 const std::string path1 = PathOf(folder1, s.CurrentName);
                 const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
-                if (ComparePackedTimes(s.Age1, s.Age2) == 1) {
+                if (IsLinkOfAnotherUser(s.Age1) || IsLinkOfAnotherUser(s.Age2)) {
+                    // Neither read nor written through: said once for the
+                    // List 1 entry, and for each List 2 name.
+                    if (IsLinkOfAnotherUser(s.Age1) && !link1Reported)
+                        ReportLinkOfAnotherUser(path1);
+                    link1Reported = link1Reported || IsLinkOfAnotherUser(s.Age1);
+                    if (IsLinkOfAnotherUser(s.Age2))
+                        ReportLinkOfAnotherUser(path2);
+                } else if (ComparePackedTimes(s.Age1, s.Age2) == 1) {
                     UpdateCopy(known, path1, path2, match, s.Age2);
                 } else {
                     UpdateCopy(known, path2, path1, match, *ageLeft1, [ageLeft1, age2] { *ageLeft1 = age2; });
@@ -450,8 +502,9 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
             s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
         const int order = ComparePackedTimes(s.Age1, s.Age2);
+        const bool link = IsLinkOfAnotherUser(s.Age1) || IsLinkOfAnotherUser(s.Age2);
         if (count) {
-            if (!exists2 || order != 0)
+            if (!exists2 || order != 0 || link)
                 ++*count;
             continue;
         }
@@ -460,7 +513,12 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         if (IsFile(s.SearchRec)) {
             const std::string path1 = PathOf(folder1, s.CurrentName);
             const std::string path2 = PathOf(folder2, s.CurrentName);
-            if (exists2 && order == 1)
+            if (link) {
+                if (IsLinkOfAnotherUser(s.Age1))
+                    ReportLinkOfAnotherUser(path1);
+                if (IsLinkOfAnotherUser(s.Age2))
+                    ReportLinkOfAnotherUser(path2);
+            } else if (exists2 && order == 1)
                 UpdateCopy(known, path1, path2, match, s.Age2);
             else if (exists2 && order == -1)
                 UpdateCopy(known, path2, path1, match, s.Age1);
@@ -489,6 +547,8 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
         if (AgeElsewhere(side1, side2, s.CurrentName, match) == -1) {
             if (count)
                 ++*count;
+            else if (IsFile(s.SearchRec) && IsLinkOfAnotherUser(s.SearchRec.Time))
+                ReportLinkOfAnotherUser(PathOf(folder2, s.CurrentName));
             else if (IsFile(s.SearchRec))
                 CopyMissing(known, PathOf(folder2, s.CurrentName), folder1, match);
         }
@@ -514,8 +574,13 @@ void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, co
                                updated();
                            return;
                        }
+                       if (error == platform::kCopySameFile)
+                           return;  // one file under both names: nothing to bring in step
                        m_state.FailFlag = 1;
-                       if (platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
+                       const bool link = error == platform::kCopySourceIsLinkOfAnotherUser
+                           || error == platform::kCopyDestinationIsLinkOfAnotherUser;
+                       if (!link && platform::FileExists(destination, match)
+                           && platform::FileIsReadOnly(destination, match))
                            m_report.Append(destination + RunTexts::kReadOnly);
                        else
                            m_report.Append(destination + RunTexts::kNotUpdated

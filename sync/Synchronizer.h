@@ -35,6 +35,13 @@ inline constexpr const char* kFolderInTheWay = "a folder of that name is in the 
 inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads nowhere";
 // After the entry's text in double quotes: an entry that is no full path.
 inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
+// After a path: a link that belongs to another user, which a run never reads
+// nor writes through (only the user's own links are followed).
+inline constexpr const char* kLinkOfAnotherUser = " is a link of another user and is not followed";
+// After the entry's text in double quotes: a listed folder reached through
+// such a link (one of neither the user nor the system).
+inline constexpr const char* kThroughLinkOfAnotherUser =
+    " is reached through a link of another user and takes no part in the run";
 }  // namespace RunTexts
 
 // The synchronization runs: four passes (files or folders mode, all or
@@ -75,10 +82,18 @@ private:
 
     void Run(Mode mode, Scope scope);
     // Whether entry index of list takes part in a pass of scope: only a full
-    // path does, as any other text would be read against the current folder.
-    static bool TakesPart(const FolderList& list, int index, Scope scope);
-    // Once per run: a line for each entry in scope that is no full path.
+    // path does, as any other text would be read against the current folder,
+    // and only one whose way holds no link of another user (see
+    // FindFoldersBehindLinks).
+    bool TakesPart(const FolderList& list, int index, Scope scope) const;
+    // Notes, once per run or pre-count, which listed folders are reached
+    // through a link of another user: someone who may write a folder above
+    // one could make it lead to the user's private folders.
+    void FindFoldersBehindLinks();
+    // Once per run: a line for each entry in scope that takes no part.
     void ReportLeftOut(Scope scope);
+    // A line for a link of another user that the run met at path.
+    void ReportLinkOfAnotherUser(const std::string& path);
     void FilesBody(Scope scope, std::int32_t* count);
     std::vector<platform::KnownFolder*> ReadList2(platform::KnownFolders& known, Scope scope) const;
     void FilesFolder(platform::KnownFolders& known, std::optional<std::vector<platform::KnownFolder*>>& folders2,
@@ -112,6 +127,9 @@ private:
     const FolderList& m_list2;
     RunHost& m_host;
     bool m_running = false;
+    // The entries of List 1 and List 2 reached through a link of another user.
+    std::vector<bool> m_behindLink1;
+    std::vector<bool> m_behindLink2;
 };
 
 // Two packed date-times: +1 when a is later, -1 when earlier, 0 when equal.

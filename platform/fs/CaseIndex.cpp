@@ -11,6 +11,7 @@
 #include "platform/fs/CaseFold.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FileSystemInternal.h"
+#include "platform/fs/TrustedPath.h"
 
 namespace platform::detail {
 
@@ -76,9 +77,15 @@ int StatResolvedWith(int (*statFn)(const char*, struct stat*), const std::string
     return ResolveCaseBlind(statFn, path, st, realPath);
 }
 
+// stat() that follows only the user's own links (TrustedPath.h); errno
+// kLinkOfAnotherUser for another's.
 int PlainStat(const char* path, struct stat* st)
 {
-    return ::stat(path, st);
+    const int error = StatOwnLinks(AT_FDCWD, path, *st);
+    if (error == 0)
+        return 0;
+    errno = error;
+    return -1;
 }
 
 int PlainLstat(const char* path, struct stat* st)
@@ -361,10 +368,8 @@ int StatResolvedAt(int folderFd, const std::string& folder, const std::string& n
     }
     if (namesake)
         *namesake = false;
-    if (::fstatat(folderFd, name.c_str(), &st, 0) == 0)
-        return 0;
-    if (errno != ENOENT || match == NameMatch::Exact)
-        return errno;
+    if (const int found = StatOwnLinks(folderFd, name.c_str(), st); found != ENOENT || match == NameMatch::Exact)
+        return found;
     // The path is made only now, for the case-blind rest; the folder's
     // times come from the open folder.
     struct stat folderNow {};

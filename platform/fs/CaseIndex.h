@@ -69,7 +69,8 @@ private:
 
 // stat() of path; when nothing has that exact name and match allows it, of
 // the one entry of its folder equal to the last component without regard to
-// case. 0 with st filled and realPath set to the path found, or the errno.
+// case. 0 with st filled and realPath set to the path found, or the errno;
+// a link of another user is not followed (kLinkOfAnotherUser, TrustedPath.h).
 int StatResolved(const std::string& path, struct stat& st, std::string& realPath,
                  NameMatch match = NameMatch::CaseBlind);
 

@@ -2,6 +2,7 @@
 
 #include "platform/fs/KeepAlive.h"
 
+#include <dirent.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -25,21 +26,51 @@ constexpr std::uint64_t kFewestBytes = std::uint64_t{4} << 20;
 // How often a wait for the flush lets the run answer its desktop.
 constexpr std::chrono::milliseconds kBeatEvery{50};
 
-// Each waiting copy holds two descriptors (its folder and its temporary
-// file), and two batches wait at once: the batch stays well within what
-// the process may open.
-std::size_t BatchLimit()
+// Descriptors kept free for the rest of the program and for what staging a
+// copy opens for a moment (its source, a Trash being opened).
+constexpr std::size_t kSpareDescriptors = 64;
+// The most a staged copy holds: its folder, its temporary file and the
+// .trashinfo of the file it replaces.
+constexpr std::size_t kMostPerCopy = 3;
+
+std::size_t OpenDescriptors()
+{
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return kSpareDescriptors;
+    std::size_t count = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.')
+            ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
+// How many descriptors the copies waiting in the queue may hold in all:
+// what the process may open, less what it has open and a spare.
+std::size_t DescriptorBudget()
 {
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return kMostCopies;
-    const rlim_t spare = limit.rlim_cur > 256 ? (limit.rlim_cur - 128) / 4 : 1;
-    return static_cast<std::size_t>(std::clamp<rlim_t>(spare, 1, kMostCopies));
+        return kMostCopies * kMostPerCopy * 2;
+    const std::size_t used = OpenDescriptors() + kSpareDescriptors;
+    const auto allowed = static_cast<std::size_t>(limit.rlim_cur);
+    return allowed > used ? allowed - used : 0;
 }
 
 }  // namespace
 
-CopyQueue::CopyQueue() : m_batchLimit(BatchLimit())
+void RaiseOpenFileLimit()
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+CopyQueue::CopyQueue() : m_descriptorBudget(DescriptorBudget())
 {
 }
 
@@ -60,12 +91,16 @@ detail::CopyOutcome CopyQueue::Add(const detail::CopyRequest& request, Done done
     Copy copy;
     copy.done = std::move(done);
     copy.error = detail::StageCopy(request, copy.staged, copy.outcome);
-    if (copy.staged)
+    if (copy.staged) {
         m_fillingBytes += detail::StagedBytes(*copy.staged);
+        m_fillingDescriptors += detail::DescriptorsHeld(*copy.staged);
+    }
     m_filling.push_back(std::move(copy));
     detail::CopyOutcome where = m_filling.back().outcome;
-    const bool full = m_filling.size() >= m_batchLimit || m_fillingBytes >= kMostBytes;
-    const bool enough = m_filling.size() >= std::min(kFewestCopies, m_batchLimit) || m_fillingBytes >= kFewestBytes;
+    // The next copy must find its descriptors too, whatever it holds.
+    const bool noRoom = m_fillingDescriptors + m_flushingDescriptors + kMostPerCopy > m_descriptorBudget;
+    const bool full = m_filling.size() >= kMostCopies || m_fillingBytes >= kMostBytes || noRoom;
+    const bool enough = m_filling.size() >= kFewestCopies || m_fillingBytes >= kFewestBytes;
     if (full || (enough && (m_flushing.empty() || FlushDone()))) {
         PlaceFlushed();
         StartFlush();
@@ -105,6 +140,8 @@ void CopyQueue::StartFlush()
     m_flushing = std::move(m_filling);
     m_filling.clear();
     m_fillingBytes = 0;
+    m_flushingDescriptors = m_fillingDescriptors;
+    m_fillingDescriptors = 0;
     std::vector<detail::FlushItem> items;
     for (const Copy& copy : m_flushing) {
         if (copy.staged)
@@ -154,6 +191,7 @@ void CopyQueue::PlaceFlushed()
     }
     Batch batch = std::move(m_flushing);
     m_flushing.clear();
+    m_flushingDescriptors = 0;  // released as each copy is placed, all of them by the end
     std::size_t flushed = 0;
     for (Copy& copy : batch) {
         int error = copy.error;

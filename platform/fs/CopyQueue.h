@@ -22,7 +22,12 @@ namespace platform {
 //
 // A batch is handed to the flush as soon as the flush is free, so batches
 // grow to what is written while one flush lasts: many files where flushing
-// is slow, few where it is quick.
+// is slow, few where it is quick, and never more than the descriptors the
+// process may still open allow (each waiting copy holds some).
+// Lets the process open as many files as the system allows it (the soft
+// limit raised to the hard one), so that copies are made in large batches.
+void RaiseOpenFileLimit();
+
 class CopyQueue {
 public:
     // Told once the copy is in place, or why it is not.
@@ -58,10 +63,12 @@ private:
     void PlaceFlushed();
     void FlushWhenAsked();
 
-    std::size_t m_batchLimit;
+    std::size_t m_descriptorBudget;
     Batch m_filling;
     std::uint64_t m_fillingBytes = 0;
+    std::size_t m_fillingDescriptors = 0;
     Batch m_flushing;
+    std::size_t m_flushingDescriptors = 0;
 
     // The flushing thread, started with the first batch, and what it is
     // given and gives back, under m_mutex.

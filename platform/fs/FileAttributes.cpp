@@ -78,9 +78,9 @@ int CarryUserAttribute(int src, int dst, const std::string& name, std::string& v
 
 }  // namespace
 
-int RefuseUnwritable(const std::string& path)
+int RefuseUnwritable(int dirFd, const std::string& name)
 {
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0)
+    if (::faccessat(dirFd, name.c_str(), W_OK, AT_EACCESS) == 0)
         return 0;
     // Only the file's rights refuse it (EPERM: it is immutable). A busy
     // program file can be replaced all the same, and a read-only drive

@@ -8,9 +8,9 @@
 namespace platform::detail {
 
 // EACCES when the user's effective rights (ACL included) do not let them
-// open the file at path for writing, else 0. Renaming over a file needs
+// open the file name in dirFd for writing, else 0. Renaming over a file needs
 // only the folder's write permission, so the copy asks this of the file.
-int RefuseUnwritable(const std::string& path);
+int RefuseUnwritable(int dirFd, const std::string& name);
 
 // Gives the temporary file tmp the access ACL of the file name in dirFd
 // that it is to replace, or none when that file has none (tmp may have

@@ -43,6 +43,7 @@
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
 #include "platform/fs/Trash.h"
+#include "platform/fs/TrustedPath.h"
 
 namespace platform {
 
@@ -557,6 +558,25 @@ int MakeTemporary(const CopyJob& job, mode_t mode, bool& unnamed, Fd& tmp, std::
     return EEXIST;
 }
 
+// The set-user-ID and set-group-ID bits the written file may carry: only
+// those of the source whose owner (group) is also the written file's. A
+// copy written for the user out of another's file (from a folder they share)
+// must not hand that other person the user's rights.
+mode_t SetIdBitsToCarry(int tmp, const struct stat& source)
+{
+    if ((source.st_mode & (S_ISUID | S_ISGID)) == 0)
+        return 0;
+    struct stat written {};
+    if (::fstat(tmp, &written) != 0)
+        return 0;
+    mode_t bits = 0;
+    if ((source.st_mode & S_ISUID) != 0 && source.st_uid == written.st_uid)
+        bits |= S_ISUID;
+    if ((source.st_mode & S_ISGID) != 0 && source.st_gid == written.st_gid)
+        bits |= S_ISGID;
+    return bits;
+}
+
 // Owner (where we may give it), ACL, permission bits, the source's user
 // attributes and times go to the temporary file after its last write.
 int CarryAttributes(int tmp, const CopyJob& job)
@@ -574,10 +594,17 @@ int CarryAttributes(int tmp, const CopyJob& job)
         if (const int error = detail::KeepAccessAcl(job.dirFd, job.name, tmp))
             return error;
         // An updated file keeps its own bits, so a private file stays
-        // private; only read-only travels with the source. (A new file was
-        // made with the source's bits, less the umask.)
-        const mode_t mode = (replaced->st_mode & 07777 & ~S_IWUSR) | (source.st_mode & S_IWUSR);
+        // private; only read-only travels with the source, and set-id bits
+        // as SetIdBitsToCarry allows.
+        const mode_t mode = (replaced->st_mode & 01777 & ~S_IWUSR) | (source.st_mode & S_IWUSR)
+            | SetIdBitsToCarry(tmp, source);
         if (::fchmod(tmp, mode) != 0 && !RefusesPermissions(errno))
+            return errno;
+    } else if (const mode_t setId = SetIdBitsToCarry(tmp, source)) {
+        // A new file was made with the source's bits less the umask, which
+        // leaves set-id bits out; those that may travel are added.
+        struct stat made {};
+        if (::fstat(tmp, &made) == 0 && ::fchmod(tmp, (made.st_mode & 01777) | setId) != 0 && !RefusesPermissions(errno))
             return errno;
     }
     if (const int error = detail::CarryUserAttributes(job.src, tmp))
@@ -625,8 +652,10 @@ int ReplaceDestination(const CopyJob& job, const std::string& fromName)
 {
     if (const int error = DestinationUnchanged(job))
         return error;
-    if (job.trash && job.trash->Keep(job.seen) != 0)
-        return kCopyCannotKeepReplaced;
+    if (job.trash) {
+        if (const int error = job.trash->Keep(job.seen))
+            return CopyCannotKeepReplaced(error);
+    }
     if (::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) == 0)
         return 0;
     const int error = errno;
@@ -714,47 +743,62 @@ int WriteTemporary(const CopyJob& job, bool& unnamed, Fd& tmp, std::string& tmpN
 }
 
 // Opens whatever stands at the source's path (the exact name, else a
-// namesake in other case); path is set to the path it was opened by.
-int OpenSourcePath(const std::string& source, NameMatch match, int& fd, std::string& path)
+// namesake in other case); path is set to the path it was opened by. A
+// link of another user is not read through.
+int OpenSourcePath(const std::string& source, NameMatch match, detail::Fd& fd, std::string& path)
 {
     // O_NONBLOCK: a FIFO standing at the path must not hang the run.
-    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
     path = source;
-    fd = ::open(source.c_str(), kFlags);
-    if (fd >= 0)
-        return 0;
-    if (errno != ENOENT || match == NameMatch::Exact)
-        return errno;
-    struct stat st {};
-    if (const int error = detail::StatResolved(source, st, path, match))
-        return error;
-    fd = ::open(path.c_str(), kFlags);
-    return fd >= 0 ? 0 : errno;
+    int error = detail::OpenTrusted(AT_FDCWD, source, kFlags, detail::LinkRule::OwnOnly, fd);
+    if (error == ENOENT && match == NameMatch::CaseBlind) {
+        struct stat st {};
+        error = detail::StatResolved(source, st, path, match);
+        if (error == 0)
+            error = detail::OpenTrusted(AT_FDCWD, path, kFlags, detail::LinkRule::OwnOnly, fd);
+    }
+    return error == detail::kLinkOfAnotherUser ? kCopySourceIsLinkOfAnotherUser : error;
 }
 
 // What stands at the destination: the exact name, else a name equal to it
-// without regard to case, looked up from dirFd (the folder, whose stat is
-// folder) where it is open. A symbolic link is followed, so that the file it
-// points to is updated and the link stays. 0 with target set to where the
-// copy goes and job's look at it filled in; kSameFile when that is the
-// source itself; else why the copy may not go there.
-int LookAtDestination(CopyJob& job, int dirFd, const struct stat& folder, const std::string& destination,
-                      const std::string& name, NameMatch match, std::string& target)
+// without regard to case, looked up from dir (the folder, whose stat is
+// folder). A link of the user's own is followed, so that the file it points
+// to is updated and the link stays: dir, folder and name then tell where it
+// leads. A link of another user is refused: nothing is written through it.
+// 0 with job's look filled in; kSameFile when that is the source itself;
+// else why the copy may not go there.
+int LookAtDestination(CopyJob& job, Fd& dir, struct stat& folder, const std::string& destination, std::string& name,
+                      NameMatch match)
 {
     struct stat& found = job.seen;
-    const int lookup = dirFd >= 0 ? detail::LstatResolvedAt(dirFd, folder, destination, name, found, target, match)
-                                  : detail::LstatResolved(destination, found, target, match);
-    if (lookup == ENOENT) {
-        target = destination;
+    std::string target;
+    const int lookup = detail::LstatResolvedAt(dir.get(), folder, destination, name, found, target, match);
+    if (lookup == ENOENT)
         return 0;
-    }
     if (lookup != 0)
         return lookup;
     job.destinationSeen = true;
-    if (S_ISLNK(found.st_mode) && ::stat(target.c_str(), &found) == 0) {
-        std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(target.c_str(), nullptr), &std::free);
-        if (resolved)
-            target = resolved.get();
+    if (target != destination) {
+        std::string sameFolder;
+        detail::SplitPath(target, sameFolder, name);  // a namesake in other case
+    }
+    if (S_ISLNK(found.st_mode)) {
+        if (!detail::TrustsLinkOf(found.st_uid, detail::LinkRule::OwnOnly))
+            return kCopyDestinationIsLinkOfAnotherUser;
+        Fd ledTo;
+        std::string ledName;
+        struct stat st {};
+        const int followed = detail::ResolveOwnLink(dir.get(), name, ledTo, ledName, st);
+        if (followed == detail::kLinkOfAnotherUser)
+            return kCopyDestinationIsLinkOfAnotherUser;
+        if (followed == 0) {
+            if (::fstat(ledTo.get(), &folder) != 0)
+                return errno;
+            dir = std::move(ledTo);
+            name = ledName;
+            found = st;
+        }
+        // A link that leads nowhere is seen as what it is.
     }
     const bool isFile = S_ISREG(found.st_mode);
     if (job.failIfExists)
@@ -771,16 +815,16 @@ int LookAtDestination(CopyJob& job, int dirFd, const struct stat& folder, const 
         return kSameFile;
     // Renaming over a file needs only its folder's write permission: a file
     // the user may not write (another's, in a shared folder) is left alone.
-    return isFile ? detail::RefuseUnwritable(target) : 0;
+    return isFile ? detail::RefuseUnwritable(dir.get(), name) : 0;
 }
 
 // Opens the source into src and job, and looks at it: only a regular file
 // is copied.
 int OpenSourceFile(CopyJob& job, const std::string& source, NameMatch match, Fd& src)
 {
-    if (const int error = OpenSourcePath(source, match, job.src, job.sourcePath))
+    if (const int error = OpenSourcePath(source, match, src, job.sourcePath))
         return error;
-    src.reset(job.src);
+    job.src = src.get();
     if (::fstat(src.get(), &job.sourceStat) != 0)
         return errno;
     if (S_ISDIR(job.sourceStat.st_mode))
@@ -832,39 +876,24 @@ int WhyNotThere(int refusal, const CopyJob& job)
 }
 
 // Opens the destination's folder and looks at what stands at the name;
-// on 0, job knows where the copy goes. The folder is opened first, so that
-// the name is looked up from it; where it cannot be, everything goes by
-// path and the failure shows where it would have anyway.
-int FindDestination(const detail::CopyRequest& request, CopyJob& job, Fd& dir, struct stat& before, std::string& folder)
+// on 0, job knows where the copy goes.
+int FindDestination(const detail::CopyRequest& request, CopyJob& job, Fd& dir, struct stat& before)
 {
+    std::string folder;
     std::string name;
     detail::SplitPath(request.destination, folder, name);
-    if (!name.empty()) {
-        dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() >= 0 && ::fstat(dir.get(), &before) != 0)
-            dir.reset(-1);
-    }
-
-    std::string target;
-    if (const int refusal = LookAtDestination(job, dir.get(), before, request.destination, name, request.match, target))
+    if (name.empty())
+        return EISDIR;
+    if (const int error = detail::OpenTrusted(AT_FDCWD, folder, O_PATH | O_DIRECTORY, detail::LinkRule::OwnOrSystem, dir))
+        return error == detail::kLinkOfAnotherUser ? kCopyDestinationIsLinkOfAnotherUser : error;
+    if (::fstat(dir.get(), &before) != 0)
+        return errno;
+    if (const int refusal = LookAtDestination(job, dir, before, request.destination, name, request.match))
         return WhyNotThere(refusal, job);
     // The caller decided on this copy by what it saw there a moment ago.
     const auto& expected = request.expectedDestinationAge;
     if (expected && (job.destinationSeen ? detail::PackStatTime(job.seen) : -1) != *expected)
         return kCopyDestinationChanged;
-
-    // A namesake in other letter case, or a link's file, may be elsewhere
-    // than the folder already open.
-    if (target != request.destination || dir.get() < 0) {
-        detail::SplitPath(target, folder, name);
-        if (name.empty())
-            return EISDIR;
-        dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() < 0)
-            return errno;
-        if (::fstat(dir.get(), &before) != 0)
-            return errno;
-    }
     job.dirFd = dir.get();
     job.device = before.st_dev;
     job.name = name;
@@ -929,11 +958,41 @@ void detail::StagedCopyDeleter::operator()(StagedCopy* copy) const
 
 namespace {
 
-// A file the copy replaces with one of the same size and time (files mode
-// copies equal files too) is no version worth keeping.
-bool SameAsTheSource(const struct stat& replaced, const struct stat& source)
+// Whether the file name in dirFd holds byte for byte what src holds: then
+// replacing it loses nothing, and it is not kept. Read with pread, so that
+// neither file's offset moves.
+bool SameContent(int src, int dirFd, const std::string& name, const struct stat& replaced, const struct stat& source)
 {
-    return replaced.st_size == source.st_size && detail::PackStatTime(replaced) == detail::PackStatTime(source);
+    if (replaced.st_size != source.st_size)
+        return false;
+    Fd old(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (old.get() < 0 || ::fstat(old.get(), &st) != 0 || st.st_ino != replaced.st_ino || st.st_dev != replaced.st_dev)
+        return false;
+    constexpr std::size_t kPiece = std::size_t{256} * 1024;
+    const std::unique_ptr<char[]> a(new (std::nothrow) char[kPiece]);
+    const std::unique_ptr<char[]> b(new (std::nothrow) char[kPiece]);
+    if (!a || !b)
+        return false;
+    for (off_t at = 0;;) {
+        KeepAlive::Beat();
+        const ssize_t got = ::pread(src, a.get(), kPiece, at);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return at == source.st_size;
+        std::size_t have = 0;
+        while (have < static_cast<std::size_t>(got)) {
+            const ssize_t more = ::pread(old.get(), b.get() + have, static_cast<std::size_t>(got) - have,
+                                         at + static_cast<off_t>(have));
+            if (more <= 0)
+                return false;
+            have += static_cast<std::size_t>(more);
+        }
+        if (std::memcmp(a.get(), b.get(), have) != 0)
+            return false;
+        at += got;
+    }
 }
 
 int StageCopyImpl(const detail::CopyRequest& request, detail::StagedCopyPtr& staged, detail::CopyOutcome& outcome)
@@ -948,13 +1007,13 @@ int StageCopyImpl(const detail::CopyRequest& request, detail::StagedCopyPtr& sta
     if (const int error = OpenSourceFile(job, request.source, request.match, copy->src))
         return error;
     struct stat before {};
-    std::string folder;
-    if (const int error = FindDestination(request, job, copy->dir, before, folder))
-        return error == kSameFile ? 0 : error;
-    if (request.keepReplaced && job.Replaced() && !SameAsTheSource(*job.Replaced(), job.sourceStat)) {
+    if (const int error = FindDestination(request, job, copy->dir, before))
+        return error == kSameFile ? kCopySameFile : error;
+    if (request.keepReplaced && job.Replaced()
+        && !SameContent(job.src, job.dirFd, job.name, *job.Replaced(), job.sourceStat)) {
         copy->trash = std::make_unique<detail::TrashPlace>();
-        if (copy->trash->Reserve(job.dirFd, job.device, folder, job.name) != 0)
-            return kCopyCannotKeepReplaced;
+        if (const int error = copy->trash->Reserve(job.dirFd, job.name, request.trashes))
+            return CopyCannotKeepReplaced(error);
         job.trash = copy->trash.get();
     }
 
@@ -1044,6 +1103,14 @@ detail::FlushItem detail::FlushItemOf(const StagedCopy& copy)
 std::uint64_t detail::StagedBytes(const StagedCopy& copy)
 {
     return static_cast<std::uint64_t>(copy.job.sourceStat.st_size);
+}
+
+std::size_t detail::DescriptorsHeld(const StagedCopy& copy)
+{
+    std::size_t held = 0;
+    for (const int fd : {copy.src.get(), copy.dir.get(), copy.tmp.get(), copy.trash ? copy.trash->InfoFd() : -1})
+        held += fd >= 0 ? 1 : 0;
+    return held;
 }
 
 std::vector<int> detail::FlushStaged(const std::vector<FlushItem>& items)

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "platform/fs/CaseIndex.h"
 #include "platform/fs/FileSystemInternal.h"
+#include "platform/fs/TrustedPath.h"
 
 namespace platform {
 
@@ -92,9 +94,12 @@ int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode
 
 DIR* OpenFolderListing(const std::string& path, struct stat* st)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    Fd opened;
+    if (const int error = OpenTrusted(AT_FDCWD, path, O_RDONLY | O_DIRECTORY, LinkRule::OwnOrSystem, opened)) {
+        errno = error;
         return nullptr;
+    }
+    const int fd = opened.release();
     DIR* dir = nullptr;
     if ((st == nullptr || ::fstat(fd, st) == 0) && (dir = ::fdopendir(fd)) != nullptr)
         return dir;
@@ -152,6 +157,17 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name)
     else
         folder.assign(path, 0, slash);
     name.assign(path, slash + 1, std::string::npos);
+}
+
+std::string PathOfOpenFolder(int fd)
+{
+    char procPath[64];
+    std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd);
+    std::vector<char> buffer(PATH_MAX);
+    const ssize_t length = ::readlink(procPath, buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size() || buffer[0] != '/')
+        return {};
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
 std::int32_t PackStatTime(const struct stat& st)
@@ -215,6 +231,8 @@ std::int32_t FileAge(const std::string& path, NameMatch match, bool* namesake)
     const int error = detail::StatResolved(path, st, real, match);
     if (namesake)
         *namesake = error == 0 && real != path;
+    if (error == detail::kLinkOfAnotherUser)
+        return kLinkOfAnotherUserAge;
     if (error != 0 || S_ISDIR(st.st_mode))
         return -1;
     return detail::PackStatTime(st);
@@ -223,6 +241,13 @@ std::int32_t FileAge(const std::string& path, NameMatch match, bool* namesake)
 bool FileExists(const std::string& path, NameMatch match)
 {
     return FileAge(path, match) != -1;
+}
+
+bool ThroughLinkOfAnotherUser(const std::string& folder)
+{
+    detail::Fd opened;
+    return detail::OpenTrusted(AT_FDCWD, folder, O_PATH | O_DIRECTORY, detail::LinkRule::OwnOrSystem, opened)
+        == detail::kLinkOfAnotherUser;
 }
 
 FolderLookup::FolderLookup(const std::string& folder) : m_folder(folder)
@@ -243,7 +268,10 @@ FolderLookup::~FolderLookup()
 std::int32_t FolderLookup::FileAge(const std::string& name, NameMatch match, bool* namesake) const
 {
     struct stat st {};
-    if (detail::StatResolvedAt(m_fd, m_folder, name, st, match, namesake) != 0 || S_ISDIR(st.st_mode))
+    const int error = detail::StatResolvedAt(m_fd, m_folder, name, st, match, namesake);
+    if (error == detail::kLinkOfAnotherUser)
+        return kLinkOfAnotherUserAge;
+    if (error != 0 || S_ISDIR(st.st_mode))
         return -1;
     return detail::PackStatTime(st);
 }

@@ -44,6 +44,15 @@ std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch);
 // tells whether the file found has a name other than the exact one.
 std::int32_t FileAge(const std::string& path, NameMatch match = NameMatch::CaseBlind, bool* namesake = nullptr);
 
+// The packed age a lookup gives a link that belongs to another user, which
+// no file can have: something stands at the name, and it is not followed
+// (a link is followed only when it is the user's own; see TrustedPath.h).
+inline constexpr std::int32_t kLinkOfAnotherUserAge = -2;
+
+// Whether the way to folder goes through a link that belongs neither to the
+// user nor to the system (root), and so is not followed.
+bool ThroughLinkOfAnotherUser(const std::string& folder);
+
 // FileAge(path) != -1: a folder never "exists" in this sense.
 bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind);
 
@@ -61,9 +70,29 @@ inline constexpr int kCopyDestinationNotAFile = 0x10003;
 inline constexpr int kCopyDestinationIsFolder = 0x10004;
 inline constexpr int kCopyDestinationIsBrokenLink = 0x10005;
 // The replaced file was to be kept in the Trash, and the Trash of its drive
-// could not be made or written: nothing was replaced.
+// could not be made or written: nothing was replaced. The errno that stopped
+// it rides above the code (CopyCannotKeepReplaced).
 inline constexpr int kCopyCannotKeepReplaced = 0x10006;
+constexpr int CopyCannotKeepReplaced(int cause)
+{
+    return kCopyCannotKeepReplaced | (cause << 20);
+}
+constexpr bool IsCopyCannotKeepReplaced(int error)
+{
+    return (error & 0xFFFFF) == kCopyCannotKeepReplaced;
+}
+constexpr int CopyCannotKeepReplacedCause(int error)
+{
+    return error >> 20;
+}
 inline constexpr const char* kCopyCannotKeepReplacedText = "its old version could not be kept in the Trash";
+// The source, or what stands at the destination, is a link of another
+// user, or lies behind one: it is neither read through nor written through.
+inline constexpr int kCopySourceIsLinkOfAnotherUser = 0x10007;
+inline constexpr int kCopyDestinationIsLinkOfAnotherUser = 0x10008;
+// The source and the destination are one file (one folder named twice, or
+// two names of one file): there is nothing to copy, and nothing was written.
+inline constexpr int kCopySameFile = 0x10009;
 // What the Report list says of them.
 inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
 inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";
@@ -79,7 +108,11 @@ inline constexpr const char* kCopyDestinationChangedText = "the destination chan
 // fails with EEXIST. The destination is written under a temporary name and
 // put in place only when complete, and only when neither the source nor the
 // destination changed meanwhile (kCopySourceChanged, kCopyDestinationChanged).
-// Copying a file onto itself succeeds without writing. match applies to the
+// Copying a file onto itself writes nothing and fails with kCopySameFile.
+// A link is followed only when it is the user's own (else
+// kCopySourceIsLinkOfAnotherUser, kCopyDestinationIsLinkOfAnotherUser). The
+// file written carries set-user-ID only where the source has it and both
+// have one owner, set-group-ID likewise with the group. match applies to the
 // names of both paths. expectedDestinationAge, when given, is the packed time
 // the caller saw at the destination when it decided on the copy (-1: nothing
 // there); a destination found otherwise is kCopyDestinationChanged. Returns 0

@@ -33,6 +33,13 @@ public:
     ~Fd() { reset(-1); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : m_fd(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
     int get() const { return m_fd; }
     int release() { return std::exchange(m_fd, -1); }
     void reset(int fd);
@@ -47,7 +54,8 @@ private:
 int CreateExclusive(int dirFd, const std::function<std::string()>& newName, mode_t mode, Fd& file, std::string& name);
 
 // Opens a folder for reading its names and, with st, looks at it. Null with
-// errno set when either fails.
+// errno set when either fails (kLinkOfAnotherUser, TrustedPath.h, where the
+// way to it goes through a link that is not followed).
 DIR* OpenFolderListing(const std::string& path, struct stat* st);
 
 // What drives without permission bits or owners (vfat, exFAT, NTFS and
@@ -61,6 +69,10 @@ int WriteAll(int fd, const char* data, std::size_t size, std::uint64_t& bytesDon
 // The folder and last component of a path: "/a/b" -> "/a", "b";
 // "/b" -> "/", "b"; "//b" -> "/", "b"; "b" -> ".", "b".
 void SplitPath(const std::string& path, std::string& folder, std::string& name);
+
+// The path of the folder open as fd, as the kernel names it; empty where
+// it cannot tell.
+std::string PathOfOpenFolder(int fd);
 
 // Packed time of a stat's last-write time.
 std::int32_t PackStatTime(const struct stat& st);
@@ -165,6 +177,8 @@ private:
     bool m_dotStarTail = false;
 };
 
+class TrashFolders;
+
 // What a copy did to its destination's folder, for those who keep what they
 // know of that folder.
 struct CopyOutcome {
@@ -186,8 +200,10 @@ struct CopyRequest {
     bool failIfExists = false;
     NameMatch match = NameMatch::CaseBlind;
     std::optional<std::int32_t> expectedDestinationAge;
-    // The file replaced goes to the desktop's Trash (see Trash.h).
+    // The file replaced goes to the desktop's Trash (see Trash.h), one of
+    // those the pass keeps open in trashes, when given.
     bool keepReplaced = false;
+    TrashFolders* trashes = nullptr;
 };
 
 struct StagedCopy;
@@ -212,6 +228,8 @@ struct FlushItem {
 };
 FlushItem FlushItemOf(const StagedCopy& copy);
 std::uint64_t StagedBytes(const StagedCopy& copy);
+// How many descriptors a staged copy holds open until it is placed.
+std::size_t DescriptorsHeld(const StagedCopy& copy);
 
 // Makes the content and attributes of the files reach the disk: one syncfs
 // per drive for those that allow it, else fsync file by file. The error of

@@ -16,6 +16,7 @@
 #include "platform/fs/CaseIndex.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
+#include "platform/fs/TrustedPath.h"
 
 namespace platform {
 
@@ -103,6 +104,7 @@ enum class KnownFolder::Look : unsigned char {
     None,  // not looked at, or the look is not kept
     Followed,  // the stat that follows links found it
     LinkOnly,  // only the link itself is there (it leads nowhere)
+    LinkOfAnotherUser,  // a link that is not followed (TrustedPath.h)
     Missing,  // nothing could be looked at
 };
 
@@ -200,8 +202,9 @@ void KnownFolder::Read(bool keepOpen)
     DIR* dir = detail::OpenFolderListing(m_path, &folder);
     if (!dir) {
         // A folder that is not there holds no names, which is what a lookup
-        // would find; one that cannot be read is asked on the disk.
-        m_inMemory = errno == ENOENT || errno == ENOTDIR;
+        // would find, and so does one behind a link of another user; one
+        // that cannot be read is asked on the disk.
+        m_inMemory = errno == ENOENT || errno == ENOTDIR || errno == detail::kLinkOfAnotherUser;
         m_identified = false;
         return;
     }
@@ -267,13 +270,21 @@ void KnownFolder::TakeLook(std::uint32_t entry) const
     const char* name = m_listing->CNameOf(e);
     const std::string path = m_fd >= 0 ? std::string() : PathOf(m_path, name);
     struct stat st {};
-    const auto look = [&](int flags) {
-        return m_fd >= 0 ? ::fstatat(m_fd, name, &st, flags) : ::fstatat(AT_FDCWD, path.c_str(), &st, flags);
-    };
-    // Links are followed; one that leads nowhere is seen as what it is.
-    if (look(0) == 0) {
+    const int dirFd = m_fd >= 0 ? m_fd : AT_FDCWD;
+    const char* at = m_fd >= 0 ? name : path.c_str();
+    // The user's own links are followed; one that leads nowhere is seen as
+    // what it is, and so is a link of another user. A name listed as what
+    // is no link is looked at in one step.
+    const int error = e.kind == DT_LNK || e.kind == DT_UNKNOWN ? detail::StatOwnLinks(dirFd, at, st)
+                                                               : (::fstatat(dirFd, at, &st, 0) == 0 ? 0 : errno);
+    if (error == 0) {
         e.look = Look::Followed;
-    } else if (look(AT_SYMLINK_NOFOLLOW) == 0) {
+    } else if (error == detail::kLinkOfAnotherUser) {
+        e.look = Look::LinkOfAnotherUser;
+        e.mode = st.st_mode;
+        e.time = kLinkOfAnotherUserAge;
+        return;
+    } else if (::fstatat(dirFd, at, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         e.look = Look::LinkOnly;
     } else {
         e.look = Look::Missing;
@@ -303,7 +314,10 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
         *namesake = false;
     if (!m_inMemory) {
         struct stat st {};
-        if (detail::StatResolvedAt(-1, m_path, name, st, NameMatch::CaseBlind, namesake) != 0 || S_ISDIR(st.st_mode))
+        const int error = detail::StatResolvedAt(-1, m_path, name, st, NameMatch::CaseBlind, namesake);
+        if (error == detail::kLinkOfAnotherUser)
+            return kLinkOfAnotherUserAge;
+        if (error != 0 || S_ISDIR(st.st_mode))
             return -1;
         return detail::PackStatTime(st);
     }
@@ -313,6 +327,8 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
         if (m_listing->entries[exact].kind == DT_DIR)
             return -1;  // a folder, however it is looked at
         const Entry e = LookedAt(exact);
+        if (e.look == Look::LinkOfAnotherUser)
+            return kLinkOfAnotherUserAge;
         return e.look == Look::Followed && !S_ISDIR(e.mode) ? e.time : -1;
     }
     // Not there by that name: the one name equal to it but for case, if
@@ -321,7 +337,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
     if (others.size() != 1)
         return -1;
     const Entry e = LookedAt(others.front());
-    if (e.look != Look::Followed)
+    if (e.look != Look::Followed && e.look != Look::LinkOfAnotherUser)
         return -1;
     if (namesake)
         *namesake = true;
@@ -427,7 +443,10 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
         if (e.look == Look::Missing)
             continue;  // gone by now
         const std::string_view lookedAt = m_folder.m_listing->NameOf(m_folder.m_listing->entries[entry]);
-        const std::uint32_t attr = detail::AttributesOf(lookedAt, e.mode);
+        // A link of another user stands where a file of the run's could be:
+        // it is yielded as one, with an age that tells the run what it is.
+        const std::uint32_t attr = e.look == Look::LinkOfAnotherUser ? detail::AttributesOfListedKind(lookedAt, DT_REG)
+                                                                     : detail::AttributesOf(lookedAt, e.mode);
         if ((attr & m_skip) != 0)
             continue;
         rec.Name = lookedAt;

@@ -13,6 +13,7 @@
 #include "platform/fs/CopyQueue.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
+#include "platform/fs/Trash.h"
 
 namespace platform {
 
@@ -97,6 +98,13 @@ KnownFolders::KnownFolders() : m_queue(std::make_unique<CopyQueue>())
 }
 
 KnownFolders::~KnownFolders() = default;
+
+void KnownFolders::SetKeepReplaced(bool keep)
+{
+    m_keepReplaced = keep;
+    if (keep && !m_trashes)
+        m_trashes = std::make_unique<detail::TrashFolders>();
+}
 
 KnownFolder& KnownFolders::Get(const std::string& folder, bool read)
 {
@@ -305,7 +313,7 @@ void KnownFolders::CopyFile(const std::string& source, const std::string& destin
     // The copy is told only once a later batch is handed over or the queue
     // settles, never within its own Add: it is noted as waiting first.
     const detail::CopyOutcome where = m_queue->Add(
-        {source, destination, failIfExists, match, expectedDestinationAge, m_keepReplaced},
+        {source, destination, failIfExists, match, expectedDestinationAge, m_keepReplaced, m_trashes.get()},
         [this, done = std::move(done)](int error, const detail::CopyOutcome& outcome) {
             NoteUnplaced(outcome, -1);
             NoteCopied(error, outcome);

@@ -20,6 +20,7 @@ namespace platform {
 class CopyQueue;
 namespace detail {
 struct CopyOutcome;
+class TrashFolders;
 }
 
 // The folders one pass of a run works on (a pre-count, or a body), each
@@ -111,7 +112,7 @@ public:
                  NameMatch match = NameMatch::CaseBlind, std::optional<std::int32_t> expectedDestinationAge = {});
     // Whether the copies of the pass keep the files they replace in the
     // desktop's Trash (off unless set).
-    void SetKeepReplaced(bool keep) { m_keepReplaced = keep; }
+    void SetKeepReplaced(bool keep);
 
     // Puts every copy made so far in place, telling each. What is not in
     // place when the KnownFolders ends is dropped: nothing is replaced.
@@ -139,8 +140,10 @@ private:
     std::unordered_map<std::string, std::vector<const KnownFolder*>> m_holders;
     // Indexed folders looked up on the disk: they may hold any name.
     std::vector<const KnownFolder*> m_onDisk;
-    std::unique_ptr<CopyQueue> m_queue;
     bool m_keepReplaced = false;
+    // The Trashes the pass keeps replaced files in, opened once each.
+    std::unique_ptr<detail::TrashFolders> m_trashes;
+    std::unique_ptr<CopyQueue> m_queue;
     // The case-folded names that copies waiting in the queue write, by
     // the folder they write them in.
     std::map<std::pair<dev_t, ino_t>, std::unordered_map<std::string, int>> m_unplaced;

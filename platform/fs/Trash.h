@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/fs/FileSystemInternal.h"
 
@@ -13,13 +16,42 @@
 // or $topdir/.Trash-$uid on the drive itself. Each kept file has its
 // .trashinfo (Path, DeletionDate) in info/, so that file managers list it
 // and "Restore" puts it back. A file is kept on its own drive, so that
-// keeping it never copies it.
+// keeping it never copies it; a drive is a mount, so that a folder mounted
+// a second time (a bind mount) keeps its files at the top of that mount.
+//
+// Another user may own a drive's sticky .Trash and rename what lies in it,
+// so every folder of a Trash is opened without following links, checked on
+// what was opened, and used only through that: a folder swapped for another
+// after the check is never written to.
 namespace platform::detail {
 
+// The files/ and info/ folders of one Trash, open.
+struct OpenTrash {
+    Fd files;
+    Fd info;
+    // The drive's top folder, whose .trashinfo paths are relative to it;
+    // empty for the home Trash, whose paths are absolute.
+    std::string topdir;
+};
+
+// The Trashes one pass of a run keeps files in, each opened and checked
+// once. The first time a pass opens a Trash it removes the .trashinfo files
+// that killed runs left without their kept file (see RemoveOrphans).
+class TrashFolders {
+public:
+    // The Trash for files of the folder folderFd, made where it is missing.
+    // 0 with trash set, or the errno of what could not be made or opened.
+    int ForFolder(int folderFd, std::shared_ptr<const OpenTrash>& trash);
+
+private:
+    std::map<std::pair<std::uint64_t, dev_t>, std::shared_ptr<const OpenTrash>> m_open;
+};
+
 // A place in the Trash for a file about to be replaced. Reserve writes its
-// .trashinfo under a name that no other kept file has; Keep puts the file
-// there just before the new one takes its name; Undo takes that back when
-// the new one could not.
+// .trashinfo under a name that no other kept file has, and holds it locked
+// until the file is kept, so that no other run takes it for an orphan; Keep
+// puts the file there just before the new one takes its name; Undo takes
+// that back when the new one could not.
 class TrashPlace {
 public:
     TrashPlace() = default;
@@ -28,9 +60,10 @@ public:
     TrashPlace(const TrashPlace&) = delete;
     TrashPlace& operator=(const TrashPlace&) = delete;
 
-    // For the file name in the folder folderFd (on device), whose path is
-    // folderPath. 0, or the errno of what could not be made or written.
-    int Reserve(int folderFd, dev_t device, const std::string& folderPath, const std::string& name);
+    // For the file name in the folder folderFd. trashes, when given, keeps
+    // the pass's open Trashes (else this place opens its own). 0, or the
+    // errno of what could not be made or written.
+    int Reserve(int folderFd, const std::string& name, TrashFolders* trashes);
     // The .trashinfo, to be flushed with the copy.
     int InfoFd() const { return m_info.get(); }
 
@@ -45,8 +78,7 @@ public:
 private:
     int m_folderFd = -1;
     std::string m_name;
-    Fd m_filesFolder;
-    Fd m_infoFolder;
+    std::shared_ptr<const OpenTrash> m_trash;
     Fd m_info;
     std::string m_trashName;  // in files/, and with ".trashinfo" in info/
     bool m_linked = false;
@@ -56,5 +88,13 @@ private:
 // What is written in a .trashinfo's Path: the bytes of path, with all but
 // letters, digits, '/' and "-_.!~*'()" as %XX.
 std::string PercentEncoded(const std::string& path);
+// The bytes a Path value stands for: %XX decoded, any other byte as it is
+// (a '%' without two hex digits after it too).
+std::string PercentDecoded(const std::string& value);
+
+// name, shortened where need be so that a number and ".trashinfo" still fit
+// in a name: never in the middle of a character where name is UTF-8, and
+// by bytes where it is not.
+std::string TrashBaseName(const std::string& name);
 
 }  // namespace platform::detail

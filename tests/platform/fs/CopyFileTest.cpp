@@ -171,8 +171,10 @@ TEST_P(CopyFileTest, FileCopiedOntoItselfStaysIntact)
         int error;
     };
     const Case cases[] = {
-        {m_dst / "Self.txt", m_dst / "Self.txt", 0},  {m_dst / "Self.txt", m_dst / "SELF.TXT", 0},
-        {m_dst / "self.txt", m_dst / "Self.txt", 0},  {m_src / "hardlink.txt", m_dst / "Self.txt", 0},
+        {m_dst / "Self.txt", m_dst / "Self.txt", platform::kCopySameFile},
+        {m_dst / "Self.txt", m_dst / "SELF.TXT", platform::kCopySameFile},
+        {m_dst / "self.txt", m_dst / "Self.txt", platform::kCopySameFile},
+        {m_src / "hardlink.txt", m_dst / "Self.txt", platform::kCopySameFile},
         {m_dst / "ro.txt", m_dst / "ro.txt", EACCES}, {m_dst / "ro.txt", m_dst / "RO.txt", EACCES},
     };
     for (const Case& c : cases)

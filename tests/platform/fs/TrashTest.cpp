@@ -99,7 +99,7 @@ TEST_F(KeepingReplacedFiles, WithoutATrashToKeepItInNothingIsReplaced)
         platform::FileSystemTestHooks hooks;
         hooks.noUnnamedTemp = named;
         ScopedTestHooks use(hooks);
-        EXPECT_EQ(Copy("x"), platform::kCopyCannotKeepReplaced);
+        EXPECT_EQ(Copy("x"), platform::CopyCannotKeepReplaced(ENOTDIR));
         EXPECT_EQ(ReadFile(tmp / "b/x"), "old");
         EXPECT_EQ(ListFolder(tmp / "b"), std::set<std::string>{"x"});
     }
