@@ -227,5 +227,32 @@ else
   unset TMPDIR
 fi
 
+# Output that goes away: a reader that has seen enough (head, a pager that
+# quits, a report pipe whose reader stops) never cuts the run short. Every
+# copy is made, the lines go where they still can, and the run ends with 1
+# and says why.
+# case | how the run is started (its standard output goes to head -2)
+while IFS='|' read -r case command; do
+  reset
+  (cd "$work/A" && for i in $(seq 3000); do printf 'new\n' > "f$i"; done)
+  (cd "$work/B" && for i in $(seq 3000); do printf 'old\n' > "f$i"; done && ls | xargs touch -d 2020-01-01)
+  rm -f "$work/pipe" && mkfifo "$work/pipe"
+  reader=""
+  [[ "$command" == *pipe* ]] && { head -c 100 "$work/pipe" > /dev/null & reader=$!; }
+  [ "$case" = "through the window's copy" ] && start_window
+  (eval "$command"; echo $? > "$work/status") 2>"$work/stderr" | head -2 > /dev/null
+  status=$(cat "$work/status")
+  [ "$status" = 1 ] || fail "status $status, expected 1 ($(cat "$work/stderr"))"
+  left=$(grep -lx old "$work"/B/f* 2>/dev/null | wc -l)
+  [ "$left" = 0 ] || fail "$left of 3000 files were not updated"
+  grep -qE 'standard output was closed|could not append' "$work/stderr" || fail "not said: $(cat "$work/stderr")"
+  [ -n "$gui" ] && { kill "$gui"; wait "$gui"; gui=""; }
+  [ -n "$reader" ] && wait "$reader"
+done <<'CASES'
+standard output closes|"$program" --run
+the report pipe's reader stops|"$program" --run --report "$work/pipe" > /dev/null
+through the window's copy|"$program" --run
+CASES
+
 [ "$failures" = 0 ] || exit 1
 echo "command line: all passed"

@@ -1,8 +1,18 @@
 // Keeping replaced files in the desktop's Trash, on the home file system:
 // what file managers need to list and restore them, names that never
 // overwrite another kept file, and nothing kept where nothing is replaced.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
 
 #include <cstdlib>
 #include <fstream>
@@ -103,6 +113,119 @@ TEST_F(KeepingReplacedFiles, WithoutATrashToKeepItInNothingIsReplaced)
         EXPECT_EQ(ReadFile(tmp / "b/x"), "old");
         EXPECT_EQ(ListFolder(tmp / "b"), std::set<std::string>{"x"});
     }
+}
+
+}  // namespace
+
+namespace {
+
+// What is kept: any file whose content the copy does not hold byte for byte
+// (two edits saved within the two seconds packed times tell apart count as
+// equal times, which files mode copies), under a name that fits beside its
+// number and ".trashinfo" even where the name is no UTF-8.
+TEST_F(KeepingReplacedFiles, AFileIsKeptUnlessItHeldTheNewContent)
+{
+    struct Case {
+        const char* what;
+        std::string name;
+        std::string oldContent;
+        long oldNanoseconds;
+        std::string newContent;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"another edit, saved 1.8 s later", "edit.txt", "edit A", 100'000'000, "edit B", true},
+        {"the same content", "same.txt", "unchanged", 0, "unchanged", false},
+        {"a long name that is no UTF-8", std::string(250, '\xA0'), "old", 0, "new", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(Trash(""));
+        WriteFile(tmp / ("b/" + c.name), c.oldContent);
+        SetMTime(tmp / ("b/" + c.name), 1700000000, c.oldNanoseconds);
+        WriteFile(tmp / ("a/" + c.name), c.newContent);
+        SetMTime(tmp / ("a/" + c.name), 1700000001, 900'000'000);
+        ASSERT_EQ(Copy(c.name), 0);
+        EXPECT_EQ(ReadFile(tmp / ("b/" + c.name)), c.newContent);
+        const std::set<std::string> kept = platform::DirectoryExists(Trash("files")) ? ListFolder(Trash("files"))
+                                                                                     : std::set<std::string>{};
+        ASSERT_EQ(kept.size(), c.kept ? 1u : 0u);
+        if (c.kept) {
+            EXPECT_EQ(ReadFile(Trash("files/" + *kept.begin())), c.oldContent);
+            EXPECT_EQ(ListFolder(Trash("info")), std::set<std::string>{*kept.begin() + ".trashinfo"});
+        }
+    }
+}
+
+// A run killed between reserving a place in the Trash and keeping the file
+// there leaves .trashinfo files without their file: the next run that keeps
+// a file there removes them, but not one a run still holds, nor one a file
+// manager made a moment ago (it moves its file in right after).
+TEST_F(KeepingReplacedFiles, WhatKilledRunsLeftGoesAtTheNextKeep)
+{
+    for (int i = 0; i < 3; ++i) {
+        WriteFile(tmp / ("b/f" + std::to_string(i)), "old");
+        SetMTime(tmp / ("b/f" + std::to_string(i)), 1600000000);
+        WriteFile(tmp / ("a/f" + std::to_string(i)), "new");
+        SetMTime(tmp / ("a/f" + std::to_string(i)), 1700000000);
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        platform::FileSystemTestHooks hooks;
+        hooks.beforeFlush = [] { return ::raise(SIGKILL); };
+        ScopedTestHooks use(hooks);
+        platform::KnownFolders known;
+        known.SetKeepReplaced(true);
+        for (int i = 0; i < 3; ++i)
+            known.CopyFile(tmp / ("a/f" + std::to_string(i)), tmp / ("b/f" + std::to_string(i)), false,
+                           platform::NameMatch::CaseBlind, std::nullopt, [](int) {});
+        known.Settle();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::set<std::string> orphans{"f0.trashinfo", "f1.trashinfo", "f2.trashinfo"};
+    ASSERT_EQ(ListFolder(Trash("info")), orphans);
+    for (const std::string& orphan : orphans)
+        SetMTime(Trash("info/" + orphan), ::time(nullptr) - 60);  // the next run comes a minute later
+    WriteFile(Trash("info/fresh.trashinfo"), "[Trash Info]\n");
+    WriteFile(Trash("info/held.trashinfo"), "[Trash Info]\n");
+    SetMTime(Trash("info/held.trashinfo"), ::time(nullptr) - 60);
+    const int held = ::open(Trash("info/held.trashinfo").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    ASSERT_EQ(Copy("f1"), 0);
+    ::close(held);
+    EXPECT_EQ(ReadFile(tmp / "b/f1"), "new");
+    EXPECT_EQ(ListFolder(Trash("info")),
+              (std::set<std::string>{"f1.trashinfo", "fresh.trashinfo", "held.trashinfo"}));
+    EXPECT_EQ(ListFolder(Trash("files")), std::set<std::string>{"f1"});
+}
+
+// A folder mounted a second time (a bind mount of the home's file system)
+// is a drive of its own: no link nor rename reaches the home Trash from it,
+// so its replaced files are kept at its own top.
+TEST_F(KeepingReplacedFiles, ABindMountKeepsItsFilesAtItsOwnTop)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
+    ::mkdir((tmp / "bound").c_str(), 0755);
+    if (::mount((tmp / "b").c_str(), (tmp / "bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    WriteFile(tmp / "a/x", "new");
+    SetMTime(tmp / "a/x", 1700000000);
+    WriteFile(tmp / "b/x", "old");
+    SetMTime(tmp / "b/x", 1600000000);
+    platform::KnownFolders known;
+    known.SetKeepReplaced(true);
+    const int error = known.CopyFile(tmp / "a/x", tmp / "bound/x", false);
+    ::umount((tmp / "bound").c_str());
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(ReadFile(tmp / "b/x"), "new");
+    EXPECT_EQ(ReadFile(tmp / "b/.Trash-0/files/x"), "old");
+    EXPECT_NE(ReadWhole(tmp / "b/.Trash-0/info/x.trashinfo").find("\nPath=x\n"), std::string::npos);
 }
 
 }  // namespace
