@@ -286,8 +286,8 @@ void Synchronizer::FindFoldersBehindLinks()
         behindLink->assign(static_cast<std::size_t>(list->Count()), false);
         for (int i = 0; i < list->Count(); ++i) {
             const std::string& text = list->Text(i);
-            (*behindLink)[static_cast<std::size_t>(i)] =
-                IsFullFolderPath(text) && platform::ThroughLinkOfAnotherUser(text);
+            (*behindLink)[static_cast<std::size_t>(i)] = IsFullFolderPath(text)
+                && platform::ThroughLinkOfAnotherUser(text);
         }
     }
 }
@@ -298,9 +298,9 @@ void Synchronizer::ReportLeftOut(Scope scope)
         for (int i = 0; i < list->Count(); ++i) {
             if (scope == Scope::Selected && !list->Selected(i))
                 continue;
-            const char* why = !IsFullFolderPath(list->Text(i))              ? RunTexts::kNotFullPath
-                : (*behindLink)[static_cast<std::size_t>(i)] ? RunTexts::kThroughLinkOfAnotherUser
-                                                             : nullptr;
+            const char* why = !IsFullFolderPath(list->Text(i)) ? RunTexts::kNotFullPath
+                : (*behindLink)[static_cast<std::size_t>(i)]   ? RunTexts::kThroughLinkOfAnotherUser
+                                                               : nullptr;
             if (why) {
                 m_report.Append("\"" + list->Text(i) + "\"" + why);
                 m_state.FailFlag = 1;
@@ -313,6 +313,19 @@ void Synchronizer::ReportLinkOfAnotherUser(const std::string& path)
 {
     m_report.Append(path + RunTexts::kLinkOfAnotherUser);
     m_state.FailFlag = 1;
+}
+
+bool Synchronizer::ReportedLinks(const std::string& path1, std::int32_t age1, const std::string& path2,
+                                 std::int32_t age2, bool& said1)
+{
+    const bool link1 = IsLinkOfAnotherUser(age1);
+    const bool link2 = IsLinkOfAnotherUser(age2);
+    if (link1 && !said1)
+        ReportLinkOfAnotherUser(path1);
+    said1 = said1 || link1;
+    if (link2)
+        ReportLinkOfAnotherUser(path2);
+    return link1 || link2;
 }
 
 std::string Synchronizer::SearchMask(const std::string& folder) const
@@ -425,17 +438,12 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 }
                 const std::string path1 = PathOf(folder1, s.CurrentName);
                 const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
-                if (IsLinkOfAnotherUser(s.Age1) || IsLinkOfAnotherUser(s.Age2)) {
-                    // Neither read nor written through: said once for the
-                    // List 1 entry, and for each List 2 name.
-                    if (IsLinkOfAnotherUser(s.Age1) && !link1Reported)
-                        ReportLinkOfAnotherUser(path1);
-                    link1Reported = link1Reported || IsLinkOfAnotherUser(s.Age1);
-                    if (IsLinkOfAnotherUser(s.Age2))
-                        ReportLinkOfAnotherUser(path2);
-                } else if (ComparePackedTimes(s.Age1, s.Age2) == 1) {
+                // A link of another user is neither read nor written through:
+                // said once for the List 1 entry, and for each List 2 name.
+                const bool link = ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);
+                if (!link && ComparePackedTimes(s.Age1, s.Age2) == 1) {
                     UpdateCopy(known, path1, path2, match, s.Age2);
-                } else {
+                } else if (!link) {
                     UpdateCopy(known, path2, path1, match, *ageLeft1, [ageLeft1, age2] { *ageLeft1 = age2; });
                     list1Copying = true;
                 }
@@ -513,12 +521,10 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         if (IsFile(s.SearchRec)) {
             const std::string path1 = PathOf(folder1, s.CurrentName);
             const std::string path2 = PathOf(folder2, s.CurrentName);
-            if (link) {
-                if (IsLinkOfAnotherUser(s.Age1))
-                    ReportLinkOfAnotherUser(path1);
-                if (IsLinkOfAnotherUser(s.Age2))
-                    ReportLinkOfAnotherUser(path2);
-            } else if (exists2 && order == 1)
+            bool link1Reported = false;
+            if (link)
+                ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
+            else if (exists2 && order == 1)
                 UpdateCopy(known, path1, path2, match, s.Age2);
             else if (exists2 && order == -1)
                 UpdateCopy(known, path2, path1, match, s.Age1);
@@ -566,26 +572,25 @@ bool Synchronizer::KeepsReplaced() const
 void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
                               platform::NameMatch match, std::int32_t destinationAge, std::function<void()> updated)
 {
-    known.CopyFile(source, destination, false, match, destinationAge,
-                   [this, source, destination, match, updated = std::move(updated)](int error) {
-                       if (error == 0) {
-                           m_report.Append(destination + RunTexts::kUpdated);
-                           if (updated)
-                               updated();
-                           return;
-                       }
-                       if (error == platform::kCopySameFile)
-                           return;  // one file under both names: nothing to bring in step
-                       m_state.FailFlag = 1;
-                       const bool link = error == platform::kCopySourceIsLinkOfAnotherUser
-                           || error == platform::kCopyDestinationIsLinkOfAnotherUser;
-                       if (!link && platform::FileExists(destination, match)
-                           && platform::FileIsReadOnly(destination, match))
-                           m_report.Append(destination + RunTexts::kReadOnly);
-                       else
-                           m_report.Append(destination + RunTexts::kNotUpdated
-                                           + SystemReason(error, source, destination));
-                   });
+    known.CopyFile(
+        source, destination, false, match, destinationAge,
+        [this, source, destination, match, updated = std::move(updated)](int error) {
+            if (error == 0) {
+                m_report.Append(destination + RunTexts::kUpdated);
+                if (updated)
+                    updated();
+                return;
+            }
+            if (error == platform::kCopySameFile)
+                return;  // one file under both names: nothing to bring in step
+            m_state.FailFlag = 1;
+            const bool link = error == platform::kCopySourceIsLinkOfAnotherUser
+                || error == platform::kCopyDestinationIsLinkOfAnotherUser;
+            if (!link && platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
+                m_report.Append(destination + RunTexts::kReadOnly);
+            else
+                m_report.Append(destination + RunTexts::kNotUpdated + SystemReason(error, source, destination));
+        });
 }
 
 // Copies a file that the other folder lacks, never replacing anything. A

@@ -94,6 +94,10 @@ private:
     void ReportLeftOut(Scope scope);
     // A line for a link of another user that the run met at path.
     void ReportLinkOfAnotherUser(const std::string& path);
+    // Whether either file of a pair (by its age) is a link of another user;
+    // each such is reported, the first only unless said1 tells it was.
+    bool ReportedLinks(const std::string& path1, std::int32_t age1, const std::string& path2, std::int32_t age2,
+                       bool& said1);
     void FilesBody(Scope scope, std::int32_t* count);
     std::vector<platform::KnownFolder*> ReadList2(platform::KnownFolders& known, Scope scope) const;
     void FilesFolder(platform::KnownFolders& known, std::optional<std::vector<platform::KnownFolder*>>& folders2,

@@ -604,7 +604,8 @@ int CarryAttributes(int tmp, const CopyJob& job)
         // A new file was made with the source's bits less the umask, which
         // leaves set-id bits out; those that may travel are added.
         struct stat made {};
-        if (::fstat(tmp, &made) == 0 && ::fchmod(tmp, (made.st_mode & 01777) | setId) != 0 && !RefusesPermissions(errno))
+        if (::fstat(tmp, &made) == 0 && ::fchmod(tmp, (made.st_mode & 01777) | setId) != 0
+            && !RefusesPermissions(errno))
             return errno;
     }
     if (const int error = detail::CarryUserAttributes(job.src, tmp))
@@ -884,7 +885,8 @@ int FindDestination(const detail::CopyRequest& request, CopyJob& job, Fd& dir, s
     detail::SplitPath(request.destination, folder, name);
     if (name.empty())
         return EISDIR;
-    if (const int error = detail::OpenTrusted(AT_FDCWD, folder, O_PATH | O_DIRECTORY, detail::LinkRule::OwnOrSystem, dir))
+    if (const int error = detail::OpenTrusted(AT_FDCWD, folder, O_PATH | O_DIRECTORY, detail::LinkRule::OwnOrSystem,
+                                              dir))
         return error == detail::kLinkOfAnotherUser ? kCopyDestinationIsLinkOfAnotherUser : error;
     if (::fstat(dir.get(), &before) != 0)
         return errno;

@@ -21,7 +21,7 @@ class CopyQueue;
 namespace detail {
 struct CopyOutcome;
 class TrashFolders;
-}
+}  // namespace detail
 
 // The folders one pass of a run works on (a pre-count, or a body), each
 // listed once and then answered from memory, and kept right by every copy

@@ -181,7 +181,11 @@ bool IsUtf8(const std::string& text)
 {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        const std::size_t length = lead < 0x80 ? 1
+            : (lead >> 5) == 0x6               ? 2
+            : (lead >> 4) == 0xE               ? 3
+            : (lead >> 3) == 0x1E              ? 4
+                                               : 0;
         if (length == 0 || i + length > text.size())
             return false;
         for (std::size_t k = 1; k < length; ++k) {
@@ -341,8 +345,9 @@ int TrashPlace::Reserve(int folderFd, const std::string& name, TrashFolders* tra
         path = path.substr(topdir.size() + 1);  // a drive's own Trash names its files from its top
     else if (!topdir.empty())
         path = path.substr(1);
-    if (const int error = WriteWhole(m_info.get(), "[Trash Info]\nPath=" + PercentEncoded(path)
-                                                       + "\nDeletionDate=" + DeletionDateNow() + "\n")) {
+    if (const int error = WriteWhole(m_info.get(),
+                                     "[Trash Info]\nPath=" + PercentEncoded(path)
+                                         + "\nDeletionDate=" + DeletionDateNow() + "\n")) {
         ::unlinkat(m_trash->info.get(), (m_trashName + std::string(kInfoSuffix)).c_str(), 0);
         m_info.reset(-1);
         return error;
@@ -361,7 +366,8 @@ int TrashPlace::Keep(const struct stat& kept)
     if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS)
         return errno;
     if (::renameat2(m_folderFd, m_name.c_str(), files, m_trashName.c_str(), RENAME_NOREPLACE) == 0
-        || ((errno == EINVAL || errno == ENOSYS) && ::renameat(m_folderFd, m_name.c_str(), files, m_trashName.c_str()) == 0)) {
+        || ((errno == EINVAL || errno == ENOSYS)
+            && ::renameat(m_folderFd, m_name.c_str(), files, m_trashName.c_str()) == 0)) {
         m_moved = true;
         // Some drives (FAT through FUSE) give a file the time of its move.
         const timespec times[2] = {kept.st_atim, kept.st_mtim};

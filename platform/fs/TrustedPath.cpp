@@ -118,6 +118,29 @@ struct Walk {
         at = std::move(next);
         return 0;
     }
+
+    // Opens the last component with flags into fd; where it is a link that
+    // may be followed, its text takes its place and fd stays closed.
+    int Last(int flags, LinkRule rule, Fd& fd)
+    {
+        const std::string name = left.back();
+        Fd opened(::openat(at.get(), name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
+        const int openError = opened.get() >= 0 ? 0 : errno;
+        struct stat st {};
+        if (openError == 0 && ((flags & O_PATH) == 0 || (::fstat(opened.get(), &st) == 0 && !S_ISLNK(st.st_mode)))) {
+            fd = std::move(opened);
+            return 0;
+        }
+        // Perhaps a link: O_NOFOLLOW refuses one (ELOOP, or ENOTDIR with
+        // O_DIRECTORY), O_PATH opens the link itself.
+        if (openError != 0 && openError != ELOOP && openError != ENOTDIR)
+            return openError;
+        Fd link(::openat(at.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (link.get() < 0 || ::fstat(link.get(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return openError == 0 ? ENOTDIR : openError;
+        left.pop_back();
+        return Follow(link.get(), st.st_uid, rule);
+    }
 };
 
 }  // namespace
@@ -130,6 +153,7 @@ bool TrustsLinkOf(uid_t owner, LinkRule rule)
 
 int OpenTrusted(int dirFd, const std::string& path, int flags, LinkRule lastRule, Fd& fd)
 {
+    fd.reset(-1);
     if (path.empty())
         return ENOENT;
     const int direct = OpenWithoutLinks(dirFd, path.c_str(), flags);
@@ -145,31 +169,9 @@ int OpenTrusted(int dirFd, const std::string& path, int flags, LinkRule lastRule
     if (const int error = walk.Start(dirFd, path))
         return error;
     while (!walk.left.empty()) {
-        if (walk.left.size() > 1) {
-            if (const int error = walk.Step())
-                return error;
-            continue;
-        }
-        const std::string name = walk.left.back();
-        Fd opened(::openat(walk.at.get(), name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
-        const int openError = opened.get() >= 0 ? 0 : errno;
-        struct stat st {};
-        if (openError == 0 && ((flags & O_PATH) == 0 || (::fstat(opened.get(), &st) == 0 && !S_ISLNK(st.st_mode)))) {
-            fd = std::move(opened);
-            return 0;
-        }
-        // Perhaps a link: O_NOFOLLOW refuses one (ELOOP, or ENOTDIR with
-        // O_DIRECTORY), O_PATH opens the link itself.
-        if (openError == 0 || openError == ELOOP || openError == ENOTDIR) {
-            Fd link(::openat(walk.at.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-            if (link.get() >= 0 && ::fstat(link.get(), &st) == 0 && S_ISLNK(st.st_mode)) {
-                walk.left.pop_back();
-                if (const int error = walk.Follow(link.get(), st.st_uid, lastRule))
-                    return error;
-                continue;
-            }
-        }
-        return openError == 0 ? ENOTDIR : openError;
+        const int error = walk.left.size() > 1 ? walk.Step() : walk.Last(flags, lastRule, fd);
+        if (error != 0 || fd.get() >= 0)
+            return error;
     }
     // Only "." or "/" was left: the folder reached is what was asked for.
     fd.reset(::openat(walk.at.get(), ".", flags | O_CLOEXEC));

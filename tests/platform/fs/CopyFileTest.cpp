@@ -175,7 +175,8 @@ TEST_P(CopyFileTest, FileCopiedOntoItselfStaysIntact)
         {m_dst / "Self.txt", m_dst / "SELF.TXT", platform::kCopySameFile},
         {m_dst / "self.txt", m_dst / "Self.txt", platform::kCopySameFile},
         {m_src / "hardlink.txt", m_dst / "Self.txt", platform::kCopySameFile},
-        {m_dst / "ro.txt", m_dst / "ro.txt", EACCES}, {m_dst / "ro.txt", m_dst / "RO.txt", EACCES},
+        {m_dst / "ro.txt", m_dst / "ro.txt", EACCES},
+        {m_dst / "ro.txt", m_dst / "RO.txt", EACCES},
     };
     for (const Case& c : cases)
         EXPECT_EQ(platform::CopyFile(c.source, c.destination, false), c.error) << c.destination;

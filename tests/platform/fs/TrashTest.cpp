@@ -199,8 +199,7 @@ TEST_F(KeepingReplacedFiles, WhatKilledRunsLeftGoesAtTheNextKeep)
     ASSERT_EQ(Copy("f1"), 0);
     ::close(held);
     EXPECT_EQ(ReadFile(tmp / "b/f1"), "new");
-    EXPECT_EQ(ListFolder(Trash("info")),
-              (std::set<std::string>{"f1.trashinfo", "fresh.trashinfo", "held.trashinfo"}));
+    EXPECT_EQ(ListFolder(Trash("info")), (std::set<std::string>{"f1.trashinfo", "fresh.trashinfo", "held.trashinfo"}));
     EXPECT_EQ(ListFolder(Trash("files")), std::set<std::string>{"f1"});
 }
 
