@@ -4,7 +4,7 @@
 #              under AddressSanitizer and UndefinedBehaviorSanitizer
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps test-release test-sanitize bench install package format check-style
+.PHONY: run test build deps test-release test-sanitize bench install package format check-style fuzz
 
 deps:
 	@bash scripts/install-deps.sh
@@ -34,6 +34,11 @@ format: deps
 check-style: build
 	@bash scripts/check-style.sh format
 	@bash scripts/check-style.sh tidy build
+
+# Every fuzz target for FUZZ_SECONDS seconds, in a clang build of its own.
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
 bench: build
 	@bash scripts/install-deps.sh --bench

@@ -7,6 +7,8 @@ packages=(
   cmake make g++ pkg-config
   # the style checks
   clang-format clang-tidy
+  # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and the sanitizers' runtimes
+  clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
