@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "core/Program.h"
 #include "lists/FolderList.h"
 #include "lists/ListFile.h"
 #include "options/LegacyOptionImport.h"
@@ -14,7 +15,6 @@
 #include "platform/fs/TextFile.h"
 #include "sync/ReportFile.h"
 #include "ui/ErrorReport.h"
-#include "ui/Unit1.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ void Lifecycle::SaveList(const FolderList& list, const std::string& path, bool& 
     Saving(path, [&] {
         std::error_code ignored;
         if (unread && std::filesystem::exists(std::filesystem::symlink_status(path, ignored))) {
-            m_form.Report().Append(kUnreadListKeptLine + platform::MoveAside(path, kUnreadListSuffix));
+            m_program.Report().Append(kUnreadListKeptLine + platform::MoveAside(path, kUnreadListSuffix));
         }
         // Aside, the file is safe: the list is the one to keep from now on.
         unread = false;
@@ -56,16 +56,16 @@ void Lifecycle::SaveList(const FolderList& list, const std::string& path, bool& 
 
 std::string Lifecycle::WhyNoRunForTheCommandLine() const
 {
-    const std::string& folder = m_form.ProgramFolder();
+    const std::string& folder = m_program.ProgramFolder();
     if (m_list1Unread || m_list2Unread)
         return platform::FormatText(kListStandsInFormat, {folder + (m_list1Unread ? kList1FileName : kList2FileName)});
-    const std::vector<std::string> names = m_form.Options().UnreadValues();
+    const std::vector<std::string> names = m_program.Options().UnreadValues();
     if (names.empty())
         return std::string();
     std::string joined = names.front();
     for (std::size_t i = 1; i < names.size(); ++i)
         joined += ", " + names[i];
-    return platform::FormatText(kOptionsStandInFormat, {joined, m_form.Store().FilePath()});
+    return platform::FormatText(kOptionsStandInFormat, {joined, m_program.Store().FilePath()});
 }
 
 bool Lifecycle::LoadStep(const std::string& path, const std::function<void()>& step)
@@ -81,33 +81,33 @@ bool Lifecycle::LoadStep(const std::string& path, const std::function<void()>& s
 
 void Lifecycle::FormCreate()
 {
-    const std::string& folder = m_form.ProgramFolder();
+    const std::string& folder = m_program.ProgramFolder();
     // Every missing level: on a fresh account even ~/.local/share may be absent.
     platform::ForceDirectories(folder);
     platform::SetCurrentDir(folder);
     const std::string list1 = folder + kList1FileName;
     const std::string list2 = folder + kList2FileName;
-    m_list1Unread = !LoadStep(list1, [&] { LoadListFile(m_form.List1(), list1); });
-    m_list2Unread = !LoadStep(list2, [&] { LoadListFile(m_form.List2(), list2); });
-    platform::SettingsStore& store = m_form.Store();
+    m_list1Unread = !LoadStep(list1, [&] { LoadListFile(m_program.List1(), list1); });
+    m_list2Unread = !LoadStep(list2, [&] { LoadListFile(m_program.List2(), list2); });
+    platform::SettingsStore& store = m_program.Store();
     store.OpenKey(true);
     const std::string legacy = folder + kLegacyOptionFileName;
     LoadStep(legacy, [&] {
-        ImportLegacyOptions(legacy, store, [this](const std::string& line) { m_form.Report().Append(line); });
+        ImportLegacyOptions(legacy, store, [this](const std::string& line) { m_program.Report().Append(line); });
     });
-    m_form.Report().Append(kVersionReportLine);
-    LoadStep(store.FilePath(), [&] { m_form.Options().LoadOptions(); });
+    m_program.Report().Append(kVersionReportLine);
+    LoadStep(store.FilePath(), [&] { m_program.Options().LoadOptions(); });
     store.CloseKey();
 }
 
 void Lifecycle::SaveAll()
 {
-    const std::string& folder = m_form.ProgramFolder();
+    const std::string& folder = m_program.ProgramFolder();
     // Add Path may have moved the current folder.
     platform::SetCurrentDir(folder);
-    SaveList(m_form.List1(), folder + kList1FileName, m_list1Unread);
-    SaveList(m_form.List2(), folder + kList2FileName, m_list2Unread);
-    Saving(m_form.Store().FilePath(), [&] { m_form.Options().SaveAtClose(); });
+    SaveList(m_program.List1(), folder + kList1FileName, m_list1Unread);
+    SaveList(m_program.List2(), folder + kList2FileName, m_list2Unread);
+    Saving(m_program.Store().FilePath(), [&] { m_program.Options().SaveAtClose(); });
 }
 
 bool Lifecycle::FormClose()

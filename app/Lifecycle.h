@@ -4,7 +4,7 @@
 #include <string>
 
 class FolderList;
-class TForm1;
+class Program;
 
 // The list files in the program folder.
 inline constexpr char kList1FileName[] = "List1.txt";
@@ -28,13 +28,13 @@ inline constexpr char kListStandsInFormat[] = "the running copy of Folderly coul
 inline constexpr char kOptionsStandInFormat[] = "the running copy of Folderly could not read %s in %s at its start "
                                                 "and makes no run from the command line until its options are saved";
 
-// The program's start and close around the main window: where the lists,
+// The program's start and close: where the lists,
 // the options and the Report list's first lines come from, and in which
 // order everything is written back. It remembers what the start could not
 // read, so that the close never writes over it what was never loaded.
 class Lifecycle {
 public:
-    explicit Lifecycle(TForm1& form) : m_form(form) {}
+    explicit Lifecycle(Program& program) : m_program(program) {}
 
     // The creation handler: program folder, lists, option store, legacy
     // import, "v1.3", options. A step that fails shows its message, naming
@@ -61,7 +61,7 @@ private:
     void SaveAll();
     void SaveList(const FolderList& list, const std::string& path, bool& unread);
 
-    TForm1& m_form;
+    Program& m_program;
     // The list files the start could not read: the close leaves them as they
     // are unless the user has given that list entries since.
     bool m_list1Unread = false;

@@ -5,19 +5,14 @@
 #include "app/Lifecycle.h"
 #include "app/RunOutput.h"
 #include "app/TerminationSignals.h"
-#include "lists/FolderList.h"
+#include "core/Program.h"
 #include "lists/ListFile.h"
-#include "options/OptionsControls.h"
-#include "options/OptionsHost.h"
-#include "options/OptionsLogic.h"
 #include "platform/FormatText.h"
-#include "platform/settings/AutostartEntry.h"
 #include "platform/settings/SettingsStore.h"
 #include "sync/ReportList.h"
 #include "sync/RunHost.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
-#include "ui/Unit1.h"
 
 namespace {
 
@@ -26,109 +21,46 @@ namespace {
 // buttons and gauge of the run.
 class UnattendedRunHost : public RunHost {
 public:
-    // With no window, the run takes values; else the window's own.
-    UnattendedRunHost(RunOutput& output, std::function<int()> synchroMode, const ReportList& report,
-                      RunOptionValues values)
+    // program: the program's own host, which shows the run in the window
+    // where there is one.
+    UnattendedRunHost(RunOutput& output, RunHost& program, const RunState& state)
         : m_output(output),
-          m_synchroMode(std::move(synchroMode)),
-          m_report(report),
-          m_firstLine(report.Lines().size()),
-          m_values(std::move(values))
-    {
-    }
-    UnattendedRunHost(RunOutput& output, RunHost& window, const ReportList& report)
-        : m_output(output),
-          m_synchroMode([&window] { return window.SynchroModeIndex(); }),
-          m_report(report),
-          m_firstLine(report.Lines().size()),
-          m_window(&window)
+          m_state(state),
+          m_window(program)
     {
     }
 
     void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override
     {
-        if (m_window)
-            m_window->RequestBalloon(text, title, icon);
+        m_window.RequestBalloon(text, title, icon);
     }
-    void SetSynchronizeSelectedVisible(bool visible) override
-    {
-        if (m_window)
-            m_window->SetSynchronizeSelectedVisible(visible);
-    }
-    void SetSynchronizeAllVisible(bool visible) override
-    {
-        if (m_window)
-            m_window->SetSynchronizeAllVisible(visible);
-    }
-    void SetGaugeVisible(bool visible) override
-    {
-        if (m_window)
-            m_window->SetGaugeVisible(visible);
-    }
-    void SetGaugeProgress(int percent) override
-    {
-        if (m_window)
-            m_window->SetGaugeProgress(percent);
-    }
-    int SynchroModeIndex() const override { return m_synchroMode(); }
-    RunOptionValues RunValues() const override { return m_window ? m_window->RunValues() : m_values; }
+    void SetSynchronizeSelectedVisible(bool visible) override { m_window.SetSynchronizeSelectedVisible(visible); }
+    void SetSynchronizeAllVisible(bool visible) override { m_window.SetSynchronizeAllVisible(visible); }
+    void SetGaugeVisible(bool visible) override { m_window.SetGaugeVisible(visible); }
+    void SetGaugeProgress(int percent) override { m_window.SetGaugeProgress(percent); }
+    int SynchroModeIndex() const override { return m_window.SynchroModeIndex(); }
+    RunOptionValues RunValues() const override { return m_window.RunValues(); }
     bool Confirm(const std::string&) override { return true; }
     void ShowMessage(const std::string& text) override
     {
         // The window's summary points to its Report list; a terminal has the count instead.
-        m_output.Message(text == RunTexts::kSummary ? UnattendedRun::ClosingLine(m_report.Lines(), m_firstLine) : text);
+        m_output.Message(text == RunTexts::kSummary ? UnattendedRun::ClosingLine(m_state.Tally) : text);
     }
-    bool StopRequested() const override
-    {
-        return m_window ? m_window->StopRequested() : TerminationSignals::Requested();
-    }
+    bool StopRequested() const override { return m_window.StopRequested(); }
     // In the window's copy the window goes on painting and answering its
     // desktop while the run works.
-    void KeepResponsive() override
-    {
-        if (m_window)
-            m_window->KeepResponsive();
-    }
+    void KeepResponsive() override { m_window.KeepResponsive(); }
 
 private:
     RunOutput& m_output;
-    std::function<int()> m_synchroMode;
-    const ReportList& m_report;
-    std::size_t m_firstLine;  // the run's first line in the Report list
-    RunOptionValues m_values;
-    RunHost* m_window = nullptr;
-};
-
-// The Options panel and the timer without widgets: the stored options as
-// loading leaves them, for a run to read.
-class StoredOptions : public OptionsControls, public OptionsHost {
-public:
-    OptionValues ShownOptions() const override { return m_shown; }
-    void ShowOptions(const OptionValues& values) override { m_shown = values; }
-    void SetFilterTextEnabled(bool) override {}
-
-    bool TimerEnabled() const override { return m_timerEnabled; }
-    void SetTimerEnabled(bool enabled) override { m_timerEnabled = enabled; }
-    std::int32_t TimerInterval() const override { return m_timerInterval; }
-    void SetTimerInterval(std::int32_t milliseconds) override { m_timerInterval = milliseconds; }
-    void HideOptionsPanel() override {}
-    void SetStartMinimized() override {}
-
-private:
-    OptionValues m_shown;
-    bool m_timerEnabled = false;
-    std::int32_t m_timerInterval = 0;
+    const RunState& m_state;  // the run's, whose records the closing line counts
+    RunHost& m_window;
 };
 
 // "Could not load <path>: <cause>", as the window's start says it.
 std::string CouldNotLoad(const std::string& path, const std::exception& cause)
 {
     return platform::FormatText(kCouldNotLoadFormat, {path, cause.what()});
-}
-
-bool EndsWith(const std::string& text, std::string_view end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // "1 copy failed", "2 copies failed" and the like.
@@ -140,37 +72,25 @@ std::string Counted(int count, const char* one, const char* more)
 int RunAll(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,
            UnattendedRunHost& host)
 {
-    Synchronizer(state, report, list1, list2, host).BitBtn11Click();
+    Synchronizer(state, report, list1, list2, host).RunByMode(Synchronizer::Scope::All);
     if (host.StopRequested()) {
         host.ShowMessage(UnattendedRun::kStoppedText);
         return UnattendedRun::kSomeNotCopied;
     }
-    return state.FailFlag > 0 ? UnattendedRun::kSomeNotCopied : UnattendedRun::kAllCopied;
+    return state.Tally.Complete() ? UnattendedRun::kAllCopied : UnattendedRun::kSomeNotCopied;
 }
 
 }  // namespace
 
 namespace UnattendedRun {
 
-std::string ClosingLine(const std::vector<std::string>& lines, std::size_t from)
+std::string ClosingLine(const RunTally& tally)
 {
-    int failed = 0;
-    int leftOut = 0;
-    for (std::size_t i = from; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (!line.empty() && line.front() == '"'
-            && (EndsWith(line, RunTexts::kNotFullPath) || EndsWith(line, RunTexts::kThroughLinkOfAnotherUser)))
-            ++leftOut;
-        else if (EndsWith(line, RunTexts::kReadOnly) || line.find(RunTexts::kNotUpdated) != std::string::npos
-                 || line.find(RunTexts::kNotCopiedTo) != std::string::npos
-                 || EndsWith(line, RunTexts::kLinkOfAnotherUser))
-            ++failed;
-    }
     std::string closing;
-    if (failed > 0)
-        closing = Counted(failed, kOneCopyFailedText, kCopiesFailedText);
-    if (leftOut > 0)
-        closing += (closing.empty() ? "" : "; ") + Counted(leftOut, kOneEntryLeftOutText, kEntriesLeftOutText);
+    if (tally.failed > 0)
+        closing = Counted(tally.failed, kOneCopyFailedText, kCopiesFailedText);
+    if (tally.leftOut > 0)
+        closing += (closing.empty() ? "" : "; ") + Counted(tally.leftOut, kOneEntryLeftOutText, kEntriesLeftOutText);
     return closing.empty() ? kNotAllCopiedText : closing;
 }
 
@@ -182,9 +102,10 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output)
 
 int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunState& state)
 {
-    FolderList list1;
-    FolderList list2;
-    for (const auto& [list, name] : {std::pair{&list1, kList1FileName}, std::pair{&list2, kList2FileName}}) {
+    // The program without a window: its options in plain values.
+    Program program(programFolder);
+    for (const auto& [list, name] :
+         {std::pair{&program.List1(), kList1FileName}, std::pair{&program.List2(), kList2FileName}}) {
         const std::string path = programFolder + name;
         try {
             LoadListFile(*list, path);
@@ -196,31 +117,28 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunStat
 
     // Read only: a store that is not there is not created, and the options
     // keep their defaults.
-    platform::SettingsStore store;
-    platform::AutostartEntry autostart;
-    StoredOptions options;
-    OptionsLogic logic(options, options, store, autostart);
+    platform::SettingsStore& store = program.Store();
     store.OpenKey(false);
     try {
-        logic.LoadOptions();
+        program.Options().LoadOptions();
     } catch (const std::exception& error) {
         output.Message(CouldNotLoad(store.FilePath(), error));
         return kNotRun;
     }
     store.CloseKey();
 
-    ReportList report;
+    program.SetStopQuery(&TerminationSignals::Requested);
+    ReportList& report = program.Report();
     report.SetObserver([&output](const std::string& line) { output.Line(line); });
-    UnattendedRunHost host(
-        output, [&options] { return options.ShownOptions().SynchroMode; }, report, logic.RunValues());
-    return RunAll(state, report, list1, list2, host);
+    UnattendedRunHost host(output, program.Host(), state);
+    return RunAll(state, report, program.List1(), program.List2(), host);
 }
 
-int InWindow(TForm1& form, RunOutput& output)
+int InWindow(Program& program, RunOutput& output)
 {
     // The window's list shows the lines as well.
-    ReportList& report = form.Report();
-    UnattendedRunHost host(output, form.WindowRunHost(), report);
+    ReportList& report = program.Report();
+    UnattendedRunHost host(output, program.Host(), program.State());
     struct Tap {
         ReportList& report;
         const std::function<void(const std::string&)> shown = report.Observer();
@@ -232,18 +150,18 @@ int InWindow(TForm1& form, RunOutput& output)
         output.Line(line);
     });
     output.Starting();
-    return RunAll(form.State(), report, form.List1(), form.List2(), host);
+    return RunAll(program.State(), report, program.List1(), program.List2(), host);
 }
 
-std::optional<int> ForCommandLine(TForm1& form, const Lifecycle& lifecycle, RunOutput& output)
+std::optional<int> ForCommandLine(Program& program, const Lifecycle& lifecycle, RunOutput& output)
 {
-    if (form.Sync().IsRunning())
+    if (program.Sync().IsRunning())
         return std::nullopt;
     if (const std::string why = lifecycle.WhyNoRunForTheCommandLine(); !why.empty()) {
         output.Message(why);
         return kNotRun;
     }
-    return InWindow(form, output);
+    return InWindow(program, output);
 }
 
 }  // namespace UnattendedRun

@@ -7,7 +7,8 @@
 class Lifecycle;
 class RunOutput;
 struct RunState;
-class TForm1;
+class Program;
+struct RunTally;
 
 // "Synchronize all" for the command line: every entry of both lists in the
 // stored Synchro mode, with no confirmation and no message box. Each Report
@@ -32,9 +33,9 @@ inline constexpr char kOneEntryLeftOutText[] = "1 list entry took no part in the
 inline constexpr char kEntriesLeftOutText[] = "%s list entries took no part in the run";
 inline constexpr char kNotAllCopiedText[] = "not every copy was made";  // a failure of no known line
 
-// The closing line of a run that did not make every copy, from its Report
-// lines (those of lines from the index from on).
-std::string ClosingLine(const std::vector<std::string>& lines, std::size_t from = 0);
+// The closing line of a run that did not make every copy, from what its
+// records add up to.
+std::string ClosingLine(const RunTally& tally);
 
 // With no window: loads the lists from the program folder and the options
 // from the settings store, without writing either, and runs.
@@ -45,12 +46,12 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunStat
 
 // In the window's copy of the program, asked by a later start: the window's
 // own lists, options and Report list, and its balloon, buttons and gauge.
-int InWindow(TForm1& form, RunOutput& output);
+int InWindow(Program& program, RunOutput& output);
 
 // The window's copy, asked by a later start: nothing while the window's
 // own run goes on (its confirmation may be waiting); kNotRun, said why, while
 // the window holds a list or option that stands in for one its start could
 // not read; else the run's status.
-std::optional<int> ForCommandLine(TForm1& form, const Lifecycle& lifecycle, RunOutput& output);
+std::optional<int> ForCommandLine(Program& program, const Lifecycle& lifecycle, RunOutput& output);
 
 }  // namespace UnattendedRun

@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/UnattendedRun.h"
+#include "core/Program.h"
 #include "platform/fs/CopyQueue.h"
 #include "platform/fs/ProgramFolder.h"
 #include "ui/ErrorReport.h"
@@ -55,8 +56,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "Folderly is running already but does not answer\n");
         return 1;
     }
-    TForm1 form(platform::ProgramFolderFromEnvironment());
-    Lifecycle lifecycle(form);
+    Program program(platform::ProgramFolderFromEnvironment());
+    TForm1 form(program);
+    Lifecycle lifecycle(program);
     form.SetCloseHandler([&lifecycle] { return lifecycle.FormClose(); });
     // A step that fails is shown; the window opens all the same.
     lifecycle.FormCreate();
@@ -71,7 +73,7 @@ int main(int argc, char* argv[])
     });
     // The session ends the program: a run in progress stops after its copy,
     // then lists and options are saved. Nobody is there to read a message.
-    form.SetStopQuery(&TerminationSignals::Requested);
+    program.SetStopQuery(&TerminationSignals::Requested);
     TerminationSignals::Watch(&form, [&lifecycle] {
         try {
             lifecycle.SaveForSessionEnd();
@@ -81,15 +83,16 @@ int main(int argc, char* argv[])
         QCoreApplication::exit(0);
     });
 
-    if (form.StartMinimized())
+    if (program.StartMinimized())
         form.StartInTray();
     else
         form.show();
     QObject::connect(&instance, &SingleInstance::ShowRequested, &form, [&form] { form.BringToFront(); });
     // "folderly --run" while the window is open: the window's copy runs, one
     // run at a time, and tells the asking copy what it did.
-    instance.SetRunHandler(
-        [&form, &lifecycle](RunOutput& output) { return UnattendedRun::ForCommandLine(form, lifecycle, output); });
+    instance.SetRunHandler([&program, &lifecycle](RunOutput& output) {
+        return UnattendedRun::ForCommandLine(program, lifecycle, output);
+    });
     instance.Listen();
     return application.exec();
 }

@@ -100,7 +100,7 @@ int main(int argc, char** argv)
     SilentHost host(mode, options);
     Synchronizer sync(state, report, list1, list2, host);
     const auto start = Clock::now();
-    sync.BitBtn11Click();
+    sync.RunByMode(Synchronizer::Scope::All);
     const auto end = Clock::now();
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
 

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/Lifecycle.h"
+#include "core/Program.h"
 #include "ui/FolderListBox.h"
 #include "ui/Unit1.h"
 
@@ -53,8 +54,9 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(folder);
     WriteListFile(folder + "List1.txt", entries);
 
-    TForm1 form(folder, home.path().toStdString() + "/Folderly.conf", home.path().toStdString() + "/autostart");
-    Lifecycle lifecycle(form);
+    Program program(folder, home.path().toStdString() + "/Folderly.conf", home.path().toStdString() + "/autostart");
+    TForm1 form(program);
+    Lifecycle lifecycle(form.Core());
     const auto start = Clock::now();
     lifecycle.FormCreate();
     form.show();
@@ -71,8 +73,8 @@ int main(int argc, char** argv)
         return 1;
     const auto closed = Clock::now();
 
-    std::printf("entries %d, shown %d, selected by Select all %d\n", form.List1().Count(), form.ListBox1->count(),
-                selectedRows);
+    std::printf("entries %d, shown %d, selected by Select all %d\n", form.Core().List1().Count(),
+                form.ListBox1->count(), selectedRows);
     std::printf("start until the window is shown %.3f s, select all %.3f s, deselect all %.3f s, close %.3f s\n",
                 Seconds(shown - start), Seconds(selected - shown), Seconds(deselected - selected),
                 Seconds(closed - deselected));

@@ -142,7 +142,7 @@ void OptionsLogic::ApplyLoaded(const OptionValues& before, const Loaded& loaded)
 
     m_controls.ShowOptions(loaded.shown);
     if (loaded.shown.Filter != before.Filter)
-        CheckBox3Click();
+        FilterBoxClicked();
     if (present(kTimer))
         m_host.SetTimerEnabled(loaded.shown.Timer != 0);
     // The timer keeps a stored interval that no entry stands for; the box
@@ -154,17 +154,17 @@ void OptionsLogic::ApplyLoaded(const OptionValues& before, const Loaded& loaded)
     m_runValues = RunValuesOf(loaded.shown);
 }
 
-void OptionsLogic::BitBtn8Click()
+void OptionsLogic::Save()
 {
-    Save(false);
+    Write(false);
 }
 
 void OptionsLogic::SaveAtClose()
 {
-    Save(true);
+    Write(true);
 }
 
-void OptionsLogic::Save(bool keepUnread)
+void OptionsLogic::Write(bool keepUnread)
 {
     using namespace OptionNames;
 
@@ -217,18 +217,18 @@ void OptionsLogic::Apply(const OptionValues& shown)
     m_host.SetTimerEnabled(shown.Timer != 0);
 }
 
-void OptionsLogic::BitBtn9Click()
+void OptionsLogic::Hide()
 {
     Apply(m_controls.ShownOptions());
     m_host.HideOptionsPanel();
 }
 
-void OptionsLogic::CheckBox3Click()
+void OptionsLogic::FilterBoxClicked()
 {
     m_controls.SetFilterTextEnabled(m_controls.ShownOptions().Filter != 0);
 }
 
-void OptionsLogic::CheckBox5Click()
+void OptionsLogic::AutostartBoxClicked()
 {
     OptionValues shown = m_controls.ShownOptions();
     if (shown.TrayMode != 0)

@@ -35,7 +35,7 @@ public:
 
     // "  Save": applies and stores every option, writes or removes the
     // autostart entry, then hides the panel.
-    void BitBtn8Click();
+    void Save();
     // The close's saving: Save, except that a value the start could not read
     // stays in the store as it is unless the user changed its control since,
     // so that no start that failed to read a value ever overwrites it.
@@ -45,12 +45,12 @@ public:
     std::vector<std::string> UnreadValues() const { return {m_unread.begin(), m_unread.end()}; }
 
     // "  Hide": applies the options without storing them and hides the panel.
-    void BitBtn9Click();
+    void Hide();
 
-    // Filter box clicked: the text box follows it.
-    void CheckBox3Click();
-    // Autostart box clicked, either way: Tray Mode becomes checked.
-    void CheckBox5Click();
+    // The filter box was clicked: the text box follows it.
+    void FilterBoxClicked();
+    // The Autostart box was clicked, either way: Tray Mode becomes checked.
+    void AutostartBoxClicked();
 
     // What runs use, as last applied: the defaults' until the start loads.
     RunOptionValues RunValues() const { return m_runValues; }
@@ -73,7 +73,8 @@ private:
     static void ShowStored(const OptionRow& row, const OptionValues& stored, OptionValues& shown);
     void ApplyLoaded(const OptionValues& before, const Loaded& loaded);
 
-    void Save(bool keepUnread);
+    // Save's writing; keepUnread: as SaveAtClose.
+    void Write(bool keepUnread);
     // Every value as Save would store it with these shown.
     OptionValues ToStore(const OptionValues& shown) const;
     // Hide's and Save's: the run values and the timer's state.

@@ -6,13 +6,15 @@
 #include "options/RunOptionValues.h"
 #include "platform/fs/DirectorySearch.h"
 #include "platform/fs/FileSystem.h"
+#include "sync/RunRecord.h"
 
 // The state that every run and pre-count shares. It outlives a run: the
 // next run resets the counters it uses, nothing clears the rest.
 struct RunState {
     std::int32_t TotalCount = 0;  // the pre-count: the number confirmed and the gauge's denominator
     std::int32_t ProgressCount = 0;  // progress steps taken in the current run
-    std::int32_t FailFlag = 0;  // 1 when some copy of the run failed
+    std::int32_t FailFlag = 0;  // 1 when some copy of the run failed, or an entry took no part
+    RunTally Tally;  // what the records of the current (or last) run add up to
     std::int32_t List1Index = 0;
     std::int32_t List2Index = 0;
     std::string CurrentName;  // the entry being processed, without folder

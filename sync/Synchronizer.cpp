@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "lists/FolderList.h"
+#include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KeepAlive.h"
 #include "platform/fs/KnownFolder.h"
@@ -142,77 +143,25 @@ Synchronizer::Synchronizer(RunState& state, ReportList& report, const FolderList
 {
 }
 
-void Synchronizer::BitBtn11Click()
+void Synchronizer::RunByMode(Scope scope)
 {
-    if (m_host.SynchroModeIndex() == 0)
-        BitBtn4Click();
+    Run(m_host.SynchroModeIndex() == 0 ? Mode::Files : Mode::Folders, scope);
+}
+
+void Synchronizer::RunNow()
+{
+    RunByMode(m_list1.SelCount() > 0 || m_list2.SelCount() > 0 ? Scope::Selected : Scope::All);
+}
+
+void Synchronizer::CountCopies(Mode mode, Scope scope, std::int32_t& count)
+{
+    count = 0;
+    m_state.Options = m_host.RunValues();
+    FindFoldersBehindLinks();
+    if (mode == Mode::Files)
+        FilesBody(scope, &count);
     else
-        SynchroFolders_ns();
-}
-
-void Synchronizer::BitBtn10Click()
-{
-    if (m_host.SynchroModeIndex() == 0)
-        BitBtn3Click();
-    else
-        SynchroFolders_s();
-}
-
-void Synchronizer::SynchroNowClick()
-{
-    if (m_list1.SelCount() > 0 || m_list2.SelCount() > 0)
-        BitBtn10Click();
-    else
-        BitBtn11Click();
-}
-
-void Synchronizer::BitBtn4Click()
-{
-    Run(Mode::Files, Scope::All);
-}
-void Synchronizer::BitBtn3Click()
-{
-    Run(Mode::Files, Scope::Selected);
-}
-void Synchronizer::SynchroFolders_ns()
-{
-    Run(Mode::Folders, Scope::All);
-}
-void Synchronizer::SynchroFolders_s()
-{
-    Run(Mode::Folders, Scope::Selected);
-}
-
-void Synchronizer::progressbar_notselected(std::int32_t& count)
-{
-    count = 0;
-    m_state.Options = m_host.RunValues();
-    FindFoldersBehindLinks();
-    FilesBody(Scope::All, &count);
-}
-
-void Synchronizer::progressbar_selected(std::int32_t& count)
-{
-    count = 0;
-    m_state.Options = m_host.RunValues();
-    FindFoldersBehindLinks();
-    FilesBody(Scope::Selected, &count);
-}
-
-void Synchronizer::progressbar_ns_folder(std::int32_t& count)
-{
-    count = 0;
-    m_state.Options = m_host.RunValues();
-    FindFoldersBehindLinks();
-    FoldersBody(Scope::All, &count);
-}
-
-void Synchronizer::progressbar_s_folder(std::int32_t& count)
-{
-    count = 0;
-    m_state.Options = m_host.RunValues();
-    FindFoldersBehindLinks();
-    FoldersBody(Scope::Selected, &count);
+        FoldersBody(scope, &count);
 }
 
 void Synchronizer::Run(Mode mode, Scope scope)
@@ -239,6 +188,7 @@ void Synchronizer::Run(Mode mode, Scope scope)
         }
         m_state.ProgressCount = 0;
         m_state.FailFlag = 0;
+        m_state.Tally = RunTally();
 
         if (m_state.Options.SilentFlag != 1) {
             const char* suffix = files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
@@ -298,21 +248,27 @@ void Synchronizer::ReportLeftOut(Scope scope)
         for (int i = 0; i < list->Count(); ++i) {
             if (scope == Scope::Selected && !list->Selected(i))
                 continue;
-            const char* why = !IsFullFolderPath(list->Text(i)) ? RunTexts::kNotFullPath
-                : (*behindLink)[static_cast<std::size_t>(i)]   ? RunTexts::kThroughLinkOfAnotherUser
-                                                               : nullptr;
-            if (why) {
-                m_report.Append("\"" + list->Text(i) + "\"" + why);
-                m_state.FailFlag = 1;
-            }
+            using Kind = RunRecord::Kind;
+            const std::optional<Kind> why = !IsFullFolderPath(list->Text(i)) ? Kind::NotFullPath
+                : (*behindLink)[static_cast<std::size_t>(i)] ? std::optional(Kind::ThroughLinkOfAnotherUser)
+                                                             : std::nullopt;
+            if (why)
+                Record({*why, list->Text(i)});
         }
     }
 }
 
+void Synchronizer::Record(const RunRecord& record)
+{
+    m_state.Tally.Count(record);
+    if (record.Failed() || record.LeftOut())
+        m_state.FailFlag = 1;
+    m_report.Append(record.Line());
+}
+
 void Synchronizer::ReportLinkOfAnotherUser(const std::string& path)
 {
-    m_report.Append(path + RunTexts::kLinkOfAnotherUser);
-    m_state.FailFlag = 1;
+    Record({RunRecord::Kind::LinkOfAnotherUser, path});
 }
 
 bool Synchronizer::ReportedLinks(const std::string& path1, std::int32_t age1, const std::string& path2,
@@ -572,25 +528,25 @@ bool Synchronizer::KeepsReplaced() const
 void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
                               platform::NameMatch match, std::int32_t destinationAge, std::function<void()> updated)
 {
-    known.CopyFile(
-        source, destination, false, match, destinationAge,
-        [this, source, destination, match, updated = std::move(updated)](int error) {
-            if (error == 0) {
-                m_report.Append(destination + RunTexts::kUpdated);
-                if (updated)
-                    updated();
-                return;
-            }
-            if (error == platform::kCopySameFile)
-                return;  // one file under both names: nothing to bring in step
-            m_state.FailFlag = 1;
-            const bool link = error == platform::kCopySourceIsLinkOfAnotherUser
-                || error == platform::kCopyDestinationIsLinkOfAnotherUser;
-            if (!link && platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
-                m_report.Append(destination + RunTexts::kReadOnly);
-            else
-                m_report.Append(destination + RunTexts::kNotUpdated + SystemReason(error, source, destination));
-        });
+    known.CopyFile(source, destination, false, match, destinationAge,
+                   [this, source, destination, match, updated = std::move(updated)](int error) {
+                       using Kind = RunRecord::Kind;
+                       if (error == 0) {
+                           Record({Kind::Updated, destination});
+                           if (updated)
+                               updated();
+                           return;
+                       }
+                       if (error == platform::kCopySameFile)
+                           return;  // one file under both names: nothing to bring in step
+                       const bool link = error == platform::kCopySourceIsLinkOfAnotherUser
+                           || error == platform::kCopyDestinationIsLinkOfAnotherUser;
+                       if (!link && platform::FileExists(destination, match)
+                           && platform::FileIsReadOnly(destination, match))
+                           Record({Kind::ReadOnly, destination});
+                       else
+                           Record({Kind::NotUpdated, destination, {}, SystemReason(error, source, destination)});
+                   });
 }
 
 // Copies a file that the other folder lacks, never replacing anything. A
@@ -603,16 +559,15 @@ void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, c
                                platform::NameMatch match)
 {
     const std::string destination = PathOf(destinationFolder, m_state.CurrentName);
-    known.CopyFile(source, destination, true, match, std::nullopt,
-                   [this, name = m_state.CurrentName, source, destination, destinationFolder](int error) {
-                       if (error == 0) {
-                           m_report.Append(name + RunTexts::kCopiedTo + destinationFolder);
-                           return;
-                       }
-                       if (error == EEXIST || !platform::DirectoryExists(destinationFolder))
-                           return;
-                       m_state.FailFlag = 1;
-                       m_report.Append(name + RunTexts::kNotCopiedTo + destinationFolder + ": "
-                                       + SystemReason(error, source, destination));
-                   });
+    known.CopyFile(
+        source, destination, true, match, std::nullopt,
+        [this, name = m_state.CurrentName, source, destination, destinationFolder](int error) {
+            if (error == 0) {
+                Record({RunRecord::Kind::Copied, name, destinationFolder});
+                return;
+            }
+            if (error == EEXIST || !platform::DirectoryExists(destinationFolder))
+                return;
+            Record({RunRecord::Kind::NotCopied, name, destinationFolder, SystemReason(error, source, destination)});
+        });
 }

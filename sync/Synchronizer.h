@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/fs/FileSystem.h"
+#include "sync/RunRecord.h"
 
 class FolderList;
 class ReportList;
@@ -17,59 +18,29 @@ class KnownFolders;
 class RunHost;
 struct RunState;
 
-// Texts of a run.
-namespace RunTexts {
-inline constexpr const char* kBalloonText = "Folderly is processing now";
-inline constexpr const char* kBalloonTitle = "Attention!";
-inline constexpr const char* kFilesAllSuffix = " file(s) will be updated";
-inline constexpr const char* kSuffix = "file(s) will be updated";
-inline constexpr const char* kSummary = "Some files could not be updated. Please see details in Report list";
-inline constexpr const char* kUpdated = " updated successfully";
-inline constexpr const char* kReadOnly = " could not be updated because it is Read-Only File";
-inline constexpr const char* kNotUpdated = " could not be updated: ";
-inline constexpr const char* kCopiedTo = " copied successfully to ";
-inline constexpr const char* kNotCopiedTo = " could not be copied to ";
-// Why a copy was not made, after kNotUpdated or kNotCopiedTo and ": ".
-inline constexpr const char* kNotAFile = " is not a file";
-inline constexpr const char* kFolderInTheWay = "a folder of that name is in the way";
-inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads nowhere";
-// After the entry's text in double quotes: an entry that is no full path.
-inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
-// After a path: a link that belongs to another user, which a run never reads
-// nor writes through (only the user's own links are followed).
-inline constexpr const char* kLinkOfAnotherUser = " is a link of another user and is not followed";
-// After the entry's text in double quotes: a listed folder reached through
-// such a link (one of neither the user nor the system).
-inline constexpr const char* kThroughLinkOfAnotherUser =
-    " is reached through a link of another user and takes no part in the run";
-}  // namespace RunTexts
-
 // The synchronization runs: four passes (files or folders mode, all or
 // selected folders), each inside the same frame of balloon, pre-count,
 // confirmation, progress and summary, and the commands that choose a pass.
 class Synchronizer {
 public:
+    enum class Mode { Files, Folders };
+    enum class Scope { All, Selected };
+
     Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2, RunHost& host);
 
-    // "Synchronize all" and "Synchronize selected": the pass by Synchro mode.
-    void BitBtn11Click();
-    void BitBtn10Click();
-    // "Synchro Now" of both list menus and "Synchronize Now" of the tray menu:
-    // the selected folders when either list has a selection, else all.
-    void SynchroNowClick();
+    // One complete run of mode over scope, with the options the host gives
+    // when it starts (RunState::Options).
+    void Run(Mode mode, Scope scope);
+    // The run of scope in the Synchro mode the host shows now ("Synchronize
+    // all", "Synchronize selected").
+    void RunByMode(Scope scope);
+    // "Synchro Now" of both list menus and "Synchronize Now" of the tray
+    // menu: the selected folders when either list has a selection, else all.
+    void RunNow();
 
-    // The four passes, each one complete run with the options the host
-    // gives when it starts (RunState::Options).
-    void BitBtn4Click();  // files mode, all folders
-    void BitBtn3Click();  // files mode, selected folders
-    void SynchroFolders_ns();  // folders mode, all folders
-    void SynchroFolders_s();  // folders mode, selected folders
-
-    // Pre-counts: set count to 0, then count the copies the pass will make.
-    void progressbar_notselected(std::int32_t& count);
-    void progressbar_selected(std::int32_t& count);
-    void progressbar_ns_folder(std::int32_t& count);
-    void progressbar_s_folder(std::int32_t& count);
+    // The pre-count alone: sets count to 0, then counts the copies a run of
+    // mode over scope would make.
+    void CountCopies(Mode mode, Scope scope, std::int32_t& count);
 
     // True from the start of a run until its buttons are back. A run
     // command that arrives meanwhile (a timer tick or a tray command while
@@ -77,10 +48,6 @@ public:
     bool IsRunning() const { return m_running; }
 
 private:
-    enum class Scope { All, Selected };
-    enum class Mode { Files, Folders };
-
-    void Run(Mode mode, Scope scope);
     // Whether entry index of list takes part in a pass of scope: only a full
     // path does, as any other text would be read against the current folder,
     // and only one whose way holds no link of another user (see
@@ -92,7 +59,9 @@ private:
     void FindFoldersBehindLinks();
     // Once per run: a line for each entry in scope that takes no part.
     void ReportLeftOut(Scope scope);
-    // A line for a link of another user that the run met at path.
+    // What a run did, or did not: its line, its count, FailFlag.
+    void Record(const RunRecord& record);
+    // The record of a link of another user that the run met at path.
     void ReportLinkOfAnotherUser(const std::string& path);
     // Whether either file of a pair (by its age) is a link of another user;
     // each such is reported, the first only unless said1 tells it was.

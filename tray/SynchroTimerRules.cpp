@@ -20,33 +20,33 @@ int IndexForInterval(uint32_t milliseconds)
     return TimerIntervals::IndexForInterval(static_cast<std::int32_t>(milliseconds));
 }
 
-void TimerSet(PeriodicTimer& timer, bool enableChecked, int comboIndex)
+void ChooseInterval(PeriodicTimer& timer, bool enableChecked, std::uint32_t milliseconds)
 {
     if (!enableChecked)
         return;
-    timer.SetInterval(IntervalForIndex(comboIndex));
+    timer.SetInterval(milliseconds);
 }
 
 Run RunFor(int action, int mode)
 {
     if (action == 0 && mode == 0)
-        return Run::BitBtn4Click;
+        return Run::FilesAll;
     if (action == 0 && mode == 1)
-        return Run::SynchroFolders_ns;
+        return Run::FoldersAll;
     if (action == 1 && mode == 0)
-        return Run::BitBtn3Click;
+        return Run::FilesSelected;
     if (action == 1 && mode == 1)
-        return Run::SynchroFolders_s;
+        return Run::FoldersSelected;
     return Run::None;
 }
 
 void Tick(SynchroRuns& runs, int action, int mode)
 {
     switch (RunFor(action, mode)) {
-    case Run::BitBtn4Click: runs.BitBtn4Click(); break;
-    case Run::BitBtn3Click: runs.BitBtn3Click(); break;
-    case Run::SynchroFolders_ns: runs.SynchroFolders_ns(); break;
-    case Run::SynchroFolders_s: runs.SynchroFolders_s(); break;
+    case Run::FilesAll: runs.FilesAll(); break;
+    case Run::FilesSelected: runs.FilesSelected(); break;
+    case Run::FoldersAll: runs.FoldersAll(); break;
+    case Run::FoldersSelected: runs.FoldersSelected(); break;
     case Run::None: break;
     }
 }

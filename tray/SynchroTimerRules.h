@@ -18,12 +18,13 @@ uint32_t IntervalForIndex(int index);
 // The entry standing for this interval, -1 when none does.
 int IndexForInterval(uint32_t milliseconds);
 
-// The interval box changed or closed its list: with "Enable" checked the
-// timer takes the entry's interval (its enabled state is left alone);
-// otherwise nothing happens.
-void TimerSet(PeriodicTimer& timer, bool enableChecked, int comboIndex);
+// The interval box changed or closed its list, showing the entry of
+// milliseconds (0 for none): with "Enable" checked the timer takes that
+// interval (its enabled state is left alone); otherwise nothing happens.
+void ChooseInterval(PeriodicTimer& timer, bool enableChecked, std::uint32_t milliseconds);
 
-enum class Run { None, BitBtn4Click, BitBtn3Click, SynchroFolders_ns, SynchroFolders_s };
+// Which run a tick starts: files or folders mode, over all or selected folders.
+enum class Run { None, FilesAll, FilesSelected, FoldersAll, FoldersSelected };
 
 // The run a tick starts for the Action index (0 all, 1 selected) and the
 // Synchro mode index (0 files, 1 folders); any other index starts nothing.

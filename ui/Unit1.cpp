@@ -20,9 +20,7 @@
 #include "lists/CopyPath.h"
 #include "lists/ListFile.h"
 #include "platform/fs/FileSystem.h"
-#include "platform/settings/LocaleTime.h"
 #include "sync/ReportFile.h"
-#include "tray/SynchroTimerRules.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
@@ -105,18 +103,12 @@ const QUrl TForm1::kSiteGroupAddress(QStringLiteral("https://utilities-ring.exam
 const QColor TForm1::kLinkColour(0, 0, 128);
 const QColor TForm1::kLinkHoverColour(128, 0, 128);
 
-TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile,
-               QWidget* parent)
+TForm1::TForm1(Program& program, QWidget* parent)
     : QWidget(parent,
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                   | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      GroupBox1(new OptionsPanel(this)),
-      m_programFolder(std::move(programFolder)),
-      m_sync(m_state, m_report, m_list1, m_list2, *this),
-      m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
-      m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
-                  platform::AutostartEntry::InstalledProgramPath()),
-      m_options(*GroupBox1, *this, m_store, m_autostart),
+      GroupBox1(new ::OptionsPanel(this)),
+      m_program(program),
       m_helpFolder(QStringLiteral(FOLDERLY_INSTALL_DATADIR)),
       m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
@@ -135,6 +127,7 @@ TForm1::TForm1(std::string programFolder, const std::string& settingsFile, const
     setMouseTracking(true);
     CreateControls();
     CreateTrayIcon();
+    m_program.SetView(this);
     // Help in the folder dialog is the program's help.
     SelectDirectoryDialog::SetHelpHandler([form = QPointer<TForm1>(this)](int) {
         if (form)
@@ -149,9 +142,11 @@ TForm1::~TForm1()
     // Closing the window hides the panel's interval list, which reports it:
     // by then this object is no window any more.
     GroupBox1->disconnect(this);
-    m_list1.SetObserver(nullptr);
-    m_list2.SetObserver(nullptr);
-    m_report.SetObserver(nullptr);
+    m_program.SetView(nullptr);
+    m_program.Timer().SetOnTimer([program = &m_program] { program->TimerTicked(); });
+    m_program.List1().SetObserver(nullptr);
+    m_program.List2().SetObserver(nullptr);
+    m_program.Report().SetObserver(nullptr);
 }
 
 void TForm1::CreateControls()
@@ -188,10 +183,10 @@ void TForm1::CreateControls()
     BitBtn10 = MakeButton(this, "BitBtn10", QStringLiteral("        Synchronize selected"),
                           QStringLiteral("Синхронизировать выбранные"), QRect(56, 288, 257, 33), "syncselected.png");
 
-    ListBox1 = new FolderListBox(m_list1, this);
+    ListBox1 = new FolderListBox(m_program.List1(), this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setGeometry(56, 112, 257, 153);
-    ListBox2 = new FolderListBox(m_list2, this);
+    ListBox2 = new FolderListBox(m_program.List2(), this);
     ListBox2->setObjectName(QStringLiteral("ListBox2"));
     ListBox2->setGeometry(376, 112, 257, 153);
 
@@ -217,7 +212,8 @@ void TForm1::CreateControls()
         reportPalette.setColor(group, QPalette::Base, reportPalette.color(group, QPalette::Button));
     ListBox3->setPalette(reportPalette);
     ListBox3->setUniformItemSizes(true);
-    m_report.SetObserver([this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
+    m_program.Report().SetObserver(
+        [this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
 
     BitBtn5 = MakeButton(this, "BitBtn5", QStringLiteral(" Options"), QStringLiteral("Настройки"),
                          QRect(552, 64, 83, 33), "options.png");
@@ -246,19 +242,22 @@ void TForm1::CreateControls()
     BitBtn12 = MakeButton(this, "BitBtn12", {}, QStringLiteral("Полезные мелочи"), QRect(280, 64, 33, 33), "tools.png");
     connect(BitBtn6, &QPushButton::clicked, this, Guarded([this] { BitBtn6Click(); }));
     connect(BitBtn12, &QPushButton::clicked, this, Guarded([this] { BitBtn12Click(); }));
-    GroupBox1->ConnectLogic(m_options);
+    connect(GroupBox1, &OptionsPanel::CheckBox3Clicked, this, Guarded([this] { CheckBox3Click(); }));
+    connect(GroupBox1, &OptionsPanel::CheckBox5Clicked, this, Guarded([this] { CheckBox5Click(); }));
     connect(GroupBox1, &OptionsPanel::SaveClicked, this, Guarded([this] { BitBtn8Click(); }));
     connect(GroupBox1, &OptionsPanel::HideClicked, this, Guarded([this] { BitBtn9Click(); }));
     connect(GroupBox1, &OptionsPanel::IntervalChanged, this, Guarded([this] { TimerSet(); }));
     connect(GroupBox1, &OptionsPanel::IntervalListClosed, this, Guarded([this] { TimerSet(); }));
     connect(BitBtn5, &QPushButton::clicked, this, Guarded([this] { BitBtn5Click(); }));
     connect(BitBtn7, &QPushButton::clicked, this, Guarded([this] { BitBtn7Click(); }));
-    Timer1.SetOnTimer(Guarded([this] { SynchroTimer(); }));
+    m_program.Timer().SetOnTimer(Guarded([this] { SynchroTimer(); }));
 
     PopupMenu1 = CreateListMenu(
-        ListBox1, QStringLiteral("PopupMenu1"), [this] { SynchroNow2Click(); }, [this] { BitBtn1Click(); }, m_list1);
+        ListBox1, QStringLiteral("PopupMenu1"), [this] { SynchroNow2Click(); }, [this] { BitBtn1Click(); },
+        m_program.List1());
     PopupMenu2 = CreateListMenu(
-        ListBox2, QStringLiteral("PopupMenu2"), [this] { SynchroNow1Click(); }, [this] { BitBtn2Click(); }, m_list2);
+        ListBox2, QStringLiteral("PopupMenu2"), [this] { SynchroNow1Click(); }, [this] { BitBtn2Click(); },
+        m_program.List2());
 
     connect(BitBtn1, &QPushButton::clicked, this, Guarded([this] { BitBtn1Click(); }));
     connect(BitBtn2, &QPushButton::clicked, this, Guarded([this] { BitBtn2Click(); }));
@@ -295,7 +294,7 @@ QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::func
 {
     auto* menu = new QMenu(this);
     menu->setObjectName(name);
-    const bool first = &list == &m_list1;
+    const bool first = &list == &m_program.List1();
     const QString n = first ? QStringLiteral("1") : QStringLiteral("2");
     const auto add = [&](const QString& caption, const QString& actionName, std::function<void()> command) {
         QAction* action = menu->addAction(caption);
@@ -487,9 +486,9 @@ void TForm1::showEvent(QShowEvent* event)
     }
 }
 
-int TForm1::SynchroModeIndex() const
+OptionsControls& TForm1::PanelControls()
 {
-    return GroupBox1->SynchroModeIndex();
+    return *GroupBox1;
 }
 
 void TForm1::BitBtn5Click()
@@ -512,33 +511,17 @@ void TForm1::SetFiveButtonsEnabled(bool enabled)
 
 void TForm1::BitBtn7Click()
 {
-    const std::string path = SaveReportFile(m_report, platform::ReportHeaderLine(), m_programFolder);
+    const std::string path = m_program.SaveReport();
     MessageBoxes::Information(this, QString::fromStdString(ReportSavedMessage(path)));
-}
-
-void TForm1::SetTimerInterval(std::int32_t milliseconds)
-{
-    // A negative stored interval cannot be a countdown: it stops the timer.
-    Timer1.SetInterval(milliseconds > 0 ? static_cast<std::uint32_t>(milliseconds) : 0u);
-}
-
-void TForm1::TimerSet()
-{
-    ::SynchroTimerRules::TimerSet(Timer1, GroupBox1->TimerBoxChecked(), GroupBox1->IntervalIndex());
-}
-
-void TForm1::SynchroTimer()
-{
-    ::SynchroTimerRules::Tick(*this, GroupBox1->TimerActionIndex(), GroupBox1->SynchroModeIndex());
 }
 
 void TForm1::BitBtn1Click()
 {
-    ChooseAndAddPath(m_list1);
+    ChooseAndAddPath(m_program.List1());
 }
 void TForm1::BitBtn2Click()
 {
-    ChooseAndAddPath(m_list2);
+    ChooseAndAddPath(m_program.List2());
 }
 
 void TForm1::ChooseAndAddPath(FolderList& list)
@@ -640,12 +623,6 @@ void TForm1::StaticText1MouseMove()
 void TForm1::FormMouseMove()
 {
     SetLinkLook(StaticText1, kLinkColour, false);
-}
-
-void TForm1::FormClick()
-{
-    m_list1.DeselectAll();
-    m_list2.DeselectAll();
 }
 
 void TForm1::mousePressEvent(QMouseEvent* event)

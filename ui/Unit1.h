@@ -9,20 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "lists/FolderList.h"
-#include "options/OptionsHost.h"
-#include "options/OptionsLogic.h"
+#include "core/Program.h"
+#include "core/ProgramView.h"
 #include "platform/desktop/SystemTrayNotifyArea.h"
-#include "platform/settings/AutostartEntry.h"
-#include "platform/settings/SettingsStore.h"
-#include "sync/ReportList.h"
-#include "sync/RunHost.h"
-#include "sync/RunState.h"
-#include "sync/Synchronizer.h"
 #include "tray/NotifyIcon.h"
-#include "tray/QtPeriodicTimer.h"
 #include "tray/QtTrayDesktop.h"
-#include "tray/SynchroRuns.h"
 #include "tray/TrayApplication.h"
 
 class ClickableLabel;
@@ -36,9 +27,11 @@ class QMenu;
 class QPushButton;
 
 // The main window: the two folder lists, the run buttons and gauge, the
-// Report list. Its handlers are thin: the work is done by the lists, the
-// runs and the options, which know nothing of widgets.
-class TForm1 : public QWidget, private RunHost, private OptionsHost, private SynchroRuns, private TrayApplication {
+// Report list, the Options panel and the tray icon. A view of the program
+// (core/Program.h): it builds the controls, shows what the program tells
+// it, and each handler hands its command to the program. The tray icon's
+// hiding and restoring are the window's own (TrayApplication).
+class TForm1 : public QWidget, private ProgramView, private TrayApplication {
     Q_OBJECT
 public:
     // The help documents, in the folder where the program is installed.
@@ -62,18 +55,13 @@ public:
     // it; false when no program to open it could be started.
     using UrlOpener = std::function<bool(const QUrl&)>;
 
-    // programFolder: where the list files and the report live (with its
-    // trailing '/'); settingsFile and autostartFile: where the options and
-    // the autostart entry are kept (empty: the user's usual places).
-    explicit TForm1(std::string programFolder, const std::string& settingsFile = {},
-                    const std::string& autostartFile = {}, QWidget* parent = nullptr);
+    // The window of program, which must outlive it.
+    explicit TForm1(Program& program, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // What closing the window runs first; it returns false to keep the
     // window open (its saving failed).
     void SetCloseHandler(std::function<bool()> handler) { m_closeHandler = std::move(handler); }
-    // Asked between two copies of a run: true when the program is to end.
-    void SetStopQuery(std::function<bool()> query) { m_stopQuery = std::move(query); }
 
     // Where the help documents are looked for (the installed data folder
     // unless told otherwise) and how documents and addresses are opened
@@ -82,13 +70,13 @@ public:
     const QString& HelpFolder() const { return m_helpFolder; }
     void SetUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
 
-    // Commands, under the names of the controls they belong to:
+    // Commands, under the names of the controls they belong to (see
+    // docs/GLOSSARY.md). Each hands its command to the program.
     //   BitBtn1, BitBtn2    "Add Path to List 1", "Add Path to List 2"
     //   BitBtn11, BitBtn10  "Synchronize all", "Synchronize selected": the
     //                       pass by Synchro mode
-    //   BitBtn4, BitBtn3    never shown; their handlers are the files-mode
-    //                       passes over all and over selected folders, which
-    //                       the two above and the timer call
+    //   BitBtn4, BitBtn3    never shown: files mode over all and over
+    //                       selected folders
     //   BitBtn5, BitBtn7    " Options", "Save Report"
     //   BitBtn6, BitBtn12   the two help documents
     //   BitBtn8, BitBtn9    the Options panel's "  Save" and "  Hide"
@@ -96,22 +84,22 @@ public:
     // List 1's menu (PopupMenu1), SynchroNow1 in List 2's (PopupMenu2).
     void BitBtn1Click();
     void BitBtn2Click();
-    void BitBtn10Click() { m_sync.BitBtn10Click(); }
-    void BitBtn11Click() { m_sync.BitBtn11Click(); }
-    void BitBtn3Click() override { m_sync.BitBtn3Click(); }
-    void BitBtn4Click() override { m_sync.BitBtn4Click(); }
-    void SynchroNow1Click() { m_sync.SynchroNowClick(); }  // List 2's menu
-    void SynchroNow2Click() { m_sync.SynchroNowClick(); }  // List 1's menu
-    void Delete1Click() { m_list1.DeleteSelected(); }
-    void Delete2Click() { m_list2.DeleteSelected(); }
-    void Clearall1Click() { m_list1.Clear(); }
-    void Clearall2Click() { m_list2.Clear(); }
-    void Selectall1Click() { m_list1.SelectAll(); }
-    void Selectall2Click() { m_list2.SelectAll(); }
-    void Deselectall1Click() { m_list1.DeselectAll(); }
-    void Deselectall2Click() { m_list2.DeselectAll(); }
-    void CopyPath1Click() { CopyPath(m_list1); }
-    void CopyPath2Click() { CopyPath(m_list2); }
+    void BitBtn10Click() { m_program.SynchronizeSelected(); }
+    void BitBtn11Click() { m_program.SynchronizeAll(); }
+    void BitBtn3Click() { m_program.Run(Program::Mode::Files, Program::Scope::Selected); }
+    void BitBtn4Click() { m_program.Run(Program::Mode::Files, Program::Scope::All); }
+    void SynchroNow1Click() { m_program.SynchronizeNow(); }  // List 2's menu
+    void SynchroNow2Click() { m_program.SynchronizeNow(); }  // List 1's menu
+    void Delete1Click() { m_program.List1().DeleteSelected(); }
+    void Delete2Click() { m_program.List2().DeleteSelected(); }
+    void Clearall1Click() { m_program.List1().Clear(); }
+    void Clearall2Click() { m_program.List2().Clear(); }
+    void Selectall1Click() { m_program.List1().SelectAll(); }
+    void Selectall2Click() { m_program.List2().SelectAll(); }
+    void Deselectall1Click() { m_program.List1().DeselectAll(); }
+    void Deselectall2Click() { m_program.List2().DeselectAll(); }
+    void CopyPath1Click() { CopyPath(m_program.List1()); }
+    void CopyPath2Click() { CopyPath(m_program.List2()); }
     void BitBtn5Click();
     void BitBtn7Click();
     void BitBtn6Click();
@@ -121,16 +109,18 @@ public:
     void Image3Click();  // the site group's site
     void StaticText1MouseMove();  // the link lights up
     void FormMouseMove();  // the link goes back to rest
-    void FormClick();  // both lists lose their selection
-    void BitBtn8Click() { m_options.BitBtn8Click(); }
-    void BitBtn9Click() { m_options.BitBtn9Click(); }
+    void FormClick() { m_program.DeselectBothLists(); }
+    void BitBtn8Click() { m_program.SaveOptions(); }
+    void BitBtn9Click() { m_program.HideOptions(); }
+    void CheckBox3Click() { m_program.FilterBoxClicked(); }
+    void CheckBox5Click() { m_program.AutostartBoxClicked(); }
     // The interval box changed or closed its list; the timer ticked.
-    void TimerSet();
-    void SynchroTimer();
+    void TimerSet() { m_program.IntervalChosen(); }
+    void SynchroTimer() { m_program.TimerTicked(); }
     // The tray menu.
     void Hide1Click();
     void Restore1Click();
-    void SynchronizeNow1Click() { m_sync.SynchroNowClick(); }
+    void SynchronizeNow1Click() { m_program.SynchronizeNow(); }
     void Exit1Click() { close(); }
     // The start in the tray (Tray Mode): no window, only the icon.
     void StartInTray();
@@ -138,19 +128,10 @@ public:
     // tray or the taskbar) and in front.
     void BringToFront();
 
-    // Access for the tray, the timer and tests.
-    FolderList& List1() { return m_list1; }
-    FolderList& List2() { return m_list2; }
-    ReportList& Report() { return m_report; }
-    RunState& State() { return m_state; }
-    Synchronizer& Sync() { return m_sync; }
-    OptionsLogic& Options() { return m_options; }
-    platform::SettingsStore& Store() { return m_store; }
-    bool StartMinimized() const { return m_startMinimized; }
-    const std::string& ProgramFolder() const { return m_programFolder; }
-
-    // The window as runs see it: balloon, buttons, gauge, Synchro mode, boxes.
-    RunHost& WindowRunHost() { return *this; }
+    // The program this window shows, for the start, tests and the tray.
+    Program& Core() { return m_program; }
+    // The synchro timer (Timer1) is the program's.
+    PeriodicTimer& Timer1() { return m_program.Timer(); }
 
     // Where a run's balloon request goes (the tray icon).
     void SetBalloonHandler(std::function<void(const std::string&, const std::string&, TBalloonIconType)> handler)
@@ -184,7 +165,6 @@ public:
     OptionsPanel* GroupBox1 = nullptr;
     ClickableLabel* StaticText1 = nullptr;
     QPushButton* BitBtn12 = nullptr;
-    QtPeriodicTimer Timer1;
     QMenu* PopupMenu4 = nullptr;
     QAction* Hide1 = nullptr;
     QAction* Restore1 = nullptr;
@@ -205,30 +185,17 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    // RunHost
+    // ProgramView
     void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override;
     void SetSynchronizeSelectedVisible(bool visible) override;
     void SetSynchronizeAllVisible(bool visible) override;
     void SetGaugeVisible(bool visible) override;
     void SetGaugeProgress(int percent) override;
-    int SynchroModeIndex() const override;
-    RunOptionValues RunValues() const override { return m_options.RunValues(); }
     bool Confirm(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
-    bool StopRequested() const override { return m_stopQuery && m_stopQuery(); }
     void KeepResponsive() override;
-
-    // OptionsHost
-    bool TimerEnabled() const override { return Timer1.Enabled(); }
-    void SetTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
-    std::int32_t TimerInterval() const override { return static_cast<std::int32_t>(Timer1.Interval()); }
-    void SetTimerInterval(std::int32_t milliseconds) override;
+    OptionsControls& PanelControls() override;
     void HideOptionsPanel() override;
-    void SetStartMinimized() override { m_startMinimized = true; }
-
-    // SynchroRuns: what a timer tick starts.
-    void SynchroFolders_ns() override { m_sync.SynchroFolders_ns(); }
-    void SynchroFolders_s() override { m_sync.SynchroFolders_s(); }
 
     // TrayApplication
     bool IsApplicationWindowVisible() const override { return isVisible(); }
@@ -250,22 +217,12 @@ private:
     bool OnBackground(const QPoint& at) const { return childAt(at) == nullptr; }
     void CopyPath(FolderList& list);
 
-    std::string m_programFolder;
-    RunState m_state;
-    ReportList m_report;
-    FolderList m_list1;
-    FolderList m_list2;
-    Synchronizer m_sync;
-    platform::SettingsStore m_store;
-    platform::AutostartEntry m_autostart;
-    OptionsLogic m_options;
+    Program& m_program;
     bool m_centred = false;
     bool m_backgroundPressed = false;
     QString m_helpFolder;
     UrlOpener m_openUrl;
-    bool m_startMinimized = false;
     std::function<bool()> m_closeHandler;
-    std::function<bool()> m_stopQuery;
     std::function<void()> m_minimizeEvent;
     // When a run last let the window paint and answer the desktop.
     QElapsedTimer m_lastKeptResponsive;

@@ -18,6 +18,7 @@ namespace platform::detail {
 // real name) and reused while the folder's change times stay the same; the
 // copy keeps the index right after it writes into the folder, so a run over
 // a large folder never reads it again name by name.
+// Process-wide, by path, for lookups no pass's KnownFolder answers; unlike the cleared-folders set, it holds names.
 class CaseIndex {
 public:
     static CaseIndex& Instance();

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstddef>
 
+#include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FileSystemInternal.h"
 

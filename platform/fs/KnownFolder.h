@@ -32,6 +32,7 @@ class SearchPattern;
 // name that differs in case from the one listed (FAT, NTFS, other drives
 // through FUSE, an ext4 folder with case folding), is not answered from
 // memory: its names are looked up on the disk, one by one, as before.
+// One pass's listing and looks: not the case index (process-wide, names only) nor the cleared-folders set (no names).
 class KnownFolder {
     enum class Look : unsigned char;
     struct Listing;

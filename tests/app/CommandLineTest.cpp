@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/UnattendedRun.h"
+#include "sync/RunRecord.h"
 
 namespace {
 
@@ -60,30 +61,28 @@ namespace {
 
 // A run's closing line on a terminal counts the failed copies and the left
 // out entries among its own lines.
+// The closing line counts the run's records, whatever their lines say.
 TEST(CommandLine, RunClosingLineCountsWhatFailed)
 {
-    using Lines = std::vector<std::string>;
-    const std::string updated = "/b/x updated successfully";
-    const std::string readOnly = "/b/r could not be updated because it is Read-Only File";
-    const std::string notUpdated = "/b/z could not be updated: File access denied";
-    const std::string notCopied = "w could not be copied to /b: Disk full";
-    const std::string leftOut = "\"A\" is not a full folder path and takes no part in the run";
+    using Kind = RunRecord::Kind;
     struct Case {
-        Lines lines;
-        std::size_t from;
+        std::vector<Kind> records;
         std::string closing;
     };
     const Case cases[] = {
-        {{updated, readOnly}, 0, "1 copy failed"},
-        {{readOnly, notUpdated, updated, notCopied}, 0, "3 copies failed"},
-        {{leftOut, updated, notCopied}, 0, "1 copy failed; 1 list entry took no part in the run"},
-        {{leftOut, leftOut}, 0, "2 list entries took no part in the run"},
-        // Lines of earlier runs in the window's list are not this run's.
-        {{readOnly, notUpdated, "", readOnly}, 3, "1 copy failed"},
-        {{updated, "a line of a kind not known here"}, 0, "not every copy was made"},
+        {{Kind::Updated, Kind::ReadOnly}, "1 copy failed"},
+        {{Kind::ReadOnly, Kind::NotUpdated, Kind::Copied, Kind::NotCopied}, "3 copies failed"},
+        {{Kind::NotFullPath, Kind::Updated, Kind::LinkOfAnotherUser},
+         "1 copy failed; 1 list entry took no part in the run"},
+        {{Kind::NotFullPath, Kind::ThroughLinkOfAnotherUser}, "2 list entries took no part in the run"},
+        {{Kind::Updated}, "not every copy was made"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(UnattendedRun::ClosingLine(c.lines, c.from), c.closing) << c.closing;
+    for (const Case& c : cases) {
+        RunTally tally;
+        for (const Kind kind : c.records)
+            tally.Count({kind, "/b/x"});
+        EXPECT_EQ(UnattendedRun::ClosingLine(tally), c.closing) << c.closing;
+    }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "app/Lifecycle.h"
 #include "app/RunOutput.h"
 #include "app/UnattendedRun.h"
+#include "core/Program.h"
 #include "lists/FolderList.h"
 #include "options/LegacyOptionImport.h"
 #include "platform/fs/FileSystem.h"
@@ -55,22 +56,23 @@ public:
 
 std::vector<std::string> ReportLines(TForm1& form)
 {
-    return form.Report().Lines();
+    return form.Core().Report().Lines();
 }
 
 TEST(Lifecycle, FirstStartCreatesTheProgramFolderAndShowsTheVersion)
 {
     Home home;
-    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle(form).FormCreate();
+    Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 form(program);
+    Lifecycle(form.Core()).FormCreate();
     EXPECT_TRUE(platform::DirectoryExists(home.ProgramFolder()));
     EXPECT_EQ(platform::GetCurrentDir() + "/", home.ProgramFolder());
     EXPECT_EQ(ReportLines(form), std::vector<std::string>{"v1.3"});
     EXPECT_EQ(form.ListBox3->count(), 1);
-    EXPECT_EQ(form.List1().Count(), 0);
-    EXPECT_EQ(form.Options().RunValues().SearchAttr, 32);
-    EXPECT_EQ(form.Options().RunValues().SilentFlag, 1);
-    EXPECT_FALSE(form.StartMinimized());
+    EXPECT_EQ(form.Core().List1().Count(), 0);
+    EXPECT_EQ(form.Core().Options().RunValues().SearchAttr, 32);
+    EXPECT_EQ(form.Core().Options().RunValues().SilentFlag, 1);
+    EXPECT_FALSE(form.Core().StartMinimized());
 }
 
 TEST(Lifecycle, LegacyOptionFileLinesComeBeforeTheVersion)
@@ -78,14 +80,15 @@ TEST(Lifecycle, LegacyOptionFileLinesComeBeforeTheVersion)
     Home home;
     platform::ForceDirectories(home.ProgramFolder());
     WriteFile(home.ProgramFolder() + "options.txt", "Folderly  1.2\r\n1\r\n1\r\n0\r\n\r\n0\r\n0\r\n0\r\n0\r\n1\r\n");
-    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle(form).FormCreate();
+    Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 form(program);
+    Lifecycle(form.Core()).FormCreate();
     EXPECT_EQ(ReportLines(form), (std::vector<std::string>{kLegacyFoundLine, kLegacyDeletedLine, "v1.3"}));
     EXPECT_FALSE(platform::FileExists(home.ProgramFolder() + "options.txt"));
     // The imported values were loaded like stored ones.
     EXPECT_EQ(form.GroupBox1->SynchroModeIndex(), 1);
-    EXPECT_EQ(form.Options().RunValues().SearchAttr, 63);
-    EXPECT_TRUE(form.StartMinimized());
+    EXPECT_EQ(form.Core().Options().RunValues().SearchAttr, 63);
+    EXPECT_TRUE(form.Core().StartMinimized());
 }
 
 TEST(Lifecycle, AFailedStepIsShownAndTheStepsAfterItStillRun)
@@ -102,15 +105,16 @@ TEST(Lifecycle, AFailedStepIsShownAndTheStepsAfterItStillRun)
     ASSERT_EQ(::symlink("List1.txt", (home.ProgramFolder() + "List1.txt").c_str()), 0);
     WriteFile(home.ProgramFolder() + "List2.txt", "/data\r\n");
     Errors errors;
-    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle(form).FormCreate();
+    Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 form(program);
+    Lifecycle(form.Core()).FormCreate();
     EXPECT_EQ(
         errors.Shown(),
         (std::vector<std::string>{"Could not load " + home.ProgramFolder() + "List1.txt: I/O error 40.",
                                   "Could not load " + home.SettingsFile() + ": Invalid data type for 'SynchroMode'."}));
-    EXPECT_EQ(form.List2().Count(), 1);
+    EXPECT_EQ(form.Core().List2().Count(), 1);
     EXPECT_EQ(ReportLines(form), std::vector<std::string>{"v1.3"});
-    EXPECT_EQ(form.Options().RunValues().SilentFlag, 0);
+    EXPECT_EQ(form.Core().Options().RunValues().SilentFlag, 0);
 }
 
 TEST(Lifecycle, AListFileTheStartCouldNotReadIsKeptAsideOnceTheListGetsEntries)
@@ -145,18 +149,19 @@ TEST(Lifecycle, AListFileTheStartCouldNotReadIsKeptAsideOnceTheListGetsEntries)
         // One kept by an earlier start stays as it is.
         WriteFile(list1 + ".unread", "/earlier\r\n");
         Errors errors;
-        TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-        Lifecycle lifecycle(form);
+        Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+        TForm1 form(program);
+        Lifecycle lifecycle(form.Core());
         lifecycle.FormCreate();
         ASSERT_EQ(errors.Shown().size(), 1u);
-        form.List2().Add("/b");
+        form.Core().List2().Add("/b");
         EXPECT_TRUE(lifecycle.FormClose());
         EXPECT_EQ(std::filesystem::symlink_status(list1).type(), type);
         EXPECT_EQ(ReadFile(home.ProgramFolder() + "List2.txt"), "/b\r\n");
 
         // Entries the user gave the list are what the close must keep; what
         // the file held is kept beside.
-        form.List1().Add("/a");
+        form.Core().List1().Add("/a");
         EXPECT_TRUE(lifecycle.FormClose());
         EXPECT_EQ(ReadFile(list1), "/a\r\n");
         EXPECT_EQ(std::filesystem::symlink_status(list1 + ".unread.2").type(), type);
@@ -167,7 +172,7 @@ TEST(Lifecycle, AListFileTheStartCouldNotReadIsKeptAsideOnceTheListGetsEntries)
         EXPECT_EQ(ReportLines(form).back(),
                   "The list file that could not be read at the start was kept as " + list1 + ".unread.2");
         // Once only: the next close replaces the file it wrote itself.
-        form.List1().Add("/c");
+        form.Core().List1().Add("/c");
         EXPECT_TRUE(lifecycle.FormClose());
         EXPECT_EQ(ReadFile(list1), "/c\r\n/a\r\n");
         EXPECT_FALSE(std::filesystem::exists(list1 + ".unread.3"));
@@ -195,7 +200,7 @@ TEST(Lifecycle, TheWindowMakesNoRunForTheCommandLineWithWhatStandsInForAnUnreadF
     };
     const Case cases[] = {
         {"an option", [](const Home& home) { WriteFile(home.SettingsFile(), "[General]\nSynchroMode=int:1x\n"); },
-         [](TForm1& form, Lifecycle&) { form.Options().BitBtn8Click(); },
+         [](TForm1& form, Lifecycle&) { form.Core().Options().Save(); },
          "the running copy of Folderly could not read SynchroMode in %c at its start and makes no run from the "
          "command line until its options are saved"},
         {"a list file",
@@ -217,15 +222,16 @@ TEST(Lifecycle, TheWindowMakesNoRunForTheCommandLineWithWhatStandsInForAnUnreadF
         SetMTime(b + "/notes.txt", 1600000000);
         c.unreadable(home);
         Errors errors;
-        TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-        Lifecycle lifecycle(form);
+        Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+        TForm1 form(program);
+        Lifecycle lifecycle(form.Core());
         lifecycle.FormCreate();
         ASSERT_EQ(errors.Shown().size(), 1u);
-        form.List1().Add(a);
-        form.List2().Add(b);
+        form.Core().List1().Add(a);
+        form.Core().List2().Add(b);
 
         RecordingOutput refused;
-        EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, refused), std::optional<int>(2));
+        EXPECT_EQ(UnattendedRun::ForCommandLine(form.Core(), lifecycle, refused), std::optional<int>(2));
         EXPECT_EQ(ReadFile(b + "/notes.txt"), "old");
         std::string why = c.why;
         why.replace(why.find('%'), 2,
@@ -235,7 +241,7 @@ TEST(Lifecycle, TheWindowMakesNoRunForTheCommandLineWithWhatStandsInForAnUnreadF
 
         c.settle(form, lifecycle);
         RecordingOutput made;
-        EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, made), std::optional<int>(0));
+        EXPECT_EQ(UnattendedRun::ForCommandLine(form.Core(), lifecycle, made), std::optional<int>(0));
         EXPECT_EQ(ReadFile(b + "/notes.txt"), "new");
         EXPECT_EQ(made.lines, std::vector<std::string>{b + "/notes.txt updated successfully"});
     }
@@ -259,20 +265,21 @@ TEST(Lifecycle, EveryKindOfRunTakesTheStoredOptions)
         store.WriteInteger("FileType", 1);
         store.CloseKey();
     }
-    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle lifecycle(form);
+    Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 form(program);
+    Lifecycle lifecycle(form.Core());
     lifecycle.FormCreate();
     const auto expectStored = [](const RunState& state) {
         EXPECT_EQ(state.Options.KeepReplaced, 1);
         EXPECT_EQ(state.Options.SearchAttr, 63);
     };
 
-    form.Sync().BitBtn11Click();
-    expectStored(form.State());
-    form.State().Options = {};
+    form.Core().Sync().RunByMode(Synchronizer::Scope::All);
+    expectStored(form.Core().State());
+    form.Core().State().Options = {};
     RecordingOutput output;
-    EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, output), std::optional<int>(0));
-    expectStored(form.State());
+    EXPECT_EQ(UnattendedRun::ForCommandLine(form.Core(), lifecycle, output), std::optional<int>(0));
+    expectStored(form.Core().State());
     RunState alone;
     EXPECT_EQ(UnattendedRun::FromStoredFiles(home.ProgramFolder(), output, alone), 0);
     expectStored(alone);
@@ -283,8 +290,9 @@ TEST(Lifecycle, EveryKindOfRunTakesTheStoredOptions)
 TEST(Lifecycle, TheWindowPaintsDuringARunForALaterStart)
 {
     Home home;
-    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle lifecycle(form);
+    Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 form(program);
+    Lifecycle lifecycle(form.Core());
     lifecycle.FormCreate();
     const std::string a = home.dir / "A", b = home.dir / "B";
     platform::ForceDirectories(a);
@@ -294,8 +302,8 @@ TEST(Lifecycle, TheWindowPaintsDuringARunForALaterStart)
         WriteFile(b + name, "old");
         SetMTime(b + name, 1600000000);
     }
-    form.List1().Add(a);
-    form.List2().Add(b);
+    form.Core().List1().Add(a);
+    form.Core().List2().Add(b);
     form.show();
     PaintCounter paints;
     form.Gauge1->installEventFilter(&paints);
@@ -308,7 +316,7 @@ TEST(Lifecycle, TheWindowPaintsDuringARunForALaterStart)
     };
     platform::SetFileSystemTestHooks(hooks);
     RecordingOutput output;
-    EXPECT_EQ(UnattendedRun::ForCommandLine(form, lifecycle, output), std::optional<int>(0));
+    EXPECT_EQ(UnattendedRun::ForCommandLine(form.Core(), lifecycle, output), std::optional<int>(0));
     platform::ClearFileSystemTestHooks();
     ASSERT_EQ(paintsAtCopy.size(), 3u);
     EXPECT_GT(paintsAtCopy.back(), paintsAtCopy.front());
@@ -318,18 +326,20 @@ TEST(Lifecycle, CloseWritesListsThenOptionsAndStoresUnsavedChanges)
 {
     Home home;
     {
-        TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-        Lifecycle(form).FormCreate();
-        form.List1().Add("/data");
-        form.List1().Add("/Music");
+        Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+        TForm1 form(program);
+        Lifecycle(form.Core()).FormCreate();
+        form.Core().List1().Add("/data");
+        form.Core().List1().Add("/Music");
         form.GroupBox1->SetSynchroModeIndex(1);  // changed, neither saved nor applied
-        EXPECT_TRUE(Lifecycle(form).FormClose());
+        EXPECT_TRUE(Lifecycle(form.Core()).FormClose());
     }
     EXPECT_EQ(ReadFile(home.ProgramFolder() + "List1.txt"), "/Music\r\n/data\r\n");
     EXPECT_EQ(ReadFile(home.ProgramFolder() + "List2.txt"), "");
-    TForm1 again(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle(again).FormCreate();
-    EXPECT_EQ(again.List1().Count(), 2);
+    Program againProgram(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 again(againProgram);
+    Lifecycle(again.Core()).FormCreate();
+    EXPECT_EQ(again.Core().List1().Count(), 2);
     EXPECT_EQ(again.GroupBox1->SynchroModeIndex(), 1);
 }
 
@@ -337,10 +347,11 @@ TEST(Lifecycle, ACloseThatCannotWriteTheListsKeepsTheProgramRunning)
 {
     Home home;
     Errors errors;
-    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle lifecycle(form);
+    Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 form(program);
+    Lifecycle lifecycle(form.Core());
     lifecycle.FormCreate();
-    form.List1().Add("/new entry");
+    form.Core().List1().Add("/new entry");
     WriteFile(home.ProgramFolder() + "List1.txt", "/old\r\n");
     MakeReadOnly(home.ProgramFolder() + "List1.txt");
 
@@ -358,10 +369,11 @@ TEST(Lifecycle, ACloseThatCannotWriteTheListsKeepsTheProgramRunning)
 TEST(Lifecycle, SessionEndSavesListsAndOptions)
 {
     Home home;
-    TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle lifecycle(form);
+    Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 form(program);
+    Lifecycle lifecycle(form.Core());
     lifecycle.FormCreate();
-    form.List2().Add("/backup");
+    form.Core().List2().Add("/backup");
     lifecycle.SaveForSessionEnd();
     EXPECT_EQ(ReadFile(home.ProgramFolder() + "List2.txt"), "/backup\r\n");
     platform::SettingsStore store(home.SettingsFile());
@@ -386,29 +398,31 @@ TEST(Lifecycle, AStoredIntervalOfNoEntrySurvivesSaveHideMinimizeAndARestart)
     const auto start = [&home](TForm1& form, Lifecycle& lifecycle) {
         lifecycle.FormCreate();
         form.show();
-        EXPECT_EQ(form.Timer1.Interval(), 60000u);
-        EXPECT_TRUE(form.Timer1.Running());
+        EXPECT_EQ(form.Timer1().Interval(), 60000u);
+        EXPECT_TRUE(form.Timer1().Running());
     };
     {
-        TForm1 form(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-        Lifecycle lifecycle(form);
+        Program program(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+        TForm1 form(program);
+        Lifecycle lifecycle(form.Core());
         start(form, lifecycle);
         auto* save = form.GroupBox1->findChild<QPushButton*>(QStringLiteral("BitBtn8"));
         auto* hide = form.GroupBox1->findChild<QPushButton*>(QStringLiteral("BitBtn9"));
         for (QPushButton* button : {hide, save}) {
             form.BitBtn5Click();
             button->click();
-            EXPECT_EQ(form.Timer1.Interval(), 60000u) << button->objectName().toStdString();
+            EXPECT_EQ(form.Timer1().Interval(), 60000u) << button->objectName().toStdString();
         }
         // Minimized to the tray with the panel open: the window goes.
         form.BitBtn5Click();
         form.hide();
         form.show();
-        EXPECT_EQ(form.Timer1.Interval(), 60000u);
+        EXPECT_EQ(form.Timer1().Interval(), 60000u);
         EXPECT_TRUE(lifecycle.FormClose());
     }
-    TForm1 again(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
-    Lifecycle lifecycle(again);
+    Program againProgram(home.ProgramFolder(), home.SettingsFile(), home.AutostartFile());
+    TForm1 again(againProgram);
+    Lifecycle lifecycle(again.Core());
     start(again, lifecycle);
 
     // The user closing the interval list still sets the timer from it.
@@ -416,7 +430,7 @@ TEST(Lifecycle, AStoredIntervalOfNoEntrySurvivesSaveHideMinimizeAndARestart)
     again.BitBtn5Click();
     box->showPopup();
     box->hidePopup();
-    EXPECT_EQ(again.Timer1.Interval(), 0u);
+    EXPECT_EQ(again.Timer1().Interval(), 0u);
 }
 
 }  // namespace

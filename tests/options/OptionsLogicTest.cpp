@@ -272,7 +272,7 @@ TEST_F(OptionsFixture, TheCloseKeepsWhatTheStartCouldNotReadUnlessItWasChanged)
     EXPECT_EQ(Stored("Autostart"), "str yes");
 
     // The user's own Save stores everything as the panel shows it.
-    m_logic.BitBtn8Click();
+    m_logic.Save();
     EXPECT_EQ(Stored("Autostart"), "int 0");
     EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
 }
@@ -314,7 +314,7 @@ TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
     m_controls.shown.Autostart = 1;
     m_controls.shown.KeepReplaced = 1;
 
-    m_logic.BitBtn8Click();
+    m_logic.Save();
 
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"KeepReplaced", "int 1"}, {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},
@@ -334,13 +334,13 @@ TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
 TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
 {
     m_controls.shown.Autostart = 1;
-    m_logic.BitBtn8Click();
+    m_logic.Save();
     ASSERT_TRUE(std::filesystem::exists(m_autostartPath));
 
     m_controls.shown.Autostart = 0;
     m_controls.shown.SynchroMode = -1;
     m_controls.shown.Filter = 1;  // checked with an empty text stores "*"
-    m_logic.BitBtn8Click();
+    m_logic.Save();
     EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
     EXPECT_EQ(Stored("Autostart"), "int 0");
     EXPECT_EQ(Stored("SynchroMode"), "int -1");
@@ -353,7 +353,7 @@ TEST_F(OptionsFixture, SaveOfTheDefaultsAndTheAutostartEntryGoingAway)
     EXPECT_EQ(m_logic.RunValues().SearchAttr, 32);
     EXPECT_EQ(m_logic.RunValues().SearchExt, "*");
 
-    m_logic.BitBtn8Click();  // unchecked again: nothing to remove, no error
+    m_logic.Save();  // unchecked again: nothing to remove, no error
     EXPECT_FALSE(std::filesystem::exists(m_autostartPath));
     EXPECT_EQ(m_host.panelHidden, 3);
 
@@ -381,7 +381,7 @@ TEST_F(OptionsFixture, SaveAndLoadRoundTrip)
     m_controls.shown.Autostart = 1;
     m_controls.shown.TrayMode = 0;  // unchecked by hand after Autostart
     m_controls.shown.KeepReplaced = 1;
-    m_logic.BitBtn8Click();
+    m_logic.Save();
 
     FakeControls controls;
     FakeHost host;
@@ -423,7 +423,7 @@ TEST(OptionsSave, AStoreThatCannotBeWrittenEndsSaveWithThePanelOpen)
     OptionsLogic logic(controls, host, store, autostart);
 
     try {
-        logic.BitBtn8Click();
+        logic.Save();
         FAIL() << "no error";
     } catch (const ESettingsError& error) {
         EXPECT_STREQ(error.what(), "Failed to set data for 'version'");
@@ -442,7 +442,7 @@ TEST_F(OptionsFixture, AnAutostartEntryThatCannotBeWrittenEndsSaveWithThePanelOp
     m_controls.shown.Autostart = 1;
     m_controls.shown.SilentMode = 0;
     try {
-        logic.BitBtn8Click();
+        logic.Save();
         FAIL() << "no error";
     } catch (const ESettingsError& error) {
         EXPECT_STREQ(error.what(), "Failed to set data for 'Folderly'");
@@ -462,7 +462,7 @@ TEST_F(OptionsFixture, HideAppliesWithoutStoring)
     m_controls.shown.SynchroMode = 1;
     m_controls.shown.KeepReplaced = 1;
 
-    m_logic.BitBtn9Click();
+    m_logic.Hide();
     EXPECT_EQ(m_logic.RunValues().SearchAttr, 63);
     EXPECT_EQ(m_logic.RunValues().SearchExt, "jpg");
     EXPECT_TRUE(m_host.timerEnabled);
@@ -473,7 +473,7 @@ TEST_F(OptionsFixture, HideAppliesWithoutStoring)
 
     m_controls.shown.Filter = 0;
     m_controls.shown.Timer = 0;
-    m_logic.BitBtn9Click();
+    m_logic.Hide();
     EXPECT_EQ(m_logic.RunValues().SearchExt, "*");
     EXPECT_FALSE(m_host.timerEnabled);
 }
@@ -483,7 +483,7 @@ TEST_F(OptionsFixture, FilterAndAutostartClicks)
     m_controls.shown.Ext = "doc";
     for (bool checked : {true, false, true}) {
         m_controls.shown.Filter = checked;
-        m_logic.CheckBox3Click();
+        m_logic.FilterBoxClicked();
         EXPECT_EQ(m_controls.filterEnabled, checked);
         EXPECT_EQ(m_controls.shown.Ext, "doc");
     }
@@ -493,7 +493,7 @@ TEST_F(OptionsFixture, FilterAndAutostartClicks)
         for (bool tray : {false, true}) {
             m_controls.shown.Autostart = autostart;
             m_controls.shown.TrayMode = tray;
-            m_logic.CheckBox5Click();
+            m_logic.AutostartBoxClicked();
             EXPECT_TRUE(m_controls.shown.TrayMode) << autostart << tray;
             EXPECT_EQ(m_controls.shown.Autostart != 0, autostart);
         }

@@ -8,6 +8,7 @@
 
 #include "PlatformTestUtil.h"
 #include "RunFixture.h"
+#include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 
 using namespace RunTexts;
@@ -43,7 +44,7 @@ TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
     };
     {
         ScopedTestHooks use(hooks);
-        sync.SynchroFolders_ns();
+        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     }
     EXPECT_EQ(SortedLines(),
               (std::vector<std::string>{
@@ -56,7 +57,7 @@ TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
     EXPECT_EQ(state.FailFlag, 1);
     EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
 
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_EQ(state.FailFlag, 0);
     EXPECT_EQ(ReadFile(b + "/newer"), "newer content");
     EXPECT_EQ(MTimeSeconds(b + "/newer"), kNew + 10);
@@ -80,14 +81,14 @@ TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
         hooks.afterContent = [&] { File(b + "/x", "user's save", saved); };
         {
             ScopedTestHooks use(hooks);
-            sync.BitBtn11Click();
+            sync.RunByMode(Synchronizer::Scope::All);
         }
         EXPECT_EQ(Lines().back(), b + "/x" + kNotUpdated + platform::kCopyDestinationChangedText);
         EXPECT_EQ(ReadFile(b + "/x"), "user's save");
         EXPECT_EQ(MTimeSeconds(b + "/x"), saved);
         EXPECT_EQ(state.FailFlag, 1);
 
-        sync.BitBtn11Click();
+        sync.RunByMode(Synchronizer::Scope::All);
         EXPECT_EQ(ReadFile(a + "/x"), "user's save");
         EXPECT_EQ(MTimeSeconds(a + "/x"), saved);
         // List 1 later again, for the next mode.
@@ -118,7 +119,7 @@ TEST_F(CopyFailures, AList1FileSavedAfterTheRunLookedIsKept)
     };
     {
         ScopedTestHooks use(hooks);
-        sync.BitBtn11Click();
+        sync.RunByMode(Synchronizer::Scope::All);
     }
     EXPECT_EQ(ReadFile(a + "/x"), "user's save");
     EXPECT_EQ(Lines().back(), a + "/x" + kNotUpdated + platform::kCopyDestinationChangedText);
@@ -146,7 +147,7 @@ TEST_F(CopyFailures, ACopyThatCannotReachTheDiskReplacesNothing)
     hooks.beforeFlush = [&] { return flushes++ % 2 == 0 ? EIO : 0; };
     {
         ScopedTestHooks use(hooks);
-        sync.SynchroFolders_ns();
+        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     }
     const std::vector<std::string> lines = Lines();
     const auto said = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line) == 1; };
@@ -172,7 +173,7 @@ TEST_F(CopyFailures, ACopyThatCannotReachTheDiskReplacesNothing)
     EXPECT_LT(made, kFiles);
     EXPECT_EQ(state.FailFlag, 1);
 
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_EQ(state.FailFlag, 0);
     EXPECT_EQ(ListFolder(b).size(), static_cast<std::size_t>(kFiles));  // no temporary file beside them
     EXPECT_EQ(ReadFile(b + "/f0"), "new 0");
@@ -190,7 +191,7 @@ TEST_F(CopyFailures, OneFolderInBothListsReportsItsReadOnlyFile)
     list1.Add(a);
     list2.Add(a);
     host.mode = 0;
-    sync.BitBtn11Click();
+    sync.RunByMode(Synchronizer::Scope::All);
     EXPECT_EQ(SortedLines(), (std::vector<std::string>{a + "/ro" + kReadOnly}));
     EXPECT_EQ(state.FailFlag, 1);
     EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
@@ -218,7 +219,7 @@ TEST_F(CopyFailures, AFileTheUserMayNotWriteIsNotUpdated)
     list1.Add(a);
     list2.Add(b);
     const std::string said = RunAsUser(kMember, kShared, [&] {
-        sync.SynchroFolders_ns();
+        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
         std::string lines = std::to_string(state.FailFlag);
         for (const std::string& line : Lines())
             lines += "\n" + line;
@@ -246,7 +247,7 @@ TEST_F(CopyFailures, AFileSizeLimitFailsTheCopiesNotTheProgram)
         const rlimit limit{64 * 1024, 64 * 1024};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             _exit(100);
-        sync.SynchroFolders_ns();
+        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
         std::string said = std::to_string(state.FailFlag);
         for (const std::string& line : SortedLines())
             said += "\n" + line;

@@ -35,7 +35,7 @@ TEST_F(FilesMode, LaterCopyWinsInEitherDirectionAndEqualTimesGoFromList2)
     list1.Add(a);
     list2.Add(b);
 
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     EXPECT_EQ(state.TotalCount, 3);
     EXPECT_EQ(state.FailFlag, 0);
@@ -64,7 +64,7 @@ TEST_F(FilesMode, FrameStepsInOrderWithConfirmation)
     list2.Add(b);
     host.options.SilentFlag = 0;
 
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     const std::vector<std::string> expected = {
         "balloon Folderly is processing now|Attention!|2",
@@ -120,9 +120,9 @@ TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
             l2.SelectAll();
         }
         if (c.selected)
-            run.BitBtn3Click();
+            run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::Selected);
         else
-            run.BitBtn4Click();
+            run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
         EXPECT_EQ(h.Count("confirm"), 1);
         EXPECT_EQ(h.Count(std::string("confirm ") + c.confirmation), 1);
         EXPECT_EQ(r.Count(), c.lines);
@@ -139,7 +139,7 @@ TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
 
 TEST_F(FilesMode, SilentRunWithNothingToDoShowsNoDialog)
 {
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(host.Count("confirm"), 0);
     EXPECT_EQ(host.Count("message"), 0);
     EXPECT_EQ(state.TotalCount, 0);
@@ -159,7 +159,7 @@ TEST_F(FilesMode, GaugeRoundsHalvesToEvenAndCountsFailedSameNameTests)
             File(b + "/f", "y", kMid);
         list2.Add(b);
     }
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(state.TotalCount, 4);
     EXPECT_EQ(state.ProgressCount, 8);
     EXPECT_EQ(host.progress, (std::vector<int>{25, 50, 75, 100, 125, 150, 175, 200}));
@@ -176,7 +176,7 @@ TEST_F(FilesMode, GaugeRoundsHalvesToEvenAndCountsFailedSameNameTests)
     }
     RecordingHost h;
     Synchronizer run(state, report, one, eight, h);
-    run.BitBtn4Click();
+    run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(h.progress, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
 }
 
@@ -194,7 +194,7 @@ TEST_F(FilesMode, OrderOfWorkAndAge1TakenOnceFromTheSearch)
     list2.Add(b1);
     list2.Add(b0);
 
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     EXPECT_EQ(Lines(), (std::vector<std::string>{a + "/x" + kUpdated, a + "/x" + kUpdated}));
     EXPECT_EQ(ReadFile(a + "/x"), "b0");
@@ -212,7 +212,7 @@ TEST_F(FilesMode, List1FoldersFromLastToFirst)
     list1.Add(a0);
     list1.Add(a1);
     list2.Add(b);
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(Lines(), (std::vector<std::string>{b + "/y" + kUpdated, b + "/x" + kUpdated}));
 }
 
@@ -225,7 +225,7 @@ TEST_F(FilesMode, ReadOnlyDestinationIsReportedAndSummarised)
     list1.Add(a);
     list2.Add(b);
 
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     EXPECT_EQ(ReadFile(b + "/x"), "old");
     EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kReadOnly});
@@ -244,7 +244,7 @@ TEST_F(FilesMode, ReadOnlySourceMakesAReadOnlyDestinationThatCountsAsUpdated)
     File(b + "/x", "old", kOld);
     list1.Add(a);
     list2.Add(b);
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(ReadFile(b + "/x"), "new");
     EXPECT_TRUE(platform::FileIsReadOnly(b + "/x"));
     EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
@@ -262,7 +262,7 @@ TEST_F(FilesMode, OtherCopyFailuresAreNeverReportedAsSuccess)
     list1.Add(a);
     list2.Add(b);
 
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     ASSERT_EQ(report.Count(), 1);
     EXPECT_EQ(Lines()[0].rfind(a + "/x" + kNotUpdated, 0), 0u) << Lines()[0];
@@ -287,7 +287,7 @@ TEST_F(FilesMode, OneFolderInBothListsKeepsEveryFileIntact)
     list2.Add(a + "/");
     list1.Add(b);
     list2.Add(c);
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(ReadFile(a + "/x"), "content x");
     EXPECT_EQ(ReadFile(a + "/y"), "content y");
     EXPECT_EQ(MTimeSeconds(a + "/y"), kNew);
@@ -338,7 +338,7 @@ TEST_F(FilesMode, LaterComparisonsSeeEarlierCopies)
             two.Add(root + "/" + folder);
         ReportList lines;
         Synchronizer run(state, lines, one, two, host);
-        run.BitBtn4Click();
+        run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
         std::vector<std::string> expected;
         for (const std::string& folder : c.updated)
@@ -384,14 +384,14 @@ TEST_F(FilesMode, FileTypeAndExtensionFilterDecideWhatList1Yields)
         host.options.SearchAttr = c.attr;
         host.options.SearchExt = c.ext;
         std::int32_t count = -1;
-        sync.progressbar_notselected(count);
+        sync.CountCopies(Synchronizer::Mode::Files, Synchronizer::Scope::All, count);
         EXPECT_EQ(count, c.total);
     }
     // A real run with the filter: the lines carry the List 1 name, the copy
     // lands on the List 2 file of the other letter case.
     host.options.SearchAttr = 32;
     host.options.SearchExt = "txt";
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(state.ProgressCount, 2);
     EXPECT_EQ(ReadFile(b + "/X.TXT"), "1");
     EXPECT_EQ(ReadFile(b + "/y.txt"), "1");
@@ -416,7 +416,7 @@ TEST_F(FilesMode, SelectedPassPairsOnlySelectedFolders)
     list1.SetSelected(1, true);
     list2.SetSelected(0, true);
 
-    sync.BitBtn3Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::Selected);
 
     EXPECT_EQ(state.TotalCount, 1);
     EXPECT_EQ(state.ProgressCount, 1);  // no step for the unselected List 2 folder
@@ -431,7 +431,7 @@ TEST_F(FilesMode, MissingFoldersContributeNothing)
     list1.Add(a);
     list1.Add(tmp / "gone1");
     list2.Add(tmp / "gone2");
-    sync.BitBtn4Click();
+    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(state.TotalCount, 0);
     EXPECT_EQ(report.Count(), 0);
     EXPECT_EQ(state.FailFlag, 0);
@@ -467,7 +467,7 @@ TEST_F(FilesMode, DispatchByModeAndSelection)
         h.options.SilentFlag = 0;
         RunState s;
         Synchronizer run(s, report, list1, list2, h);
-        run.SynchroNowClick();
+        run.RunNow();
         EXPECT_EQ(h.Count(std::string("confirm ") + c.confirmation), 1);
     }
     EXPECT_EQ(report.Count(), 0);
@@ -484,11 +484,11 @@ TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)
     bool sawRunning = false;
     host.duringConfirm = [&] {
         sawRunning = sync.IsRunning();
-        sync.BitBtn11Click();  // a timer tick
-        sync.SynchroNowClick();  // a tray command
+        sync.RunByMode(Synchronizer::Scope::All);  // a timer tick
+        sync.RunNow();  // a tray command
     };
 
-    sync.BitBtn11Click();
+    sync.RunByMode(Synchronizer::Scope::All);
 
     EXPECT_TRUE(sawRunning);
     EXPECT_EQ(host.Count("balloon"), 1);
@@ -496,7 +496,7 @@ TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)
     EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
     EXPECT_FALSE(sync.IsRunning());
     // After the run, the next trigger runs again.
-    sync.BitBtn11Click();
+    sync.RunByMode(Synchronizer::Scope::All);
     EXPECT_EQ(host.Count("balloon"), 2);
 }
 

@@ -58,9 +58,9 @@ TEST_F(FolderTexts, AnEntryThatIsNoFullPathTakesNoPartAndIsSaidOncePerRun)
             list2.SetSelected(i, list2.Text(i) == b || c.leftOutSelected);
         Synchronizer run(state, r, list1, list2, h);
         if (c.selectedRun)
-            run.BitBtn10Click();
+            run.RunByMode(Synchronizer::Scope::Selected);
         else
-            run.BitBtn11Click();
+            run.RunByMode(Synchronizer::Scope::All);
 
         EXPECT_EQ(ReadFile(unrelated + "/notes.txt"), "unrelated");
         EXPECT_FALSE(platform::FileExists(b + "/only.txt"));

@@ -57,7 +57,7 @@ TEST_F(FoldersMode, PairsByLastComponentWithLetterCaseSignificant)
         h.mode = 1;
         ReportList r;
         Synchronizer run(state, r, list1, other, h);
-        run.BitBtn11Click();
+        run.RunByMode(Synchronizer::Scope::All);
         EXPECT_EQ(platform::FileExists(b + "/f"), c.pairs);
         EXPECT_EQ(r.Count(), c.pairs ? 1 : 0);
         if (c.pairs) {
@@ -83,7 +83,7 @@ TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
     list2.Add(b);
     host.options.SilentFlag = 0;
 
-    sync.BitBtn11Click();
+    sync.RunByMode(Synchronizer::Scope::All);
 
     EXPECT_EQ(host.Count("confirm 4file(s) will be updated"), 1);
     struct Expect {
@@ -121,7 +121,7 @@ TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
 
     // A settled pair is left alone and no longer counted.
     const int before = report.Count();
-    sync.BitBtn11Click();
+    sync.RunByMode(Synchronizer::Scope::All);
     EXPECT_EQ(state.TotalCount, 0);
     EXPECT_EQ(report.Count(), before);
     EXPECT_EQ(host.Count("confirm 0file(s) will be updated"), 1);
@@ -136,15 +136,15 @@ TEST_F(FoldersMode, AllFilesCountsDotEntriesAndSubfoldersButCopiesNoFolder)
     list1.Add(a);
     list2.Add(b);
     std::int32_t count = 0;
-    sync.progressbar_ns_folder(count);
+    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 4);  // ".", ".." on each side
 
     Folder("one/Docs/sub");
-    sync.progressbar_ns_folder(count);
+    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 5);
 
     host.options.SilentFlag = 0;
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_EQ(host.Count("confirm 5file(s) will be updated"), 1);
     EXPECT_EQ(report.Count(), 0);
     EXPECT_EQ(state.FailFlag, 0);
@@ -161,7 +161,7 @@ TEST_F(FoldersMode, ExtensionFilterAppliesOnBothSides)
     host.options.SearchExt = "txt";
     list1.Add(a);
     list2.Add(b);
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_TRUE(platform::FileExists(b + "/a.txt"));
     EXPECT_TRUE(platform::FileExists(a + "/b.TXT"));
     EXPECT_FALSE(platform::FileExists(b + "/a.doc"));
@@ -177,7 +177,7 @@ TEST_F(FoldersMode, ReadOnlyDestinationKeepsItsContentAndEndsWithTheSummary)
     MakeReadOnly(b + "/f");
     list1.Add(a);
     list2.Add(b);
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_EQ(ReadFile(b + "/f"), "old");
     EXPECT_EQ(Lines(), std::vector<std::string>{b + "/f" + kReadOnly});
     EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
@@ -190,12 +190,12 @@ TEST_F(FoldersMode, SelectedPassNeedsBothSidesSelected)
     list1.Add(a);
     list2.Add(b);
     list1.SelectAll();
-    sync.SynchroFolders_s();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::Selected);
     EXPECT_EQ(state.TotalCount, 0);
     EXPECT_FALSE(platform::FileExists(b + "/f"));
 
     list2.SelectAll();
-    sync.SynchroFolders_s();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::Selected);
     EXPECT_EQ(state.TotalCount, 1);
     EXPECT_TRUE(platform::FileExists(b + "/f"));
 }
@@ -210,7 +210,7 @@ TEST_F(FoldersMode, AFolderWithTwoNamesakesIsPairedWithTheLaterEntryFirst)
     list2.Add(p);
     list2.Add(q);
 
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
 
     // A file only the later entry had reaches A and then the earlier entry.
     EXPECT_TRUE(platform::FileExists(a + "/fromLater"));
@@ -224,7 +224,7 @@ TEST_F(FoldersMode, AFolderWithTwoNamesakesIsPairedWithTheLaterEntryFirst)
                   std::string("fromLater") + kCopiedTo + p,
                   std::string("fromEarlier") + kCopiedTo + a,
               }));
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_TRUE(platform::FileExists(q + "/fromEarlier"));
 }
 
@@ -237,7 +237,7 @@ TEST_F(FoldersMode, PreCountUsesTheFoldersAsTheyStandBeforeTheRun)
     list2.Add(p);
     list2.Add(q);
     std::int32_t count = 0;
-    sync.progressbar_ns_folder(count);
+    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(state.FolderName1, "Docs");
     EXPECT_EQ(state.FolderName2, "Docs");
@@ -261,7 +261,7 @@ TEST_F(FoldersMode, AFullDiskIsReportedForUpdatesAndCopiesAlike)
     hooks.beforeWrite = [](std::uint64_t) { return ENOSPC; };
     platform::SetFileSystemTestHooks(hooks);
 
-    sync.SynchroFolders_ns();
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     platform::ClearFileSystemTestHooks();
 
     const std::string reason = std::system_category().message(ENOSPC);

@@ -128,7 +128,7 @@ TEST_F(NamesAndTimes, CaseTwinsAreEachMatchedByTheirExactNameOnly)
         h.mode = c.mode;
         ReportList r;
         Synchronizer run(state, r, one, two, h);
-        run.BitBtn11Click();
+        run.RunByMode(Synchronizer::Scope::All);
         EXPECT_EQ(Read(a), c.after1);
         EXPECT_EQ(Read(b), c.after2);
         EXPECT_EQ(state.FailFlag, 0);
@@ -138,7 +138,7 @@ TEST_F(NamesAndTimes, CaseTwinsAreEachMatchedByTheirExactNameOnly)
         if (c.mode == 1) {
             ReportList again;
             Synchronizer second(state, again, one, two, h);
-            second.BitBtn11Click();
+            second.RunByMode(Synchronizer::Scope::All);
             EXPECT_EQ(again.Count(), 0);
         }
     }
@@ -206,7 +206,7 @@ TEST_F(NamesAndTimes, TimesOutsideTheRangeOrAcrossAClockChangeNeverLoseTheLaterF
         h.mode = c.mode;
         ReportList r;
         Synchronizer run(state, r, one, two, h);
-        run.BitBtn11Click();
+        run.RunByMode(Synchronizer::Scope::All);
         const char* winner = c.list1Wins ? "one" : "two";
         const long long time = c.list1Wins ? c.time1 : c.time2;
         EXPECT_EQ(ReadFile(a + "/f.txt"), winner);
@@ -230,7 +230,7 @@ TEST_F(NamesAndTimes, FolderTextsEndingInSlashPairByTheirLastName)
     list2.Add(photos2 + "//");
     host.mode = 1;
 
-    sync.BitBtn11Click();
+    sync.RunByMode(Synchronizer::Scope::All);
 
     EXPECT_EQ(ReadFile(work + "/index.html"), "work");
     EXPECT_EQ(ListFolder(work), (std::set<std::string>{"index.html"}));
@@ -270,7 +270,7 @@ TEST_F(NamesAndTimes, EntriesThatAreNotFilesAreNeverCopiedAndNamesTheyBlockAreRe
         host.mode = mode;
         ReportList r;
         Synchronizer run(state, r, list1, list2, host);
-        run.BitBtn11Click();
+        run.RunByMode(Synchronizer::Scope::All);
         EXPECT_EQ(state.FailFlag, 1);
         std::set<std::string> lines(r.Lines().begin(), r.Lines().end());
         if (mode == 1) {

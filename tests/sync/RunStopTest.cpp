@@ -50,7 +50,7 @@ TEST(RunStop, AnEndingProgramStopsTheRunAfterTheCopyInProgress)
         ReportList lines;
         RunState run;
         Synchronizer synchronizer(run, lines, one, two, ending);
-        synchronizer.BitBtn11Click();
+        synchronizer.RunByMode(Synchronizer::Scope::All);
 
         EXPECT_EQ(lines.Count(), 2);
         int copied = 0;

@@ -24,10 +24,10 @@ namespace {
 
 class RecordedRuns : public SynchroRuns {
 public:
-    void BitBtn4Click() override { m_runs.push_back("BitBtn4Click"); }
-    void BitBtn3Click() override { m_runs.push_back("BitBtn3Click"); }
-    void SynchroFolders_ns() override { m_runs.push_back("SynchroFolders_ns"); }
-    void SynchroFolders_s() override { m_runs.push_back("SynchroFolders_s"); }
+    void FilesAll() override { m_runs.push_back("FilesAll"); }
+    void FilesSelected() override { m_runs.push_back("FilesSelected"); }
+    void FoldersAll() override { m_runs.push_back("FoldersAll"); }
+    void FoldersSelected() override { m_runs.push_back("FoldersSelected"); }
     std::vector<std::string> m_runs;
 };
 
@@ -121,7 +121,7 @@ TEST(SynchroTimer, CountdownRules)
     }
 }
 
-TEST(SynchroTimer, TimerSetFollowsTheBoxOnlyWhenEnableIsChecked)
+TEST(SynchroTimer, AChosenIntervalIsTakenOnlyWhenEnableIsChecked)
 {
     struct Case {
         bool enableChecked;
@@ -143,7 +143,7 @@ TEST(SynchroTimer, TimerSetFollowsTheBoxOnlyWhenEnableIsChecked)
         t.timer.Advance(100000);
         const int starts = t.timer.Starts();
 
-        SynchroTimerRules::TimerSet(t.timer, c.enableChecked, c.index);
+        SynchroTimerRules::ChooseInterval(t.timer, c.enableChecked, SynchroTimerRules::IntervalForIndex(c.index));
 
         EXPECT_EQ(t.timer.Interval(), c.interval);
         EXPECT_TRUE(t.timer.Enabled());
@@ -165,11 +165,8 @@ TEST(SynchroTimer, TickStartsTheRunOfActionAndMode)
         const char* run;  // nullptr: none
     };
     const Case cases[] = {
-        {0, 0, "BitBtn4Click"}, {0, 1, "SynchroFolders_ns"},
-        {1, 0, "BitBtn3Click"}, {1, 1, "SynchroFolders_s"},
-        {-1, 0, nullptr},       {0, -1, nullptr},
-        {-1, -1, nullptr},      {0, 2, nullptr},
-        {2, 1, nullptr},
+        {0, 0, "FilesAll"}, {0, 1, "FoldersAll"}, {1, 0, "FilesSelected"}, {1, 1, "FoldersSelected"}, {-1, 0, nullptr},
+        {0, -1, nullptr},   {-1, -1, nullptr},    {0, 2, nullptr},         {2, 1, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.action << "," << c.mode);
@@ -191,12 +188,12 @@ TEST(SynchroTimer, TicksOfTheTimerStartRuns)
     FakePeriodicTimer timer;
     // The tick reads the choices as they are at that moment.
     timer.SetOnTimer([&] { SynchroTimerRules::Tick(runs, action, mode); });
-    SynchroTimerRules::TimerSet(timer, true, 0);
+    SynchroTimerRules::ChooseInterval(timer, true, SynchroTimerRules::IntervalForIndex(0));
     timer.SetEnabled(true);
     timer.Advance(180000);
     mode = 0;
     timer.Advance(180000);
-    EXPECT_THAT(runs.m_runs, ElementsAre("SynchroFolders_s", "BitBtn3Click"));
+    EXPECT_THAT(runs.m_runs, ElementsAre("FoldersSelected", "FilesSelected"));
 }
 
 TEST(SynchroTimer, QtTimerKeepsTheRules)

@@ -18,6 +18,7 @@
 #include "ExpectedBoxes.h"
 #include "QtTestUtil.h"
 #include "TempDir.h"
+#include "core/Program.h"
 #include "platform/fs/FileSystemTesting.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ErrorReport.h"
@@ -34,7 +35,7 @@ namespace {
 // addresses are recorded instead of opened, and whose boxes are answered.
 class Window {
 public:
-    Window() : form(home.Path() + "/", home / "Folderly.conf", home / "autostart.desktop")
+    Window() : program(home.Path() + "/", home / "Folderly.conf", home / "autostart.desktop"), form(program)
     {
         form.SetHelpFolder(QString::fromStdString(home / "help"));
         form.SetUrlOpener([this](const QUrl& url) {
@@ -53,6 +54,7 @@ public:
     }
 
     TempDir home;
+    Program program;
     TForm1 form;
     std::vector<QUrl> opened;
     ExpectedBoxes boxes;
@@ -379,15 +381,15 @@ TEST(MainWindowComplete, BackgroundClickClearsBothSelections)
     Window w;
     TForm1& form = w.form;
     form.show();
-    for (FolderList* list : {&form.List1(), &form.List2()}) {
+    for (FolderList* list : {&form.Core().List1(), &form.Core().List2()}) {
         list->Add("/a");
         list->Add("/b");
     }
     const auto selectSome = [&form] {
-        form.List1().SetSelected(0, true);
-        form.List2().SetSelected(1, true);
+        form.Core().List1().SetSelected(0, true);
+        form.Core().List2().SetSelected(1, true);
     };
-    const auto selected = [&form] { return form.List1().SelCount() + form.List2().SelCount(); };
+    const auto selected = [&form] { return form.Core().List1().SelCount() + form.Core().List2().SelCount(); };
 
     // Labels and pictures keep the clicks to themselves; so do the controls.
     selectSome();
@@ -518,9 +520,9 @@ TEST(MainWindowComplete, TheOptionsPanelCoversWhatLiesUnderIt)
     const QImage empty = form.grab(panel).toImage();
     const QString path = QStringLiteral("/home/someone/WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW");
     for (int i = 0; i < 12; ++i) {
-        form.List1().Add((path + QString::number(i)).toStdString());
-        form.List2().Add((path + QString::number(i + 20)).toStdString());
-        form.Report().Append((path + QString::number(i)).toStdString());
+        form.Core().List1().Add((path + QString::number(i)).toStdString());
+        form.Core().List2().Add((path + QString::number(i + 20)).toStdString());
+        form.Core().Report().Append((path + QString::number(i)).toStdString());
     }
     const QImage filled = form.grab(panel).toImage();
     int differing = 0;
@@ -536,8 +538,8 @@ TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsO
     TForm1& form = w.form;
     std::filesystem::create_directories(w.home / "a/Docs");
     std::filesystem::create_directories(w.home / "b/Docs");
-    form.List1().Add(w.home / "a/Docs");
-    form.List2().Add(w.home / "b/Docs");
+    form.Core().List1().Add(w.home / "a/Docs");
+    form.Core().List2().Add(w.home / "b/Docs");
     form.show();
     form.BitBtn5Click();
     std::vector<std::string> balloons;
@@ -574,8 +576,8 @@ TEST(MainWindowComplete, ACommandAndACloseRequestDuringARunActAfterIt)
         WriteFile(w.home / "b/Docs/" + name, "old");
         SetMTime(w.home / "b/Docs/" + name, 1600000000);
     }
-    form.List1().Add(w.home / "a/Docs");
-    form.List2().Add(w.home / "b/Docs");
+    form.Core().List1().Add(w.home / "a/Docs");
+    form.Core().List2().Add(w.home / "b/Docs");
     form.show();
     std::vector<std::string> log;
     form.SetCloseHandler([&] {

@@ -13,6 +13,7 @@
 
 #include "ExpectedBoxes.h"
 #include "TempDir.h"
+#include "core/Program.h"
 #include "ui/ErrorReport.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
@@ -30,7 +31,8 @@ public:
 TEST(MainWindow, LayoutOfTheControls)
 {
     TempDir home;
-    TForm1 form(home.Path() + "/");
+    Program program(home.Path() + "/");
+    TForm1 form(program);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Folderly 1.3       "));
     EXPECT_EQ(form.size(), QSize(695, 477));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
@@ -80,9 +82,10 @@ TEST(MainWindow, LayoutOfTheControls)
 TEST(MainWindow, TheReportListHasTheButtonFaceBackground)
 {
     TempDir home;
-    TForm1 form(home.Path() + "/");
+    Program program(home.Path() + "/");
+    TForm1 form(program);
     form.show();
-    form.Report().Append("v1.3");
+    form.Core().Report().Append("v1.3");
     const QImage drawn = form.ListBox3->grab().toImage();
     const QColor face = form.palette().color(QPalette::Button);
     ASSERT_NE(face, form.palette().color(QPalette::Base));
@@ -94,15 +97,16 @@ TEST(MainWindow, TheReportListHasTheButtonFaceBackground)
 TEST(MainWindow, ListBoxesFollowTheirListsBothWays)
 {
     TempDir home;
-    TForm1 form(home.Path() + "/");
-    form.List1().Add("/b");
-    form.List1().Add("/A");
-    form.List1().Add("/c");
+    Program program(home.Path() + "/");
+    TForm1 form(program);
+    form.Core().List1().Add("/b");
+    form.Core().List1().Add("/A");
+    form.Core().List1().Add("/c");
     ASSERT_EQ(form.ListBox1->count(), 3);
     EXPECT_EQ(form.ListBox1->item(0)->text(), QStringLiteral("/A"));
     form.ListBox1->item(2)->setSelected(true);
-    EXPECT_TRUE(form.List1().Selected(2));
-    EXPECT_EQ(form.List1().SelCount(), 1);
+    EXPECT_TRUE(form.Core().List1().Selected(2));
+    EXPECT_EQ(form.Core().List1().SelCount(), 1);
     form.Selectall1Click();
     EXPECT_EQ(form.ListBox1->selectedItems().size(), 3);
     form.Delete1Click();
@@ -124,10 +128,11 @@ TEST(MainWindow, ARunShowsItsLinesTheGaugeAndTheSummary)
     WriteFile(home / "b/y", "old");
     SetMTime(home / "b/y", 1600000000);
 
-    TForm1 form(home.Path() + "/");
+    Program program(home.Path() + "/");
+    TForm1 form(program);
     form.show();
-    form.List1().Add(home / "a");
-    form.List2().Add(home / "b");
+    form.Core().List1().Add(home / "a");
+    form.Core().List2().Add(home / "b");
     std::vector<std::string> balloons;
     form.SetBalloonHandler(
         [&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
@@ -154,15 +159,16 @@ TEST(MainWindow, ARunShowsItsLinesTheGaugeAndTheSummary)
 TEST(MainWindow, CopyPathGoesThroughTheHiddenCarrier)
 {
     TempDir home;
-    TForm1 form(home.Path() + "/");
+    Program program(home.Path() + "/");
+    TForm1 form(program);
     QApplication::clipboard()->setText(QStringLiteral("before"));
     form.CopyPath2Click();  // nothing selected: the carrier's first text
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("/"));
     form.CopyPath2Click();  // carrier now empty: clipboard kept
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("/"));
-    form.List2().Add("/x");
-    form.List2().Add("/y");
-    form.List2().SelectAll();
+    form.Core().List2().Add("/x");
+    form.Core().List2().Add("/y");
+    form.Core().List2().SelectAll();
     form.CopyPath2Click();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("/x"));
     EXPECT_TRUE(form.Edit1->text().isEmpty());

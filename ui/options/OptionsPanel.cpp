@@ -1,6 +1,5 @@
 #include "ui/options/OptionsPanel.h"
 
-#include "options/OptionsLogic.h"
 #include "options/TimerIntervals.h"
 
 #include <QAbstractItemView>
@@ -235,12 +234,6 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     }
 
     hide();
-}
-
-void OptionsPanel::ConnectLogic(OptionsLogic& logic)
-{
-    connect(this, &OptionsPanel::CheckBox3Clicked, this, [&logic] { logic.CheckBox3Click(); });
-    connect(this, &OptionsPanel::CheckBox5Clicked, this, [&logic] { logic.CheckBox5Click(); });
 }
 
 OptionValues OptionsPanel::ShownOptions() const

@@ -4,7 +4,6 @@
 
 #include <QGroupBox>
 
-class OptionsLogic;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -23,10 +22,6 @@ class OptionsPanel : public QGroupBox, public OptionsControls {
 
 public:
     explicit OptionsPanel(QWidget* parent = nullptr);
-
-    // Runs the logic's CheckBox3Click and CheckBox5Click when the user
-    // clicks those boxes. The logic must outlive the panel's use.
-    void ConnectLogic(OptionsLogic& logic);
 
     OptionValues ShownOptions() const override;
     void ShowOptions(const OptionValues& values) override;

@@ -8,6 +8,7 @@
 #include "PlatformTestUtil.h"
 #include "TempDir.h"
 #include "platform/fs/CaseIndex.h"
+#include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "PlatformTestUtil.h"
 #include "TempDir.h"
+#include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 
 namespace {

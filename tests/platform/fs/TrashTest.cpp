@@ -21,6 +21,7 @@
 
 #include "PlatformTestUtil.h"
 #include "TempDir.h"
+#include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KnownFolders.h"
 #include "platform/fs/Trash.h"

@@ -225,7 +225,9 @@ TEST(OptionsPanel, ClicksReachTheLogicAndTheSignals)
     platform::SettingsStore store(dir / "Folderly.conf");
     platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
     OptionsLogic logic(panel, host, store, autostart);
-    panel.ConnectLogic(logic);
+    // As the window wires them.
+    QObject::connect(&panel, &OptionsPanel::CheckBox3Clicked, [&logic] { logic.FilterBoxClicked(); });
+    QObject::connect(&panel, &OptionsPanel::CheckBox5Clicked, [&logic] { logic.AutostartBoxClicked(); });
 
     auto* edit = Child<QLineEdit>(panel, "Edit2");
     edit->setText(QStringLiteral("doc"));
@@ -290,7 +292,7 @@ TEST(OptionsPanel, StoredOptionsShowInThePanelAndSaveReadsThemBack)
     Child<QLineEdit>(panel, "Edit2")->setText(QStringLiteral("xls"));
     Child<QCheckBox>(panel, "CheckBox6")->click();
     panel.SetFileTypeIndex(1);
-    logic.BitBtn8Click();
+    logic.Save();
     ASSERT_TRUE(store.OpenKey(false));
     EXPECT_EQ(store.ReadString("Ext"), "xls");
     EXPECT_EQ(store.ReadInteger("FileType"), 1);

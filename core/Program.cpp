@@ -1,0 +1,148 @@
+#include "core/Program.h"
+
+#include "core/ProgramView.h"
+#include "platform/settings/LocaleTime.h"
+#include "sync/ReportFile.h"
+#include "tray/SynchroTimerRules.h"
+
+Program::Program(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile)
+    : m_programFolder(std::move(programFolder)),
+      m_sync(m_state, m_report, m_list1, m_list2, *this),
+      m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
+      m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
+                  platform::AutostartEntry::InstalledProgramPath()),
+      m_options(m_panel, *this, m_store, m_autostart)
+{
+    m_timer.SetOnTimer([this] { TimerTicked(); });
+}
+
+Program::~Program() = default;
+
+void Program::SetView(ProgramView* view)
+{
+    m_view = view;
+    m_panel.Attach(view);
+}
+
+OptionValues Program::ShownNow() const
+{
+    return m_panel.ShownOptions();
+}
+
+void Program::IntervalChosen()
+{
+    const OptionValues shown = ShownNow();
+    const auto interval = shown.TimerInterval > 0 ? static_cast<std::uint32_t>(shown.TimerInterval) : 0u;
+    SynchroTimerRules::ChooseInterval(m_timer, shown.Timer != 0, interval);
+}
+
+void Program::TimerTicked()
+{
+    const OptionValues shown = ShownNow();
+    SynchroTimerRules::Tick(*this, shown.TimerAction, shown.SynchroMode);
+}
+
+std::string Program::SaveReport()
+{
+    return SaveReportFile(m_report, platform::ReportHeaderLine(), m_programFolder);
+}
+
+void Program::DeselectBothLists()
+{
+    m_list1.DeselectAll();
+    m_list2.DeselectAll();
+}
+
+void Program::SetTimerInterval(std::int32_t milliseconds)
+{
+    // A negative stored interval cannot be a countdown: it stops the timer.
+    m_timer.SetInterval(milliseconds > 0 ? static_cast<std::uint32_t>(milliseconds) : 0u);
+}
+
+void Program::HideOptionsPanel()
+{
+    if (m_view)
+        m_view->HideOptionsPanel();
+}
+
+void Program::RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon)
+{
+    if (m_view)
+        m_view->RequestBalloon(text, title, icon);
+}
+
+void Program::SetSynchronizeSelectedVisible(bool visible)
+{
+    if (m_view)
+        m_view->SetSynchronizeSelectedVisible(visible);
+}
+
+void Program::SetSynchronizeAllVisible(bool visible)
+{
+    if (m_view)
+        m_view->SetSynchronizeAllVisible(visible);
+}
+
+void Program::SetGaugeVisible(bool visible)
+{
+    if (m_view)
+        m_view->SetGaugeVisible(visible);
+}
+
+void Program::SetGaugeProgress(int percent)
+{
+    if (m_view)
+        m_view->SetGaugeProgress(percent);
+}
+
+bool Program::Confirm(const std::string& text)
+{
+    return !m_view || m_view->Confirm(text);
+}
+
+void Program::ShowMessage(const std::string& text)
+{
+    if (m_view)
+        m_view->ShowMessage(text);
+}
+
+void Program::KeepResponsive()
+{
+    if (m_view)
+        m_view->KeepResponsive();
+}
+
+void Program::Panel::Attach(ProgramView* to)
+{
+    // What was shown before there was a window (options loaded first) goes
+    // to the window's panel; what the window showed stays when it goes.
+    if (to && m_shownAlone) {
+        to->PanelControls().ShowOptions(m_values);
+        to->PanelControls().SetFilterTextEnabled(m_values.Filter != 0);
+    } else if (!to && m_view) {
+        m_values = m_view->PanelControls().ShownOptions();
+        m_shownAlone = true;
+    }
+    m_view = to;
+}
+
+OptionValues Program::Panel::ShownOptions() const
+{
+    return m_view ? m_view->PanelControls().ShownOptions() : m_values;
+}
+
+void Program::Panel::ShowOptions(const OptionValues& values)
+{
+    if (m_view) {
+        m_view->PanelControls().ShowOptions(values);
+    } else {
+        m_values = values;
+        m_shownAlone = true;
+    }
+}
+
+void Program::Panel::SetFilterTextEnabled(bool enabled)
+{
+    if (m_view)
+        m_view->PanelControls().SetFilterTextEnabled(enabled);
+}

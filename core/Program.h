@@ -1,0 +1,155 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "lists/FolderList.h"
+#include "options/OptionsControls.h"
+#include "options/OptionsHost.h"
+#include "options/OptionsLogic.h"
+#include "platform/settings/AutostartEntry.h"
+#include "platform/settings/SettingsStore.h"
+#include "sync/ReportList.h"
+#include "sync/RunHost.h"
+#include "sync/RunState.h"
+#include "sync/Synchronizer.h"
+#include "tray/QtPeriodicTimer.h"
+#include "tray/SynchroRuns.h"
+
+class ProgramView;
+
+// The program without its window: the two folder lists, the Report list,
+// the option store and the options' logic, the runs, the synchro timer and
+// its rules. The window (a ProgramView) shows what it is told and hands
+// every command here; the start, the close and the command line (app/)
+// talk to this object too. Without a view, the options live in a panel of
+// plain values, runs ask nobody and show nothing.
+//
+// How each option reaches a run:
+//   - as an applied value: File Type, the Extension Filter, Silent Mode and
+//     KeepReplaced reach runs as the options' logic last applied them (the
+//     start's loading, Save, Hide: OptionsLogic::RunValues), whatever the
+//     panel shows meanwhile;
+//   - read from the panel when needed (ShownNow): Synchro mode, when a run
+//     starts; the timer's Action and Synchro mode, when the timer ticks; the
+//     "Enable" box and the interval box, when the interval is chosen. The
+//     design has these read the controls' current state, applied or not;
+//   - the timer's enabled state and interval are the timer's own (Timer()),
+//     set by the options' logic when it applies the options.
+class Program : private RunHost, private OptionsHost, private SynchroRuns {
+public:
+    using Mode = Synchronizer::Mode;
+    using Scope = Synchronizer::Scope;
+
+    // programFolder: where the list files and the report live (with its
+    // trailing '/'); settingsFile and autostartFile: where the options and
+    // the autostart entry are kept (empty: the user's usual places).
+    explicit Program(std::string programFolder, const std::string& settingsFile = {},
+                     const std::string& autostartFile = {});
+    ~Program() override;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // The window, once it exists (null: none). It must outlive its use.
+    void SetView(ProgramView* view);
+
+    // Runs. "Synchronize all"/"Synchronize selected": the pass by Synchro
+    // mode; "Synchro Now" (list and tray menus): the selected folders when
+    // either list has a selection, else all; Run: one pass as it is.
+    void SynchronizeAll() { m_sync.RunByMode(Scope::All); }
+    void SynchronizeSelected() { m_sync.RunByMode(Scope::Selected); }
+    void SynchronizeNow() { m_sync.RunNow(); }
+    void Run(Mode mode, Scope scope) { m_sync.Run(mode, scope); }
+
+    // The Options panel's commands.
+    void SaveOptions() { m_options.Save(); }
+    void HideOptions() { m_options.Hide(); }
+    void FilterBoxClicked() { m_options.FilterBoxClicked(); }
+    void AutostartBoxClicked() { m_options.AutostartBoxClicked(); }
+    // The interval box changed or closed its list.
+    void IntervalChosen();
+    // The synchro timer ticked.
+    void TimerTicked();
+
+    // "Save Report": the Report list into the report file; returns its path.
+    std::string SaveReport();
+    // A click on the window's bare background: both lists lose their selection.
+    void DeselectBothLists();
+
+    // Asked between two copies of a run: true when the program is to end.
+    void SetStopQuery(std::function<bool()> query) { m_stopQuery = std::move(query); }
+    bool StopRequested() const override { return m_stopQuery && m_stopQuery(); }
+
+    FolderList& List1() { return m_list1; }
+    FolderList& List2() { return m_list2; }
+    ReportList& Report() { return m_report; }
+    RunState& State() { return m_state; }
+    Synchronizer& Sync() { return m_sync; }
+    OptionsLogic& Options() { return m_options; }
+    platform::SettingsStore& Store() { return m_store; }
+    PeriodicTimer& Timer() { return m_timer; }
+    const std::string& ProgramFolder() const { return m_programFolder; }
+    // Tray Mode was loaded: the window starts in the tray.
+    bool StartMinimized() const { return m_startMinimized; }
+    // The program as its runs see it: balloon, buttons, gauge, Synchro mode, boxes.
+    RunHost& Host() { return *this; }
+
+private:
+    // The options as the Options panel shows them now, applied or not.
+    OptionValues ShownNow() const;
+
+    // RunHost: to the view, or nothing without one.
+    void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override;
+    void SetSynchronizeSelectedVisible(bool visible) override;
+    void SetSynchronizeAllVisible(bool visible) override;
+    void SetGaugeVisible(bool visible) override;
+    void SetGaugeProgress(int percent) override;
+    int SynchroModeIndex() const override { return ShownNow().SynchroMode; }
+    RunOptionValues RunValues() const override { return m_options.RunValues(); }
+    bool Confirm(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    void KeepResponsive() override;
+
+    // OptionsHost
+    bool TimerEnabled() const override { return m_timer.Enabled(); }
+    void SetTimerEnabled(bool enabled) override { m_timer.SetEnabled(enabled); }
+    std::int32_t TimerInterval() const override { return static_cast<std::int32_t>(m_timer.Interval()); }
+    void SetTimerInterval(std::int32_t milliseconds) override;
+    void HideOptionsPanel() override;
+    void SetStartMinimized() override { m_startMinimized = true; }
+
+    // SynchroRuns: what a timer tick starts.
+    void FilesAll() override { Run(Mode::Files, Scope::All); }
+    void FilesSelected() override { Run(Mode::Files, Scope::Selected); }
+    void FoldersAll() override { Run(Mode::Folders, Scope::All); }
+    void FoldersSelected() override { Run(Mode::Folders, Scope::Selected); }
+
+    // The Options panel: the view's, or plain values without a view.
+    class Panel : public OptionsControls {
+    public:
+        void Attach(ProgramView* view);
+        OptionValues ShownOptions() const override;
+        void ShowOptions(const OptionValues& values) override;
+        void SetFilterTextEnabled(bool enabled) override;
+
+    private:
+        ProgramView* m_view = nullptr;
+        OptionValues m_values;
+        bool m_shownAlone = false;  // m_values were shown without a window
+    };
+
+    std::string m_programFolder;
+    RunState m_state;
+    ReportList m_report;
+    FolderList m_list1;
+    FolderList m_list2;
+    Synchronizer m_sync;
+    platform::SettingsStore m_store;
+    platform::AutostartEntry m_autostart;
+    Panel m_panel;
+    OptionsLogic m_options;
+    QtPeriodicTimer m_timer;
+    ProgramView* m_view = nullptr;
+    bool m_startMinimized = false;
+    std::function<bool()> m_stopQuery;
+};

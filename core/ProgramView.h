@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "platform/desktop/BalloonIcon.h"
+
+class OptionsControls;
+
+// What the program needs of its window, which shows what the program tells
+// it and hands it every command: the tray icon's balloon, the two run
+// buttons and the gauge, the two modal boxes, the Options panel's controls
+// and its hiding, and a moment to paint during a long run. The window
+// implements it with widgets, tests with fakes.
+class ProgramView {
+public:
+    virtual ~ProgramView() = default;
+
+    // Asks the tray icon for a balloon; returns at once.
+    virtual void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) = 0;
+    virtual void SetSynchronizeSelectedVisible(bool visible) = 0;
+    virtual void SetSynchronizeAllVisible(bool visible) = 0;
+    virtual void SetGaugeVisible(bool visible) = 0;
+    virtual void SetGaugeProgress(int percent) = 0;
+    // Modal confirmation with OK and Cancel; true only for OK.
+    virtual bool Confirm(const std::string& text) = 0;
+    // Modal plain message with OK.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Paints and answers the desktop while a run works (RunHost::KeepResponsive).
+    virtual void KeepResponsive() = 0;
+
+    // The Options panel's controls, which show and read the options.
+    virtual OptionsControls& PanelControls() = 0;
+    // Hides the Options panel and enables again the five buttons that
+    // showing it disabled.
+    virtual void HideOptionsPanel() = 0;
+};

@@ -1,0 +1,147 @@
+// Placement: a complete temporary file takes the destination's name in one
+// step, by a rename or a link, and only while the destination is still what
+// the copy saw when it began. Where nothing stood, no name that appears
+// meanwhile is replaced; where a file stood and is to be kept, it goes to
+// the Trash first and comes back should the rename fail. Drives that give a
+// file the time of its rename get the copy's time again.
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "platform/fs/CopyFile.h"
+#include "platform/fs/CopyInternal.h"
+#include "platform/fs/Trash.h"
+
+namespace platform::detail {
+
+namespace {
+
+// Just before the copy replaces the destination: is it still what the copy
+// saw? Between this look and the rename only microseconds pass; no call of
+// Linux closes that gap.
+int DestinationUnchanged(const CopyJob& job)
+{
+    struct stat now {};
+    const int follow = S_ISLNK(job.seen.st_mode) ? AT_SYMLINK_NOFOLLOW : 0;
+    if (::fstatat(job.dirFd, job.name.c_str(), &now, follow) != 0)
+        return errno == ENOENT ? kCopyDestinationChanged : errno;
+    return Unchanged(now, job.seen) ? 0 : kCopyDestinationChanged;
+}
+
+// Puts a complete named temporary file in place of a name that nothing may
+// take meanwhile.
+int PlaceWithoutReplacing(int dirFd, const std::string& tmpName, const std::string& name)
+{
+    if (::renameat2(dirFd, tmpName.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (!IsUnsupported(errno))
+        return errno;
+    // No RENAME_NOREPLACE here: a hard link cannot replace a name either.
+    if (::linkat(dirFd, tmpName.c_str(), dirFd, name.c_str(), 0) == 0) {
+        ::unlinkat(dirFd, tmpName.c_str(), 0);
+        return 0;
+    }
+    if (errno != EPERM && !IsUnsupported(errno))
+        return errno;
+    // Neither (vfat has no hard links): look, then rename. A name that
+    // appears between the two steps is the one case left to chance.
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    return ::renameat(dirFd, tmpName.c_str(), dirFd, name.c_str()) == 0 ? 0 : errno;
+}
+
+// Where nothing stood, nothing may be replaced: a name that appeared
+// meanwhile is another's file, even when the copy was to overwrite.
+int NoNameTaken(const CopyJob& job, int error)
+{
+    return (error == EEXIST && !job.failIfExists) ? kCopyDestinationChanged : error;
+}
+
+// Puts the complete file fromName (in the destination's folder) in place
+// of the destination, which must still be what the copy saw; the file it
+// replaces goes to the Trash first when it is to be kept.
+int ReplaceDestination(const CopyJob& job, const std::string& fromName)
+{
+    if (const int error = DestinationUnchanged(job))
+        return error;
+    if (job.trash) {
+        if (const int error = job.trash->Keep(job.seen))
+            return CopyCannotKeepReplaced(error);
+    }
+    if (::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) == 0)
+        return 0;
+    const int error = errno;
+    if (job.trash)
+        job.trash->Undo();
+    return error;
+}
+
+}  // namespace
+
+int PlaceNamed(const CopyJob& job, const std::string& tmpName)
+{
+    if (!job.destinationSeen)
+        return NoNameTaken(job, PlaceWithoutReplacing(job.dirFd, tmpName, job.name));
+    return ReplaceDestination(job, tmpName);
+}
+
+int PlaceUnnamed(const CopyJob& job, int tmp)
+{
+    int error = 0;
+    if (!job.destinationSeen) {
+        error = NoNameTaken(job, LinkUnnamed(tmp, job.dirFd, job.name));
+    } else {
+        // No call replaces a name with an unnamed file, so it gets a
+        // temporary name first, for the moment it takes to rename it.
+        std::string linkName;
+        do {
+            linkName = NewCopyTemporaryName();
+            error = LinkUnnamed(tmp, job.dirFd, linkName);
+        } while (error == EEXIST);
+        if (error == 0) {
+            error = ReplaceDestination(job, linkName);
+            if (error != 0)
+                ::unlinkat(job.dirFd, linkName.c_str(), 0);
+        }
+    }
+    if (error == ENOENT) {
+        // Is it the folder that went, or the means to link?
+        struct stat folder {};
+        if (::fstat(job.dirFd, &folder) == 0 && folder.st_nlink > 0) {
+            NoteUnnamedCannotLink();
+            return kRetryWithNamedTemp;
+        }
+    }
+    return error;
+}
+
+// Some drives (FAT through FUSE) give a file the time of its rename: where
+// a device was seen to, the copy's time is set again once it is in place.
+// Should that fail, the content is in place all the same; the time it has
+// then makes the next run copy it back, which changes no content.
+void KeepTimesAfterPlacing(int tmp, const CopyJob& job)
+{
+    thread_local std::map<dev_t, bool> renameKeepsTimes;
+    const auto known = renameKeepsTimes.find(job.device);
+    if (known != renameKeepsTimes.end() && known->second)
+        return;
+    struct stat placed {};
+    if (::fstat(tmp, &placed) != 0)
+        return;
+    const bool kept = SameTime(placed.st_mtim, job.sourceStat.st_mtim);
+    if (known == renameKeepsTimes.end())
+        renameKeepsTimes[job.device] = kept;
+    if (!kept) {
+        const timespec times[2] = {job.sourceStat.st_atim, job.sourceStat.st_mtim};
+        static_cast<void>(::futimens(tmp, times));
+    }
+}
+}  // namespace platform::detail

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+// Texts of a run.
+namespace RunTexts {
+inline constexpr const char* kBalloonText = "Folderly is processing now";
+inline constexpr const char* kBalloonTitle = "Attention!";
+inline constexpr const char* kFilesAllSuffix = " file(s) will be updated";
+inline constexpr const char* kSuffix = "file(s) will be updated";
+inline constexpr const char* kSummary = "Some files could not be updated. Please see details in Report list";
+inline constexpr const char* kUpdated = " updated successfully";
+inline constexpr const char* kReadOnly = " could not be updated because it is Read-Only File";
+inline constexpr const char* kNotUpdated = " could not be updated: ";
+inline constexpr const char* kCopiedTo = " copied successfully to ";
+inline constexpr const char* kNotCopiedTo = " could not be copied to ";
+// Why a copy was not made, after kNotUpdated or kNotCopiedTo and ": ".
+inline constexpr const char* kNotAFile = " is not a file";
+inline constexpr const char* kFolderInTheWay = "a folder of that name is in the way";
+inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads nowhere";
+// After the entry's text in double quotes: an entry that is no full path.
+inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
+// After a path: a link that belongs to another user, which a run never reads
+// nor writes through (only the user's own links are followed).
+inline constexpr const char* kLinkOfAnotherUser = " is a link of another user and is not followed";
+// After the entry's text in double quotes: a listed folder reached through
+// such a link (one of neither the user nor the system).
+inline constexpr const char* kThroughLinkOfAnotherUser =
+    " is reached through a link of another user and takes no part in the run";
+}  // namespace RunTexts
+
+// What a run did with one entry, or why it did not: each copy, each failure
+// and each list entry left out is one record. The Report list's lines,
+// FailFlag, and the command line's closing line and exit status all come
+// from the records (see RunTally), never from the lines' wording.
+struct RunRecord {
+    enum class Kind {
+        Updated,  // path was brought up to date
+        Copied,  // the file name was copied into folder
+        ReadOnly,  // path was not updated: it is read-only
+        NotUpdated,  // path was not updated, for reason
+        NotCopied,  // name could not be copied into folder, for reason
+        LinkOfAnotherUser,  // path is another user's link: neither read nor written through
+        NotFullPath,  // the list entry path is no full path: it took no part
+        ThroughLinkOfAnotherUser,  // the list entry path lies behind another user's link: it took no part
+    };
+
+    RunRecord(Kind what, std::string file, std::string into = {}, std::string why = {})
+        : kind(what),
+          path(std::move(file)),
+          folder(std::move(into)),
+          reason(std::move(why))
+    {
+    }
+
+    Kind kind;
+    std::string path;  // the file, or the list entry's text; for Copied and NotCopied the file's name
+    std::string folder;  // Copied and NotCopied: the folder copied into
+    std::string reason;  // NotUpdated and NotCopied: why, as the Report list says it
+
+    // A copy that was not made, or a file left alone that the user should know of.
+    bool Failed() const;
+    // A list entry that took no part in the run.
+    bool LeftOut() const { return kind == Kind::NotFullPath || kind == Kind::ThroughLinkOfAnotherUser; }
+    // The record's Report list line.
+    std::string Line() const;
+};
+
+// What the records of one run add up to.
+struct RunTally {
+    int made = 0;  // copies made (Updated, Copied)
+    int failed = 0;  // records that are Failed()
+    int leftOut = 0;  // list entries left out
+
+    void Count(const RunRecord& record);
+    // Whether everything in scope was done: no failure, no entry left out.
+    bool Complete() const { return failed == 0 && leftOut == 0; }
+};
