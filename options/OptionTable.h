@@ -43,6 +43,7 @@ enum class LoadRule {
     Filter,  // the filter box, read with Ext: both show only when it is 1 and Ext is not empty
     FilterText,  // read only together with the row before it, never alone
     Autostart,  // as Checked; a change counts as the box's click
+    Text,  // a text shown as it is stored
 };
 
 // Where a value comes from in the option file of version 1.2.
@@ -84,7 +85,9 @@ constexpr OptionRow TextOption(const char* name, std::string OptionValues::*memb
 }
 
 // Every stored option, in the order of loading, saving and the legacy file.
-// A new option is a row here, a member above and a control on the panel.
+// A new option is a row here, a member above and a control on the panel:
+// the row alone makes it load, show, save and count as unread, an integer
+// or a text alike.
 inline constexpr OptionRow kOptionTable[] = {
     IntegerOption(OptionNames::kSynchroMode, &OptionValues::SynchroMode, 0, LoadRule::Index, {2}),
     IntegerOption(OptionNames::kFileType, &OptionValues::FileType, 0, LoadRule::Index, {3}),

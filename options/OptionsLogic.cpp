@@ -107,8 +107,12 @@ void OptionsLogic::LoadStep(std::span<const OptionRow> step, Loaded& loaded) con
 
 void OptionsLogic::ShowStored(const OptionRow& row, const OptionValues& stored, OptionValues& shown)
 {
-    if (row.IsText())
+    if (row.IsText()) {
+        // Ext shows only with its filter box (LoadRule::Filter).
+        if (row.load == LoadRule::Text)
+            shown.*row.text = stored.*row.text;
         return;
+    }
     const std::int32_t value = stored.*row.integer;
     std::int32_t& control = shown.*row.integer;
     switch (row.load) {
@@ -131,7 +135,8 @@ void OptionsLogic::ShowStored(const OptionRow& row, const OptionValues& stored, 
             shown.TrayMode = 1;
         }
         break;
-    case LoadRule::FilterText: break;
+    case LoadRule::FilterText:
+    case LoadRule::Text: break;
     }
 }
 

@@ -59,6 +59,8 @@ public:
 
     // A radio-group index from a stored number: below -1 is -1, above 1 is 1.
     static int ClampRadioIndex(std::int32_t value);
+    // How the start shows row's stored value (of stored) in the controls' values shown.
+    static void ShowStored(const OptionRow& row, const OptionValues& stored, OptionValues& shown);
 
 private:
     // What the steps of LoadOptions gathered.
@@ -70,7 +72,6 @@ private:
     // One step: a row and the rows read with it, each read before anything
     // changes, so that a value that cannot be read changes nothing.
     void LoadStep(std::span<const OptionRow> step, Loaded& loaded) const;
-    static void ShowStored(const OptionRow& row, const OptionValues& stored, OptionValues& shown);
     void ApplyLoaded(const OptionValues& before, const Loaded& loaded);
 
     // Save's writing; keepUnread: as SaveAtClose.

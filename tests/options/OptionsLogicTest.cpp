@@ -501,3 +501,21 @@ TEST_F(OptionsFixture, FilterAndAutostartClicks)
 }
 
 }  // namespace
+
+namespace {
+
+// A new text option is a row like any other: its stored text shows in its
+// control as it is (Ext alone waits for its filter box).
+TEST(OptionRows, ATextRowOfItsOwnShowsWhatIsStored)
+{
+    OptionValues stored;
+    stored.Ext = "*.tmp;~*";
+    for (const OptionRow& row : {TextOption("NewText", &OptionValues::Ext, "", LoadRule::Text),
+                                 TextOption("Ext", &OptionValues::Ext, "", LoadRule::FilterText)}) {
+        OptionValues shown;
+        OptionsLogic::ShowStored(row, stored, shown);
+        EXPECT_EQ(shown.Ext, row.load == LoadRule::Text ? stored.Ext : std::string()) << row.name;
+    }
+}
+
+}  // namespace
