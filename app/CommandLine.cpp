@@ -20,10 +20,12 @@ namespace {
 const QString kRunOption = QStringLiteral("run");
 const QString kReportOption = QStringLiteral("report");
 const QString kWaitOption = QStringLiteral("wait");
+const QString kWatchOption = QStringLiteral("watch");
 // The names of every option of the program's own, with and without value.
 const QStringList kTerminalOptions = {
-    QStringLiteral("-h"),        QStringLiteral("--help"), QStringLiteral("--help-all"), QStringLiteral("-v"),
-    QStringLiteral("--version"), QStringLiteral("--run"),  QStringLiteral("--report"),   QStringLiteral("--wait")};
+    QStringLiteral("-h"),       QStringLiteral("--help"),    QStringLiteral("--help-all"),
+    QStringLiteral("-v"),       QStringLiteral("--version"), QStringLiteral("--run"),
+    QStringLiteral("--report"), QStringLiteral("--wait"),    QStringLiteral("--watch")};
 
 // Parser and its options; the parse itself is the caller's.
 struct Parser {
@@ -35,6 +37,7 @@ struct Parser {
         parser.addOption({kRunOption, QString::fromUtf8(CommandLine::kRunDescription)});
         parser.addOption({kReportOption, QString::fromUtf8(CommandLine::kReportDescription), QStringLiteral("file")});
         parser.addOption({kWaitOption, QString::fromUtf8(CommandLine::kWaitDescription), QStringLiteral("seconds")});
+        parser.addOption({kWatchOption, QString::fromUtf8(CommandLine::kWatchDescription)});
     }
     QCommandLineParser parser;
 };
@@ -131,6 +134,28 @@ int Run(const QString& reportPath, int waitSeconds)
     return status;
 }
 
+int Watch(const QString& reportPath)
+{
+    ConsoleOutput output;
+    if (!reportPath.isEmpty()) {
+        try {
+            output.AppendTo(QFile::encodeName(reportPath).toStdString());
+        } catch (const std::exception& error) {
+            output.Message(CommandLine::kCouldNotOpenReportText + QFile::encodeName(reportPath).toStdString() + ": "
+                           + error.what());
+            return UnattendedRun::kNotRun;
+        }
+    }
+    // The window watches for itself when its option says so; two watchers
+    // would make every run twice.
+    if (SingleInstance(SingleInstance::DefaultFolder()).FirstCopyRunning()) {
+        output.Message(CommandLine::kWindowWatchesText);
+        return UnattendedRun::kNotRun;
+    }
+    const int status = UnattendedRun::Watching(platform::ProgramFolderFromEnvironment(), output);
+    return status == UnattendedRun::kAllCopied && !output.AllWritten() ? UnattendedRun::kSomeNotCopied : status;
+}
+
 // The seconds --wait gives, the default without it; nothing when they are no
 // whole number in range.
 std::optional<int> WaitSeconds(const QCommandLineParser& parser)
@@ -172,6 +197,11 @@ int RunOnTerminal(int& argc, char** argv)
         p.parser.showVersion();
     if (!p.parser.positionalArguments().isEmpty())
         return UsageError(QString::fromUtf8(kUnexpectedArgumentText).arg(p.parser.positionalArguments().first()));
+    if (p.parser.isSet(kWatchOption)) {
+        if (p.parser.isSet(kRunOption) || p.parser.isSet(kWaitOption))
+            return UsageError(QString::fromUtf8(kWatchAloneText));
+        return Watch(p.parser.value(kReportOption));
+    }
     if (!p.parser.isSet(kRunOption)) {
         const QString option = p.parser.isSet(kWaitOption) ? QStringLiteral("--wait") : QStringLiteral("--report");
         return UsageError(QString::fromUtf8(kGoesWithRunText).arg(option));

@@ -18,12 +18,18 @@ inline constexpr char kDescription[] = "Keeps the files of folders in step: two 
                                        "run was stopped or cut short, 2 when the run could not be made (the lists,\n"
                                        "the options or the report file could not be read or opened, or the command\n"
                                        "line is wrong), 3 when the window's copy stayed busy for the whole wait and\n"
-                                       "made no run.";
+                                       "made no run.\n"
+                                       "\n"
+                                       "--watch exits with 0 when ended by SIGTERM or Ctrl+C, 2 when the lists or\n"
+                                       "the options could not be read or the window is open.";
 inline constexpr char kRunDescription[] =
     "Performs one \"Synchronize all\" with the stored lists and options (or, while "
     "the window is open, has the window's copy perform it), without window or "
     "confirmation, printing each Report line as it is added.";
-inline constexpr char kReportDescription[] = "With --run: appends the Report lines to <file> as well.";
+inline constexpr char kReportDescription[] = "With --run or --watch: appends the Report lines to <file> as well.";
+inline constexpr char kWatchDescription[] =
+    "Keeps the lists in step as --run would, each time files change in the listed folders (a run follows once "
+    "no change has come for 10 s), until ended by SIGTERM or Ctrl+C (exit 0); refused while the window is open.";
 inline constexpr char kWaitDescription[] =
     "With --run, while the window is open: how many seconds to wait for its copy to be free of its own run or "
     "confirmation (60 when not given).";
@@ -36,8 +42,13 @@ inline constexpr int kLongestWaitSeconds = 86400;
 // Messages of a wrong command line and of a run that could not be made.
 inline constexpr char kUnexpectedArgumentText[] = "unexpected argument '%1'";
 inline constexpr char kGoesWithRunText[] = "%1 goes with --run";
+inline constexpr char kWatchAloneText[] = "--watch goes with no other option than --report";
+inline constexpr char kWindowWatchesText[] =
+    "the window of Folderly is open: it runs on change itself when its Options say so (\"Run on change\"); close "
+    "it to watch from the command line";
 inline constexpr char kBadWaitText[] = "--wait takes whole seconds from 0 to 86400, not '%1'";
-inline constexpr char kUsageText[] = "Usage: folderly [--run [--report <file>] [--wait <seconds>]]";
+inline constexpr char kUsageText[] =
+    "Usage: folderly [--run [--report <file>] [--wait <seconds>] | --watch [--report <file>]]";
 inline constexpr char kTryHelpText[] = "Try 'folderly --help' for more information.";
 // The window's start finds no display to open it on; %1 names what is not set.
 inline constexpr char kNoDesktopText[] =

@@ -1,5 +1,6 @@
 #include "app/UnattendedRun.h"
 
+#include <QCoreApplication>
 #include <functional>
 
 #include "app/Lifecycle.h"
@@ -50,6 +51,8 @@ public:
     // In the window's copy the window goes on painting and answering its
     // desktop while the run works.
     void KeepResponsive() override { m_window.KeepResponsive(); }
+    void Recorded(const RunRecord& record) override { m_window.Recorded(record); }
+    void RunFinished(bool completed) override { m_window.RunFinished(completed); }
 
 private:
     RunOutput& m_output;
@@ -100,38 +103,56 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output)
     return FromStoredFiles(programFolder, output, state);
 }
 
-int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunState& state)
+// Loads the stored lists and options into a program without a window,
+// reading only: a store that is not there is not created, and the options
+// keep their defaults. False when something could not be read (said).
+bool LoadStored(Program& program, RunOutput& output)
 {
-    // The program without a window: its options in plain values.
-    Program program(programFolder);
+    const std::string& folder = program.ProgramFolder();
     for (const auto& [list, name] :
          {std::pair{&program.List1(), kList1FileName}, std::pair{&program.List2(), kList2FileName}}) {
-        const std::string path = programFolder + name;
+        const std::string path = folder + name;
         try {
             LoadListFile(*list, path);
         } catch (const std::exception& error) {
             output.Message(CouldNotLoad(path, error));
-            return kNotRun;
+            return false;
         }
     }
-
-    // Read only: a store that is not there is not created, and the options
-    // keep their defaults.
     platform::SettingsStore& store = program.Store();
     store.OpenKey(false);
     try {
         program.Options().LoadOptions();
     } catch (const std::exception& error) {
         output.Message(CouldNotLoad(store.FilePath(), error));
-        return kNotRun;
+        return false;
     }
     store.CloseKey();
-
     program.SetStopQuery(&TerminationSignals::Requested);
-    ReportList& report = program.Report();
-    report.SetObserver([&output](const std::string& line) { output.Line(line); });
+    program.Report().SetObserver([&output](const std::string& line) { output.Line(line); });
+    return true;
+}
+
+int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunState& state)
+{
+    // The program without a window: its options in plain values.
+    Program program(programFolder);
+    if (!LoadStored(program, output))
+        return kNotRun;
     UnattendedRunHost host(output, program.Host(), state);
-    return RunAll(state, report, program.List1(), program.List2(), host);
+    return RunAll(state, program.Report(), program.List1(), program.List2(), host);
+}
+
+int Watching(const std::string& programFolder, RunOutput& output)
+{
+    Program program(programFolder);
+    if (!LoadStored(program, output))
+        return kNotRun;
+    program.WatchForCommandLine();
+    output.Message(kWatchingText);
+    // A signal stops a run between two copies (the stop query), then ends the loop.
+    TerminationSignals::Watch(QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
+    return QCoreApplication::exec() == 0 ? kAllCopied : kSomeNotCopied;
 }
 
 int InWindow(Program& program, RunOutput& output)

@@ -11,12 +11,54 @@ Program::Program(std::string programFolder, const std::string& settingsFile, con
       m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
       m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
                   platform::AutostartEntry::InstalledProgramPath()),
-      m_options(m_panel, *this, m_store, m_autostart)
+      m_options(m_panel, *this, m_store, m_autostart),
+      m_changeRuns(
+          m_list1, m_list2, m_report, [this](const std::set<std::string>* only) { return RunForChange(only); },
+          [this] { return ShownNow().SynchroMode == 1 || (m_watchForCommandLine && ShownNow().SynchroMode != 0); })
 {
     m_timer.SetOnTimer([this] { TimerTicked(); });
+    m_list1.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
+    m_list2.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
 }
 
-Program::~Program() = default;
+Program::~Program()
+{
+    m_list1.SetProgramObserver(nullptr);
+    m_list2.SetProgramObserver(nullptr);
+}
+
+void Program::WatchForCommandLine()
+{
+    m_watchForCommandLine = true;
+    m_changeRuns.SetEnabled(true);
+}
+
+void Program::SetRunOnChange(bool on)
+{
+    if (!m_watchForCommandLine)
+        m_changeRuns.SetEnabled(on);
+}
+
+bool Program::RunForChange(const std::set<std::string>* onlyNamed)
+{
+    if (m_sync.IsRunning())
+        return false;
+    const OptionValues shown = ShownNow();
+    if (m_watchForCommandLine) {
+        // As "Synchronize all" (and folderly --run): by the Synchro mode.
+        m_sync.Run(shown.SynchroMode == 0 ? Mode::Files : Mode::Folders, Scope::All, onlyNamed);
+        return true;
+    }
+    using SynchroTimerRules::Run;
+    switch (SynchroTimerRules::RunFor(shown.TimerAction, shown.SynchroMode)) {
+    case Run::FilesAll: m_sync.Run(Mode::Files, Scope::All); break;
+    case Run::FilesSelected: m_sync.Run(Mode::Files, Scope::Selected); break;
+    case Run::FoldersAll: m_sync.Run(Mode::Folders, Scope::All, onlyNamed); break;
+    case Run::FoldersSelected: m_sync.Run(Mode::Folders, Scope::Selected, onlyNamed); break;
+    case Run::None: break;
+    }
+    return true;
+}
 
 void Program::SetView(ProgramView* view)
 {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "core/ChangeRuns.h"
 #include "lists/FolderList.h"
 #include "options/OptionsControls.h"
 #include "options/OptionsHost.h"
@@ -35,7 +36,10 @@ class ProgramView;
 //     "Enable" box and the interval box, when the interval is chosen. The
 //     design has these read the controls' current state, applied or not;
 //   - the timer's enabled state and interval are the timer's own (Timer()),
-//     set by the options' logic when it applies the options.
+//     set by the options' logic when it applies the options, and so is
+//     whether runs follow changes (Run on change: Changes()); a run that
+//     follows a change takes the timer's Action and the Synchro mode from
+//     the panel when it starts, as a tick does.
 class Program : private RunHost, private OptionsHost, private SynchroRuns {
 public:
     using Mode = Synchronizer::Mode;
@@ -66,6 +70,10 @@ public:
     void HideOptions() { m_options.Hide(); }
     void FilterBoxClicked() { m_options.FilterBoxClicked(); }
     void AutostartBoxClicked() { m_options.AutostartBoxClicked(); }
+    // Runs on change for the command line (folderly --watch): the folders of
+    // both lists are watched whatever the option says, and each change
+    // makes the run "Synchronize all" makes, in the stored Synchro mode.
+    void WatchForCommandLine();
     // The interval box changed or closed its list.
     void IntervalChosen();
     // The synchro timer ticked.
@@ -88,6 +96,7 @@ public:
     OptionsLogic& Options() { return m_options; }
     platform::SettingsStore& Store() { return m_store; }
     PeriodicTimer& Timer() { return m_timer; }
+    ChangeRuns& Changes() { return m_changeRuns; }
     const std::string& ProgramFolder() const { return m_programFolder; }
     // Tray Mode was loaded: the window starts in the tray.
     bool StartMinimized() const { return m_startMinimized; }
@@ -97,6 +106,8 @@ public:
 private:
     // The options as the Options panel shows them now, applied or not.
     OptionValues ShownNow() const;
+    // The run a change asks for (see ChangeRuns): false while another runs.
+    bool RunForChange(const std::set<std::string>* onlyNamed);
 
     // RunHost: to the view, or nothing without one.
     void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override;
@@ -109,6 +120,8 @@ private:
     bool Confirm(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     void KeepResponsive() override;
+    void Recorded(const RunRecord& record) override { m_changeRuns.Recorded(record); }
+    void RunFinished(bool completed) override { m_changeRuns.RunFinished(completed); }
 
     // OptionsHost
     bool TimerEnabled() const override { return m_timer.Enabled(); }
@@ -117,6 +130,7 @@ private:
     void SetTimerInterval(std::int32_t milliseconds) override;
     void HideOptionsPanel() override;
     void SetStartMinimized() override { m_startMinimized = true; }
+    void SetRunOnChange(bool on) override;
 
     // SynchroRuns: what a timer tick starts.
     void FilesAll() override { Run(Mode::Files, Scope::All); }
@@ -149,6 +163,8 @@ private:
     Panel m_panel;
     OptionsLogic m_options;
     QtPeriodicTimer m_timer;
+    ChangeRuns m_changeRuns;
+    bool m_watchForCommandLine = false;
     ProgramView* m_view = nullptr;
     bool m_startMinimized = false;
     std::function<bool()> m_stopQuery;

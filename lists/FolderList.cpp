@@ -119,4 +119,6 @@ void FolderList::Changed()
 {
     if (m_observer)
         m_observer();
+    if (m_programObserver)
+        m_programObserver();
 }

@@ -30,6 +30,9 @@ public:
 
     // Told after every change (entries or selection), so a view can follow.
     void SetObserver(std::function<void()> observer) { m_observer = std::move(observer); }
+    // Told after every change too, for the program (which watches the
+    // listed folders), apart from the view's observer.
+    void SetProgramObserver(std::function<void()> observer) { m_programObserver = std::move(observer); }
 
 private:
     struct Entry {
@@ -40,6 +43,7 @@ private:
 
     std::vector<Entry> m_entries;
     std::function<void()> m_observer;
+    std::function<void()> m_programObserver;
 };
 
 // The ordering of the lists: less-than without regard to letter case.

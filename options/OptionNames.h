@@ -15,6 +15,7 @@ inline constexpr char kSilentMode[] = "SilentMode";
 inline constexpr char kTrayMode[] = "TrayMode";
 inline constexpr char kAutostart[] = "Autostart";
 inline constexpr char kKeepReplaced[] = "KeepReplaced";
+inline constexpr char kRunOnChange[] = "RunOnChange";
 
 inline constexpr char kVersionText[] = "1.3";
 

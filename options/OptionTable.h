@@ -30,6 +30,7 @@ struct OptionValues {
     std::int32_t TrayMode{};
     std::int32_t Autostart{};
     std::int32_t KeepReplaced{};
+    std::int32_t RunOnChange{};
 
     bool operator==(const OptionValues&) const = default;
 };
@@ -100,4 +101,5 @@ inline constexpr OptionRow kOptionTable[] = {
     IntegerOption(OptionNames::kTrayMode, &OptionValues::TrayMode, 0, LoadRule::CheckedIfOne, {10}),
     IntegerOption(OptionNames::kAutostart, &OptionValues::Autostart, 0, LoadRule::Autostart),
     IntegerOption(OptionNames::kKeepReplaced, &OptionValues::KeepReplaced, 0, LoadRule::Checked),
+    IntegerOption(OptionNames::kRunOnChange, &OptionValues::RunOnChange, 0, LoadRule::Checked),
 };

@@ -23,4 +23,7 @@ public:
     // Tray mode: the window starts minimized, which the start turns into a
     // start in the tray.
     virtual void SetStartMinimized() = 0;
+
+    // "Run on change", applied: a run follows each change in the listed folders.
+    virtual void SetRunOnChange(bool) {}
 };

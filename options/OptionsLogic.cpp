@@ -156,6 +156,8 @@ void OptionsLogic::ApplyLoaded(const OptionValues& before, const Loaded& loaded)
         m_host.SetTimerInterval(loaded.stored.TimerInterval);
     if (present(kTrayMode) && loaded.stored.TrayMode == 1)
         m_host.SetStartMinimized();
+    if (present(kRunOnChange))
+        m_host.SetRunOnChange(loaded.shown.RunOnChange != 0);
     m_runValues = RunValuesOf(loaded.shown);
 }
 
@@ -220,6 +222,7 @@ void OptionsLogic::Apply(const OptionValues& shown)
 {
     m_runValues = RunValuesOf(shown);
     m_host.SetTimerEnabled(shown.Timer != 0);
+    m_host.SetRunOnChange(shown.RunOnChange != 0);
 }
 
 void OptionsLogic::Hide()

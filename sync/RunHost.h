@@ -5,6 +5,8 @@
 
 #include <string>
 
+struct RunRecord;
+
 // What a run needs of the window around it: the balloon of the tray icon,
 // the two run buttons and the gauge, the Synchro mode choice, the options
 // a run uses, and the two modal boxes. The window implements it with widgets, tests with fakes.
@@ -38,4 +40,9 @@ public:
     // takes no command until the run is over. It decides itself how often
     // to do so, and must stay cheap when it does nothing.
     virtual void KeepResponsive() {}
+    // Told of every record of a run as it is made, and once the run is over:
+    // completed when it went through all its folders (not cancelled at its
+    // confirmation, not stopped).
+    virtual void Recorded(const RunRecord&) {}
+    virtual void RunFinished(bool /*completed*/) {}
 };

@@ -164,10 +164,26 @@ void Synchronizer::CountCopies(Mode mode, Scope scope, std::int32_t& count)
         FoldersBody(scope, &count);
 }
 
-void Synchronizer::Run(Mode mode, Scope scope)
+void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed)
 {
     if (m_running)
         return;
+    // The host hears of the end before any box of the run's end shows
+    // (which lets other events in), and also when the run ends otherwise.
+    struct Finished {
+        Synchronizer& sync;
+        bool told = false;
+        void Tell(bool completed)
+        {
+            if (told)
+                return;
+            told = true;
+            sync.m_onlyNamed = nullptr;
+            sync.m_host.RunFinished(completed);
+        }
+        ~Finished() { Tell(false); }
+    } finished{*this};
+    m_onlyNamed = mode == Mode::Folders ? onlyNamed : nullptr;
     {
         RunningMark mark(m_running);
         m_state.Options = m_host.RunValues();
@@ -196,11 +212,13 @@ void Synchronizer::Run(Mode mode, Scope scope)
                 m_host.SetSynchronizeSelectedVisible(true);
                 m_host.SetSynchronizeAllVisible(true);
                 m_host.SetGaugeVisible(false);
+                finished.Tell(false);
                 return;
             }
         }
 
         ReportLeftOut(scope);
+        bool completed = true;
         if (m_state.TotalCount != 0) {
             const platform::KeepAlive alive([this] { m_host.KeepResponsive(); });
             try {
@@ -210,12 +228,14 @@ void Synchronizer::Run(Mode mode, Scope scope)
                     FoldersBody(scope, nullptr);
             } catch (const RunStopped&) {
                 // The program is ending: the copies made stay, the rest waits for the next run.
+                completed = false;
             }
         }
 
         m_host.SetSynchronizeSelectedVisible(true);
         m_host.SetSynchronizeAllVisible(true);
         m_host.SetGaugeVisible(false);
+        finished.Tell(completed);
     }
     // The run's work is done: a trigger during the summary starts a run of its own.
     if (m_state.FailFlag > 0 && !m_host.StopRequested())
@@ -227,7 +247,8 @@ bool Synchronizer::TakesPart(const FolderList& list, int index, Scope scope) con
     const std::vector<bool>& behindLink = &list == &m_list1 ? m_behindLink1 : m_behindLink2;
     const auto at = static_cast<std::size_t>(index);
     return (scope == Scope::All || list.Selected(index)) && IsFullFolderPath(list.Text(index))
-        && !(at < behindLink.size() && behindLink[at]);
+        && !(at < behindLink.size() && behindLink[at])
+        && (!m_onlyNamed || m_onlyNamed->contains(LastPathComponent(list.Text(index))));
 }
 
 void Synchronizer::FindFoldersBehindLinks()
@@ -246,7 +267,8 @@ void Synchronizer::ReportLeftOut(Scope scope)
 {
     for (auto [list, behindLink] : {std::pair{&m_list1, &m_behindLink1}, std::pair{&m_list2, &m_behindLink2}}) {
         for (int i = 0; i < list->Count(); ++i) {
-            if (scope == Scope::Selected && !list->Selected(i))
+            if ((scope == Scope::Selected && !list->Selected(i))
+                || (m_onlyNamed && !m_onlyNamed->contains(LastPathComponent(list->Text(i)))))
                 continue;
             using Kind = RunRecord::Kind;
             const std::optional<Kind> why = !IsFullFolderPath(list->Text(i)) ? Kind::NotFullPath
@@ -261,6 +283,7 @@ void Synchronizer::ReportLeftOut(Scope scope)
 void Synchronizer::Record(const RunRecord& record)
 {
     m_state.Tally.Count(record);
+    m_host.Recorded(record);
     if (record.Failed() || record.LeftOut())
         m_state.FailFlag = 1;
     m_report.Append(record.Line());

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,10 @@ public:
     Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2, RunHost& host);
 
     // One complete run of mode over scope, with the options the host gives
-    // when it starts (RunState::Options).
-    void Run(Mode mode, Scope scope);
+    // when it starts (RunState::Options). With onlyNamed, a folders-mode run
+    // pairs only folders whose last path component is one of those names
+    // (pairs of other names are left as they are); files mode ignores it.
+    void Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed = nullptr);
     // The run of scope in the Synchro mode the host shows now ("Synchronize
     // all", "Synchronize selected").
     void RunByMode(Scope scope);
@@ -100,6 +103,8 @@ private:
     const FolderList& m_list2;
     RunHost& m_host;
     bool m_running = false;
+    // The last path components a folders-mode run is limited to, if any.
+    const std::set<std::string>* m_onlyNamed = nullptr;
     // The entries of List 1 and List 2 reached through a link of another user.
     std::vector<bool> m_behindLink1;
     std::vector<bool> m_behindLink2;

@@ -45,6 +45,8 @@ struct Observed {
     std::int32_t silentFlag = 1;
     bool keepReplaced = false;
     std::int32_t keepReplacedFlag = 0;
+    bool runOnChange = false;  // the box, and what the program was told
+    bool watching = false;
 
     bool operator==(const Observed&) const = default;
 };
@@ -57,17 +59,34 @@ std::ostream& operator<<(std::ostream& out, const Observed& o)
                << o.tray << ", autostart " << o.autostart << ", silent " << o.silent << ", timer " << o.timerEnabled
                << " " << o.timerInterval << ", minimized " << o.startMinimized << ", attr " << o.searchAttr << ", ext '"
                << o.searchExt << "', silentFlag " << o.silentFlag << ", keepReplaced " << o.keepReplaced << "/"
-               << o.keepReplacedFlag << "}";
+               << o.keepReplacedFlag << ", runOnChange " << o.runOnChange << "/" << o.watching << "}";
 }
 
 Observed ObservedOf(const FakeControls& c, const FakeHost& h, const RunOptionValues& r)
 {
     const OptionValues& v = c.shown;
-    return {v.SynchroMode,  v.FileType,      v.Filter != 0,          c.filterEnabled,
-            v.Ext,          v.Timer != 0,    c.IntervalBoxEnabled(), c.IntervalIndex(),
-            v.TimerAction,  v.TrayMode != 0, v.Autostart != 0,       v.SilentMode != 0,
-            h.timerEnabled, h.timerInterval, h.startMinimized,       r.SearchAttr,
-            r.SearchExt,    r.SilentFlag,    v.KeepReplaced != 0,    r.KeepReplaced};
+    return {v.SynchroMode,
+            v.FileType,
+            v.Filter != 0,
+            c.filterEnabled,
+            v.Ext,
+            v.Timer != 0,
+            c.IntervalBoxEnabled(),
+            c.IntervalIndex(),
+            v.TimerAction,
+            v.TrayMode != 0,
+            v.Autostart != 0,
+            v.SilentMode != 0,
+            h.timerEnabled,
+            h.timerInterval,
+            h.startMinimized,
+            r.SearchAttr,
+            r.SearchExt,
+            r.SilentFlag,
+            v.KeepReplaced != 0,
+            r.KeepReplaced,
+            v.RunOnChange != 0,
+            h.runOnChange};
 }
 
 void StoreValues(const std::string& path, const StoredValues& values)
@@ -193,7 +212,9 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"autostart off", {{"Autostart", 0}}, {}},
         LoadCase{"keep replaced", {{"KeepReplaced", 1}}, {.keepReplaced = true, .keepReplacedFlag = 1}},
         LoadCase{"keep replaced 5 is on", {{"KeepReplaced", 5}}, {.keepReplaced = true, .keepReplacedFlag = 1}},
-        LoadCase{"keep replaced off", {{"KeepReplaced", 0}}, {}}),
+        LoadCase{"keep replaced off", {{"KeepReplaced", 0}}, {}},
+        LoadCase{"run on change", {{"RunOnChange", 1}}, {.runOnChange = true, .watching = true}},
+        LoadCase{"run on change off", {{"RunOnChange", 0}}, {}}),
     [](const ::testing::TestParamInfo<LoadCase>& caseInfo) {
         std::string name;
         for (const char* c = caseInfo.param.what; *c; ++c)
@@ -313,13 +334,15 @@ TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
     m_controls.shown.TrayMode = 1;
     m_controls.shown.Autostart = 1;
     m_controls.shown.KeepReplaced = 1;
+    m_controls.shown.RunOnChange = 1;
 
     m_logic.Save();
 
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"KeepReplaced", "int 1"}, {"version", "str 1.3"},  {"SynchroMode", "int 1"}, {"FileType", "int 1"},
-        {"Filter", "int 1"},       {"Ext", "str txt"},      {"Timer", "int 1"},       {"TimerInterval", "int 600000"},
-        {"TimerAction", "int 1"},  {"SilentMode", "int 0"}, {"TrayMode", "int 1"},    {"Autostart", "int 1"}};
+        {"KeepReplaced", "int 1"},       {"RunOnChange", "int 1"}, {"version", "str 1.3"},  {"SynchroMode", "int 1"},
+        {"FileType", "int 1"},           {"Filter", "int 1"},      {"Ext", "str txt"},      {"Timer", "int 1"},
+        {"TimerInterval", "int 600000"}, {"TimerAction", "int 1"}, {"SilentMode", "int 0"}, {"TrayMode", "int 1"},
+        {"Autostart", "int 1"}};
     for (const auto& [name, value] : expected)
         EXPECT_EQ(Stored(name), value) << name;
     EXPECT_EQ(m_logic.RunValues().SearchAttr, 63);
@@ -327,6 +350,7 @@ TEST_F(OptionsFixture, SaveStoresEveryOptionWithItsTypeAndHidesThePanel)
     EXPECT_EQ(m_logic.RunValues().SilentFlag, 0);
     EXPECT_EQ(m_logic.RunValues().KeepReplaced, 1);
     EXPECT_TRUE(m_host.timerEnabled);
+    EXPECT_TRUE(m_host.runOnChange);
     EXPECT_EQ(m_host.panelHidden, 1);
     EXPECT_TRUE(std::filesystem::exists(m_autostartPath));
 }
@@ -461,6 +485,7 @@ TEST_F(OptionsFixture, HideAppliesWithoutStoring)
     m_controls.shown.SilentMode = 0;
     m_controls.shown.SynchroMode = 1;
     m_controls.shown.KeepReplaced = 1;
+    m_controls.shown.RunOnChange = 1;
 
     m_logic.Hide();
     EXPECT_EQ(m_logic.RunValues().SearchAttr, 63);
@@ -468,6 +493,7 @@ TEST_F(OptionsFixture, HideAppliesWithoutStoring)
     EXPECT_TRUE(m_host.timerEnabled);
     EXPECT_EQ(m_logic.RunValues().SilentFlag, 0);
     EXPECT_EQ(m_logic.RunValues().KeepReplaced, 1);
+    EXPECT_TRUE(m_host.runOnChange);
     EXPECT_EQ(m_host.panelHidden, 1);
     EXPECT_FALSE(std::filesystem::exists(m_storePath));
 

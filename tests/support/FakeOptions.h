@@ -30,6 +30,7 @@ struct FakeHost : OptionsHost {
     std::int32_t timerInterval = 0;
     int panelHidden = 0;
     bool startMinimized = false;
+    bool runOnChange = false;
 
     bool TimerEnabled() const override { return timerEnabled; }
     void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
@@ -37,6 +38,7 @@ struct FakeHost : OptionsHost {
     void SetTimerInterval(std::int32_t milliseconds) override { timerInterval = milliseconds; }
     void HideOptionsPanel() override { ++panelHidden; }
     void SetStartMinimized() override { startMinimized = true; }
+    void SetRunOnChange(bool on) override { runOnChange = on; }
 };
 
 // The Report list, as far as the options add to it.

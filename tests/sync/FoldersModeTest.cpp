@@ -277,4 +277,21 @@ TEST_F(FoldersMode, AFullDiskIsReportedForUpdatesAndCopiesAlike)
     EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
 }
 
+// A run limited to some last path components (one that follows a change)
+// pairs only folders of those names, in pre-count and body alike.
+TEST_F(FoldersMode, ARunLimitedToNamesPairsOnlyThoseFolders)
+{
+    for (const char* name : {"Docs", "Pics"}) {
+        File(Folder(std::string("a/") + name) + "/f", name, kNew);
+        list1.Add(Folder(std::string("a/") + name));
+        list2.Add(Folder(std::string("b/") + name));
+    }
+    const std::set<std::string> only{"Pics"};
+    std::int32_t count = -1;
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, &only);
+    EXPECT_EQ(Lines(), std::vector<std::string>{"f" + std::string(kCopiedTo) + Folder("b/Pics")});
+    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
+    EXPECT_EQ(count, 1);  // Docs, unlimited again
+}
+
 }  // namespace

@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -609,6 +611,44 @@ TEST(MainWindowComplete, ACommandAndACloseRequestDuringARunActAfterIt)
     EXPECT_EQ(log, (std::vector<std::string>{"copy", "copy", "copy", "command", "closed, new"}));
     ASSERT_EQ(paintsAtCopy.size(), 3u);
     EXPECT_GT(paintsAtCopy.back(), paintsAtCopy.front());
+}
+
+// "Run on change", checked and applied by Hide, makes the window's run
+// follow a change in a listed folder: the timer's Action and the Synchro
+// mode the panel shows, with its confirmation (Silent Mode is off here).
+TEST(MainWindowComplete, RunOnChangeAppliedByHideRunsAfterAChange)
+{
+    Window w;
+    TForm1& form = w.form;
+    std::filesystem::create_directories(w.home / "a/Docs");
+    std::filesystem::create_directories(w.home / "b/Docs");
+    form.Core().List1().Add(w.home / "a/Docs");
+    form.Core().List2().Add(w.home / "b/Docs");
+    form.Core().Changes().SetQuietTime(std::chrono::milliseconds(100));
+    form.show();
+    form.BitBtn5Click();
+    form.GroupBox1->SetSynchroModeIndex(1);
+    form.GroupBox1->findChild<QAbstractButton*>(QStringLiteral("CheckBox2"))->setChecked(false);
+    form.GroupBox1->findChild<QAbstractButton*>(QStringLiteral("CheckBox7"))->click();
+    form.BitBtn9Click();
+    ASSERT_TRUE(form.Core().Changes().Enabled());
+
+    WriteFile(w.home / "a/Docs/new.txt", "new");
+    QElapsedTimer waited;
+    waited.start();
+    while (form.ListBox3->count() == 0 && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(ReadFile(w.home / "b/Docs/new.txt"), "new");
+    ASSERT_EQ(form.ListBox3->count(), 1);
+    EXPECT_EQ(form.ListBox3->item(0)->text().toStdString(), "new.txt copied successfully to " + w.home / "b/Docs");
+    EXPECT_EQ(w.Messages(), QStringList{QStringLiteral("1file(s) will be updated")});
+
+    form.BitBtn5Click();
+    form.GroupBox1->findChild<QAbstractButton*>(QStringLiteral("CheckBox7"))->click();
+    form.BitBtn9Click();
+    EXPECT_FALSE(form.Core().Changes().Enabled());
 }
 
 }  // namespace

@@ -186,6 +186,11 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
                                QRect(24, 160, 73, 17));
     m_checkBox5 = MakeCheckBox(groupBox2, "CheckBox5", QStringLiteral("Autostart"),
                                QStringLiteral("Загрузка при старте"), QRect(104, 160, 73, 17));
+    // Not of the original layout either: the free row between Action and
+    // Tray Mode.
+    m_checkBox7 = MakeCheckBox(groupBox2, "CheckBox7", QStringLiteral("Run on change"),
+                               QStringLiteral("Синхронизировать, когда файлы в папках списков изменились"),
+                               QRect(24, 136, 153, 17));
 
     QGroupBox* groupBox4 = MakeFrame(this, "GroupBox4", QStringLiteral("Silent Mode"), QStringLiteral("Без запроса"),
                                      QRect(32, 232, 193, 49));
@@ -209,7 +214,8 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     connect(m_bitBtn9, &QPushButton::clicked, this, &OptionsPanel::HideClicked);
 
     // Tab order: the panel's own controls, then each frame's controls at the
-    // frame's place in the panel's order; the Trash box, added later, last.
+    // frame's place in the panel's order ("Run on change", added later,
+    // last in its frame); the Trash box, added later, last.
     const std::initializer_list<QWidget*> tabOrder = {m_checkBox3,
                                                       m_bitBtn8,
                                                       m_bitBtn9,
@@ -224,6 +230,7 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
                                                       m_checkBox1,
                                                       m_checkBox4,
                                                       m_checkBox5,
+                                                      m_checkBox7,
                                                       m_checkBox2,
                                                       m_checkBox6};
     QWidget* previous = nullptr;
@@ -250,6 +257,7 @@ OptionValues OptionsPanel::ShownOptions() const
     values.TrayMode = TrayChecked() ? 1 : 0;
     values.Autostart = AutostartChecked() ? 1 : 0;
     values.KeepReplaced = m_checkBox6->isChecked() ? 1 : 0;
+    values.RunOnChange = m_checkBox7->isChecked() ? 1 : 0;
     return values;
 }
 
@@ -271,6 +279,7 @@ void OptionsPanel::ShowOptions(const OptionValues& values)
     m_checkBox4->setChecked(values.TrayMode != 0);
     m_checkBox5->setChecked(values.Autostart != 0);
     m_checkBox6->setChecked(values.KeepReplaced != 0);
+    m_checkBox7->setChecked(values.RunOnChange != 0);
 }
 
 int OptionsPanel::SynchroModeIndex() const

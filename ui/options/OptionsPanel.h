@@ -76,6 +76,7 @@ private:
     QCheckBox* m_checkBox4 = nullptr;
     QCheckBox* m_checkBox5 = nullptr;
     QCheckBox* m_checkBox6 = nullptr;  // "Keep replaced files in the Trash"
+    QCheckBox* m_checkBox7 = nullptr;  // "Run on change"
     QLineEdit* m_edit2 = nullptr;
     QComboBox* m_comboBox1 = nullptr;
     QPushButton* m_bitBtn8 = nullptr;

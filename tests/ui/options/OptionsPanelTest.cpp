@@ -75,6 +75,12 @@ TEST(OptionsPanel, EveryControlAtItsPlaceWithCaptionHintAndStartState)
         {"CheckBox1", "GroupBox2", {24, 32, 65, 17}, "Enable", "Разрешить", true},
         {"CheckBox4", "GroupBox2", {24, 160, 73, 17}, "Tray Mode", "В системный лоток", true},
         {"CheckBox5", "GroupBox2", {104, 160, 73, 17}, "Autostart", "Загрузка при старте", true},
+        {"CheckBox7",
+         "GroupBox2",
+         {24, 136, 153, 17},
+         "Run on change",
+         "Синхронизировать, когда файлы в папках списков изменились",
+         true},
         {"GroupBox4", "GroupBox1", {32, 232, 193, 49}, "Silent Mode", "Без запроса", true},
         {"CheckBox2", "GroupBox4", {8, 16, 81, 17}, "Enabled", "Разрешить", true},
         {"CheckBox6", "GroupBox1", {256, 280, 217, 17}, "Keep replaced files in the Trash", "", true},
@@ -93,8 +99,9 @@ TEST(OptionsPanel, EveryControlAtItsPlaceWithCaptionHintAndStartState)
         const char* name;
         bool checked;
     };
-    for (const Check& c : {Check{"CheckBox1", false}, Check{"CheckBox2", true}, Check{"CheckBox3", false},
-                           Check{"CheckBox4", false}, Check{"CheckBox5", false}, Check{"CheckBox6", false}})
+    for (const Check& c :
+         {Check{"CheckBox1", false}, Check{"CheckBox2", true}, Check{"CheckBox3", false}, Check{"CheckBox4", false},
+          Check{"CheckBox5", false}, Check{"CheckBox6", false}, Check{"CheckBox7", false}})
         EXPECT_EQ(Child<QCheckBox>(panel, c.name)->isChecked(), c.checked) << c.name;
 
     struct Radio {
@@ -153,10 +160,10 @@ TEST(OptionsPanel, CoversWhatLiesUnderIt)
 TEST(OptionsPanel, TabOrderFollowsTheLayout)
 {
     const OptionsPanel panel;
-    const std::vector<std::string> expected = {"CheckBox3",     "BitBtn8",       "BitBtn9",       "RadioGroup1_0",
-                                               "RadioGroup1_1", "RadioGroup2_0", "RadioGroup2_1", "Edit2",
-                                               "ComboBox1",     "RadioGroup3_0", "RadioGroup3_1", "CheckBox1",
-                                               "CheckBox4",     "CheckBox5",     "CheckBox2",     "CheckBox6"};
+    const std::vector<std::string> expected = {
+        "CheckBox3",     "BitBtn8",   "BitBtn9",   "RadioGroup1_0", "RadioGroup1_1", "RadioGroup2_0",
+        "RadioGroup2_1", "Edit2",     "ComboBox1", "RadioGroup3_0", "RadioGroup3_1", "CheckBox1",
+        "CheckBox4",     "CheckBox5", "CheckBox7", "CheckBox2",     "CheckBox6"};
     std::vector<std::string> order;
     const QWidget* start = Child(panel, "CheckBox3");
     const QWidget* widget = start;

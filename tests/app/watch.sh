@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# folderly --watch, with no display, in a private home: a change makes a
+# run (and the run's own copies none), the watch limit reached is said in
+# the Report lines, a window that is open refuses it, and SIGTERM during a
+# run ends it between two copies with 0.
+#
+#   watch.sh PROGRAM
+set -u
+program="$1"
+work=$(mktemp -d /tmp/folderly-watch-XXXXXX)
+watcher="" gui="" limit=""
+cleanup() {
+  [ -n "$watcher" ] && kill "$watcher" 2>/dev/null
+  [ -n "$gui" ] && kill "$gui" 2>/dev/null
+  [ -n "$limit" ] && echo "$limit" > /proc/sys/fs/inotify/max_user_watches
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
+export XDG_RUNTIME_DIR="$work/runtime"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+failures=0
+fail() { echo "FAIL: $case: $*"; failures=$((failures + 1)); }
+wait_for() {  # wait_for SECONDS COMMAND...
+  local limit=$1; shift
+  for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+reset() {
+  rm -rf "$work/home" "$work/A" "$work/B" "$work/runtime"
+  mkdir -p "$XDG_DATA_HOME/Folderly" "$XDG_CONFIG_HOME/Vantrel" "$work/A/Docs" "$work/B/Docs" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  printf '%s\r\n' "$work/A/Docs" > "$XDG_DATA_HOME/Folderly/List1.txt"
+  printf '%s\r\n' "$work/B/Docs" > "$XDG_DATA_HOME/Folderly/List2.txt"
+  printf '[General]\nSynchroMode=int:1\n' > "$XDG_CONFIG_HOME/Vantrel/Folderly.conf"
+}
+start_watch() {
+  "$program" --watch > "$work/out" 2> "$work/err" &
+  watcher=$!
+  wait_for 10 grep -q 'watching the folders' "$work/err" || fail "it did not start: $(cat "$work/err")"
+}
+
+case="a change, then nothing"
+reset
+start_watch
+printf 'new\n' > "$work/A/Docs/new.txt"
+wait_for 20 grep -q 'new.txt copied successfully' "$work/out" || fail "no run followed: $(cat "$work/out" "$work/err")"
+[ "$(cat "$work/B/Docs/new.txt" 2>/dev/null)" = new ] || fail "new.txt was not copied"
+sleep 12  # a run of its own copies would come by now
+[ "$(wc -l < "$work/out")" = 1 ] || fail "more than the one line: $(cat "$work/out")"
+
+case="SIGTERM during a run"
+(cd "$work/A/Docs" && for i in $(seq 4000); do printf 'x%s\n' "$i" > "f$i"; done)
+wait_for 30 grep -q '^f.* copied successfully' "$work/out" || fail "no run followed the burst"
+kill -TERM "$watcher"
+wait "$watcher"
+status=$?
+watcher=""
+[ "$status" = 0 ] || fail "status $status, expected 0 ($(tail -2 "$work/err"))"
+copied=$(grep -c '^f.* copied successfully' "$work/out")
+[ "$copied" -lt 4000 ] || echo "SKIP: $case: the run ended before the signal (4000 copies made)"
+[ "$(ls "$work/B/Docs" | grep -c '^f')" = "$copied" ] || fail "$copied lines, $(ls "$work/B/Docs" | grep -c '^f') files"
+ls -a "$work/B/Docs" | grep -q folderly-partial && fail "a temporary file was left"
+
+case="a window that is open"
+reset
+QT_QPA_PLATFORM=offscreen "$program" > "$work/gui.log" 2>&1 &
+gui=$!
+wait_for 10 test -S "$XDG_RUNTIME_DIR/Folderly.socket" || fail "the window did not start"
+"$program" --watch > /dev/null 2> "$work/err"
+status=$?
+[ "$status" = 2 ] || fail "status $status, expected 2"
+grep -q 'the window of Folderly is open' "$work/err" || fail "not said why: $(cat "$work/err")"
+kill "$gui"; wait "$gui" 2>/dev/null; gui=""
+
+case="the watch limit reached"
+if [ "$(id -u)" != 0 ] || [ ! -w /proc/sys/fs/inotify/max_user_watches ]; then
+  echo "SKIP: $case: lowering fs.inotify.max_user_watches needs root"
+else
+  reset
+  limit=$(cat /proc/sys/fs/inotify/max_user_watches)
+  # Every watch of this user's is in use: none is left for the program.
+  inuse=$(cat /proc/[0-9]*/fdinfo/* 2>/dev/null | grep -c '^inotify wd:')
+  echo "$inuse" > /proc/sys/fs/inotify/max_user_watches
+  start_watch
+  echo "$limit" > /proc/sys/fs/inotify/max_user_watches
+  limit=""
+  grep -q "\"$work/A/Docs\" is not watched for changes: the limit of watched folders is reached" "$work/out" ||
+    fail "not said: $(cat "$work/out")"
+  kill "$watcher"; wait "$watcher" 2>/dev/null; watcher=""
+fi
+
+[ "$failures" = 0 ] || exit 1
+echo "watch: all passed"
