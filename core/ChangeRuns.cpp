@@ -75,6 +75,8 @@ ChangeRuns::ChangeRuns(const FolderList& list1, const FolderList& list2, ReportL
       m_foldersMode(std::move(foldersMode))
 {
     m_quiet.setSingleShot(true);
+    // A coarse timer may fire 5 % early: the quiet while is a promise.
+    m_quiet.setTimerType(Qt::PreciseTimer);
     m_quiet.setInterval(quiet);
     QObject::connect(&m_quiet, &QTimer::timeout, [this] { Quiet(); });
 }
