@@ -43,6 +43,7 @@ fuzz: deps
 bench: build
 	@bash scripts/install-deps.sh --bench
 	@build/bench/folderly_list_bench 100000
+	@build/bench/folderly_watch_bench 1000 100 60
 	@bash bench/compare.sh build/bench/folderly_bench
 
 install: build
