@@ -107,18 +107,27 @@ int StatusOf(const SingleInstance::RunAnswer& answer, int waitSeconds, RunOutput
     return UnattendedRun::kNotRun;
 }
 
+// Opens the report file that --report names, if any; false when it cannot
+// be (said).
+bool OpenReport(ConsoleOutput& output, const QString& reportPath)
+{
+    if (reportPath.isEmpty())
+        return true;
+    try {
+        output.AppendTo(QFile::encodeName(reportPath).toStdString());
+        return true;
+    } catch (const std::exception& error) {
+        output.Message(CommandLine::kCouldNotOpenReportText + QFile::encodeName(reportPath).toStdString() + ": "
+                       + error.what());
+        return false;
+    }
+}
+
 int Run(const QString& reportPath, int waitSeconds)
 {
     ConsoleOutput output;
-    if (!reportPath.isEmpty()) {
-        try {
-            output.AppendTo(QFile::encodeName(reportPath).toStdString());
-        } catch (const std::exception& error) {
-            output.Message(CommandLine::kCouldNotOpenReportText + QFile::encodeName(reportPath).toStdString() + ": "
-                           + error.what());
-            return UnattendedRun::kNotRun;
-        }
-    }
+    if (!OpenReport(output, reportPath))
+        return UnattendedRun::kNotRun;
     int status = UnattendedRun::kNotRun;
     SingleInstance instance(SingleInstance::DefaultFolder());
     if (instance.FirstCopyRunning()) {
@@ -137,15 +146,8 @@ int Run(const QString& reportPath, int waitSeconds)
 int Watch(const QString& reportPath)
 {
     ConsoleOutput output;
-    if (!reportPath.isEmpty()) {
-        try {
-            output.AppendTo(QFile::encodeName(reportPath).toStdString());
-        } catch (const std::exception& error) {
-            output.Message(CommandLine::kCouldNotOpenReportText + QFile::encodeName(reportPath).toStdString() + ": "
-                           + error.what());
-            return UnattendedRun::kNotRun;
-        }
-    }
+    if (!OpenReport(output, reportPath))
+        return UnattendedRun::kNotRun;
     // The window watches for itself when its option says so; two watchers
     // would make every run twice.
     if (SingleInstance(SingleInstance::DefaultFolder()).FirstCopyRunning()) {

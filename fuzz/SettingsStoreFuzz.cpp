@@ -50,7 +50,8 @@ bool Showable(const OptionRow& row, const OptionValues& shown)
     case LoadRule::Checked:
     case LoadRule::CheckedIfOne:
     case LoadRule::Autostart: return value == 0 || value == 1;
-    case LoadRule::FilterText: break;
+    case LoadRule::FilterText:
+    case LoadRule::Text: break;  // strings, not shown by this check
     }
     return false;
 }
