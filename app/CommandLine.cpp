@@ -148,9 +148,15 @@ int Watch(const QString& reportPath)
     ConsoleOutput output;
     if (!OpenReport(output, reportPath))
         return UnattendedRun::kNotRun;
-    // The window watches for itself when its option says so; two watchers
-    // would make every run twice.
-    if (SingleInstance(SingleInstance::DefaultFolder()).FirstCopyRunning()) {
+    // Two watchers would make every run twice. The lock is taken before the
+    // window is looked for: a window that starts meanwhile finds it and
+    // leaves its runs on change to this one until it ends.
+    SingleInstance instance(SingleInstance::DefaultFolder());
+    if (!instance.ClaimWatcher()) {
+        output.Message(CommandLine::kWatchingAlreadyText);
+        return UnattendedRun::kNotRun;
+    }
+    if (instance.FirstCopyRunning()) {
         output.Message(CommandLine::kWindowWatchesText);
         return UnattendedRun::kNotRun;
     }

@@ -29,7 +29,8 @@ inline constexpr char kRunDescription[] =
 inline constexpr char kReportDescription[] = "With --run or --watch: appends the Report lines to <file> as well.";
 inline constexpr char kWatchDescription[] =
     "Keeps the lists in step as --run would, each time files change in the listed folders (a run follows once "
-    "no change has come for 10 s), until ended by SIGTERM or Ctrl+C (exit 0); refused while the window is open.";
+    "no change has come for 10 s), until ended by SIGTERM or Ctrl+C (exit 0); refused while the window is open or "
+    "another --watch runs.";
 inline constexpr char kWaitDescription[] =
     "With --run, while the window is open: how many seconds to wait for its copy to be free of its own run or "
     "confirmation (60 when not given).";
@@ -46,6 +47,7 @@ inline constexpr char kWatchAloneText[] = "--watch goes with no other option tha
 inline constexpr char kWindowWatchesText[] =
     "the window of Folderly is open: it runs on change itself when its Options say so (\"Run on change\"); close "
     "it to watch from the command line";
+inline constexpr char kWatchingAlreadyText[] = "folderly --watch is running already for this user";
 inline constexpr char kBadWaitText[] = "--wait takes whole seconds from 0 to 86400, not '%1'";
 inline constexpr char kUsageText[] =
     "Usage: folderly [--run [--report <file>] [--wait <seconds>] | --watch [--report <file>]]";

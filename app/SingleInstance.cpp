@@ -23,6 +23,37 @@ namespace {
 
 const char* const kLockName = "/Folderly.lock";
 const char* const kSocketName = "/Folderly.socket";
+const char* const kWatcherLockName = "/Folderly-watch.lock";
+
+// Whether somebody holds the lock of path now; taken only for a moment, so
+// that a start meanwhile finds it free.
+bool LockTaken(const QString& path)
+{
+    const int lock = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (lock < 0)
+        return false;
+    const bool taken = ::flock(lock, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(lock);
+    return taken;
+}
+
+// Takes the lock of path and keeps it in lock. False when another holds it;
+// true, with lock -1 and a word on standard error, when it cannot be taken at
+// all: a program that runs unguarded is better than one that does not start.
+bool TakeLock(const QString& path, int& lock, const char* unguarded)
+{
+    const QByteArray name = QFile::encodeName(path);
+    lock = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    const bool taken = lock >= 0 && errno == EWOULDBLOCK;
+    if (lock >= 0)
+        ::close(lock);
+    lock = -1;
+    if (!taken)
+        std::fprintf(stderr, "Folderly: cannot lock %s; %s\n", name.constData(), unguarded);
+    return !taken;
+}
 // Requests of a later start, one line each.
 const QByteArray kShowRequest = QByteArrayLiteral("show\n");
 // Followed by the moment the asking copy stops waiting for the run to begin,
@@ -158,6 +189,8 @@ SingleInstance::~SingleInstance()
         m_server->close();  // removes the socket while the lock is still held
     if (m_lock >= 0)
         ::close(m_lock);
+    if (m_watcherLock >= 0)
+        ::close(m_watcherLock);
 }
 
 QString SingleInstance::LockPath() const
@@ -178,33 +211,23 @@ bool SingleInstance::Claim()
                      "the program will not be noticed\n");
         return true;
     }
-    const QByteArray lockPath = QFile::encodeName(LockPath());
-    m_lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (m_lock < 0 || ::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
-        const bool taken = m_lock >= 0 && errno == EWOULDBLOCK;
-        if (m_lock >= 0)
-            ::close(m_lock);
-        m_lock = -1;
-        if (taken)
-            return false;
-        std::fprintf(stderr, "Folderly: cannot lock %s; a second copy of the program will not be noticed\n",
-                     lockPath.constData());
-        return true;
-    }
-    return true;
+    return TakeLock(LockPath(), m_lock, "a second copy of the program will not be noticed");
 }
 
 bool SingleInstance::FirstCopyRunning() const
 {
-    if (m_folder.isEmpty())
-        return false;
-    const int lock = ::open(QFile::encodeName(LockPath()).constData(), O_RDWR | O_CLOEXEC);
-    if (lock < 0)
-        return false;
-    // Taken only for a moment: a start meanwhile must find it free.
-    const bool taken = ::flock(lock, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(lock);
-    return taken;
+    return !m_folder.isEmpty() && LockTaken(LockPath());
+}
+
+bool SingleInstance::ClaimWatcher()
+{
+    return m_folder.isEmpty()
+        || TakeLock(m_folder + QLatin1String(kWatcherLockName), m_watcherLock, "a second watcher will not be noticed");
+}
+
+bool SingleInstance::WatcherRunning() const
+{
+    return !m_folder.isEmpty() && LockTaken(m_folder + QLatin1String(kWatcherLockName));
 }
 
 void SingleInstance::Listen()

@@ -51,6 +51,12 @@ public:
     // Without claiming: whether a first copy holds the lock now.
     bool FirstCopyRunning() const;
 
+    // Runs on change from the command line (folderly --watch) hold a lock of
+    // their own: one watcher at a time, and a window that starts beside it
+    // leaves the runs on change to it. False when another watcher holds it.
+    bool ClaimWatcher();
+    bool WatcherRunning() const;
+
     // What came of asking the first copy for a run.
     struct RunAnswer {
         enum class End {
@@ -89,6 +95,7 @@ private:
 
     QString m_folder;
     int m_lock = -1;
+    int m_watcherLock = -1;
     QLocalServer* m_server = nullptr;
     RunHandler m_runHandler;
 };

@@ -57,6 +57,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     Program program(platform::ProgramFolderFromEnvironment());
+    // Before the options are loaded: they may ask for runs on change.
+    program.SetWatcherQuery([&instance] { return instance.WatcherRunning(); });
     TForm1 form(program);
     Lifecycle lifecycle(program);
     form.SetCloseHandler([&lifecycle] { return lifecycle.FormClose(); });

@@ -29,6 +29,8 @@ inline constexpr char kNoAccess[] =
 inline constexpr char kNoEvents[] =
     "\"%s\" may change unseen: its drive does not tell of changes made elsewhere (a network or FUSE drive). Rely on "
     "the timer for it";
+inline constexpr char kLeftToWatcher[] =
+    "Run on change is left to folderly --watch, which runs now; this window takes it over when it ends";
 inline constexpr char kOther[] = "\"%s\" is not watched for changes: %s. Rely on the timer for it";
 }  // namespace ChangeTexts
 

@@ -19,6 +19,7 @@ Program::Program(std::string programFolder, const std::string& settingsFile, con
     m_timer.SetOnTimer([this] { TimerTicked(); });
     m_list1.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
     m_list2.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
+    QObject::connect(&m_lookForWatcher, &QTimer::timeout, [this] { UpdateWatching(); });
 }
 
 Program::~Program()
@@ -33,10 +34,30 @@ void Program::WatchForCommandLine()
     m_changeRuns.SetEnabled(true);
 }
 
+void Program::SetWatcherQuery(std::function<bool()> watcherRunning, std::chrono::milliseconds lookAgain)
+{
+    m_watcherRunning = std::move(watcherRunning);
+    m_lookForWatcher.setInterval(lookAgain);
+}
+
 void Program::SetRunOnChange(bool on)
 {
+    m_runOnChange = on;
     if (!m_watchForCommandLine)
-        m_changeRuns.SetEnabled(on);
+        UpdateWatching();
+}
+
+void Program::UpdateWatching()
+{
+    const bool leftToWatcher = m_runOnChange && m_watcherRunning && m_watcherRunning();
+    m_changeRuns.SetEnabled(m_runOnChange && !leftToWatcher);
+    if (leftToWatcher && !m_leftToWatcher)
+        m_report.Append(ChangeTexts::kLeftToWatcher);
+    m_leftToWatcher = leftToWatcher;
+    if (leftToWatcher)
+        m_lookForWatcher.start();
+    else
+        m_lookForWatcher.stop();
 }
 
 bool Program::RunForChange(const std::set<std::string>* onlyNamed)

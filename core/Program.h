@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QTimer>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -74,6 +76,12 @@ public:
     // both lists are watched whatever the option says, and each change
     // makes the run "Synchronize all" makes, in the stored Synchro mode.
     void WatchForCommandLine();
+    // Whether folderly --watch runs for this user now. While it does, Run on
+    // change is left to it (two watchers would make every run twice), said
+    // once in the Report list, and looked at again every lookAgain, so that
+    // this copy takes over when the watcher ends.
+    void SetWatcherQuery(std::function<bool()> watcherRunning,
+                         std::chrono::milliseconds lookAgain = std::chrono::seconds(30));
     // The interval box changed or closed its list.
     void IntervalChosen();
     // The synchro timer ticked.
@@ -165,6 +173,12 @@ private:
     QtPeriodicTimer m_timer;
     ChangeRuns m_changeRuns;
     bool m_watchForCommandLine = false;
+    // Run on change as the options ask, and whether it is left to a watcher.
+    void UpdateWatching();
+    bool m_runOnChange = false;
+    bool m_leftToWatcher = false;
+    std::function<bool()> m_watcherRunning;
+    QTimer m_lookForWatcher;
     ProgramView* m_view = nullptr;
     bool m_startMinimized = false;
     std::function<bool()> m_stopQuery;

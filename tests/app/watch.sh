@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # folderly --watch, with no display, in a private home: a change makes a
-# run (and the run's own copies none), the watch limit reached is said in
-# the Report lines, a window that is open refuses it, and SIGTERM during a
-# run ends it between two copies with 0.
+# run (and the run's own copies none), a second watcher and a window that is
+# open refuse it, the watch limit reached is said in the Report lines, and
+# SIGTERM during a run ends it between two copies with 0.
 #
 #   watch.sh PROGRAM
 set -u
@@ -49,6 +49,12 @@ wait_for 20 grep -q 'new.txt copied successfully' "$work/out" || fail "no run fo
 [ "$(cat "$work/B/Docs/new.txt" 2>/dev/null)" = new ] || fail "new.txt was not copied"
 sleep 12  # a run of its own copies would come by now
 [ "$(wc -l < "$work/out")" = 1 ] || fail "more than the one line: $(cat "$work/out")"
+
+case="a second watcher"
+"$program" --watch > /dev/null 2> "$work/err2"
+status=$?
+[ "$status" = 2 ] || fail "status $status, expected 2"
+grep -q 'folderly --watch is running already' "$work/err2" || fail "not said why: $(cat "$work/err2")"
 
 case="SIGTERM during a run"
 (cd "$work/A/Docs" && for i in $(seq 4000); do printf 'x%s\n' "$i" > "f$i"; done)

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "TempDir.h"
 #include "core/ChangeRuns.h"
@@ -207,3 +208,26 @@ TEST(RunOnChange, ARunCoversTheChangedFoldersWhereThatIsAsAFullRun)
 }
 
 }  // namespace
+
+// A window that starts beside folderly --watch must not run every change a
+// second time, nor stay without runs on change once the watcher has ended.
+TEST(RunOnChange, AWindowLeavesRunsOnChangeToAWatcherUntilItEnds)
+{
+    Watched w(1);
+    bool watcherRunning = true;
+    w.program->SetWatcherQuery([&watcherRunning] { return watcherRunning; }, 50ms);
+    Make(w.home / "a/Docs/old.txt", "old", 1600000000);
+    Make(w.home / "b/Docs/old.txt", "old", 1600000000);
+    w.Start({"a/Docs"}, {"b/Docs"});
+    w.program->HideOptions();  // the options applied again
+    Make(w.home / "a/Docs/new.txt", "new", 1700000000);
+    EXPECT_EQ(w.Settle(0), 0);
+    EXPECT_FALSE(w.program->Changes().Enabled());
+    EXPECT_EQ(w.program->Report().Lines(), std::vector<std::string>{ChangeTexts::kLeftToWatcher});
+
+    watcherRunning = false;
+    ASSERT_TRUE(Until([&] { return w.program->Changes().Enabled(); }, 2s));
+    Make(w.home / "a/Docs/newer.txt", "newer", 1700000000);
+    EXPECT_EQ(w.Settle(1), 1);
+    EXPECT_EQ(w.Read("b/Docs/newer.txt"), "newer");
+}
