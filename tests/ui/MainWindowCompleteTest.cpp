@@ -54,6 +54,14 @@ public:
             texts.push_back(text);
         return texts;
     }
+    // a/Docs in List 1 and b/Docs in List 2, both there.
+    void ListTwoFolders()
+    {
+        std::filesystem::create_directories(home / "a/Docs");
+        std::filesystem::create_directories(home / "b/Docs");
+        program.List1().Add(home / "a/Docs");
+        program.List2().Add(home / "b/Docs");
+    }
 
     TempDir home;
     Program program;
@@ -538,10 +546,7 @@ TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsO
 {
     Window w;
     TForm1& form = w.form;
-    std::filesystem::create_directories(w.home / "a/Docs");
-    std::filesystem::create_directories(w.home / "b/Docs");
-    form.Core().List1().Add(w.home / "a/Docs");
-    form.Core().List2().Add(w.home / "b/Docs");
+    w.ListTwoFolders();
     form.show();
     form.BitBtn5Click();
     std::vector<std::string> balloons;
@@ -570,16 +575,13 @@ TEST(MainWindowComplete, ACommandAndACloseRequestDuringARunActAfterIt)
 {
     Window w;
     TForm1& form = w.form;
-    std::filesystem::create_directories(w.home / "a/Docs");
-    std::filesystem::create_directories(w.home / "b/Docs");
+    w.ListTwoFolders();
     for (const char* name : {"x", "y", "z"}) {
         WriteFile(w.home / "a/Docs/" + name, "new");
         SetMTime(w.home / "a/Docs/" + name, 1700000000);
         WriteFile(w.home / "b/Docs/" + name, "old");
         SetMTime(w.home / "b/Docs/" + name, 1600000000);
     }
-    form.Core().List1().Add(w.home / "a/Docs");
-    form.Core().List2().Add(w.home / "b/Docs");
     form.show();
     std::vector<std::string> log;
     form.SetCloseHandler([&] {
@@ -620,10 +622,7 @@ TEST(MainWindowComplete, RunOnChangeAppliedByHideRunsAfterAChange)
 {
     Window w;
     TForm1& form = w.form;
-    std::filesystem::create_directories(w.home / "a/Docs");
-    std::filesystem::create_directories(w.home / "b/Docs");
-    form.Core().List1().Add(w.home / "a/Docs");
-    form.Core().List2().Add(w.home / "b/Docs");
+    w.ListTwoFolders();
     form.Core().Changes().SetQuietTime(std::chrono::milliseconds(100));
     form.show();
     form.BitBtn5Click();
