@@ -54,8 +54,10 @@ inline constexpr const char* kCopyDestinationChangedText = "the destination chan
 // Copies content (holes stay holes), permission bits, the source's user.*
 // attributes and the last-write time (to the nanosecond). A new file gets the
 // source's bits less the umask (or its folder's default ACL); a replaced one
-// keeps its owner where it may be given, its ACL and its bits, but for the
-// owner's write bit, which follows the source. With failIfExists false an
+// keeps its owner where it may be given (root gives it only to an owner who
+// may read the source), its ACL and its bits, but for the owner's write bit,
+// which follows the source. Either way the group and other bits are at most
+// the source's, and no ACL entry grants more than the source grants. With failIfExists false an
 // existing destination is replaced, unless it is read-only (also when it is
 // the source itself) or the user may not write it (EACCES); with true, any
 // name already there (or appearing meanwhile) is left alone and the copy

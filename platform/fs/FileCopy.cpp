@@ -60,13 +60,8 @@ int SourceUnchanged(const CopyJob& job)
 // those of the source whose owner (group) is also the written file's. A
 // copy written for the user out of another's file (from a folder they share)
 // must not hand that other person the user's rights.
-mode_t SetIdBitsToCarry(int tmp, const struct stat& source)
+mode_t SetIdBitsToCarry(const struct stat& written, const struct stat& source)
 {
-    if ((source.st_mode & (S_ISUID | S_ISGID)) == 0)
-        return 0;
-    struct stat written {};
-    if (::fstat(tmp, &written) != 0)
-        return 0;
     mode_t bits = 0;
     if ((source.st_mode & S_ISUID) != 0 && source.st_uid == written.st_uid)
         bits |= S_ISUID;
@@ -75,37 +70,51 @@ mode_t SetIdBitsToCarry(int tmp, const struct stat& source)
     return bits;
 }
 
+// The replaced file's owner and group go to the copy where we may give them
+// (root may): the owner only when they may read the source, for an owner
+// may read and share their file whatever its bits say.
+void KeepOwner(int tmp, const struct stat& replaced, const SourceRights& rights)
+{
+    if (replaced.st_uid == geteuid() && replaced.st_gid == getegid())
+        return;
+    // Only root may give a file away; others keep trying as before, and fail.
+    const bool mayGive = geteuid() != 0 || replaced.st_uid == 0 || (rights.UserMay(replaced.st_uid) & 04) != 0;
+    const uid_t owner = mayGive ? replaced.st_uid : static_cast<uid_t>(-1);
+    if (::fchown(tmp, owner, replaced.st_gid) != 0) {
+        // Not ours to give: the copy belongs to whoever made it.
+    }
+}
+
 // Owner (where we may give it), ACL, permission bits, the source's user
 // attributes and times go to the temporary file after its last write.
 int CarryAttributes(int tmp, const CopyJob& job)
 {
     const struct stat& source = job.sourceStat;
+    const SourceRights rights(job.src, source);
+    mode_t mode = 0;
     if (const struct stat* replaced = job.Replaced()) {
-        if (replaced->st_uid != geteuid() || replaced->st_gid != getegid()) {
-            // The file keeps the owner it had; before the mode, since a
-            // change of owner clears set-id bits.
-            if (::fchown(tmp, replaced->st_uid, replaced->st_gid) != 0) {
-                // Not ours to give: the copy belongs to whoever made it.
-            }
-        }
+        // Before the mode, since a change of owner clears set-id bits.
+        KeepOwner(tmp, *replaced, rights);
         // Its ACL too; the bits below then give back its mask.
         if (const int error = KeepAccessAcl(job.dirFd, job.name, tmp))
             return error;
         // An updated file keeps its own bits, so a private file stays
-        // private; only read-only travels with the source, and set-id bits
-        // as SetIdBitsToCarry allows.
-        const mode_t mode = (replaced->st_mode & 01777 & ~S_IWUSR) | (source.st_mode & S_IWUSR)
-            | SetIdBitsToCarry(tmp, source);
-        if (::fchmod(tmp, mode) != 0 && !RefusesPermissions(errno))
-            return errno;
-    } else if (const mode_t setId = SetIdBitsToCarry(tmp, source)) {
-        // A new file was made with the source's bits less the umask, which
-        // leaves set-id bits out; those that may travel are added.
-        struct stat made {};
-        if (::fstat(tmp, &made) == 0 && ::fchmod(tmp, (made.st_mode & 01777) | setId) != 0
-            && !RefusesPermissions(errno))
-            return errno;
+        // private; read-only travels with the source.
+        mode = (replaced->st_mode & 01777 & ~S_IWUSR) | (source.st_mode & S_IWUSR);
     }
+    struct stat written {};
+    if (::fstat(tmp, &written) != 0)
+        return errno;
+    if (!job.Replaced())
+        mode = written.st_mode & 01777;  // the source's bits as the umask or the folder's default ACL left them
+    // Whatever the replaced file or the folder allowed, nobody gets more of
+    // the content than the source gave them; set-id bits only as
+    // SetIdBitsToCarry allows.
+    if (const int error = rights.Limit(tmp, mode))
+        return error;
+    mode |= SetIdBitsToCarry(written, source);
+    if (::fchmod(tmp, mode) != 0 && !RefusesPermissions(errno))
+        return errno;
     if (const int error = CarryUserAttributes(job.src, tmp))
         return error;
     const timespec times[2] = {source.st_atim, source.st_mtim};

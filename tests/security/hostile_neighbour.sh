@@ -149,7 +149,32 @@ holds "$shared/B/proj/y" "the neighbour's old y"
 said "$shared/B/proj/x$linked"
 said "$shared/A/proj/y$linked"
 
-# 3. A Trash on a shared drive whose sticky .Trash is the neighbour's: all
+# 3. A decoy in place of the user's private file: the neighbour deletes it
+# from the group-writable folder and puts an older file of her own, open
+# to the group, in its place (or a second name of such a file). The run
+# updates it, and the secret must not land in a file the neighbour reads.
+for who in "$user" root; do
+  for how in decoy "hard link"; do
+    case="a neighbour's $how in place of a private file, run as $who"
+    fresh 1 0
+    put "$shared/A/proj/credentials.env" "my secret" "$new" "$user" 600
+    if [ "$how" = decoy ]; then
+      put "$shared/B/proj/credentials.env" "decoy" "2000-01-01" "$neighbour" 664
+    else
+      put "$shared/bait" "decoy" "2000-01-01" "$neighbour" 664
+      as "$neighbour" ln "$shared/bait" "$shared/B/proj/credentials.env" || { echo "SKIP: $case: no hard link"; continue; }
+    fi
+    run_as "$who"
+    said "$shared/B/proj/credentials.env updated successfully"
+    holds "$shared/B/proj/credentials.env" "my secret"
+    if as "$neighbour" cat "$shared/B/proj/credentials.env" 2>/dev/null; then
+      fail "the neighbour reads it: $(stat -c '%a %U:%G' "$shared/B/proj/credentials.env")"
+    fi
+    [ "$how" = decoy ] || holds "$shared/bait" "decoy"
+  done
+done
+
+# 4. A Trash on a shared drive whose sticky .Trash is the neighbour's: all
 # the while a run keeps replaced files there, the neighbour swaps the
 # user's .Trash/<uid> with a link to a folder of her own.
 case="the neighbour's .Trash, swapped during a run"

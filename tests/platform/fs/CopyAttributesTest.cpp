@@ -137,24 +137,36 @@ TEST(CopyAttributesTest, AFileTheUserMayNotWriteIsNeverReplaced)
     EXPECT_EQ(ListFolder(shared.Path()), names);
 }
 
-// An updated file keeps its own ACL and bits exactly (the ACL's mask is the
-// group bits that stat shows), but for the owner's write bit, which follows
-// the source; it never takes the folder's default ACL, which is for new
-// files. A second name of the file keeps the old file, ACL and all.
-TEST(CopyAttributesTest, AnUpdatedFileKeepsItsOwnAcl)
+// An updated file keeps its own ACL and bits (the ACL's mask is the group
+// bits that stat shows), but for the owner's write bit, which follows the
+// source, and but for what would let anyone do more with the content than
+// the source lets them: every entry and the group and other bits are
+// trimmed to the source's. It never takes the folder's default ACL, which is
+// for new files. A second name of the file keeps the old file, ACL and all.
+TEST(CopyAttributesTest, AnUpdatedFileKeepsItsOwnAclWithinTheSources)
 {
     struct Case {
         const char* what;
         const char* acl;  // the destination's, set with setfacl --set; null: none
+        mode_t destination;  // its bits, where it has no ACL
         mode_t source;
+        const char* sourceAcl;  // added to the source with setfacl -m, or null
         bool folderDefault;  // the destination's folder has a default ACL
+        const char* expectedAcl;  // null: none
+        mode_t expected;
     };
     const Case cases[] = {
-        {"a named user, mask wider than the group", "u::rw,u:65534:rw,g::r,m::rw,o::r", 0644, false},
-        {"a named group, mask narrower than the group", "u::rw,g::rw,g:65534:rw,m::r,o::-", 0600, false},
-        {"read-only source", "u::rw,u:65534:rw,g::r,m::rw,o::r", 0444, false},
-        {"no ACL, in a folder with a default one", nullptr, 0644, true},
-        {"its own ACL, in a folder with a default one", "u::rw,u:65534:r,g::-,m::r,o::-", 0644, true},
+        {"a named user, mask wider than the group", "u::rw,u:65534:rw,g::r,m::rw,o::r", 0, 0644, nullptr, false,
+         "u::rw,u:65534:r,g::r,m::r,o::r", 0644},
+        {"a named group, mask narrower than the group", "u::rw,g::rw,g:65534:rw,m::r,o::-", 0, 0600, nullptr, false,
+         "u::rw,g::-,g:65534:-,m::-,o::-", 0600},
+        {"read-only source", "u::rw,u:65534:rw,g::r,m::rw,o::r", 0, 0444, nullptr, false,
+         "u::r,u:65534:r,g::r,m::r,o::r", 0444},
+        {"the source grants the named user as much", "u::rw,u:65534:rw,g::rw,m::rw,o::r", 0, 0640, "u:65534:rw", false,
+         "u::rw,u:65534:rw,g::r,m::rw,o::-", 0660},
+        {"a decoy open to all, in a folder with a default ACL", nullptr, 0666, 0600, nullptr, true, nullptr, 0600},
+        {"its own ACL, in a folder with a default one", "u::rw,u:65534:r,g::-,m::r,o::-", 0, 0644, nullptr, true,
+         "u::rw,u:65534:r,g::-,m::r,o::-", 0640},
     };
     TempDir src;
     TempDir plain;
@@ -170,23 +182,28 @@ TEST(CopyAttributesTest, AnUpdatedFileKeepsItsOwnAcl)
             const std::string d = (c.folderDefault ? withDefault : plain) / name;
             WriteFile(src / name, "new");
             ASSERT_EQ(::chmod((src / name).c_str(), c.source), 0);
+            ASSERT_TRUE(!c.sourceAcl || SetFacl(std::string("-m ") + c.sourceAcl, src / name));
             WriteFile(d, "old");
             ASSERT_TRUE(c.acl ? SetFacl(std::string("--set ") + c.acl, d) : SetFacl("-b", d));
+            if (!c.acl) {
+                ASSERT_EQ(::chmod(d.c_str(), c.destination), 0);
+            }
             ASSERT_EQ(::link(d.c_str(), (others / name).c_str()), 0);
             const mode_t modeBefore = ModeOf(d);
             const std::optional<std::string> aclBefore = Attribute(d, kAcl);
-            // What a change of the owner's write bit alone makes of them.
-            WriteFile(others / (name + ".ref"), "");
-            ASSERT_TRUE(c.acl ? SetFacl(std::string("--set ") + c.acl, others / (name + ".ref")) : true);
-            ASSERT_EQ(::chmod((others / (name + ".ref")).c_str(), (modeBefore & ~S_IWUSR) | (c.source & S_IWUSR)), 0);
+            // What the file is to be: the expected ACL, or none, and bits.
+            const std::string ref = others / (name + ".ref");
+            WriteFile(ref, "");
+            ASSERT_TRUE(c.expectedAcl ? SetFacl(std::string("--set ") + c.expectedAcl, ref) : SetFacl("-b", ref));
+            ASSERT_EQ(::chmod(ref.c_str(), c.expected), 0);
 
             platform::FileSystemTestHooks hooks;
             hooks.noUnnamedTemp = named;
             ScopedTestHooks use(hooks);
             ASSERT_EQ(platform::CopyFile(src / name, d, false), 0);
             EXPECT_EQ(ReadFile(d), "new");
-            EXPECT_EQ(ModeOf(d), ModeOf(others / (name + ".ref")));
-            EXPECT_EQ(Attribute(d, kAcl), Attribute(others / (name + ".ref"), kAcl));
+            EXPECT_EQ(ModeOf(d), c.expected);
+            EXPECT_EQ(Attribute(d, kAcl), Attribute(ref, kAcl));
             EXPECT_EQ(ReadFile(others / name), "old");
             EXPECT_EQ(ModeOf(others / name), modeBefore);
             EXPECT_EQ(Attribute(others / name, kAcl), aclBefore);
@@ -196,7 +213,9 @@ TEST(CopyAttributesTest, AnUpdatedFileKeepsItsOwnAcl)
 
 // A copy carries the source's user attributes, and only those: an updated
 // file's own go with its old content. A new file takes its folder's default
-// ACL, as every new file there does.
+// ACL, as every new file there does, but grants nobody more than the source
+// does: the default ACL's named user, who may not read the source, gets
+// nothing.
 TEST(CopyAttributesTest, UserAttributesTravelAndANewFileTakesTheFoldersAcl)
 {
     const Attributes sourceAttributes = {
@@ -237,6 +256,9 @@ TEST(CopyAttributesTest, UserAttributesTravelAndANewFileTakesTheFoldersAcl)
             const int ref = ::open((folder / (name + ".ref")).c_str(), O_CREAT | O_EXCL | O_WRONLY, 0640);
             ASSERT_GE(ref, 0);
             ::close(ref);
+            if (c.folderDefault) {
+                ASSERT_TRUE(SetFacl("-n -m u:65534:-,g::r", folder / (name + ".ref")));
+            }
 
             platform::FileSystemTestHooks hooks;
             hooks.noUnnamedTemp = named;
