@@ -9,7 +9,9 @@
 #include <cstdio>
 
 #include "platform/FormatText.h"
+#include "platform/PrintableText.h"
 #include "platform/fs/FileError.h"
+#include "platform/fs/FileSystem.h"
 #include "platform/settings/LocaleTime.h"
 
 namespace {
@@ -34,6 +36,8 @@ platform::EInOutError OpenError(int error, const std::string& reportPath)
         return {error, kNoReaderText};
     if (error == EISDIR)
         return {error, kIsAFolderText};
+    if (error == platform::kPathThroughLinkOfAnotherUser)
+        return {error, kLinkOfAnotherUserText};
     if (error == ENOENT || error == ENOTDIR) {
         const std::string folder = FolderOf(reportPath);
         if (::stat(folder.c_str(), &st) != 0)
@@ -59,9 +63,10 @@ ConsoleOutput::~ConsoleOutput()
 
 void ConsoleOutput::AppendTo(const std::string& reportPath)
 {
-    const int report = ::open(reportPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (report < 0)
-        throw OpenError(errno, reportPath);
+    int report = -1;
+    if (const int error = platform::OpenFollowingTrustedLinks(
+            reportPath, O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_NONBLOCK, 0666, report))
+        throw OpenError(error, reportPath);
     // A reader that is slow to take the lines is no failure: writes wait for it.
     ::fcntl(report, F_SETFL, ::fcntl(report, F_GETFL) & ~O_NONBLOCK);
     m_report = report;
@@ -95,7 +100,8 @@ void ConsoleOutput::Line(const std::string& line)
 
 void ConsoleOutput::Message(const std::string& text)
 {
-    std::fprintf(stderr, "%s%s\n", kMessagePrefix, text.c_str());
+    // Messages name files and folders too; Report lines come escaped already.
+    std::fprintf(stderr, "%s%s\n", kMessagePrefix, platform::PrintableText(text).c_str());
 }
 
 void ConsoleOutput::Append(const std::string& line)

@@ -14,6 +14,10 @@ inline constexpr char kNoReaderText[] = "nothing reads from this pipe";
 inline constexpr char kNoSuchFolderText[] = "the folder %s does not exist";
 inline constexpr char kNoFolderText[] = "%s is not a folder";
 inline constexpr char kIsAFolderText[] = "it is a folder";
+// Why a report file reached through another user's link is refused: the
+// run's lines (and, for root, root's rights) would go where they chose.
+inline constexpr char kLinkOfAnotherUserText[] =
+    "it, or a folder on the way to it, is a link of another user and is not followed";
 // Said once when standard output closes (a pager quit, "| head"): the run
 // goes on, and its other lines go only where they still can.
 inline constexpr char kOutputClosedText[] = "standard output was closed; the run went on without printing its lines";
@@ -33,7 +37,8 @@ public:
     ConsoleOutput& operator=(const ConsoleOutput&) = delete;
 
     // Opens the report file for appending (creating it when missing), never
-    // waiting: a pipe that nothing reads is refused. Throws
+    // waiting: a pipe that nothing reads is refused, and so is a link of
+    // another user, on the way or at the path. Throws
     // platform::EInOutError when it cannot be opened; nothing is written yet.
     void AppendTo(const std::string& reportPath);
 

@@ -5,7 +5,9 @@
 #include <vector>
 
 // The Report list: result lines appended at the end, oldest first; never
-// sorted, never cleared while the program runs.
+// sorted, never cleared while the program runs. A line is kept and shown
+// with its control characters escaped (PrintableText), so that a file name
+// can neither forge lines nor work a terminal.
 class ReportList {
 public:
     void Append(const std::string& line);

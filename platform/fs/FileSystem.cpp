@@ -250,6 +250,15 @@ bool ThroughLinkOfAnotherUser(const std::string& folder)
         == detail::kLinkOfAnotherUser;
 }
 
+int OpenFollowingTrustedLinks(const std::string& path, int flags, mode_t mode, int& fd)
+{
+    static_assert(kPathThroughLinkOfAnotherUser == detail::kLinkOfAnotherUser);
+    detail::Fd opened;
+    const int error = detail::OpenTrusted(AT_FDCWD, path, flags, detail::LinkRule::OwnOrSystem, opened, mode);
+    fd = opened.release();
+    return error;
+}
+
 FolderLookup::FolderLookup(const std::string& folder) : m_folder(folder)
 {
     // O_PATH: only names are looked up from it, so no read right is needed

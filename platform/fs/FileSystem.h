@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -52,6 +54,18 @@ inline constexpr std::int32_t kLinkOfAnotherUserAge = -2;
 // Whether the way to folder goes through a link that belongs neither to the
 // user nor to the system (root), and so is not followed.
 bool ThroughLinkOfAnotherUser(const std::string& folder);
+
+// What OpenFollowingTrustedLinks answers for a path it does not open because
+// a link of another user stands on the way or at its end (no errno).
+inline constexpr int kPathThroughLinkOfAnotherUser = 0x10100;
+
+// open(path, flags, mode) for a file the program writes outside the listed
+// folders (the report file of a run): a link, on the way or at the path, is
+// followed only when it is the user's own or root's, checked on what was
+// opened, so that another user who may write a shared folder cannot lead
+// the writes elsewhere. 0 with fd set, kPathThroughLinkOfAnotherUser, or
+// the errno.
+int OpenFollowingTrustedLinks(const std::string& path, int flags, mode_t mode, int& fd);
 
 // FileAge(path) != -1: a folder never "exists" in this sense.
 bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind);

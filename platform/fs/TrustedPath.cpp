@@ -22,7 +22,7 @@ constexpr int kMostLinks = 40;
 std::atomic<bool> g_noOpenat2{false};
 
 // openat with no link anywhere on the path; ELOOP where one is.
-int OpenWithoutLinks(int dirFd, const char* path, int flags)
+int OpenWithoutLinks(int dirFd, const char* path, int flags, mode_t mode)
 {
     if (g_noOpenat2.load(std::memory_order_relaxed)) {
         errno = ENOSYS;
@@ -30,6 +30,7 @@ int OpenWithoutLinks(int dirFd, const char* path, int flags)
     }
     open_how how{};
     how.flags = static_cast<std::uint64_t>(flags) | O_CLOEXEC;
+    how.mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? mode : 0;
     how.resolve = RESOLVE_NO_SYMLINKS;
     const long fd = ::syscall(SYS_openat2, dirFd, path, &how, sizeof how);
     if (fd < 0 && errno == ENOSYS)
@@ -121,10 +122,10 @@ struct Walk {
 
     // Opens the last component with flags into fd; where it is a link that
     // may be followed, its text takes its place and fd stays closed.
-    int Last(int flags, LinkRule rule, Fd& fd)
+    int Last(int flags, mode_t mode, LinkRule rule, Fd& fd)
     {
         const std::string name = left.back();
-        Fd opened(::openat(at.get(), name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
+        Fd opened(::openat(at.get(), name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode));
         const int openError = opened.get() >= 0 ? 0 : errno;
         struct stat st {};
         if (openError == 0 && ((flags & O_PATH) == 0 || (::fstat(opened.get(), &st) == 0 && !S_ISLNK(st.st_mode)))) {
@@ -151,12 +152,12 @@ bool TrustsLinkOf(uid_t owner, LinkRule rule)
     return owner == self || (rule == LinkRule::OwnOrSystem && owner == 0);
 }
 
-int OpenTrusted(int dirFd, const std::string& path, int flags, LinkRule lastRule, Fd& fd)
+int OpenTrusted(int dirFd, const std::string& path, int flags, LinkRule lastRule, Fd& fd, mode_t mode)
 {
     fd.reset(-1);
     if (path.empty())
         return ENOENT;
-    const int direct = OpenWithoutLinks(dirFd, path.c_str(), flags);
+    const int direct = OpenWithoutLinks(dirFd, path.c_str(), flags, mode);
     if (direct >= 0) {
         fd.reset(direct);
         return 0;
@@ -169,12 +170,12 @@ int OpenTrusted(int dirFd, const std::string& path, int flags, LinkRule lastRule
     if (const int error = walk.Start(dirFd, path))
         return error;
     while (!walk.left.empty()) {
-        const int error = walk.left.size() > 1 ? walk.Step() : walk.Last(flags, lastRule, fd);
+        const int error = walk.left.size() > 1 ? walk.Step() : walk.Last(flags, mode, lastRule, fd);
         if (error != 0 || fd.get() >= 0)
             return error;
     }
     // Only "." or "/" was left: the folder reached is what was asked for.
-    fd.reset(::openat(walk.at.get(), ".", flags | O_CLOEXEC));
+    fd.reset(::openat(walk.at.get(), ".", flags | O_CLOEXEC, mode));
     return fd.get() >= 0 ? 0 : errno;
 }
 

@@ -28,11 +28,11 @@ enum class LinkRule {
 
 bool TrustsLinkOf(uid_t owner, LinkRule rule);
 
-// openat(dirFd, path, flags), with every link on the way trusted: those on
-// the way to the last component by LinkRule::OwnOrSystem, one at the last
-// component by lastRule. 0 with fd set; kLinkOfAnotherUser; or the errno.
-// A path without links costs one system call.
-int OpenTrusted(int dirFd, const std::string& path, int flags, LinkRule lastRule, Fd& fd);
+// openat(dirFd, path, flags, mode), with every link on the way trusted:
+// those on the way to the last component by LinkRule::OwnOrSystem, one at
+// the last component by lastRule. 0 with fd set; kLinkOfAnotherUser; or the
+// errno. A path without links costs one system call.
+int OpenTrusted(int dirFd, const std::string& path, int flags, LinkRule lastRule, Fd& fd, mode_t mode = 0);
 
 // stat(path) relative to dirFd, but a link of another user is not followed:
 // then st describes the link itself and the answer is kLinkOfAnotherUser.

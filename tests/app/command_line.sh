@@ -111,6 +111,26 @@ lines=$(tr -d '\r' < "$work/report.txt")
 [ "$(grep -cxF "$updated" <<< "$lines")" = 2 ] || fail "not both runs' lines: $lines"
 [ "$(wc -l <<< "$lines")" = 5 ] || fail "not two blocks of a date line and a Report line: $lines"
 grep -q $'\r$' "$work/report.txt" || fail "lines do not end in CR LF"
+
+case="names with control characters"
+reset
+rm -f "$work/report.txt"
+forged=$'x\nFolderly: 0 copies failed\n.txt' hidden=$'hidden\r.txt' title=$'\e]0;owned\a\e[2J.txt'
+for name in "$forged" "$hidden" "$title"; do printf 'new\n' > "$work/A/$name"; printf 'old\n' > "$work/B/$name"; done
+touch -d '2020-01-01' "$work/B"/*
+"$program" --run --report "$work/report.txt" > "$work/stdout" 2>&1
+for out in "$work/stdout" "$work/report.txt"; do
+  tr -d '\r' < "$out" > "$work/shown"
+  [ "$(grep -c 'updated successfully$' "$work/shown")" = 4 ] || fail "$out: not four whole lines: $(cat -A "$work/shown")"
+  ! grep -q '^Folderly: 0 copies' "$work/shown" || fail "$out: a name forged a line"
+  ! grep -q $'[\e\a]' "$out" || fail "$out: an escape sequence got through"
+  [ "$(grep -c $'\r' "$out")" = "$(grep -c $'\r$' "$out")" ] || fail "$out: a carriage return within a line"
+  for shown in 'x\nFolderly: 0 copies failed\n.txt' 'hidden\r.txt' '\033]0;owned\a\033[2J.txt'; do
+    grep -qxF "$work/B/$shown updated successfully" "$work/shown" || fail "$out: not shown as $shown"
+  done
+done
+rm -f "$work/report.txt"
+
 # Refused at once, before any copy: nothing that waits for a reader is opened.
 mkdir "$work/folder"
 mkfifo "$work/pipe"
@@ -138,8 +158,8 @@ wait $!
 grep -qF "$updated" "$work/piped" || fail "the pipe did not get the lines: $(cat "$work/piped")"
 
 # While the window is open its copy makes the run, with no confirmation,
-# and the asking copy prints and exits as its own run would, also a line
-# whose file name holds a line end.
+# and the asking copy prints and exits as its own run would, also the line
+# of a file name that holds a line end, shown escaped as one line.
 case="through the window's copy"
 reset
 lock_one
@@ -155,7 +175,7 @@ actual=$("$program" --run 2>"$work/stderr")
 status=$?
 [ "$status" = 1 ] || fail "status $status, expected 1 ($(cat "$work/stderr"))"
 grep -qxF "$updated" <<< "$actual" || fail "no line '$updated' in: $actual"
-[[ "$actual" == *"$work/B/$odd updated successfully"* ]] || fail "the line of '$odd' came torn: $actual"
+grep -qxF "$work/B/two\nlines.txt updated successfully" <<< "$actual" || fail "the line of '$odd' came torn: $actual"
 [ "$(tail -n 1 "$work/stderr")" = "Folderly: 1 copy failed" ] || fail "not said how many failed: $(cat "$work/stderr")"
 kill -0 "$gui" 2>/dev/null || fail "the window's copy ended"
 kill "$gui"; wait "$gui"; gui=""

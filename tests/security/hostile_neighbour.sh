@@ -68,13 +68,13 @@ put() {
 }
 # plant <link> <target>: a link the neighbour made.
 plant() { ln -s "$2" "$1" && chown -h "$neighbour" "$1"; }
-# run_as <who>: one "folderly --run" of the user's lists (root runs with the
-# user's home all the same); its status and lines are kept.
+# run_as <who> [option...]: one "folderly --run" of the user's lists (root
+# runs with the user's home all the same); its status and lines are kept.
 run_as() {
   local who=$1 runtime=$work/run
   [ "$who" = root ] && who=0 runtime=$work/run-root && mkdir -p -m 700 "$runtime"
   as "$who" env -i PATH=/usr/bin:/bin HOME="$home" XDG_DATA_HOME="$home/.local/share" \
-    XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$runtime" "$work/folderly" --run > "$work/lines" 2>&1
+    XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$runtime" "$work/folderly" --run "${@:2}" > "$work/lines" 2>&1
   status=$?
 }
 said() { grep -qxF -- "$1" "$work/lines" || fail "no line '$1' in: $(cat "$work/lines")"; }
@@ -174,7 +174,20 @@ for who in "$user" root; do
   done
 done
 
-# 4. A Trash on a shared drive whose sticky .Trash is the neighbour's: all
+# 4. A report file in the shared folder that the neighbour made a link to a
+# file of root's: a run as root must not append to it.
+case="a report file that is the neighbour's link, run as root"
+fresh 1 0
+printf 'root only\n' > "$work/secret" && chmod 600 "$work/secret"
+put "$shared/A/proj/x" "new" "$new" "$user"
+plant "$shared/sync.log" "$work/secret"
+run_as root --report "$shared/sync.log"
+holds "$work/secret" "root only"
+[ "$status" = 2 ] || fail "the run exits with $status, not 2"
+said "Folderly: could not open $shared/sync.log: it, or a folder on the way to it, is a link of another user and is not followed"
+absent "$shared/B/proj/x"
+
+# 5. A Trash on a shared drive whose sticky .Trash is the neighbour's: all
 # the while a run keeps replaced files there, the neighbour swaps the
 # user's .Trash/<uid> with a link to a folder of her own.
 case="the neighbour's .Trash, swapped during a run"

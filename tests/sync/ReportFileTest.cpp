@@ -37,6 +37,38 @@ TEST(ReportFile, HeaderThenNewestToOldestWithCrLf)
     EXPECT_EQ(ReportSavedMessage(dir / "report.txt"), "Report was saved in " + (dir / "report.txt"));
 }
 
+// A file name's control characters are shown, never obeyed, in every line
+// the Report list keeps and passes on (its window, a terminal, a report
+// file): a newline would forge a line, a carriage return hide one, an escape
+// sequence work the terminal. What is shown reads back to one name only.
+TEST(ReportFile, ControlCharactersOfNamesAreShownEscaped)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name.txt updated successfully", "plain name.txt updated successfully"},
+        {R"(a\nb.txt)", R"(a\\nb.txt)"},  // a backslash and an n, not a newline
+        {"new\nline.txt updated successfully", R"(new\nline.txt updated successfully)"},
+        {"hide\rme\ttab", R"(hide\rme\ttab)"},
+        {"\033]0;title\a\033[2J", R"(\033]0;title\a\033[2J)"},
+        {std::string("nul\0del\x7f", 8), R"(nul\000del\177)"},
+        {"C1 \xC2\x9B CSI", R"(C1 \302\233 CSI)"},
+        {"\xC2\xA0no-break \xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x81",
+         "\xC2\xA0no-break \xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x81"},
+        {"latin-1 caf\xE9", R"(latin-1 caf\351)"},
+        {"overlong \xC0\xAF, surrogate \xED\xA0\x80, cut \xE2\x82",
+         R"(overlong \300\257, surrogate \355\240\200, cut \342\202)"},
+    };
+    ReportList report;
+    std::vector<std::string> observed;
+    report.SetObserver([&](const std::string& line) { observed.push_back(line); });
+    std::vector<std::string> expected;
+    for (const auto& [line, shown] : cases) {
+        report.Append(line);
+        expected.push_back(shown);
+    }
+    EXPECT_EQ(report.Lines(), expected);
+    EXPECT_EQ(observed, expected);
+}
+
 TEST(ReportFile, ASecondSaveReplacesTheFirst)
 {
     TempDir dir;
