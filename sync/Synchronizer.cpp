@@ -28,6 +28,7 @@ std::string SystemReason(int error, const std::string& source, const std::string
     switch (error) {
     case platform::kCopySourceChanged: return platform::kCopySourceChangedText;
     case platform::kCopyDestinationChanged: return platform::kCopyDestinationChangedText;
+    case platform::kCopySourceNotAsCompared: return platform::kCopySourceNotAsComparedText;
     case platform::kCopySourceNotAFile: return source + RunTexts::kNotAFile;
     case platform::kCopyDestinationNotAFile: return destination + RunTexts::kNotAFile;
     case platform::kCopyDestinationIsFolder: return RunTexts::kFolderInTheWay;
@@ -95,15 +96,23 @@ std::int32_t AgeOfYielded(const platform::TSearchRec& rec)
     return IsFile(rec) ? rec.Time : -1;
 }
 
+// What a search saw of the entry it yielded.
+platform::FileSeen SeenOf(const platform::TSearchRec& rec)
+{
+    return {rec.Time, rec.Size, rec.Device};
+}
+
 // The age of name, an entry of the folder own, in another folder: the exact
 // name, else the one name there equal to it but for case, unless own holds a
 // twin of name, which is then matched by its exact name only. match tells
-// the copies of this entry how to look the name up.
-std::int32_t AgeElsewhere(KnownFolder& there, KnownFolder& own, const std::string& name, platform::NameMatch& match)
+// the copies of this entry how to look the name up; seen, when given, what
+// was seen of the file found.
+std::int32_t AgeElsewhere(KnownFolder& there, KnownFolder& own, const std::string& name, platform::NameMatch& match,
+                          platform::FileSeen* seen = nullptr)
 {
     bool namesake = false;
     match = platform::NameMatch::CaseBlind;
-    const std::int32_t age = there.FileAge(name, &namesake);
+    const std::int32_t age = there.FileAge(name, &namesake, seen);
     if (!namesake || own.MatchElsewhere(name) == platform::NameMatch::CaseBlind)
         return age;
     match = platform::NameMatch::Exact;
@@ -389,10 +398,11 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
     RunState& s = m_state;
     s.CurrentName = s.SearchRec.Name;
     s.Age1 = s.SearchRec.Time;
-    // Age1 stays as the search saw it, but a copy over the List 1 file must
-    // know the time the run left there, so that no save made since is
-    // replaced unseen. The copy over it is told later, when it is in place.
-    const auto ageLeft1 = std::make_shared<std::int32_t>(s.Age1);
+    // Age1 stays as the search saw it, but a copy over the List 1 file, or
+    // from it, must know what the run left there, so that no save made since
+    // is replaced unseen and no file put in its place is copied. The copy
+    // over it is told later, when it is in place.
+    const auto left1 = std::make_shared<platform::FileSeen>(SeenOf(s.SearchRec));
     bool list1Copying = false;
     bool link1Reported = false;
     // Only the folders that hold the name (or might) are asked.
@@ -402,8 +412,10 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
             continue;
         KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
         platform::NameMatch match = platform::NameMatch::CaseBlind;
+        platform::FileSeen seen2;
         // One look at the List 2 name answers both "is it there" and "how old".
-        const std::int32_t age2 = holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match) : -1;
+        const std::int32_t age2 = holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match, &seen2)
+                                                         : -1;
         if (age2 != -1) {
             if (count) {
                 ++*count;
@@ -421,9 +433,12 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 // said once for the List 1 entry, and for each List 2 name.
                 const bool link = ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);
                 if (!link && ComparePackedTimes(s.Age1, s.Age2) == 1) {
-                    UpdateCopy(known, path1, path2, match, s.Age2);
+                    UpdateCopy(known, path1, path2, match, s.Age2, *left1);
                 } else if (!link) {
-                    UpdateCopy(known, path2, path1, match, *ageLeft1, [ageLeft1, age2] { *ageLeft1 = age2; });
+                    // Once in place, the List 1 file is the copy: on the List 1 drive, as big as its source.
+                    UpdateCopy(known, path2, path1, match, left1->age, seen2, [left1, seen2] {
+                        *left1 = {seen2.age, seen2.size, 0};
+                    });
                     list1Copying = true;
                 }
             }
@@ -484,7 +499,8 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         // Both times are taken before anything is copied for this entry.
         s.Age1 = AgeOfYielded(s.SearchRec);
         platform::NameMatch match = platform::NameMatch::CaseBlind;
-        s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match);
+        platform::FileSeen seen2;
+        s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match, &seen2);
         const bool exists2 = s.Age2 != -1;
         if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
             s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
@@ -504,9 +520,9 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
             if (link)
                 ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
             else if (exists2 && order == 1)
-                UpdateCopy(known, path1, path2, match, s.Age2);
+                UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec));
             else if (exists2 && order == -1)
-                UpdateCopy(known, path2, path1, match, s.Age1);
+                UpdateCopy(known, path2, path1, match, s.Age1, seen2);
             else if (!exists2)
                 CopyMissing(known, path1, folder2, match);
         }
@@ -549,27 +565,29 @@ bool Synchronizer::KeepsReplaced() const
 
 // Copies source over destination and reports what became of the destination.
 void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
-                              platform::NameMatch match, std::int32_t destinationAge, std::function<void()> updated)
+                              platform::NameMatch match, std::int32_t destinationAge,
+                              const platform::FileSeen& sourceSeen, std::function<void()> updated)
 {
-    known.CopyFile(source, destination, false, match, destinationAge,
-                   [this, source, destination, match, updated = std::move(updated)](int error) {
-                       using Kind = RunRecord::Kind;
-                       if (error == 0) {
-                           Record({Kind::Updated, destination});
-                           if (updated)
-                               updated();
-                           return;
-                       }
-                       if (error == platform::kCopySameFile)
-                           return;  // one file under both names: nothing to bring in step
-                       const bool link = error == platform::kCopySourceIsLinkOfAnotherUser
-                           || error == platform::kCopyDestinationIsLinkOfAnotherUser;
-                       if (!link && platform::FileExists(destination, match)
-                           && platform::FileIsReadOnly(destination, match))
-                           Record({Kind::ReadOnly, destination});
-                       else
-                           Record({Kind::NotUpdated, destination, {}, SystemReason(error, source, destination)});
-                   });
+    known.CopyFile(
+        source, destination, false, match, destinationAge,
+        [this, source, destination, match, updated = std::move(updated)](int error) {
+            using Kind = RunRecord::Kind;
+            if (error == 0) {
+                Record({Kind::Updated, destination});
+                if (updated)
+                    updated();
+                return;
+            }
+            if (error == platform::kCopySameFile)
+                return;  // one file under both names: nothing to bring in step
+            const bool link = error == platform::kCopySourceIsLinkOfAnotherUser
+                || error == platform::kCopyDestinationIsLinkOfAnotherUser;
+            if (!link && platform::FileExists(destination, match) && platform::FileIsReadOnly(destination, match))
+                Record({Kind::ReadOnly, destination});
+            else
+                Record({Kind::NotUpdated, destination, {}, SystemReason(error, source, destination)});
+        },
+        sourceSeen);
 }
 
 // Copies a file that the other folder lacks, never replacing anything. A

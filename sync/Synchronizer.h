@@ -87,8 +87,10 @@ private:
     // place (or failed), calling updated when it was made. Copies go
     // through known, the pass's knowledge of its folders, which they keep
     // right, and which puts them in place in batches.
+    // sourceSeen: what the run saw of the source when it compared the two.
     void UpdateCopy(platform::KnownFolders& known, const std::string& source, const std::string& destination,
-                    platform::NameMatch match, std::int32_t destinationAge, std::function<void()> updated = {});
+                    platform::NameMatch match, std::int32_t destinationAge, const platform::FileSeen& sourceSeen,
+                    std::function<void()> updated = {});
     void CopyMissing(platform::KnownFolders& known, const std::string& source, const std::string& destinationFolder,
                      platform::NameMatch match);
     void ProgressStep();

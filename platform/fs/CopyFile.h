@@ -47,9 +47,15 @@ inline constexpr int kCopyDestinationIsLinkOfAnotherUser = 0x10008;
 // The source and the destination are one file (one folder named twice, or
 // two names of one file): there is nothing to copy, and nothing was written.
 inline constexpr int kCopySameFile = 0x10009;
+// The source opened is not the file the caller compared when it decided on
+// the copy (another file was put in its place, or it changed since): the
+// copy is left for the next run, which compares again.
+inline constexpr int kCopySourceNotAsCompared = 0x1000A;
 // What the Report list says of them.
 inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
 inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";
+inline constexpr const char* kCopySourceNotAsComparedText =
+    "the source changed after the run compared the two files; it is left for the next run";
 
 // Copies content (holes stay holes), permission bits, the source's user.*
 // attributes and the last-write time (to the nanosecond). A new file gets the
@@ -71,9 +77,13 @@ inline constexpr const char* kCopyDestinationChangedText = "the destination chan
 // have one owner, set-group-ID likewise with the group. match applies to the
 // names of both paths. expectedDestinationAge, when given, is the packed time
 // the caller saw at the destination when it decided on the copy (-1: nothing
-// there); a destination found otherwise is kCopyDestinationChanged. Returns 0
-// or the errno (EFBIG beyond a file-size limit).
+// there); a destination found otherwise is kCopyDestinationChanged.
+// expectedSource, when given, is what the caller saw of the source: a
+// source opened with another packed time, size or drive is
+// kCopySourceNotAsCompared. Returns 0 or the errno (EFBIG beyond a file-size
+// limit).
 int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
-             NameMatch match = NameMatch::CaseBlind, std::optional<std::int32_t> expectedDestinationAge = {});
+             NameMatch match = NameMatch::CaseBlind, std::optional<std::int32_t> expectedDestinationAge = {},
+             std::optional<FileSeen> expectedSource = {});
 
 }  // namespace platform

@@ -226,6 +226,8 @@ bool DirectorySearch::FindNext(TSearchRec& rec)
                 rec.Name = name;
                 rec.Attr = attr;
                 rec.Time = -1;
+                rec.Size = -1;
+                rec.Device = 0;
                 return true;
             }
         }
@@ -240,6 +242,8 @@ bool DirectorySearch::FindNext(TSearchRec& rec)
         rec.Name = name;
         rec.Attr = attr;
         rec.Time = detail::PackStatTime(st);
+        rec.Size = st.st_size;
+        rec.Device = st.st_dev;
         return true;
     }
     return false;

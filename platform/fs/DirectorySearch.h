@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,6 +13,11 @@ struct TSearchRec {
     std::string Name;  // without folder
     std::int32_t Time = 0;  // packed last-write time
     std::uint32_t Attr = 0;
+    // Where the search looked at the entry: its size and drive, so that a
+    // copy can tell that the file it opens is the one the run compared
+    // (-1 and 0 where not known).
+    std::int64_t Size = -1;
+    dev_t Device = 0;
 };
 
 // True when name matches a wildcard pattern: '*' any run, '?' one character,

@@ -56,6 +56,15 @@ int SourceUnchanged(const CopyJob& job)
     return 0;
 }
 
+// Whether the source opened is the file the caller compared: a file put in
+// its place since (restored from a backup, a drive mounted over its folder)
+// could be older than the file it would replace.
+bool AsCompared(const struct stat& opened, const FileSeen& seen)
+{
+    return PackStatTime(opened) == seen.age && (seen.size < 0 || opened.st_size == seen.size)
+        && (seen.device == 0 || opened.st_dev == seen.device);
+}
+
 // The set-user-ID and set-group-ID bits the written file may carry: only
 // those of the source whose owner (group) is also the written file's. A
 // copy written for the user out of another's file (from a folder they share)
@@ -209,8 +218,12 @@ int StageCopyImpl(const CopyRequest& request, StagedCopyPtr& staged, CopyOutcome
     job.hooks = ActiveTestHooks();
     job.failIfExists = request.failIfExists;
 
+    if (job.hooks && job.hooks->beforeSourceOpen)
+        job.hooks->beforeSourceOpen(request.source);
     if (const int error = OpenSourceFile(job, request.source, request.match, copy->src))
         return error;
+    if (request.expectedSource && !AsCompared(job.sourceStat, *request.expectedSource))
+        return kCopySourceNotAsCompared;
     struct stat before {};
     if (const int error = FindDestination(request, job, copy->dir, before))
         return error == kSameFile ? kCopySameFile : error;
@@ -328,10 +341,11 @@ int PlaceStaged(StagedCopy& copy, CopyOutcome& outcome)
 namespace platform {
 
 int CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
-             std::optional<std::int32_t> expectedDestinationAge)
+             std::optional<std::int32_t> expectedDestinationAge, std::optional<FileSeen> expectedSource)
 {
     detail::CopyOutcome outcome;
-    const detail::CopyRequest request{source, destination, failIfExists, match, expectedDestinationAge};
+    const detail::CopyRequest request{source, destination, failIfExists,  match, expectedDestinationAge,
+                                      false,  nullptr,     expectedSource};
     return detail::Contained([&] { return detail::CopyNow(request, outcome); });
 }
 

@@ -41,6 +41,16 @@ std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, in
 // or after 2107 packs as the nearest end of that range.
 std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch);
 
+// What a run saw of a file when it decided on a copy from it: its packed
+// time and, where the look told them, its size and drive. The copy checks
+// the source it opens against this (CopyFile.h), so that a file put in the
+// source's place after the run compared it never replaces a newer one.
+struct FileSeen {
+    std::int32_t age = -1;
+    std::int64_t size = -1;  // -1: not known
+    dev_t device = 0;  // 0: not known
+};
+
 // Packed last-write time of the file at path; -1 when nothing is there or
 // when it is a folder. namesake, when given,
 // tells whether the file found has a name other than the exact one.

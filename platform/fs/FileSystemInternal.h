@@ -204,6 +204,8 @@ struct CopyRequest {
     // those the pass keeps open in trashes, when given.
     bool keepReplaced = false;
     TrashFolders* trashes = nullptr;
+    // What the caller saw of the source when it decided on the copy.
+    std::optional<FileSeen> expectedSource;
 };
 
 struct StagedCopy;

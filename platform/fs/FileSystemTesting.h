@@ -23,6 +23,10 @@ struct FileSystemTestHooks {
     bool noUnnamedTemp = false;
     // Move content with the plain read/write loop only.
     bool noKernelCopy = false;
+    // Called by CopyFile with the source's path just before it opens it: a
+    // test puts another file in its place here, as a restore from a backup
+    // might after the run compared the two files.
+    std::function<void(const std::string& source)> beforeSourceOpen;
     // Called by CopyFile once the last byte is read, before the copy is
     // checked and put in place: a test changes the source or the
     // destination here, as another program might while a copy runs.

@@ -116,6 +116,7 @@ struct KnownFolder::Entry {
     mode_t mode = 0;
     std::int32_t time = -1;
     ino_t inode = 0;  // as listed: another file under the name needs a new look
+    off_t size = -1;
 };
 
 // The names and what is known of each, in the order they were listed; names
@@ -231,6 +232,7 @@ void KnownFolder::Read(bool keepOpen)
                 e.look = known.look;
                 e.mode = known.mode;
                 e.time = known.time;
+                e.size = known.size;
             }
         }
     }
@@ -292,6 +294,7 @@ void KnownFolder::TakeLook(std::uint32_t entry) const
     }
     e.mode = st.st_mode;
     e.time = detail::PackStatTime(st);
+    e.size = st.st_size;
 }
 
 KnownFolder::Entry KnownFolder::LookedAt(std::uint32_t entry)
@@ -306,12 +309,21 @@ KnownFolder::Entry KnownFolder::LookedAt(std::uint32_t entry)
     return taken;
 }
 
-std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
+dev_t KnownFolder::DeviceOf(const Entry& e) const
+{
+    // A name listed as a file is on the folder's drive; a link may lead anywhere.
+    return m_identified && e.kind != DT_LNK && e.kind != DT_UNKNOWN ? m_device : 0;
+}
+
+std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileSeen* seen)
 {
     if (m_beforeLook)
         m_beforeLook(name);
     if (namesake)
         *namesake = false;
+    FileSeen none;
+    FileSeen& found = seen ? *seen : none;
+    found = FileSeen();
     if (!m_inMemory) {
         struct stat st {};
         const int error = detail::StatResolvedAt(-1, m_path, name, st, NameMatch::CaseBlind, namesake);
@@ -319,7 +331,8 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
             return kLinkOfAnotherUserAge;
         if (error != 0 || S_ISDIR(st.st_mode))
             return -1;
-        return detail::PackStatTime(st);
+        found = {detail::PackStatTime(st), st.st_size, st.st_dev};
+        return found.age;
     }
     std::vector<std::uint32_t> others;
     const std::uint32_t exact = m_listing->Find(name, &others);
@@ -329,7 +342,10 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
         const Entry e = LookedAt(exact);
         if (e.look == Look::LinkOfAnotherUser)
             return kLinkOfAnotherUserAge;
-        return e.look == Look::Followed && !S_ISDIR(e.mode) ? e.time : -1;
+        if (e.look != Look::Followed || S_ISDIR(e.mode))
+            return -1;
+        found = {e.time, e.size, DeviceOf(e)};
+        return e.time;
     }
     // Not there by that name: the one name equal to it but for case, if
     // there is exactly one (and, a link, it leads somewhere). The disk's
@@ -341,7 +357,11 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake)
         return -1;
     if (namesake)
         *namesake = true;
-    return S_ISDIR(e.mode) ? -1 : e.time;
+    if (S_ISDIR(e.mode))
+        return -1;
+    if (e.look == Look::Followed)
+        found = {e.time, e.size, DeviceOf(e)};
+    return e.time;
 }
 
 NameMatch KnownFolder::MatchElsewhere(const std::string& name)
@@ -436,6 +456,8 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
                 rec.Name = name;
                 rec.Attr = attr;
                 rec.Time = -1;
+                rec.Size = -1;
+                rec.Device = 0;
                 return true;
             }
         }
@@ -452,6 +474,8 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
         rec.Name = lookedAt;
         rec.Attr = attr;
         rec.Time = e.time;
+        rec.Size = e.look == Look::Followed ? e.size : -1;
+        rec.Device = e.look == Look::Followed ? m_folder.DeviceOf(e) : 0;
         return true;
     }
     return false;

@@ -73,8 +73,9 @@ public:
 
     // FolderLookup::FileAge with NameMatch::CaseBlind: the packed time of the
     // exact name, else of the one name equal to it but for case; -1 for none
-    // or for a folder. namesake tells whether the other name was found.
-    std::int32_t FileAge(const std::string& name, bool* namesake);
+    // or for a folder. namesake tells whether the other name was found, seen
+    // what was seen of the file found.
+    std::int32_t FileAge(const std::string& name, bool* namesake, FileSeen* seen = nullptr);
     // FolderLookup::MatchElsewhere: Exact when the folder holds a name equal
     // to name but for case.
     NameMatch MatchElsewhere(const std::string& name);
@@ -122,6 +123,8 @@ private:
     // The look at an entry: the one kept, else one taken now (and kept where
     // it may be).
     Entry LookedAt(std::uint32_t entry);
+    // The drive of a looked-at entry, where the listing tells it.
+    dev_t DeviceOf(const Entry& e) const;
     void TakeLook(std::uint32_t entry) const;
 
     std::string m_path;

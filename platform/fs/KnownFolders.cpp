@@ -306,14 +306,16 @@ KnownFolders::Holders KnownFolders::HoldersOf(const std::string& name) const
 }
 
 void KnownFolders::CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
-                            NameMatch match, std::optional<std::int32_t> expectedDestinationAge, CopyDone done)
+                            NameMatch match, std::optional<std::int32_t> expectedDestinationAge, CopyDone done,
+                            std::optional<FileSeen> expectedSource)
 {
     BeforeCopyOf(source);
     BeforeCopyOf(destination);
     // The copy is told only once a later batch is handed over or the queue
     // settles, never within its own Add: it is noted as waiting first.
     const detail::CopyOutcome where = m_queue->Add(
-        {source, destination, failIfExists, match, expectedDestinationAge, m_keepReplaced, m_trashes.get()},
+        {source, destination, failIfExists, match, expectedDestinationAge, m_keepReplaced, m_trashes.get(),
+         expectedSource},
         [this, done = std::move(done)](int error, const detail::CopyOutcome& outcome) {
             NoteUnplaced(outcome, -1);
             NoteCopied(error, outcome);

@@ -106,7 +106,8 @@ public:
     // that name first put it in place, so that they find what a copy made
     // at once would have left.
     void CopyFile(const std::string& source, const std::string& destination, bool failIfExists, NameMatch match,
-                  std::optional<std::int32_t> expectedDestinationAge, CopyDone done);
+                  std::optional<std::int32_t> expectedDestinationAge, CopyDone done,
+                  std::optional<FileSeen> expectedSource = {});
     // One copy, in place when it returns: 0 or why not.
     int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,
                  NameMatch match = NameMatch::CaseBlind, std::optional<std::int32_t> expectedDestinationAge = {});

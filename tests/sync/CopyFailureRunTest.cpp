@@ -1,9 +1,12 @@
+#include <dirent.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <iostream>
 #include <system_error>
 
 #include "PlatformTestUtil.h"
@@ -14,6 +17,20 @@
 using namespace RunTexts;
 
 namespace {
+
+// The names of folder in the order a run meets them: the order it is listed in.
+std::vector<std::string> ListedOrder(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    while (const dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        if (entry->d_name[0] != '.')
+            names.emplace_back(entry->d_name);
+    }
+    if (dir)
+        ::closedir(dir);
+    return names;
+}
 
 class CopyFailures : public RunFixture {
 protected:
@@ -37,10 +54,13 @@ TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
     File(a + "/missing", "to copy", kNew);
     list1.Add(a);
     list2.Add(b);
+    // Each file is saved again while it is copied.
+    const std::vector<std::string> order = ListedOrder(a);
+    std::size_t copying = 0;
     platform::FileSystemTestHooks hooks;
     hooks.afterContent = [&] {
-        File(a + "/newer", "newer content", kNew + 10);
-        File(a + "/missing", "to copy, edited", kNew + 10);
+        const std::string name = order.at(copying++);
+        File(a + "/" + name, name == "newer" ? "newer content" : "to copy, edited", kNew + 10);
     };
     {
         ScopedTestHooks use(hooks);
@@ -62,6 +82,78 @@ TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
     EXPECT_EQ(ReadFile(b + "/newer"), "newer content");
     EXPECT_EQ(MTimeSeconds(b + "/newer"), kNew + 10);
     EXPECT_EQ(ReadFile(b + "/missing"), "to copy, edited");
+}
+
+// A file put in the source's place after the run compared the two (a restore
+// from a backup by rename, a drive mounted over its folder), before the copy
+// opens it, never replaces the other file: the run says why, and the next
+// run compares again. The drive counts too: a file of the same time and
+// size on another drive is another file.
+TEST_F(CopyFailures, ASourceSwappedAfterTheRunComparedReplacesNothing)
+{
+    using Mode = Synchronizer::Mode;
+    struct Case {
+        const char* what;
+        Mode mode;
+        bool list2Newer;
+        bool mounted;  // swapped by a drive mounted over the folder
+    };
+    const Case cases[] = {
+        {"folders mode, List 1 newer", Mode::Folders, false, false},
+        {"folders mode, List 2 newer", Mode::Folders, true, false},
+        {"files mode, List 1 newer", Mode::Files, false, false},
+        {"files mode, List 2 newer", Mode::Files, true, false},
+        {"a drive over the folder, the same time and size", Mode::Folders, false, true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string root = "case" + std::to_string(n++);
+        const std::string one = Folder(root + "/one/Docs"), two = Folder(root + "/two/Docs");
+        const std::string& newer = c.list2Newer ? two : one;
+        const std::string& older = c.list2Newer ? one : two;
+        File(newer + "/f", "newer edit", kNew);
+        File(older + "/f", "older edit", kMid);
+        list1.Clear();
+        list2.Clear();
+        list1.Add(one);
+        list2.Add(two);
+        bool swapped = false;
+        platform::FileSystemTestHooks hooks;
+        hooks.beforeSourceOpen = [&](const std::string& source) {
+            if (swapped || source != newer + "/f")
+                return;
+            swapped = true;
+            if (c.mounted) {
+                if (::mount("folderly-test", newer.c_str(), "tmpfs", 0, nullptr) != 0)
+                    return;
+                File(newer + "/f", "NEWER EDIT", kNew);
+            } else {
+                File(newer + "/backup", "the 2020 version", kOld);
+                ASSERT_EQ(::rename((newer + "/backup").c_str(), (newer + "/f").c_str()), 0);
+            }
+        };
+        {
+            ScopedTestHooks use(hooks);
+            sync.Run(c.mode, Synchronizer::Scope::All);
+        }
+        if (c.mounted && ReadFile(newer + "/f") != "NEWER EDIT") {
+            std::cout << "SKIP: " << c.what << ": no tmpfs could be mounted" << std::endl;
+            continue;
+        }
+        ASSERT_TRUE(swapped);
+        EXPECT_EQ(ReadFile(older + "/f"), "older edit");
+        EXPECT_EQ(Lines().back(), older + "/f" + kNotUpdated + platform::kCopySourceNotAsComparedText);
+        EXPECT_EQ(state.FailFlag, 1);
+
+        // The next run compares what is there now: the older edit is newer
+        // than the restored file.
+        if (c.mounted)
+            ASSERT_EQ(::umount(newer.c_str()), 0);
+        else
+            sync.Run(c.mode, Synchronizer::Scope::All);
+        EXPECT_EQ(ReadFile(newer + "/f"), c.mounted ? "newer edit" : "older edit");
+    }
 }
 
 // A destination saved after the run looked at it is never replaced by the
