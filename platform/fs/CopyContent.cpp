@@ -10,6 +10,7 @@
 #include <linux/fs.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/fs/CopyFile.h"
 #include "platform/fs/CopyInternal.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
@@ -69,10 +71,10 @@ public:
         return false;
     }
 
-    // Copies the bytes [from, to) of src; with to < 0, up to the end of src.
+    // Copies the bytes [from, to) of src.
     int Range(int src, int dst, off_t from, off_t to)
     {
-        if (m_kernel && to >= 0) {
+        if (m_kernel) {
             const int error = KernelRange(src, dst, from, to);
             if (m_kernel)
                 return error;
@@ -166,9 +168,9 @@ private:
         std::size_t chunk = kBufferSize;
         if (m_pieceLimit != 0 && m_pieceLimit < chunk)
             chunk = m_pieceLimit;
-        while (to < 0 || at < to) {
+        while (at < to) {
             std::size_t want = chunk;
-            if (to >= 0 && static_cast<std::uint64_t>(to - at) < want)
+            if (static_cast<std::uint64_t>(to - at) < want)
                 want = static_cast<std::size_t>(to - at);
             KeepAlive::Beat();
             const ssize_t got = ::read(src, m_buffer.get(), want);
@@ -207,6 +209,8 @@ int MoveDataAndHoles(ContentMover& mover, int src, int dst, off_t size)
             written = length;
             return 0;
         }
+        if (holes && errno == EFBIG)
+            return EFBIG;  // zeros would not fit either
         holes = false;
         const int zeroError = mover.Zeros(dst, written, length);
         written = length;
@@ -261,16 +265,48 @@ void CatchFileSizeSignal()
     static_cast<void>(caught);
 }
 
-// Moves the content of src to dst.
-int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinationDevice,
-                const FileSystemTestHooks* hooks)
+namespace {
+
+// Whether dst may grow to size, asked before anything is written: a file
+// larger than the drive (FAT's 4 GiB, ext4's 16 TiB) or the process's
+// file-size limit may take is refused at once with EFBIG, instead of after
+// writing up to the limit, or zeros until the drive is full. Every drive
+// holds files of under 2 GiB; larger ones are asked by lengthening dst,
+// which costs no writing on the drives that hold them.
+int RoomFor(int dst, off_t size)
 {
-    ContentMover mover(hooks);
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        && static_cast<rlim_t>(size) > limit.rlim_cur)
+        return EFBIG;
+    constexpr off_t kEveryDriveHolds = off_t{1} << 31;
+    if (size < kEveryDriveHolds)
+        return 0;
+    if (::ftruncate(dst, size) != 0)
+        return errno == EFBIG ? EFBIG : 0;  // drives that cannot lengthen a file are asked as it is written
+    return ::ftruncate(dst, 0) == 0 ? 0 : errno;
+}
+
+// Once size bytes are copied: a source that has more to read has grown, or
+// says less than it holds (a file of /proc, a drive that reports no size),
+// and is left for a later copy; it is never read to its end, which might
+// not come.
+int NothingBeyond(int src, off_t size)
+{
+    char probe = 0;
+    const ssize_t got = ::pread(src, &probe, 1, size);
+    if (got < 0)
+        return errno == EAGAIN ? kCopySourceChanged : errno;
+    return got == 0 ? 0 : kCopySourceChanged;
+}
+
+int MoveSeenSize(ContentMover& mover, int src, int dst, const struct stat& sourceStat, dev_t destinationDevice)
+{
     const off_t size = sourceStat.st_size;
-    // Files that report no size (those of /proc, for instance) are read
-    // until their end instead.
     if (size == 0)
-        return mover.Range(src, dst, 0, -1);
+        return 0;
+    if (const int error = RoomFor(dst, size))
+        return error;
     int error = 0;
     if (mover.Clone(src, dst, sourceStat.st_dev, destinationDevice, error))
         return error;
@@ -280,6 +316,19 @@ int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinati
     if (static_cast<std::uint64_t>(sourceStat.st_blocks) * 512 >= static_cast<std::uint64_t>(size))
         return mover.Range(src, dst, 0, size);
     return MoveDataAndHoles(mover, src, dst, size);
+}
+
+}  // namespace
+
+// Moves the content of src to dst: as many bytes as the source had when it
+// was opened (sourceStat), no more.
+int MoveContent(int src, int dst, const struct stat& sourceStat, dev_t destinationDevice,
+                const FileSystemTestHooks* hooks)
+{
+    ContentMover mover(hooks);
+    if (const int error = MoveSeenSize(mover, src, dst, sourceStat, destinationDevice))
+        return error;
+    return NothingBeyond(src, sourceStat.st_size);
 }
 
 // Whether the file name in dirFd holds byte for byte what src holds: then

@@ -43,6 +43,14 @@ void WriteFile(const std::string& path, const std::string& content)
     out << content;
 }
 
+void AppendFile(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    if (!out)
+        throw std::runtime_error("cannot append to " + path);
+    out << content;
+}
+
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -22,6 +22,7 @@ private:
 
 // Small file helpers for tests.
 void WriteFile(const std::string& path, const std::string& content);
+void AppendFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 // Sets the last-write time (and access time) to the given epoch seconds.
 void SetMTime(const std::string& path, long long epochSeconds, long nanoseconds = 0);

@@ -3,10 +3,12 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 
@@ -209,12 +211,17 @@ TEST(CopySafetyTest, TheNextCopyRemovesLeftoversNoCopyHolds)
 }
 
 // Beyond a file-size limit a copy fails with EFBIG and the program goes on
-// (the kernel would end it with SIGXFSZ).
+// (the kernel would end it with SIGXFSZ). It fails before writing anything,
+// also for a file with holes, whose holes would otherwise be written as
+// zeros up to the limit.
 TEST(CopySafetyTest, FileSizeLimitFailsTheCopyNotTheProgram)
 {
     TempDir src;
     TempDir dst;
     WriteFile(src / "big", PatternContent(1 << 20, 'b'));
+    WriteFile(src / "sparse", "");
+    ASSERT_EQ(::truncate((src / "sparse").c_str(), 8 << 20), 0);
+    AppendFile(src / "sparse", "the end");
     WriteFile(dst / "big", "old");
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -222,15 +229,80 @@ TEST(CopySafetyTest, FileSizeLimitFailsTheCopyNotTheProgram)
         const rlimit limit{64 * 1024, 64 * 1024};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             _exit(100);
+        int writes = 0;
+        platform::FileSystemTestHooks hooks;
+        hooks.beforeWrite = [&writes](std::uint64_t) { return ++writes, 0; };
+        platform::SetFileSystemTestHooks(hooks);
         const int overwrite = platform::CopyFile(src / "big", dst / "big", false);
         const int fresh = platform::CopyFile(src / "big", dst / "fresh", true);
-        _exit(overwrite == EFBIG && fresh == EFBIG ? 0 : 101);
+        const int sparse = platform::CopyFile(src / "sparse", dst / "sparse", true);
+        _exit(overwrite == EFBIG && fresh == EFBIG && sparse == EFBIG ? (writes == 0 ? 0 : 102) : 101);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     EXPECT_EQ(ReadFile(dst / "big"), "old");
     EXPECT_EQ(ListFolder(dst.Path()), Names{"big"});
+}
+
+// A copy reads as much as the source held when it was opened, and no more:
+// a source that holds more than it says (a file of /proc says it is empty)
+// or that grows while it is read is left for a later copy, never read to an
+// end that might not come.
+TEST(CopySafetyTest, ACopyReadsNoMoreThanTheSourceHeldWhenOpened)
+{
+    TempDir dst;
+    struct stat st {};
+    ASSERT_EQ(::stat("/proc/self/status", &st), 0);
+    ASSERT_EQ(st.st_size, 0);
+    EXPECT_EQ(platform::CopyFile("/proc/self/status", dst / "status", true), platform::kCopySourceChanged);
+
+    TempDir src;
+    WriteFile(src / "log", PatternContent(3 << 20, 'l'));
+    platform::FileSystemTestHooks hooks;
+    hooks.noKernelCopy = true;
+    hooks.beforeWrite = [&](std::uint64_t done) {
+        if (done == 0)
+            AppendFile(src / "log", PatternContent(1 << 20, 'm'));
+        return done < (std::uint64_t{3} << 20) ? 0 : EIO;  // a read past the size seen
+    };
+    {
+        ScopedTestHooks use(hooks);
+        EXPECT_EQ(platform::CopyFile(src / "log", dst / "log", true), platform::kCopySourceChanged);
+    }
+    EXPECT_EQ(ListFolder(dst.Path()), Names{});
+}
+
+// A file larger than the destination's drive holds (ext4 holds at most
+// 16 TiB) is refused before anything is written, not filled with zeros
+// until the drive is full.
+TEST(CopySafetyTest, AFileTheDriveCannotHoldIsRefusedBeforeWriting)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting the drives needs root";
+    TempDir src;
+    TempDir dst;
+    const std::string image = src / "ext4.img";
+    const auto run = [](const std::string& command) {
+        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    };
+    if (!run("mount -t tmpfs -o size=64m folderly-test '" + src.Path() + "'")
+        || !run("truncate -s 64M '" + image + "' && mkfs.ext4 -q -F '" + image + "'")
+        || !run("mount -o loop '" + image + "' '" + dst.Path() + "'")) {
+        run("umount '" + src.Path() + "'");
+        GTEST_SKIP() << "no tmpfs or ext4 image could be mounted";
+    }
+    WriteFile(src / "huge", "the start");
+    ASSERT_EQ(::truncate((src / "huge").c_str(), off_t{17} << 40), 0);
+    struct statvfs before {};
+    ASSERT_EQ(::statvfs(dst.Path().c_str(), &before), 0);
+    EXPECT_EQ(platform::CopyFile(src / "huge", dst / "huge", true), EFBIG);
+    struct statvfs after {};
+    ASSERT_EQ(::statvfs(dst.Path().c_str(), &after), 0);
+    EXPECT_EQ(after.f_bfree, before.f_bfree);
+    EXPECT_EQ(ListFolder(dst.Path()), (Names{"lost+found"}));
+    EXPECT_TRUE(run("umount '" + dst.Path() + "'"));
+    EXPECT_TRUE(run("umount '" + src.Path() + "'"));
 }
 
 }  // namespace
