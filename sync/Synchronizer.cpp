@@ -432,7 +432,9 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 // A link of another user is neither read nor written through:
                 // said once for the List 1 entry, and for each List 2 name.
                 const bool link = ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);
-                if (!link && ComparePackedTimes(s.Age1, s.Age2) == 1) {
+                if (!link && seen2.notAFile) {
+                    ReportNotAFileInTheWay(m_list2.Text(s.List2Index), path2);
+                } else if (!link && ComparePackedTimes(s.Age1, s.Age2) == 1) {
                     UpdateCopy(known, path1, path2, match, s.Age2, *left1);
                 } else if (!link) {
                     // Once in place, the List 1 file is the copy: on the List 1 drive, as big as its source.
@@ -507,7 +509,7 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         const int order = ComparePackedTimes(s.Age1, s.Age2);
         const bool link = IsLinkOfAnotherUser(s.Age1) || IsLinkOfAnotherUser(s.Age2);
         if (count) {
-            if (!exists2 || order != 0 || link)
+            if (!exists2 || order != 0 || link || seen2.notAFile)
                 ++*count;
             continue;
         }
@@ -519,6 +521,8 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
             bool link1Reported = false;
             if (link)
                 ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
+            else if (exists2 && seen2.notAFile)
+                ReportNotAFileInTheWay(folder2, path2);
             else if (exists2 && order == 1)
                 UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec));
             else if (exists2 && order == -1)
@@ -545,17 +549,29 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
         platform::NameMatch match = platform::NameMatch::CaseBlind;
-        if (AgeElsewhere(side1, side2, s.CurrentName, match) == -1) {
+        platform::FileSeen seen1;
+        if (AgeElsewhere(side1, side2, s.CurrentName, match, &seen1) == -1) {
             if (count)
                 ++*count;
             else if (IsFile(s.SearchRec) && IsLinkOfAnotherUser(s.SearchRec.Time))
                 ReportLinkOfAnotherUser(PathOf(folder2, s.CurrentName));
             else if (IsFile(s.SearchRec))
                 CopyMissing(known, PathOf(folder2, s.CurrentName), folder1, match);
+        } else if (seen1.notAFile && IsFile(s.SearchRec)) {
+            // Search A passed over it: what stands in F1 is no file of its own.
+            if (count)
+                ++*count;
+            else
+                ReportNotAFileInTheWay(folder1, PathOf(folder1, s.CurrentName));
         }
         if (!count)
             ProgressStep();
     }
+}
+
+void Synchronizer::ReportNotAFileInTheWay(const std::string& folder, const std::string& path)
+{
+    Record({RunRecord::Kind::NotCopied, m_state.CurrentName, folder, path + RunTexts::kNotAFile});
 }
 
 bool Synchronizer::KeepsReplaced() const

@@ -64,6 +64,9 @@ private:
     void ReportLeftOut(Scope scope);
     // What a run did, or did not: its line, its count, FailFlag.
     void Record(const RunRecord& record);
+    // The record of what keeps the current entry's file out of folder: path
+    // there is neither a file nor a folder (a FIFO, a socket, a device).
+    void ReportNotAFileInTheWay(const std::string& folder, const std::string& path);
     // The record of a link of another user that the run met at path.
     void ReportLinkOfAnotherUser(const std::string& path);
     // Whether either file of a pair (by its age) is a link of another user;

@@ -49,6 +49,9 @@ struct FileSeen {
     std::int32_t age = -1;
     std::int64_t size = -1;  // -1: not known
     dev_t device = 0;  // 0: not known
+    // Neither a regular file nor a folder stands there (a FIFO, a socket, a
+    // device): never read nor replaced, it keeps a file of its name out.
+    bool notAFile = false;
 };
 
 // Packed last-write time of the file at path; -1 when nothing is there or

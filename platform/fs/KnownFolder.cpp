@@ -331,7 +331,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
             return kLinkOfAnotherUserAge;
         if (error != 0 || S_ISDIR(st.st_mode))
             return -1;
-        found = {detail::PackStatTime(st), st.st_size, st.st_dev};
+        found = {detail::PackStatTime(st), st.st_size, st.st_dev, !S_ISREG(st.st_mode)};
         return found.age;
     }
     std::vector<std::uint32_t> others;
@@ -344,7 +344,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
             return kLinkOfAnotherUserAge;
         if (e.look != Look::Followed || S_ISDIR(e.mode))
             return -1;
-        found = {e.time, e.size, DeviceOf(e)};
+        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode)};
         return e.time;
     }
     // Not there by that name: the one name equal to it but for case, if
@@ -360,7 +360,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
     if (S_ISDIR(e.mode))
         return -1;
     if (e.look == Look::Followed)
-        found = {e.time, e.size, DeviceOf(e)};
+        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode)};
     return e.time;
 }
 

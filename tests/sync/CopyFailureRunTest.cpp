@@ -1,6 +1,8 @@
 #include <dirent.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -153,6 +155,59 @@ TEST_F(CopyFailures, ASourceSwappedAfterTheRunComparedReplacesNothing)
         else
             sync.Run(c.mode, Synchronizer::Scope::All);
         EXPECT_EQ(ReadFile(newer + "/f"), c.mounted ? "newer edit" : "older edit");
+    }
+}
+
+// A FIFO or a socket where a file's copy would go keeps the file out on
+// every run: the run says so, whatever the times, and never opens it.
+TEST_F(CopyFailures, ANonFileInTheWayIsSaid)
+{
+    using Mode = Synchronizer::Mode;
+    struct Case {
+        const char* what;
+        Mode mode;
+        bool inList1;  // the FIFO or socket stands in the List 1 folder
+        bool socket;
+        long long time;  // the FIFO's or socket's
+    };
+    const Case cases[] = {
+        {"folders mode, a FIFO as old as the file", Mode::Folders, false, false, kNew},
+        {"folders mode, a newer socket", Mode::Folders, false, true, kNew + 10},
+        {"folders mode, a FIFO in List 1", Mode::Folders, true, false, kOld},
+        {"files mode, a newer FIFO", Mode::Files, false, false, kNew + 10},
+        {"files mode, a socket as old as the file", Mode::Files, false, true, kNew},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string root = "case" + std::to_string(n++);
+        const std::string a = Folder(root + "/one/Docs"), b = Folder(root + "/two/Docs");
+        const std::string& fileAt = c.inList1 ? b : a;
+        const std::string& inTheWay = c.inList1 ? a : b;
+        File(fileAt + "/f", "the file", kNew);
+        const std::string special = inTheWay + "/f";
+        if (c.socket) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            ASSERT_LT(special.size(), sizeof address.sun_path);
+            special.copy(address.sun_path, special.size());
+            ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+            ::close(fd);
+        } else {
+            ASSERT_EQ(::mkfifo(special.c_str(), 0644), 0);
+        }
+        SetMTime(special, c.time);
+        list1.Clear();
+        list2.Clear();
+        list1.Add(a);
+        list2.Add(b);
+        const int before = report.Count();
+        sync.Run(c.mode, Synchronizer::Scope::All);
+        EXPECT_EQ(std::vector<std::string>(Lines().begin() + before, Lines().end()),
+                  std::vector<std::string>{std::string("f") + kNotCopiedTo + inTheWay + ": " + special + kNotAFile});
+        EXPECT_EQ(ReadFile(fileAt + "/f"), "the file");
+        EXPECT_EQ(state.FailFlag, 1);
     }
 }
 
