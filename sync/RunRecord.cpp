@@ -14,7 +14,7 @@ bool RunRecord::Failed() const
 std::string RunRecord::Line() const
 {
     switch (kind) {
-    case Kind::Updated: return path + RunTexts::kUpdated;
+    case Kind::Updated: return path + RunTexts::kUpdated + (reason.empty() ? "" : " (" + reason + ")");
     case Kind::Copied: return path + RunTexts::kCopiedTo + folder;
     case Kind::ReadOnly: return path + RunTexts::kReadOnly;
     case Kind::NotUpdated: return path + RunTexts::kNotUpdated + reason;

@@ -21,6 +21,9 @@ inline constexpr const char* kFolderInTheWay = "a folder of that name is in the 
 inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads nowhere";
 // After the entry's text in double quotes: an entry that is no full path.
 inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
+// The note of an update decided by times the packed ones cannot hold (before
+// 1980, after 2107); %s are the two files' times, the copied file's first.
+inline constexpr const char* kComparedBeyondPackedTimes = "times outside 1980 to 2107 compared in full: %s over %s";
 // After a path: a link that belongs to another user, which a run never reads
 // nor writes through (only the user's own links are followed).
 inline constexpr const char* kLinkOfAnotherUser = " is a link of another user and is not followed";
@@ -57,7 +60,7 @@ struct RunRecord {
     Kind kind;
     std::string path;  // the file, or the list entry's text; for Copied and NotCopied the file's name
     std::string folder;  // Copied and NotCopied: the folder copied into
-    std::string reason;  // NotUpdated and NotCopied: why, as the Report list says it
+    std::string reason;  // NotUpdated and NotCopied: why, as the Report list says it; Updated: a note, if any
 
     // A copy that was not made, or a file left alone that the user should know of.
     bool Failed() const;

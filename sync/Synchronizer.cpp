@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cmath>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <system_error>
 
 #include "lists/FolderList.h"
+#include "platform/FormatText.h"
 #include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KeepAlive.h"
@@ -48,6 +50,25 @@ std::string SystemReason(int error, const std::string& source, const std::string
 bool IsLinkOfAnotherUser(std::int32_t age)
 {
     return age == platform::kLinkOfAnotherUserAge;
+}
+
+// Seconds counted in the two-second steps packed times tell apart (the
+// floor, also before 1970), so that a file dated beyond the packed range and
+// its copy on a drive that keeps only even seconds compare as equal.
+std::int64_t TwoSecondSteps(std::int64_t seconds)
+{
+    return seconds >= 0 ? seconds / 2 : -((1 - seconds) / 2);
+}
+
+// A time as a Report line shows it: UTC, to the second.
+std::string UtcText(std::int64_t seconds)
+{
+    const auto time = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    char text[64] = "?";
+    if (::gmtime_r(&time, &parts))
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
+    return text;
 }
 
 // Thrown between two copies when the program is told to end; the run
@@ -120,6 +141,25 @@ std::int32_t AgeElsewhere(KnownFolder& there, KnownFolder& own, const std::strin
 }
 
 }  // namespace
+
+int CompareFileTimes(std::int32_t age1, const std::string& path1, std::int32_t age2, const std::string& path2,
+                     platform::NameMatch match, std::string* note)
+{
+    const int packed = ComparePackedTimes(age1, age2);
+    if (packed != 0 || !platform::IsPackedRangeEnd(age1))
+        return packed;
+    // Both dated beyond one end of the range: their own times decide.
+    const std::optional<std::int64_t> seconds1 = platform::LastWriteSeconds(path1, match);
+    const std::optional<std::int64_t> seconds2 = platform::LastWriteSeconds(path2, match);
+    if (!seconds1 || !seconds2 || TwoSecondSteps(*seconds1) == TwoSecondSteps(*seconds2))
+        return 0;
+    const int order = TwoSecondSteps(*seconds1) > TwoSecondSteps(*seconds2) ? 1 : -1;
+    if (note) {
+        const auto [later, earlier] = order == 1 ? std::pair{*seconds1, *seconds2} : std::pair{*seconds2, *seconds1};
+        *note = platform::FormatText(RunTexts::kComparedBeyondPackedTimes, {UtcText(later), UtcText(earlier)});
+    }
+    return order;
+}
 
 int ComparePackedTimes(std::int32_t a, std::int32_t b)
 {
@@ -432,13 +472,14 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 // A link of another user is neither read nor written through:
                 // said once for the List 1 entry, and for each List 2 name.
                 const bool link = ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);
+                std::string note;
                 if (!link && seen2.notAFile) {
                     ReportNotAFileInTheWay(m_list2.Text(s.List2Index), path2);
-                } else if (!link && ComparePackedTimes(s.Age1, s.Age2) == 1) {
-                    UpdateCopy(known, path1, path2, match, s.Age2, *left1);
+                } else if (!link && CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) == 1) {
+                    UpdateCopy(known, path1, path2, match, s.Age2, *left1, note);
                 } else if (!link) {
                     // Once in place, the List 1 file is the copy: on the List 1 drive, as big as its source.
-                    UpdateCopy(known, path2, path1, match, left1->age, seen2, [left1, seen2] {
+                    UpdateCopy(known, path2, path1, match, left1->age, seen2, note, [left1, seen2] {
                         *left1 = {seen2.age, seen2.size, 0};
                     });
                     list1Copying = true;
@@ -506,7 +547,10 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         const bool exists2 = s.Age2 != -1;
         if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
             s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
-        const int order = ComparePackedTimes(s.Age1, s.Age2);
+        const std::string path1 = PathOf(folder1, s.CurrentName);
+        const std::string path2 = PathOf(folder2, s.CurrentName);
+        std::string note;
+        const int order = exists2 ? CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) : 1;
         const bool link = IsLinkOfAnotherUser(s.Age1) || IsLinkOfAnotherUser(s.Age2);
         if (count) {
             if (!exists2 || order != 0 || link || seen2.notAFile)
@@ -516,17 +560,15 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         // What is not a file is counted as the pre-count counts it, but
         // never copied.
         if (IsFile(s.SearchRec)) {
-            const std::string path1 = PathOf(folder1, s.CurrentName);
-            const std::string path2 = PathOf(folder2, s.CurrentName);
             bool link1Reported = false;
             if (link)
                 ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
             else if (exists2 && seen2.notAFile)
                 ReportNotAFileInTheWay(folder2, path2);
             else if (exists2 && order == 1)
-                UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec));
+                UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec), note);
             else if (exists2 && order == -1)
-                UpdateCopy(known, path2, path1, match, s.Age1, seen2);
+                UpdateCopy(known, path2, path1, match, s.Age1, seen2, note);
             else if (!exists2)
                 CopyMissing(known, path1, folder2, match);
         }
@@ -582,14 +624,15 @@ bool Synchronizer::KeepsReplaced() const
 // Copies source over destination and reports what became of the destination.
 void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
                               platform::NameMatch match, std::int32_t destinationAge,
-                              const platform::FileSeen& sourceSeen, std::function<void()> updated)
+                              const platform::FileSeen& sourceSeen, const std::string& note,
+                              std::function<void()> updated)
 {
     known.CopyFile(
         source, destination, false, match, destinationAge,
-        [this, source, destination, match, updated = std::move(updated)](int error) {
+        [this, source, destination, match, note, updated = std::move(updated)](int error) {
             using Kind = RunRecord::Kind;
             if (error == 0) {
-                Record({Kind::Updated, destination});
+                Record({Kind::Updated, destination, {}, note});
                 if (updated)
                     updated();
                 return;

@@ -90,10 +90,11 @@ private:
     // place (or failed), calling updated when it was made. Copies go
     // through known, the pass's knowledge of its folders, which they keep
     // right, and which puts them in place in batches.
-    // sourceSeen: what the run saw of the source when it compared the two.
+    // sourceSeen: what the run saw of the source when it compared the two;
+    // note: what its Report line adds, if anything.
     void UpdateCopy(platform::KnownFolders& known, const std::string& source, const std::string& destination,
                     platform::NameMatch match, std::int32_t destinationAge, const platform::FileSeen& sourceSeen,
-                    std::function<void()> updated = {});
+                    const std::string& note, std::function<void()> updated = {});
     void CopyMissing(platform::KnownFolders& known, const std::string& source, const std::string& destinationFolder,
                      platform::NameMatch match);
     void ProgressStep();
@@ -114,6 +115,13 @@ private:
     std::vector<bool> m_behindLink1;
     std::vector<bool> m_behindLink2;
 };
+
+// Two files' times as a run compares them: their packed ages (see
+// ComparePackedTimes), but where both stand at one end of the packed range
+// (a file before 1980 or after 2107 takes the nearest end), their own times,
+// in two-second steps; then note, when given, tells it for the Report line.
+int CompareFileTimes(std::int32_t age1, const std::string& path1, std::int32_t age2, const std::string& path2,
+                     platform::NameMatch match, std::string* note);
 
 // Two packed date-times: +1 when a is later, -1 when earlier, 0 when equal.
 // Later is later through 2107; -1 (a missing file) is earlier than any time.

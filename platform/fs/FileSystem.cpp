@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -222,6 +223,22 @@ std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch)
     const int month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
     const int year = static_cast<int>(era * 400 + yearOfEra + (month <= 2 ? 1 : 0));
     return PackDateTime(year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
+}
+
+bool IsPackedRangeEnd(std::int32_t age)
+{
+    static const std::int32_t first = PackUnixTime(0);
+    static const std::int32_t last = PackUnixTime(std::numeric_limits<std::int64_t>::max());
+    return age == first || age == last;
+}
+
+std::optional<std::int64_t> LastWriteSeconds(const std::string& path, NameMatch match)
+{
+    struct stat st {};
+    std::string real;
+    if (detail::StatResolved(path, st, real, match) != 0 || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec);
 }
 
 std::int32_t FileAge(const std::string& path, NameMatch match, bool* namesake)

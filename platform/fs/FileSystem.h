@@ -54,6 +54,15 @@ struct FileSeen {
     bool notAFile = false;
 };
 
+// Whether a packed age is an end of the packed range (1980-01-01 00:00:00,
+// 2107-12-31 23:59:58), which every file dated before or after it takes too:
+// two such ages say nothing of which file is later.
+bool IsPackedRangeEnd(std::int32_t age);
+// The last-write time of the file at path in whole seconds since 1970
+// (UTC), for the files whose packed ages cannot tell them apart; none when
+// no file is there.
+std::optional<std::int64_t> LastWriteSeconds(const std::string& path, NameMatch match = NameMatch::CaseBlind);
+
 // Packed last-write time of the file at path; -1 when nothing is there or
 // when it is a folder. namesake, when given,
 // tells whether the file found has a name other than the exact one.

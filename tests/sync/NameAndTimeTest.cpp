@@ -8,9 +8,11 @@
 
 #include "PlatformTestUtil.h"
 #include "RunFixture.h"
+#include "platform/FormatText.h"
 #include "platform/fs/FileSystem.h"
 
 using namespace RunTexts;
+using platform::FormatText;
 
 namespace {
 
@@ -171,6 +173,7 @@ TEST_F(NamesAndTimes, TimesOutsideTheRangeOrAcrossAClockChangeNeverLoseTheLaterF
     constexpr long long k2024 = 1704067200;  // 2024-01-01
     constexpr long long k2050 = 2524608000;  // 2050-01-01
     constexpr long long k2200 = 7258118400;  // 2200-01-01
+    constexpr long long k2300 = 10413792000;  // 2300-01-01
     // 2024-10-27, the night the clock goes back in Berlin: 00:30 UTC is
     // 02:30 summer time, 01:10 UTC is 02:10 winter time.
     constexpr long long kBeforeChange = 1729989000;
@@ -180,7 +183,12 @@ TEST_F(NamesAndTimes, TimesOutsideTheRangeOrAcrossAClockChangeNeverLoseTheLaterF
         int mode;
         long long time1, time2;
         bool list1Wins;
+        // Both beyond one end of the packed range: the line says they were
+        // compared in full, the later time first.
+        const char* compared = nullptr;
     };
+    const std::string y1970 = "1970-01-01 00:00:00 UTC", y1975 = "1975-01-01 00:00:00 UTC";
+    const std::string y2200 = "2200-01-01 00:00:00 UTC", y2300 = "2300-01-01 00:00:00 UTC";
     const Case cases[] = {
         {"folders: 2050 beats 2024", 1, k2050, k2024, true},
         {"folders: 2024 loses to 2050", 1, k2024, k2050, false},
@@ -191,6 +199,17 @@ TEST_F(NamesAndTimes, TimesOutsideTheRangeOrAcrossAClockChangeNeverLoseTheLaterF
         {"folders: 2020 loses to 2200", 1, k2020, k2200, false},
         {"folders: the hour the clock repeats", 1, kAfterChange, kBeforeChange, true},
         {"files: the hour the clock repeats", 0, kBeforeChange, kAfterChange, false},
+        {"folders: 1975 beats 1970", 1, k1975, 0, true, "1975 over 1970"},
+        {"folders: 1970 loses to 1975", 1, 0, k1975, false, "1975 over 1970"},
+        {"files: 1970 never replaces 1975", 0, k1975, 0, true, "1975 over 1970"},
+        {"files: 2200 never replaces 2300", 0, k2300, k2200, true, "2300 over 2200"},
+        {"folders: 2300 beats 2200", 1, k2200, k2300, false, "2300 over 2200"},
+        {"files: a second before 1970 loses", 0, -1, 0, false, "1970 over 1969"},
+    };
+    const std::map<std::string, std::string> notes = {
+        {"1975 over 1970", FormatText(kComparedBeyondPackedTimes, {y1975, y1970})},
+        {"2300 over 2200", FormatText(kComparedBeyondPackedTimes, {y2300, y2200})},
+        {"1970 over 1969", FormatText(kComparedBeyondPackedTimes, {y1970, "1969-12-31 23:59:59 UTC"})},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -213,7 +232,8 @@ TEST_F(NamesAndTimes, TimesOutsideTheRangeOrAcrossAClockChangeNeverLoseTheLaterF
         EXPECT_EQ(ReadFile(b + "/f.txt"), winner);
         EXPECT_EQ(MTimeSeconds(a + "/f.txt"), time);
         EXPECT_EQ(MTimeSeconds(b + "/f.txt"), time);
-        EXPECT_EQ(r.Lines(), std::vector<std::string>{(c.list1Wins ? b : a) + "/f.txt" + kUpdated});
+        const std::string note = c.compared ? " (" + notes.at(c.compared) + ")" : "";
+        EXPECT_EQ(r.Lines(), std::vector<std::string>{(c.list1Wins ? b : a) + "/f.txt" + kUpdated + note});
         EXPECT_EQ(state.FailFlag, 0);
     }
 }
