@@ -190,15 +190,15 @@ void OptionsLogic::Write(bool keepUnread)
     }
     bool autostartStored = false;
     for (const OptionRow& row : kOptionTable) {
+        // Each value takes effect just before it is written: a store that
+        // fails at a value leaves those before it applied, the rest as they were.
+        ApplyBeforeWriting(row.name, shown);
         if (kept(row.name, row.Same(values, m_storedAtStart)))
             continue;
         row.Write(m_store, values);
         m_unread.erase(row.name);
         autostartStored = autostartStored || std::string_view(row.name) == kAutostart;
     }
-    // Applied once the store took the values: a store that cannot be
-    // written changes nothing.
-    Apply(shown);
     // The entry follows the stored value: one left as it was keeps its entry.
     if (autostartStored) {
         if (shown.Autostart != 0)
@@ -216,6 +216,24 @@ OptionValues OptionsLogic::ToStore(const OptionValues& shown) const
     values.Ext = RunValuesOf(shown).SearchExt;
     values.TimerInterval = m_host.TimerInterval();
     return values;
+}
+
+void OptionsLogic::ApplyBeforeWriting(std::string_view name, const OptionValues& shown)
+{
+    using namespace OptionNames;
+    const RunOptionValues values = RunValuesOf(shown);
+    if (name == kFileType)
+        m_runValues.SearchAttr = values.SearchAttr;
+    else if (name == kExt)
+        m_runValues.SearchExt = values.SearchExt;
+    else if (name == kTimer)
+        m_host.SetTimerEnabled(shown.Timer != 0);
+    else if (name == kSilentMode)
+        m_runValues.SilentFlag = values.SilentFlag;
+    else if (name == kKeepReplaced)
+        m_runValues.KeepReplaced = values.KeepReplaced;
+    else if (name == kRunOnChange)
+        m_host.SetRunOnChange(shown.RunOnChange != 0);
 }
 
 void OptionsLogic::Apply(const OptionValues& shown)

@@ -4,6 +4,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "options/OptionTable.h"
@@ -78,8 +79,11 @@ private:
     void Write(bool keepUnread);
     // Every value as Save would store it with these shown.
     OptionValues ToStore(const OptionValues& shown) const;
-    // Hide's and Save's: the run values and the timer's state.
+    // Hide's: the run values and the timer's state.
     void Apply(const OptionValues& shown);
+    // Save's: what the value name stands for takes effect (the run value,
+    // the timer's state), as it is about to be written.
+    void ApplyBeforeWriting(std::string_view name, const OptionValues& shown);
 
     OptionsControls& m_controls;
     OptionsHost& m_host;

@@ -458,6 +458,51 @@ TEST(OptionsSave, AStoreThatCannotBeWrittenEndsSaveWithThePanelOpen)
     EXPECT_FALSE(autostart.Exists());
 }
 
+// Save applies each value just before it writes it, as the design orders
+// them: a store that fails at "Timer" (here its file becomes a folder when
+// the timer is switched) leaves File Type, the extension and the timer
+// applied, and Silent Mode and what follows as they were.
+TEST(OptionsSave, AStoreThatFailsAtAValueLeavesThoseBeforeItApplied)
+{
+    TempDir dir;
+    const std::string path = dir / "Vantrel/Folderly.conf";
+    SettingsStore store(path);
+    platform::AutostartEntry autostart(dir / "autostart/Folderly.desktop", "/usr/bin/folderly");
+    struct BreakingHost : FakeHost {
+        std::function<void()> atTimer;
+        void SetTimerEnabled(bool enabled) override
+        {
+            FakeHost::SetTimerEnabled(enabled);
+            atTimer();
+        }
+    } host;
+    host.atTimer = [&] {
+        std::filesystem::remove(path);
+        std::filesystem::create_directory(path);
+    };
+    FakeControls controls;
+    controls.shown.FileType = 1;
+    controls.shown.Filter = 1;
+    controls.shown.Ext = "txt";
+    controls.shown.Timer = 1;
+    controls.shown.SilentMode = 0;
+    controls.shown.KeepReplaced = 1;
+    OptionsLogic logic(controls, host, store, autostart);
+
+    try {
+        logic.Save();
+        FAIL() << "no error";
+    } catch (const ESettingsError& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for 'Timer'");
+    }
+    EXPECT_EQ(logic.RunValues().SearchAttr, 63);
+    EXPECT_EQ(logic.RunValues().SearchExt, "txt");
+    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_EQ(logic.RunValues().SilentFlag, 1);
+    EXPECT_EQ(logic.RunValues().KeepReplaced, 0);
+    EXPECT_EQ(host.panelHidden, 0);
+}
+
 TEST_F(OptionsFixture, AnAutostartEntryThatCannotBeWrittenEndsSaveWithThePanelOpen)
 {
     WriteFile(m_dir / "blocked", "x");
