@@ -118,8 +118,10 @@ void Program::DeselectBothLists()
 
 void Program::SetTimerInterval(std::int32_t milliseconds)
 {
-    // A negative stored interval cannot be a countdown: it stops the timer.
-    m_timer.SetInterval(milliseconds > 0 ? static_cast<std::uint32_t>(milliseconds) : 0u);
+    // The stored interval goes to the timer unchanged: a negative one is a
+    // long countdown of the unsigned interval (cut to the longest a timer
+    // takes), and the next Save stores it back as it was.
+    m_timer.SetInterval(static_cast<std::uint32_t>(milliseconds));
 }
 
 void Program::HideOptionsPanel()
