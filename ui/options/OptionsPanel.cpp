@@ -200,8 +200,8 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
 
     // Not of the original layout: placed in the free corner under the two
     // buttons, so that every other control keeps its place.
-    m_checkBox6 = MakeCheckBox(this, "CheckBox6", QStringLiteral("Keep replaced files in the Trash"), QString(),
-                               QRect(256, 280, 217, 17));
+    m_checkBox6 = MakeCheckBox(this, "CheckBox6", QStringLiteral("Keep replaced files in the Trash"),
+                               QStringLiteral("Хранить заменённые файлы в Корзине"), QRect(256, 280, 217, 17));
 
     // The "Enable" box's own behaviour, also when the program sets it.
     connect(m_checkBox1, &QCheckBox::toggled, this, [this](bool checked) {

@@ -83,7 +83,12 @@ TEST(OptionsPanel, EveryControlAtItsPlaceWithCaptionHintAndStartState)
          true},
         {"GroupBox4", "GroupBox1", {32, 232, 193, 49}, "Silent Mode", "Без запроса", true},
         {"CheckBox2", "GroupBox4", {8, 16, 81, 17}, "Enabled", "Разрешить", true},
-        {"CheckBox6", "GroupBox1", {256, 280, 217, 17}, "Keep replaced files in the Trash", "", true},
+        {"CheckBox6",
+         "GroupBox1",
+         {256, 280, 217, 17},
+         "Keep replaced files in the Trash",
+         "Хранить заменённые файлы в Корзине",
+         true},
     };
     for (const Row& row : rows) {
         const QWidget* widget = Child(panel, row.name);
