@@ -3,7 +3,7 @@
 #include "core/ProgramView.h"
 #include "platform/settings/LocaleTime.h"
 #include "sync/ReportFile.h"
-#include "tray/SynchroTimerRules.h"
+#include "timer/SynchroTimerRules.h"
 
 Program::Program(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile)
     : m_programFolder(std::move(programFolder)),

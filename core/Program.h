@@ -16,8 +16,8 @@
 #include "sync/RunHost.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
-#include "tray/QtPeriodicTimer.h"
-#include "tray/SynchroRuns.h"
+#include "timer/QtPeriodicTimer.h"
+#include "timer/SynchroRuns.h"
 
 class ProgramView;
 

@@ -2,11 +2,11 @@
 // run a tick starts.
 
 #include "FakePeriodicTimer.h"
-#include "tray/QtPeriodicTimer.h"
+#include "timer/QtPeriodicTimer.h"
 
 #include "options/TimerIntervals.h"
-#include "tray/SynchroRuns.h"
-#include "tray/SynchroTimerRules.h"
+#include "timer/SynchroRuns.h"
+#include "timer/SynchroTimerRules.h"
 #include <climits>
 
 #include <QtTest/QTest>

@@ -1,4 +1,4 @@
-#include "tray/PeriodicTimer.h"
+#include "timer/PeriodicTimer.h"
 
 void PeriodicTimer::SetInterval(uint32_t milliseconds)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tray/PeriodicTimer.h"
+#include "timer/PeriodicTimer.h"
 
 // A periodic timer whose time a test moves on by hand.
 class FakePeriodicTimer : public PeriodicTimer {

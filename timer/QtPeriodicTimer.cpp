@@ -1,4 +1,4 @@
-#include "tray/QtPeriodicTimer.h"
+#include "timer/QtPeriodicTimer.h"
 
 #include <algorithm>
 #include <climits>

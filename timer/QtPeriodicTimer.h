@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tray/PeriodicTimer.h"
+#include "timer/PeriodicTimer.h"
 
 #include <QTimer>
 

@@ -1,10 +1,10 @@
-#include "tray/SynchroTimerRules.h"
+#include "timer/SynchroTimerRules.h"
 
 #include <cstdint>
 
 #include "options/TimerIntervals.h"
-#include "tray/PeriodicTimer.h"
-#include "tray/SynchroRuns.h"
+#include "timer/PeriodicTimer.h"
+#include "timer/SynchroRuns.h"
 
 namespace SynchroTimerRules {
 
