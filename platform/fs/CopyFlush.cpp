@@ -5,9 +5,7 @@
 // costs one syncfs per drive; elsewhere (FUSE, network drives) each file is
 // flushed on its own.
 
-#include <linux/magic.h>
 #include <sys/types.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,36 +13,20 @@
 #include <vector>
 
 #include "platform/fs/CopyInternal.h"
+#include "platform/fs/Drive.h"
 #include "platform/fs/FileSystemInternal.h"
 
 namespace platform::detail {
 
 // Whether one flush of the whole drive (syncfs) makes the files written to
-// it durable, data and attributes: local file systems whose sync writes
-// every dirty file and commits their journal. Drives through FUSE and
-// network file systems are flushed file by file.
+// it durable, data and attributes (Drive::flushesAsAWhole).
 bool FlushesAsAWhole(int dirFd, dev_t device)
 {
     thread_local std::map<dev_t, bool> known;
     const auto it = known.find(device);
     if (it != known.end())
         return it->second;
-    struct statfs fs {};
-    bool whole = false;
-    if (::fstatfs(dirFd, &fs) == 0) {
-        switch (static_cast<unsigned long>(fs.f_type)) {
-        case EXT4_SUPER_MAGIC:
-        case XFS_SUPER_MAGIC:
-        case BTRFS_SUPER_MAGIC:
-        case F2FS_SUPER_MAGIC:
-        case MSDOS_SUPER_MAGIC:
-        case EXFAT_SUPER_MAGIC:
-        case TMPFS_MAGIC: whole = true; break;
-        default: break;
-        }
-    }
-    known[device] = whole;
-    return whole;
+    return known[device] = DriveOf(dirFd).flushesAsAWhole;
 }
 
 std::vector<int> FlushStaged(const std::vector<FlushItem>& items)

@@ -1,11 +1,11 @@
 #include "platform/fs/FolderWatch.h"
 
+#include "platform/fs/Drive.h"
+
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,23 +57,7 @@ Why WhyOf(int error)
 // FUSE mount, never reach this kernel's inotify.
 bool SendsNoEvents(const std::string& path)
 {
-    struct statfs fs {};
-    if (::statfs(path.c_str(), &fs) != 0)
-        return false;
-    switch (static_cast<std::uint32_t>(fs.f_type)) {
-    case FUSE_SUPER_MAGIC:
-    case NFS_SUPER_MAGIC:
-    case SMB_SUPER_MAGIC:
-    case CIFS_SUPER_MAGIC:
-    case SMB2_SUPER_MAGIC:
-    case V9FS_MAGIC:
-    case CEPH_SUPER_MAGIC:
-    case AFS_SUPER_MAGIC:
-    case AFS_FS_MAGIC:
-    case CODA_SUPER_MAGIC:
-    case OCFS2_SUPER_MAGIC: return true;
-    default: return false;
-    }
+    return !DriveAt(path).changeEvents;
 }
 
 void CloseIfOpen(int fd)

@@ -3,10 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <linux/magic.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cassert>
@@ -14,6 +12,7 @@
 
 #include "platform/fs/CaseFold.h"
 #include "platform/fs/CaseIndex.h"
+#include "platform/fs/Drive.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
 #include "platform/fs/TrustedPath.h"
@@ -30,21 +29,14 @@ std::uint32_t HashOf(std::string_view text)
     return HashSlots::HashOf(text);
 }
 
-// Whether the folder's file system tells names apart by every byte, so that
-// a name missing from its listing is missing: ext4 (unless the folder folds
-// case), Btrfs and tmpfs (likewise). Others (FAT, exFAT, NTFS, anything
+// Whether the folder tells names apart by every byte, so that a name missing
+// from its listing is missing: a drive of exact names (Drive::exactNames),
+// unless the folder itself folds case. Others (FAT, exFAT, NTFS, anything
 // through FUSE, network file systems) are asked name by name.
 bool NamesMatchExactly(int folderFd)
 {
-    struct statfs fs {};
-    if (::fstatfs(folderFd, &fs) != 0)
+    if (!DriveOf(folderFd).exactNames)
         return false;
-    switch (static_cast<unsigned long>(fs.f_type)) {
-    case EXT4_SUPER_MAGIC:
-    case BTRFS_SUPER_MAGIC:
-    case TMPFS_MAGIC: break;
-    default: return false;
-    }
     int flags = 0;
     if (::ioctl(folderFd, FS_IOC_GETFLAGS, &flags) == 0)
         return (flags & FS_CASEFOLD_FL) == 0;

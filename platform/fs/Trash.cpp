@@ -1,4 +1,5 @@
 #include "platform/fs/Trash.h"
+#include "platform/fs/Drive.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -358,13 +359,16 @@ int TrashPlace::Reserve(int folderFd, const std::string& name, TrashFolders* tra
 int TrashPlace::Keep(const struct stat& kept)
 {
     const int files = m_trash->files.get();
-    if (::linkat(m_folderFd, m_name.c_str(), files, m_trashName.c_str(), 0) == 0) {
-        m_linked = true;
-        return 0;
+    if (platform::DriveOf(m_folderFd).hardLinks) {
+        if (::linkat(m_folderFd, m_name.c_str(), files, m_trashName.c_str(), 0) == 0) {
+            m_linked = true;
+            return 0;
+        }
+        // A drive of a kind the program does not know may have no hard
+        // links after all, and answers one of these.
+        if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS)
+            return errno;
     }
-    // Drives without hard links (FAT, exFAT through FUSE) answer one of these.
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS)
-        return errno;
     if (::renameat2(m_folderFd, m_name.c_str(), files, m_trashName.c_str(), RENAME_NOREPLACE) == 0
         || ((errno == EINVAL || errno == ENOSYS)
             && ::renameat(m_folderFd, m_name.c_str(), files, m_trashName.c_str()) == 0)) {

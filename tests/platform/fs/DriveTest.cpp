@@ -1,0 +1,67 @@
+// What the program asks of a drive, found from the drive itself: the kind
+// the kernel and the mount table give it, and for gvfs's FUSE folder the
+// share a folder reaches.
+#include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "TempDir.h"
+#include "platform/fs/Drive.h"
+
+namespace {
+
+bool Shell(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Drives mounted for the test: a tmpfs, and FAT through FUSE (its kind only
+// the mount table tells). Each is asked where it is mounted, and where
+// nothing is mounted (the kernel's own /proc) the drive is an unknown one.
+TEST(DriveTest, ARealDriveIsKnownByItsKind)
+{
+    EXPECT_EQ(platform::DriveAt("/proc/self").kind, "unknown");
+    EXPECT_FALSE(platform::DriveAt("/proc/self").flushesAsAWhole);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting the drives needs root";
+    TempDir dir;
+    const std::string tmpfs = dir / "tmpfs", fat = dir / "fat";
+    if (!Shell("mkdir '" + tmpfs + "' '" + fat + "' && mount -t tmpfs folderly-test '" + tmpfs + "'"))
+        GTEST_SKIP() << "no tmpfs could be mounted";
+    const platform::Drive& memory = platform::DriveAt(tmpfs);
+    EXPECT_EQ(memory.kind, "tmpfs");
+    EXPECT_TRUE(memory.flushesAsAWhole && memory.exactNames && memory.changeEvents && memory.hardLinks);
+    const bool fatMounted = Shell("truncate -s 8M '" + dir / "fat.img" + "' && mkfs.vfat '" + dir / "fat.img"
+                                  + "' && fusefat -o rw+ '" + dir / "fat.img" + "' '" + fat + "'");
+    if (fatMounted) {
+        const platform::Drive& stick = platform::DriveAt(fat);
+        EXPECT_EQ(stick.kind, "fuse.fusefat");
+        EXPECT_TRUE(stick.windowsNamesOnly);
+        EXPECT_FALSE(stick.hardLinks || stick.changeEvents || stick.flushesAsAWhole || stick.exactNames);
+        EXPECT_TRUE(Shell("umount '" + fat + "'"));
+    }
+    EXPECT_TRUE(Shell("umount '" + tmpfs + "'"));
+    if (!fatMounted)
+        GTEST_SKIP() << "no FAT image could be mounted through FUSE";
+}
+
+// gvfs's one FUSE mount holds every share the desktop reached: a Samba
+// share there is case-blind and takes Windows names only, whatever the
+// kernel says of the mount; an SFTP folder beside it is not.
+TEST(DriveTest, AFolderOfGvfsIsKnownByTheShareItReaches)
+{
+    const std::string gvfs = "/run/user/1000/gvfs/";
+    const platform::Drive& samba = platform::detail::DriveOfKind(FUSE_SUPER_MAGIC, "fuse.gvfsd-fuse",
+                                                                 gvfs + "smb-share:server=nas,share=docs/x");
+    const platform::Drive& sftp = platform::detail::DriveOfKind(FUSE_SUPER_MAGIC, "fuse.gvfsd-fuse",
+                                                                gvfs + "sftp:host=nas/home");
+    EXPECT_TRUE(samba.windowsNamesOnly);
+    EXPECT_FALSE(sftp.windowsNamesOnly);
+    for (const platform::Drive* drive : {&samba, &sftp})
+        EXPECT_FALSE(drive->changeEvents || drive->hardLinks || drive->stableInodes || drive->flushesAsAWhole);
+}
+
+}  // namespace
