@@ -21,7 +21,7 @@ case "${1:-}" in
     [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json" >&2; exit 2; }
     # Qt's generated files (moc, rcc) are left out; GCC-only warning options
     # in the compile commands are not clang's business.
-    files=$(git ls-files -- 'app/*.cpp' 'ui/*.cpp' 'tray/*.cpp' 'sync/*.cpp' 'lists/*.cpp' 'options/*.cpp' 'platform/*.cpp')
+    files=$(git ls-files -- 'app/*.cpp' 'ui/*.cpp' 'tray/*.cpp' 'timer/*.cpp' 'core/*.cpp' 'sync/*.cpp' 'lists/*.cpp' 'options/*.cpp' 'platform/*.cpp')
     # shellcheck disable=SC2086
     run-clang-tidy -p "$build" -j "$(nproc)" -quiet -extra-arg=-Wno-unknown-warning-option $files
     echo "tidy: no findings"

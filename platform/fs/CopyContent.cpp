@@ -195,27 +195,42 @@ private:
     std::unique_ptr<char[]> m_buffer;
 };
 
-// Copies the data of a file with holes, leaving holes where src has them.
-// A hole is made by lengthening the file; a drive that cannot (FAT through
-// FUSE) gets zeros instead.
-int MoveDataAndHoles(ContentMover& mover, int src, int dst, off_t size)
-{
-    off_t written = 0;
-    bool holes = true;
-    const auto lengthen = [&](off_t length) {
-        if (length <= written)
+// The end of a copy with holes, written so far: a hole is made by
+// lengthening the file; a drive that cannot (FAT through FUSE) gets zeros
+// instead.
+class HoledEnd {
+public:
+    HoledEnd(ContentMover& mover, int dst) : m_mover(mover), m_dst(dst) {}
+
+    // The file reaches length, with a hole (or zeros) after what is written.
+    int Lengthen(off_t length)
+    {
+        if (length <= m_written)
             return 0;
-        if (holes && ::ftruncate(dst, length) == 0) {
-            written = length;
+        if (m_holes && ::ftruncate(m_dst, length) == 0) {
+            m_written = length;
             return 0;
         }
-        if (holes && errno == EFBIG)
+        if (m_holes && errno == EFBIG)
             return EFBIG;  // zeros would not fit either
-        holes = false;
-        const int zeroError = mover.Zeros(dst, written, length);
-        written = length;
-        return zeroError;
-    };
+        m_holes = false;
+        const int error = m_mover.Zeros(m_dst, m_written, length);
+        m_written = length;
+        return error;
+    }
+    void Written(off_t upTo) { m_written = upTo; }
+
+private:
+    ContentMover& m_mover;
+    int m_dst;
+    off_t m_written = 0;
+    bool m_holes = true;
+};
+
+// Copies the data of a file with holes, leaving holes where src has them.
+int MoveDataAndHoles(ContentMover& mover, int src, int dst, off_t size)
+{
+    HoledEnd end(mover, dst);
     for (off_t at = 0; at < size;) {
         const off_t data = ::lseek(src, at, SEEK_DATA);
         if (data < 0) {
@@ -232,15 +247,15 @@ int MoveDataAndHoles(ContentMover& mover, int src, int dst, off_t size)
             return errno;
         if (hole > size)
             hole = size;
-        int error = lengthen(data);
+        int error = end.Lengthen(data);
         if (error == 0)
             error = mover.Range(src, dst, data, hole);
         if (error != 0)
             return error;
-        written = hole;
+        end.Written(hole);
         at = hole;
     }
-    return lengthen(size);  // with the hole at the end
+    return end.Lengthen(size);  // with the hole at the end
 }
 
 }  // namespace
