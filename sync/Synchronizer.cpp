@@ -164,7 +164,7 @@ void Synchronizer::CountCopies(Mode mode, Scope scope, std::int32_t& count)
         FoldersBody(scope, &count);
 }
 
-void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed)
+void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed, Pairs pairs)
 {
     if (m_running)
         return;
@@ -179,11 +179,13 @@ void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* only
                 return;
             told = true;
             sync.m_onlyNamed = nullptr;
+            sync.m_pairs = Pairs::AsDesigned;
             sync.m_host.RunFinished(completed);
         }
         ~Finished() { Tell(false); }
     } finished{*this};
     m_onlyNamed = mode == Mode::Folders ? onlyNamed : nullptr;
+    m_pairs = pairs;
     {
         RunningMark mark(m_running);
         m_state.Options = m_host.RunValues();
@@ -367,9 +369,10 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
     KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
     KnownFolder& side1 = known.NamesIn(folder1);
     {
-        // The pre-count only counts names: what each entry is, the listing tells.
+        // The pre-count only counts names (what each entry is, the listing
+        // tells), unless only pairs out of step count.
         KnownFolder::Search search(searched, pattern, static_cast<std::uint32_t>(m_state.Options.SearchAttr),
-                                   count != nullptr);
+                                   count != nullptr && m_pairs == Pairs::AsDesigned);
         while (search.Next(m_state.SearchRec)) {
             if (!folders2)
                 folders2 = ReadList2(known, scope);
@@ -404,7 +407,9 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         // One look at the List 2 name answers both "is it there" and "how old".
         const std::int32_t age2 = holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match) : -1;
-        if (age2 != -1) {
+        // Equal times are out of step only as designed.
+        const bool inStep = m_pairs == Pairs::OutOfStep && ComparePackedTimes(s.Age1, age2) == 0;
+        if (age2 != -1 && !inStep) {
             if (count) {
                 ++*count;
             } else if (IsFile(s.SearchRec)) {
