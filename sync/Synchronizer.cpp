@@ -332,6 +332,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
     RunState& s = m_state;
     KnownFolders known;
     known.SetKeepReplaced(KeepsReplaced());
+    known.SetOnWritten([this](const platform::WrittenFile& file) { m_host.Wrote(file); });
     // The List 2 folders taking part, by List2Index; read when the first
     // entry needs them, all at once.
     std::optional<std::vector<KnownFolder*>> folders2;
@@ -465,6 +466,7 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
     // every name that search A will compare (the body: that it will yield).
     KnownFolders known;
     known.SetKeepReplaced(KeepsReplaced());
+    known.SetOnWritten([this](const platform::WrittenFile& file) { m_host.Wrote(file); });
     known.ReadPair(folder1, folder2, "*." + m_state.Options.SearchExt, attr, count != nullptr);
     ThenSettle(known, [&] {
         FolderPairSearchA(known, folder1, folder2, count);
