@@ -2,7 +2,8 @@
 
 void ReportList::Append(const std::string& line)
 {
-    m_lines.push_back(line);
+    if (m_keep)
+        m_lines.push_back(line);
     if (m_observer)
         m_observer(line);
 }

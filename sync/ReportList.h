@@ -9,6 +9,9 @@
 class ReportList {
 public:
     void Append(const std::string& line);
+    // Off: lines go to the observer only, and none is kept (no window shows
+    // them later).
+    void SetKeepLines(bool keep) { m_keep = keep; }
     const std::vector<std::string>& Lines() const { return m_lines; }
     int Count() const { return static_cast<int>(m_lines.size()); }
 
@@ -18,5 +21,6 @@ public:
 
 private:
     std::vector<std::string> m_lines;
+    bool m_keep = true;
     std::function<void(const std::string&)> m_observer;
 };
