@@ -4,6 +4,7 @@
 // the run covers.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -53,12 +54,16 @@ struct Watched {
         program = std::make_unique<Program>(home / "share/", home / "Folderly.conf", home / "autostart");
         program->Changes().SetQuietTime(kQuiet);
     }
+    // The folders: full paths, or names in the home.
     void Start(const std::vector<std::string>& list1, const std::vector<std::string>& list2)
     {
+        const auto path = [this](const std::string& folder) {
+            return folder.starts_with('/') ? folder : home / folder;
+        };
         for (const std::string& folder : list1)
-            program->List1().Add(home / folder);
+            program->List1().Add(path(folder));
         for (const std::string& folder : list2)
-            program->List2().Add(home / folder);
+            program->List2().Add(path(folder));
         program->Store().OpenKey(false);
         program->Options().LoadOptions();
         program->Store().CloseKey();
@@ -205,6 +210,120 @@ TEST(RunOnChange, ARunCoversTheChangedFoldersWhereThatIsAsAFullRun)
         Until([&] { return !asked.empty(); }, 3s);
         ASSERT_EQ(asked, std::vector<std::string>{step.covered});
     }
+}
+
+// A run's own copies start no run, under whatever spelling of their folder
+// the lists hold (a List 1 folder listed again in List 2 with a trailing or
+// doubled '/', or through the user's link to it).
+TEST(RunOnChange, ARunsOwnCopiesStartNoRunUnderAnySpellingOfTheirFolder)
+{
+    for (const char* spelling : {"d/a/", "d//a", "link"}) {
+        SCOPED_TRACE(spelling);
+        Watched w(0);
+        Make(w.home / "d/a/f.txt", "old", 1600000000);
+        Make(w.home / "d/b/f.txt", "old", 1600000000);
+        std::filesystem::create_directory_symlink(w.home / "d/a", w.home / "link");
+        w.Start({"d/a"}, {spelling, "d/b"});
+        Make(w.home / "d/b/f.txt", "new", 1700000000);
+        EXPECT_EQ(w.Settle(1), 1);
+        EXPECT_EQ(w.Read("d/a/f.txt"), "new");
+    }
+}
+
+// A save made during a run to a file that run has just written is a change
+// like any other: the run's own write is left out, the save is not.
+TEST(RunOnChange, ASaveDuringARunToAFileItWroteStartsTheNextRun)
+{
+    Watched w(1);
+    Make(w.home / "a/Docs/x.txt", "from a", 1700000000);
+    Make(w.home / "b/Docs/x.txt", "old", 1600000000);
+    w.Start({"a/Docs"}, {"b/Docs"});
+    // The user saves b's x.txt the moment the run has put its copy in place.
+    w.program->Report().SetObserver([&w](const std::string& line) {
+        if (line.starts_with(w.home / "b/Docs/x.txt"))
+            Make(w.home / "b/Docs/x.txt", "saved in b", 1800000000);
+    });
+    Make(w.home / "a/Docs/y.txt", "y", 1700000000);
+    EXPECT_EQ(w.Settle(2), 2);
+    EXPECT_EQ(w.Read("a/Docs/x.txt"), "saved in b");
+}
+
+// Changes that never pause for the quiet while (a log written every few
+// seconds) still get their run, once the longest wait since the first of
+// them has passed.
+TEST(RunOnChange, ChangesThatNeverPauseGetARunAfterTheLongestWait)
+{
+    Watched w(1);
+    w.program->Changes().SetQuietTime(600ms, 1500ms);
+    Make(w.home / "a/Docs/log.txt", "0", 1600000000);
+    Make(w.home / "b/Docs/log.txt", "0", 1600000000);
+    w.Start({"a/Docs"}, {"b/Docs"});
+    Make(w.home / "a/Docs/new.txt", "new", 1700000000);
+    int writes = 0;
+    QTimer writer;
+    QObject::connect(&writer, &QTimer::timeout, [&] {
+        ++writes;
+        Make(w.home / "a/Docs/log.txt", std::to_string(writes), 1700000000 + writes);
+    });
+    writer.start(100);
+    EXPECT_TRUE(Until([&] { return w.program->Changes().RunsAsked() > 0; }, 6s));
+    writer.stop();
+    EXPECT_EQ(w.Read("b/Docs/new.txt"), "new");
+}
+
+// folderly --watch begins with a run, so that folders out of step when it
+// starts (or changed just before the last watcher ended) are brought in
+// step without waiting for a change; and it prints its Report lines
+// without keeping them, as it may run for months.
+TEST(RunOnChange, AWatcherForTheCommandLineStartsWithARunAndKeepsNoLines)
+{
+    Watched w(1);
+    Make(w.home / "a/Docs/new.txt", "new", 1700000000);
+    std::filesystem::create_directories(w.home / "b/Docs");
+    w.Start({"a/Docs"}, {"b/Docs"});
+    std::vector<std::string> printed;
+    w.program->Report().SetObserver([&printed](const std::string& line) { printed.push_back(line); });
+    w.program->WatchForCommandLine();
+    EXPECT_EQ(w.Settle(1), 1);
+    EXPECT_EQ(w.Read("b/Docs/new.txt"), "new");
+    EXPECT_EQ(printed, std::vector<std::string>{"new.txt copied successfully to " + w.home / "b/Docs"});
+    EXPECT_TRUE(w.program->Report().Lines().empty());
+}
+
+// Two users keep one shared folder in step with their own, each with a
+// watcher, in files mode (the shared folder in List 1): each run's copy
+// into the shared folder is a change to the other's watcher. As runs that
+// follow changes copy only what is out of step, the exchange ends. Two
+// saves within the same two seconds (one packed time) stay apart until a
+// run by hand (or by the timer) copies one over the other, which the other
+// watcher then leaves as it is.
+TEST(RunOnChange, TwoWatchersOfOneSharedFolderComeToRest)
+{
+    Watched a(0);
+    Watched b(0);
+    const std::string shared = a.home / "shared/x";
+    Make(shared + "/f.txt", "old", 1600000000);
+    Make(a.home / "mine/x/f.txt", "old", 1600000000);
+    Make(b.home / "mine/x/f.txt", "old", 1600000000);
+    a.Start({shared}, {"mine/x"});
+    b.Start({shared}, {"mine/x"});
+
+    Make(a.home / "mine/x/f.txt", "saved by a", 1700000000);
+    EXPECT_EQ(a.Settle(1), 1);
+    EXPECT_EQ(b.Settle(1), 1);  // brings a's save home
+    EXPECT_EQ(b.Read("mine/x/f.txt"), "saved by a");
+
+    Make(b.home / "mine/x/f.txt", "saved by b", 1700000001);
+    EXPECT_EQ(b.Settle(2), 2);
+    EXPECT_EQ(a.Settle(1), 1);
+    EXPECT_EQ(ReadFile(shared + "/f.txt"), "saved by a");
+    EXPECT_EQ(b.Read("mine/x/f.txt"), "saved by b");
+
+    b.program->SynchronizeAll();
+    EXPECT_EQ(a.Settle(2), 2);
+    EXPECT_EQ(b.Settle(2), 2);
+    EXPECT_EQ(ReadFile(shared + "/f.txt"), "saved by b");
+    EXPECT_EQ(a.Read("mine/x/f.txt"), "saved by a");
 }
 
 }  // namespace
