@@ -119,8 +119,11 @@ void ChangeRuns::ListsChanged()
 void ChangeRuns::AskFullRun()
 {
     m_full = true;
-    m_waitingSince = Clock::now();
-    m_quiet.start(0);
+    // Not through the quiet while, which a change meanwhile would start afresh.
+    QTimer::singleShot(0, &m_quiet, [this] {
+        if (Enabled())
+            Quiet();
+    });
 }
 
 void ChangeRuns::SetQuietTime(std::chrono::milliseconds quiet, std::chrono::milliseconds longest)
@@ -253,6 +256,7 @@ void ChangeRuns::RunFinished(bool completed)
 
 void ChangeRuns::Quiet()
 {
+    m_quiet.stop();  // this run covers what waits
     const bool full = m_full || !m_foldersMode();
     const std::set<std::string> names = std::move(m_changed);
     m_changed.clear();

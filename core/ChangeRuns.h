@@ -82,7 +82,7 @@ public:
     bool Watching() const;
     // The lists changed: their folders are watched anew.
     void ListsChanged();
-    // Asks for a full run at once, as a change would after its quiet while.
+    // Asks for a full run at once.
     void AskFullRun();
 
     // Every run (by hand, by the timer, by a change) tells its records and
