@@ -52,6 +52,7 @@ public:
     // desktop while the run works.
     void KeepResponsive() override { m_window.KeepResponsive(); }
     void Recorded(const RunRecord& record) override { m_window.Recorded(record); }
+    void Wrote(const platform::WrittenFile& file) override { m_window.Wrote(file); }
     void RunFinished(bool completed) override { m_window.RunFinished(completed); }
 
 private:
@@ -148,7 +149,10 @@ int Watching(const std::string& programFolder, RunOutput& output)
     Program program(programFolder);
     if (!LoadStored(program, output))
         return kNotRun;
-    program.WatchForCommandLine();
+    if (!program.WatchForCommandLine()) {
+        output.Message(kNothingWatchedText);
+        return kNotRun;
+    }
     output.Message(kWatchingText);
     // A signal stops a run between two copies (the stop query), then ends the loop.
     TerminationSignals::Watch(QCoreApplication::instance(), [] { QCoreApplication::exit(0); });

@@ -47,12 +47,15 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunStat
 // Runs on change without a window (folderly --watch): loads as FromStoredFiles
 // does, then makes the run of "Synchronize all" after each change in the
 // listed folders (see ChangeRuns), printing its lines, until a termination
-// signal comes (between two copies). kNotRun when the lists or options
-// could not be read; else kAllCopied once stopped by a signal.
+// signal comes (between two copies); the first run comes at once. kNotRun
+// when the lists or options could not be read, or nothing can be watched;
+// else kAllCopied once stopped by a signal.
 int Watching(const std::string& programFolder, RunOutput& output);
 // Said on standard error when the watching begins.
 inline constexpr char kWatchingText[] = "watching the folders of both lists; a run follows each change "
                                         "(Ctrl+C or SIGTERM ends it)";
+// Said instead when nothing can be watched (a Report line said why).
+inline constexpr char kNothingWatchedText[] = "no folder can be watched, so no run would follow a change: not started";
 
 // In the window's copy of the program, asked by a later start: the window's
 // own lists, options and Report list, and its balloon, buttons and gauge.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "lists/FolderList.h"
@@ -17,15 +18,6 @@
 #include "sync/Synchronizer.h"
 
 namespace {
-
-// Names compared as the run and the disk may spell them: a copy into a
-// namesake writes the name in the case the folder has.
-std::string Folded(std::string name)
-{
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name;
-}
 
 // The folder text and name of a path a run formed (PathOf: folder, '/', name).
 std::pair<std::string, std::string> FolderAndName(const std::string& path)
@@ -72,12 +64,12 @@ ChangeRuns::ChangeRuns(const FolderList& list1, const FolderList& list2, ReportL
       m_list2(list2),
       m_report(report),
       m_run(std::move(run)),
-      m_foldersMode(std::move(foldersMode))
+      m_foldersMode(std::move(foldersMode)),
+      m_quietTime(quiet)
 {
     m_quiet.setSingleShot(true);
     // A coarse timer may fire 5 % early: the quiet while is a promise.
     m_quiet.setTimerType(Qt::PreciseTimer);
-    m_quiet.setInterval(quiet);
     QObject::connect(&m_quiet, &QTimer::timeout, [this] { Quiet(); });
 }
 
@@ -90,6 +82,7 @@ void ChangeRuns::SetEnabled(bool enabled)
     m_events.reset();
     m_mounts.reset();
     m_quiet.stop();
+    m_waitingSince.reset();
     if (!enabled) {
         m_watch.reset();
         return;
@@ -98,22 +91,45 @@ void ChangeRuns::SetEnabled(bool enabled)
     m_full = true;
     m_changed.clear();
     m_watch = std::make_unique<platform::FolderWatch>();
+    if (!Watching())
+        m_report.Append(platform::FormatText(ChangeTexts::kNoInstance, {std::strerror(m_watch->InitError())}));
     Rewatch();
     if (m_watch->EventFd() >= 0) {
         m_events = std::make_unique<QSocketNotifier>(m_watch->EventFd(), QSocketNotifier::Read);
-        QObject::connect(m_events.get(), &QSocketNotifier::activated, [this] { TakeEvents(false); });
+        QObject::connect(m_events.get(), &QSocketNotifier::activated, [this] { TakeEvents(); });
     }
     if (m_watch->MountsFd() >= 0) {
         // The mount table tells of a change by an exceptional condition.
         m_mounts = std::make_unique<QSocketNotifier>(m_watch->MountsFd(), QSocketNotifier::Exception);
-        QObject::connect(m_mounts.get(), &QSocketNotifier::activated, [this] { TakeEvents(false); });
+        QObject::connect(m_mounts.get(), &QSocketNotifier::activated, [this] { TakeEvents(); });
     }
+}
+
+bool ChangeRuns::Watching() const
+{
+    return m_watch && m_watch->EventFd() >= 0;
 }
 
 void ChangeRuns::ListsChanged()
 {
     if (Enabled())
         Rewatch();
+}
+
+void ChangeRuns::AskFullRun()
+{
+    m_full = true;
+    // Not through the quiet while, which a change meanwhile would start afresh.
+    QTimer::singleShot(0, &m_quiet, [this] {
+        if (Enabled())
+            Quiet();
+    });
+}
+
+void ChangeRuns::SetQuietTime(std::chrono::milliseconds quiet, std::chrono::milliseconds longest)
+{
+    m_quietTime = quiet;
+    m_longestWait = longest;
 }
 
 void ChangeRuns::Rewatch()
@@ -135,7 +151,10 @@ std::size_t ChangeRuns::WatchCount() const
 void ChangeRuns::TellProblems()
 {
     using Why = platform::FolderWatch::Problem::Why;
-    for (const platform::FolderWatch::Problem& problem : m_watch->TakeProblems()) {
+    const std::vector<platform::FolderWatch::Problem> problems = m_watch->TakeProblems();
+    if (!Watching())
+        return;  // said once for all folders
+    for (const platform::FolderWatch::Problem& problem : problems) {
         switch (problem.why) {
         case Why::WatchLimit: m_report.Append(platform::FormatText(ChangeTexts::kWatchLimit, {problem.folder})); break;
         case Why::NoAccess: m_report.Append(platform::FormatText(ChangeTexts::kNoAccess, {problem.folder})); break;
@@ -147,7 +166,16 @@ void ChangeRuns::TellProblems()
     }
 }
 
-void ChangeRuns::TakeEvents(bool afterOwnRun)
+bool ChangeRuns::IsOwnWrite(const std::string& folder, const std::string& name) const
+{
+    if (m_written.empty())
+        return false;
+    struct stat st {};
+    return ::lstat(platform::PathOf(folder, name).c_str(), &st) == 0 && S_ISREG(st.st_mode)
+        && m_written.contains(platform::WrittenFileOf(st));
+}
+
+void ChangeRuns::TakeEvents()
 {
     if (!m_watch)
         return;
@@ -161,7 +189,7 @@ void ChangeRuns::TakeEvents(bool afterOwnRun)
         // The copies' own temporary files, and what a run just wrote, are no change.
         if (IsTemporary(folder, name))
             continue;
-        if (afterOwnRun && m_written.contains({folder, Folded(name)}))
+        if (IsOwnWrite(folder, name))
             continue;
 
         m_changed.insert(LastPathComponent(folder));
@@ -175,19 +203,26 @@ void ChangeRuns::TakeEvents(bool afterOwnRun)
         }
     }
     if (changed)
-        m_quiet.start();  // afresh: a burst of changes gives one run, after it
+        Wait();
+}
+
+void ChangeRuns::Wait()
+{
+    // Afresh: a burst of changes gives one run, after it; but a burst that
+    // never ends gives its run once the longest wait has passed.
+    const Clock::time_point now = Clock::now();
+    if (!m_waitingSince)
+        m_waitingSince = now;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_longestWait - (now - *m_waitingSince));
+    m_quiet.start(std::clamp(left, std::chrono::milliseconds(0), m_quietTime));
 }
 
 void ChangeRuns::Recorded(const RunRecord& record)
 {
     using Kind = RunRecord::Kind;
     switch (record.kind) {
-    case Kind::Updated: {
-        auto [folder, name] = FolderAndName(record.path);
-        m_written.insert({folder, Folded(name)});
-        break;
-    }
-    case Kind::Copied: m_written.insert({record.folder, Folded(record.path)}); break;
+    case Kind::Updated:
+    case Kind::Copied: break;  // told by Wrote
     case Kind::NotCopied: m_failed.insert(LastPathComponent(record.folder)); break;
     case Kind::ReadOnly:
     case Kind::NotUpdated:
@@ -197,10 +232,15 @@ void ChangeRuns::Recorded(const RunRecord& record)
     }
 }
 
+void ChangeRuns::Wrote(const platform::WrittenFile& file)
+{
+    m_written.insert(file);
+}
+
 void ChangeRuns::RunFinished(bool completed)
 {
     // Its own writes are queued by now: taken at once, and left out.
-    TakeEvents(true);
+    TakeEvents();
     m_written.clear();
     if (m_ownRun && completed && m_ownRunFull)
         m_full = false;
@@ -216,6 +256,7 @@ void ChangeRuns::RunFinished(bool completed)
 
 void ChangeRuns::Quiet()
 {
+    m_quiet.stop();  // this run covers what waits
     const bool full = m_full || !m_foldersMode();
     const std::set<std::string> names = std::move(m_changed);
     m_changed.clear();
@@ -223,11 +264,14 @@ void ChangeRuns::Quiet()
     m_ownRunFull = full;
     m_ownRunNames = names;
     ++m_runsAsked;
+    // Changes during the run wait afresh.
+    const std::optional<Clock::time_point> waitingSince = std::exchange(m_waitingSince, std::nullopt);
     const bool made = m_run(full ? nullptr : &names);
     m_ownRun = false;
     if (!made) {
         // Busy with another run: asked again after the quiet while.
         m_changed.insert(names.begin(), names.end());
-        m_quiet.start();
+        m_waitingSince = waitingSince;
+        m_quiet.start(m_quietTime);
     }
 }

@@ -28,10 +28,15 @@ Program::~Program()
     m_list2.SetProgramObserver(nullptr);
 }
 
-void Program::WatchForCommandLine()
+bool Program::WatchForCommandLine()
 {
     m_watchForCommandLine = true;
+    m_report.SetKeepLines(false);
     m_changeRuns.SetEnabled(true);
+    if (!m_changeRuns.Watching())
+        return false;
+    m_changeRuns.AskFullRun();
+    return true;
 }
 
 void Program::SetWatcherQuery(std::function<bool()> watcherRunning, std::chrono::milliseconds lookAgain)
@@ -64,18 +69,21 @@ bool Program::RunForChange(const std::set<std::string>* onlyNamed)
 {
     if (m_sync.IsRunning())
         return false;
+    // What is in step stays as it is: a copy of equal times would be a
+    // change to whoever else watches the same folders.
+    constexpr Synchronizer::Pairs kOutOfStep = Synchronizer::Pairs::OutOfStep;
     const OptionValues shown = ShownNow();
     if (m_watchForCommandLine) {
         // As "Synchronize all" (and folderly --run): by the Synchro mode.
-        m_sync.Run(shown.SynchroMode == 0 ? Mode::Files : Mode::Folders, Scope::All, onlyNamed);
+        m_sync.Run(shown.SynchroMode == 0 ? Mode::Files : Mode::Folders, Scope::All, onlyNamed, kOutOfStep);
         return true;
     }
     using SynchroTimerRules::Run;
     switch (SynchroTimerRules::RunFor(shown.TimerAction, shown.SynchroMode)) {
-    case Run::FilesAll: m_sync.Run(Mode::Files, Scope::All); break;
-    case Run::FilesSelected: m_sync.Run(Mode::Files, Scope::Selected); break;
-    case Run::FoldersAll: m_sync.Run(Mode::Folders, Scope::All, onlyNamed); break;
-    case Run::FoldersSelected: m_sync.Run(Mode::Folders, Scope::Selected, onlyNamed); break;
+    case Run::FilesAll: m_sync.Run(Mode::Files, Scope::All, nullptr, kOutOfStep); break;
+    case Run::FilesSelected: m_sync.Run(Mode::Files, Scope::Selected, nullptr, kOutOfStep); break;
+    case Run::FoldersAll: m_sync.Run(Mode::Folders, Scope::All, onlyNamed, kOutOfStep); break;
+    case Run::FoldersSelected: m_sync.Run(Mode::Folders, Scope::Selected, onlyNamed, kOutOfStep); break;
     case Run::None: break;
     }
     return true;

@@ -75,7 +75,11 @@ public:
     // Runs on change for the command line (folderly --watch): the folders of
     // both lists are watched whatever the option says, and each change
     // makes the run "Synchronize all" makes, in the stored Synchro mode.
-    void WatchForCommandLine();
+    // The first run comes at once, as the folders may be out of step. The
+    // Report lines go to its observer only: nothing shows them later, and a
+    // watcher may run for months. False when nothing can be watched (the
+    // Report list says why).
+    bool WatchForCommandLine();
     // Whether folderly --watch runs for this user now. While it does, Run on
     // change is left to it (two watchers would make every run twice), said
     // once in the Report list, and looked at again every lookAgain, so that
@@ -129,6 +133,7 @@ private:
     void ShowMessage(const std::string& text) override;
     void KeepResponsive() override;
     void Recorded(const RunRecord& record) override { m_changeRuns.Recorded(record); }
+    void Wrote(const platform::WrittenFile& file) override { m_changeRuns.Wrote(file); }
     void RunFinished(bool completed) override { m_changeRuns.RunFinished(completed); }
 
     // OptionsHost

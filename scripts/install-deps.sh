@@ -40,6 +40,8 @@ packages=(
   acl
   # the Trash test: the desktop's own listing and restoring (gio, gvfs)
   libglib2.0-bin gvfs
+  # the watch test: a system call made to fail (strace's fault injection)
+  strace
 )
 if [ "${1:-}" = "--bench" ]; then
   # the comparison tools, and what bench/RESULTS.md's profiles were taken with

@@ -6,7 +6,9 @@ void ReportList::Append(const std::string& line)
 {
     // Lines name files: a name's control characters are shown, not obeyed,
     // wherever the line goes (the window, a terminal, a report file).
-    m_lines.push_back(platform::PrintableText(line));
+    const std::string shown = platform::PrintableText(line);
+    if (m_keep)
+        m_lines.push_back(shown);
     if (m_observer)
-        m_observer(m_lines.back());
+        m_observer(shown);
 }

@@ -11,6 +11,9 @@
 class ReportList {
 public:
     void Append(const std::string& line);
+    // Off: lines go to the observer only, and none is kept (no window shows
+    // them later).
+    void SetKeepLines(bool keep) { m_keep = keep; }
     const std::vector<std::string>& Lines() const { return m_lines; }
     int Count() const { return static_cast<int>(m_lines.size()); }
 
@@ -20,5 +23,6 @@ public:
 
 private:
     std::vector<std::string> m_lines;
+    bool m_keep = true;
     std::function<void(const std::string&)> m_observer;
 };

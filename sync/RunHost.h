@@ -2,6 +2,7 @@
 
 #include "options/RunOptionValues.h"
 #include "platform/desktop/BalloonIcon.h"
+#include "platform/fs/WrittenFile.h"
 
 #include <string>
 
@@ -44,5 +45,7 @@ public:
     // completed when it went through all its folders (not cancelled at its
     // confirmation, not stopped).
     virtual void Recorded(const RunRecord&) {}
+    // Told of each file a copy of the run wrote, once it is in place.
+    virtual void Wrote(const platform::WrittenFile&) {}
     virtual void RunFinished(bool /*completed*/) {}
 };

@@ -213,7 +213,7 @@ void Synchronizer::CountCopies(Mode mode, Scope scope, std::int32_t& count)
         FoldersBody(scope, &count);
 }
 
-void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed)
+void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed, Pairs pairs)
 {
     if (m_running)
         return;
@@ -228,11 +228,13 @@ void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* only
                 return;
             told = true;
             sync.m_onlyNamed = nullptr;
+            sync.m_pairs = Pairs::AsDesigned;
             sync.m_host.RunFinished(completed);
         }
         ~Finished() { Tell(false); }
     } finished{*this};
     m_onlyNamed = mode == Mode::Folders ? onlyNamed : nullptr;
+    m_pairs = pairs;
     {
         RunningMark mark(m_running);
         m_state.Options = m_host.RunValues();
@@ -379,6 +381,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
     RunState& s = m_state;
     KnownFolders known;
     known.SetKeepReplaced(KeepsReplaced());
+    known.SetOnWritten([this](const platform::WrittenFile& file) { m_host.Wrote(file); });
     // The List 2 folders taking part, by List2Index; read when the first
     // entry needs them, all at once.
     std::optional<std::vector<KnownFolder*>> folders2;
@@ -416,9 +419,10 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
     KnownFolder& searched = known.Searched(SearchMask(folder1), pattern);
     KnownFolder& side1 = known.NamesIn(folder1);
     {
-        // The pre-count only counts names: what each entry is, the listing tells.
+        // The pre-count only counts names (what each entry is, the listing
+        // tells), unless only pairs out of step count.
         KnownFolder::Search search(searched, pattern, static_cast<std::uint32_t>(m_state.Options.SearchAttr),
-                                   count != nullptr);
+                                   count != nullptr && m_pairs == Pairs::AsDesigned);
         while (search.Next(m_state.SearchRec)) {
             if (!folders2)
                 folders2 = ReadList2(known, scope);
@@ -456,7 +460,12 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
         // One look at the List 2 name answers both "is it there" and "how old".
         const std::int32_t age2 = holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match, &seen2)
                                                          : -1;
-        if (age2 != -1) {
+        // Equal times are out of step only as designed; what is no file is said.
+        const bool inStep = m_pairs == Pairs::OutOfStep && age2 != -1 && !seen2.notAFile
+            && CompareFileTimes(s.Age1, PathOf(folder1, s.CurrentName), age2,
+                                PathOf(m_list2.Text(s.List2Index), s.CurrentName), match, nullptr)
+                == 0;
+        if (age2 != -1 && !inStep) {
             if (count) {
                 ++*count;
             } else if (IsFile(s.SearchRec)) {
@@ -518,6 +527,7 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
     // every name that search A will compare (the body: that it will yield).
     KnownFolders known;
     known.SetKeepReplaced(KeepsReplaced());
+    known.SetOnWritten([this](const platform::WrittenFile& file) { m_host.Wrote(file); });
     known.ReadPair(folder1, folder2, "*." + m_state.Options.SearchExt, attr, count != nullptr);
     ThenSettle(known, [&] {
         FolderPairSearchA(known, folder1, folder2, count);

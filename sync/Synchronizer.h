@@ -26,6 +26,11 @@ class Synchronizer {
 public:
     enum class Mode { Files, Folders };
     enum class Scope { All, Selected };
+    // Which pairs of files a run copies: as designed (in files mode a pair
+    // of equal times too, List 2 over List 1), or only those out of step,
+    // as runs that follow changes do, so that their copies are no change
+    // for another watcher of the same folders.
+    enum class Pairs { AsDesigned, OutOfStep };
 
     Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2, RunHost& host);
 
@@ -33,7 +38,7 @@ public:
     // when it starts (RunState::Options). With onlyNamed, a folders-mode run
     // pairs only folders whose last path component is one of those names
     // (pairs of other names are left as they are); files mode ignores it.
-    void Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed = nullptr);
+    void Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed = nullptr, Pairs pairs = Pairs::AsDesigned);
     // The run of scope in the Synchro mode the host shows now ("Synchronize
     // all", "Synchronize selected").
     void RunByMode(Scope scope);
@@ -111,6 +116,7 @@ private:
     bool m_running = false;
     // The last path components a folders-mode run is limited to, if any.
     const std::set<std::string>* m_onlyNamed = nullptr;
+    Pairs m_pairs = Pairs::AsDesigned;
     // The entries of List 1 and List 2 reached through a link of another user.
     std::vector<bool> m_behindLink1;
     std::vector<bool> m_behindLink2;

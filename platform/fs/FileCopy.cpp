@@ -275,8 +275,12 @@ int PlaceStagedImpl(StagedCopy& copy, CopyOutcome& outcome)
         copy.tmp.reset(-1);
         return CopyNow(copy.request, outcome);
     }
-    if (error == 0)
+    if (error == 0) {
         KeepTimesAfterPlacing(copy.tmp.get(), job);
+        struct stat placed {};
+        if (::fstat(copy.tmp.get(), &placed) == 0)
+            outcome.written = WrittenFileOf(placed);
+    }
     outcome.created = error == 0 && !job.destinationSeen;
     return error;
 }

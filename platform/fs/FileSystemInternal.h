@@ -14,6 +14,7 @@
 
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FileSystemTesting.h"
+#include "platform/fs/WrittenFile.h"
 
 // Pieces shared by the files of the file system layer.
 namespace platform::detail {
@@ -187,6 +188,7 @@ struct CopyOutcome {
     ino_t inode = 0;
     std::string name;  // the name the copy wrote, or would have
     bool created = false;  // the copy put a new name in the folder
+    WrittenFile written;  // what it left at the name, once in place
 };
 
 // A copy is made in three steps. Staged: its content and attributes are

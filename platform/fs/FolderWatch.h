@@ -33,6 +33,8 @@ public:
     // tell; -1 when the system gives no watcher (then every folder is a
     // problem).
     int EventFd() const { return m_fd; }
+    // Why the system gave no watcher (an errno), when EventFd is -1.
+    int InitError() const { return m_initError; }
     // The mount table, to wait on for POLLPRI: a drive plugged in or out,
     // after which Read looks at every folder again; -1 if not available.
     int MountsFd() const { return m_mountsFd; }

@@ -319,6 +319,8 @@ void KnownFolders::CopyFile(const std::string& source, const std::string& destin
         [this, done = std::move(done)](int error, const detail::CopyOutcome& outcome) {
             NoteUnplaced(outcome, -1);
             NoteCopied(error, outcome);
+            if (error == 0 && m_onWritten)
+                m_onWritten(outcome.written);
             done(error);
         });
     NoteUnplaced(where, +1);

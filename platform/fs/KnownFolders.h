@@ -14,6 +14,7 @@
 
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KnownFolder.h"
+#include "platform/fs/WrittenFile.h"
 
 namespace platform {
 
@@ -114,6 +115,8 @@ public:
     // Whether the copies of the pass keep the files they replace in the
     // desktop's Trash (off unless set).
     void SetKeepReplaced(bool keep);
+    // Told of each file a copy wrote, once it is in place, before its done.
+    void SetOnWritten(std::function<void(const WrittenFile&)> written) { m_onWritten = std::move(written); }
 
     // Puts every copy made so far in place, telling each. What is not in
     // place when the KnownFolders ends is dropped: nothing is replaced.
@@ -142,6 +145,7 @@ private:
     // Indexed folders looked up on the disk: they may hold any name.
     std::vector<const KnownFolder*> m_onDisk;
     bool m_keepReplaced = false;
+    std::function<void(const WrittenFile&)> m_onWritten;
     // The Trashes the pass keeps replaced files in, opened once each.
     std::unique_ptr<detail::TrashFolders> m_trashes;
     std::unique_ptr<CopyQueue> m_queue;

@@ -2,7 +2,8 @@
 # folderly --watch, with no display, in a private home: a change makes a
 # run (and the run's own copies none), a second watcher and a window that is
 # open refuse it, the watch limit reached is said in the Report lines, and
-# SIGTERM during a run ends it between two copies with 0.
+# SIGTERM during a run ends it between two copies with 0 (the next start
+# makes what it left); with no inotify instance it says so and ends with 2.
 #
 #   watch.sh PROGRAM
 set -u
@@ -68,6 +69,19 @@ copied=$(grep -c '^f.* copied successfully' "$work/out")
 [ "$copied" -lt 4000 ] || echo "SKIP: $case: the run ended before the signal (4000 copies made)"
 [ "$(ls "$work/B/Docs" | grep -c '^f')" = "$copied" ] || fail "$copied lines, $(ls "$work/B/Docs" | grep -c '^f') files"
 ls -a "$work/B/Docs" | grep -q folderly-partial && fail "a temporary file was left"
+
+case="a change the last watcher never ran"
+reset; start_watch
+printf 'late\n' > "$work/A/Docs/late.txt"
+kill -TERM "$watcher"; wait "$watcher"; start_watch  # over folders out of step
+wait_for 10 grep -q 'late.txt copied successfully' "$work/out" || fail "not made by the next start: $(cat "$work/out")"
+kill "$watcher"; wait "$watcher" 2>/dev/null; watcher=""
+
+case="no inotify instance left"  # (no leak check: it cannot run under strace)
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" timeout 30 strace -f -qq -o /dev/null \
+  -e inject=inotify_init1:error=EMFILE "$program" --watch > "$work/out" 2> "$work/err"; status=$?
+[ "$status" = 2 ] && grep -q 'no folder can be watched' "$work/err" && grep -q 'no inotify instance' "$work/out" ||
+  fail "status $status: $(cat "$work/out" "$work/err")"
 
 case="a window that is open"
 reset

@@ -4,6 +4,7 @@
 // the run covers.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -56,9 +57,9 @@ struct Watched {
     void Start(const std::vector<std::string>& list1, const std::vector<std::string>& list2)
     {
         for (const std::string& folder : list1)
-            program->List1().Add(home / folder);
+            program->List1().Add(folder.starts_with('/') ? folder : home / folder);
         for (const std::string& folder : list2)
-            program->List2().Add(home / folder);
+            program->List2().Add(folder.starts_with('/') ? folder : home / folder);
         program->Store().OpenKey(false);
         program->Options().LoadOptions();
         program->Store().CloseKey();
@@ -121,7 +122,9 @@ TEST(RunOnChange, EachChangeThatARunCanActOnStartsOneRun)
         Watched w(c.synchroMode);
         Make(w.home / "a/Docs/old.txt", "old", 1600000000);
         Make(w.home / "b/Docs/old.txt", "old", 1600000000);
-        w.Start({"a/Docs"}, {"b/Docs", "c/Docs"});
+        // a/Docs again, spelled otherwise: a run's copies into it are no change under any spelling.
+        std::filesystem::create_directory_symlink(w.home / "a", w.home / "link");
+        w.Start({"a/Docs"}, {"b/Docs", "c/Docs", "a/Docs/", "a//Docs", "link/Docs"});
         ASSERT_EQ(w.Settle(0), 0);  // nothing changed, nothing runs
         c.change(w.home);
         // One run for the change; its own copies start no second one.
@@ -205,6 +208,57 @@ TEST(RunOnChange, ARunCoversTheChangedFoldersWhereThatIsAsAFullRun)
         Until([&] { return !asked.empty(); }, 3s);
         ASSERT_EQ(asked, std::vector<std::string>{step.covered});
     }
+}
+
+// A save during a run over a file that run has just written is a change.
+TEST(RunOnChange, ASaveDuringARunOverAFileItWroteStartsTheNextRun)
+{
+    Watched w(1);
+    Make(w.home / "b/Docs/x.txt", "old", 1600000000);
+    w.Start({"a/Docs"}, {"b/Docs"});
+    w.program->Report().SetObserver([&w](const std::string& line) {  // told once the copy is in place
+        if (line.starts_with(w.home / "b/Docs/x.txt"))
+            Make(w.home / "b/Docs/x.txt", "saved in b", 1800000000);
+    });
+    Make(w.home / "a/Docs/x.txt", "from a", 1700000000);
+    EXPECT_EQ(w.Settle(2), 2);
+    EXPECT_EQ(w.Read("a/Docs/x.txt"), "saved in b");
+}
+
+// Changes that never leave a quiet while get their run after the longest wait.
+TEST(RunOnChange, ChangesThatNeverPauseGetARunAfterTheLongestWait)
+{
+    Watched w(1);
+    w.program->Changes().SetQuietTime(600ms, 1500ms);
+    Make(w.home / "a/Docs/log.txt", "log", 1600000000);
+    w.Start({"a/Docs"}, {"b/Docs"});
+    QTimer log;  // a write every 100 ms
+    QObject::connect(&log, &QTimer::timeout, [&w] { Make(w.home / "a/Docs/log.txt", "more", 1700000000); });
+    log.start(100);
+    EXPECT_TRUE(Until([&] { return w.program->Changes().RunsAsked() > 0; }, 6s));
+}
+
+// Two users keep one shared folder (List 1) in step with their own by folderly --watch, in files mode: each
+// begins with a run (a's brings a save made while none ran, b's brings it home) and keeps no Report line; the
+// exchange then ends, two saves of one packed time left apart.
+TEST(RunOnChange, TwoWatchersOfOneSharedFolderComeToRest)
+{
+    Watched a(0);
+    Watched b(0);
+    const std::string shared = a.home / "shared/x/f.txt";
+    Make(shared, "old", 1600000000);
+    Make(a.home / "mine/x/f.txt", "saved by a", 1700000000);
+    Make(b.home / "mine/x/f.txt", "old", 1600000000);
+    for (Watched* w : {&a, &b}) {
+        w->Start({a.home / "shared/x"}, {"mine/x"});
+        ASSERT_TRUE(w->program->WatchForCommandLine());
+        EXPECT_EQ(w->Settle(1), 1);
+    }
+    Make(b.home / "mine/x/f.txt", "saved by b", 1700000001);
+    EXPECT_EQ(b.Settle(2), 2);
+    EXPECT_EQ(a.Settle(1), 1);
+    EXPECT_EQ(ReadFile(shared) + "," + b.Read("mine/x/f.txt"), "saved by a,saved by b");
+    EXPECT_TRUE(a.program->Report().Lines().empty());
 }
 
 }  // namespace
