@@ -11,54 +11,21 @@
 #include "platform/FormatText.h"
 #include "platform/settings/SettingsStore.h"
 #include "sync/ReportList.h"
-#include "sync/RunHost.h"
+#include "sync/RunEvents.h"
 #include "sync/RunState.h"
-#include "sync/Synchronizer.h"
 
 namespace {
 
-// The frame of a run nobody watches: OK to every confirmation, messages to
-// the output. In the window's copy the window still shows the balloon,
-// buttons and gauge of the run.
-class UnattendedRunHost : public RunHost {
+// What a run for the command line needs to hear: how it ended, for the
+// status and the closing line. Its lines come through the Report list.
+class EndOfRun : public RunEvents {
 public:
-    // program: the program's own host, which shows the run in the window
-    // where there is one.
-    UnattendedRunHost(RunOutput& output, RunHost& program, const RunState& state)
-        : m_output(output),
-          m_state(state),
-          m_window(program)
-    {
-    }
-
-    void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override
-    {
-        m_window.RequestBalloon(text, title, icon);
-    }
-    void SetSynchronizeSelectedVisible(bool visible) override { m_window.SetSynchronizeSelectedVisible(visible); }
-    void SetSynchronizeAllVisible(bool visible) override { m_window.SetSynchronizeAllVisible(visible); }
-    void SetGaugeVisible(bool visible) override { m_window.SetGaugeVisible(visible); }
-    void SetGaugeProgress(int percent) override { m_window.SetGaugeProgress(percent); }
-    int SynchroModeIndex() const override { return m_window.SynchroModeIndex(); }
-    RunOptionValues RunValues() const override { return m_window.RunValues(); }
-    bool Confirm(const std::string&) override { return true; }
-    void ShowMessage(const std::string& text) override
-    {
-        // The window's summary points to its Report list; a terminal has the count instead.
-        m_output.Message(text == RunTexts::kSummary ? UnattendedRun::ClosingLine(m_state.Tally) : text);
-    }
-    bool StopRequested() const override { return m_window.StopRequested(); }
-    // In the window's copy the window goes on painting and answering its
-    // desktop while the run works.
-    void KeepResponsive() override { m_window.KeepResponsive(); }
-    void Recorded(const RunRecord& record) override { m_window.Recorded(record); }
-    void Wrote(const platform::WrittenFile& file) override { m_window.Wrote(file); }
-    void RunFinished(bool completed) override { m_window.RunFinished(completed); }
+    void Finished(bool /*completed*/, const RunTally& tally) override { m_tally = tally; }
+    bool Confirm(const std::string& /*text*/) override { return true; }
+    const RunTally& Tally() const { return m_tally; }
 
 private:
-    RunOutput& m_output;
-    const RunState& m_state;  // the run's, whose records the closing line counts
-    RunHost& m_window;
+    RunTally m_tally;
 };
 
 // "Could not load <path>: <cause>", as the window's start says it.
@@ -73,15 +40,21 @@ std::string Counted(int count, const char* one, const char* more)
     return count == 1 ? one : platform::FormatText(more, {std::to_string(count)});
 }
 
-int RunAll(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,
-           UnattendedRunHost& host)
+// "Synchronize all" in the program's own engine, then what the window's
+// summary would say, as the closing line; the status.
+int RunAll(Program& program, RunOutput& output)
 {
-    Synchronizer(state, report, list1, list2, host).RunByMode(Synchronizer::Scope::All);
-    if (host.StopRequested()) {
-        host.ShowMessage(UnattendedRun::kStoppedText);
+    EndOfRun end;
+    program.SynchronizeAllFor(end);
+    if (program.StopRequested()) {
+        output.Message(UnattendedRun::kStoppedText);
         return UnattendedRun::kSomeNotCopied;
     }
-    return state.Tally.Complete() ? UnattendedRun::kAllCopied : UnattendedRun::kSomeNotCopied;
+    if (!end.Tally().Complete()) {
+        output.Message(UnattendedRun::ClosingLine(end.Tally()));
+        return UnattendedRun::kSomeNotCopied;
+    }
+    return UnattendedRun::kAllCopied;
 }
 
 }  // namespace
@@ -140,8 +113,9 @@ int FromStoredFiles(const std::string& programFolder, RunOutput& output, RunStat
     Program program(programFolder);
     if (!LoadStored(program, output))
         return kNotRun;
-    UnattendedRunHost host(output, program.Host(), state);
-    return RunAll(state, program.Report(), program.List1(), program.List2(), host);
+    const int status = RunAll(program, output);
+    state = program.State();
+    return status;
 }
 
 int Watching(const std::string& programFolder, RunOutput& output)
@@ -163,7 +137,6 @@ int InWindow(Program& program, RunOutput& output)
 {
     // The window's list shows the lines as well.
     ReportList& report = program.Report();
-    UnattendedRunHost host(output, program.Host(), program.State());
     struct Tap {
         ReportList& report;
         const std::function<void(const std::string&)> shown = report.Observer();
@@ -175,12 +148,12 @@ int InWindow(Program& program, RunOutput& output)
         output.Line(line);
     });
     output.Starting();
-    return RunAll(program.State(), report, program.List1(), program.List2(), host);
+    return RunAll(program, output);
 }
 
 std::optional<int> ForCommandLine(Program& program, const Lifecycle& lifecycle, RunOutput& output)
 {
-    if (program.Sync().IsRunning())
+    if (program.Running())
         return std::nullopt;
     if (const std::string why = lifecycle.WhyNoRunForTheCommandLine(); !why.empty()) {
         output.Message(why);

@@ -15,7 +15,7 @@
 
 #include "lists/FolderList.h"
 #include "sync/ReportList.h"
-#include "sync/RunHost.h"
+#include "sync/RunEvents.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
 
@@ -23,30 +23,24 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class SilentHost : public RunHost {
+// Hears of the run: its records become the Report list's lines, and the
+// time of its first progress step is kept.
+class SilentRun : public RunEvents {
 public:
-    SilentHost(int mode, RunOptionValues values) : m_mode(mode), m_values(std::move(values)) {}
-    void RequestBalloon(const std::string&, const std::string&, TBalloonIconType) override {}
-    void SetSynchronizeSelectedVisible(bool) override {}
-    void SetSynchronizeAllVisible(bool) override {}
-    void SetGaugeVisible(bool) override {}
+    explicit SilentRun(ReportList& report) : m_report(report) {}
     // The first progress step comes after the body's first entry: until
     // then the run was counting, and working on that one entry.
-    void SetGaugeProgress(int) override
+    void Progressed(int) override
     {
         if (!firstStep)
             firstStep = Clock::now();
     }
-    int SynchroModeIndex() const override { return m_mode; }
-    RunOptionValues RunValues() const override { return m_values; }
+    void Recorded(const RunRecord& record) override { m_report.Append(record.Line()); }
     bool Confirm(const std::string&) override { return true; }
-    void ShowMessage(const std::string&) override { ++summaries; }
-    int summaries = 0;
     std::optional<Clock::time_point> firstStep;
 
 private:
-    int m_mode;
-    RunOptionValues m_values;
+    ReportList& m_report;
 };
 
 int Usage()
@@ -97,19 +91,19 @@ int main(int argc, char** argv)
     }
 
     ReportList report;
-    SilentHost host(mode, options);
-    Synchronizer sync(state, report, list1, list2, host);
+    SilentRun run(report);
+    Synchronizer sync(state, list1, list2, run);
     const auto start = Clock::now();
-    sync.RunByMode(Synchronizer::Scope::All);
+    sync.Run(mode == 0 ? Synchronizer::Mode::Files : Synchronizer::Mode::Folders, Synchronizer::Scope::All, options);
     const auto end = Clock::now();
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
 
     std::printf("mode %s, folders %d x %d\n", mode == 0 ? "files" : "folders", list1.Count(), list2.Count());
     std::printf("TotalCount %d, ProgressCount %d, report lines %d, FailFlag %d\n", state.TotalCount,
                 state.ProgressCount, report.Count(), state.FailFlag);
-    if (host.firstStep)
+    if (run.firstStep)
         std::printf("wall %.6f s (pre-count and first entry %.6f s, the rest %.6f s)\n", seconds(end - start),
-                    seconds(*host.firstStep - start), seconds(end - *host.firstStep));
+                    seconds(*run.firstStep - start), seconds(end - *run.firstStep));
     else
         std::printf("wall %.6f s (no body)\n", seconds(end - start));
     if (printReport) {

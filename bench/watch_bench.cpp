@@ -124,7 +124,7 @@ int main(int argc, char** argv)
     // The first change gives a full run (nothing was known before it).
     const auto now = fs::file_time_type::clock::now();
     Write(work / "a/d0/first", "first", now);
-    Until([&] { return fs::exists(work / "b/d0/first") && !program.Sync().IsRunning(); }, std::chrono::seconds(120));
+    Until([&] { return fs::exists(work / "b/d0/first") && !program.Running(); }, std::chrono::seconds(120));
     Until([] { return false; }, std::chrono::seconds(1));
 
     // One file changed in one folder: in step after the quiet while and a run.
@@ -142,9 +142,11 @@ int main(int argc, char** argv)
 
     // The run that change made, beside a full run of the same lists.
     const std::set<std::string> only{middle};
+    const RunOptionValues options = program.Options().RunValues();
     const double limited = Timed(
-        [&] { program.Sync().Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, &only); });
-    const double full = Timed([&] { program.Sync().Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All); });
+        [&] { program.Sync().Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, options, &only); });
+    const double full =
+        Timed([&] { program.Sync().Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, options); });
     std::printf("a run over the changed folder: %.4f s; a full run: %.3f s (%.0f times as long)\n", limited, full,
                 full / limited);
 

@@ -7,7 +7,7 @@
 
 Program::Program(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile)
     : m_programFolder(std::move(programFolder)),
-      m_sync(m_state, m_report, m_list1, m_list2, *this),
+      m_sync(m_state, m_list1, m_list2, *this),
       m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
       m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
                   platform::AutostartEntry::InstalledProgramPath()),
@@ -67,23 +67,25 @@ void Program::UpdateWatching()
 
 bool Program::RunForChange(const std::set<std::string>* onlyNamed)
 {
-    if (m_sync.IsRunning())
+    if (Running())
         return false;
     // What is in step stays as it is: a copy of equal times would be a
     // change to whoever else watches the same folders.
-    constexpr Synchronizer::Pairs kOutOfStep = Synchronizer::Pairs::OutOfStep;
+    const auto run = [&](Mode mode, Scope scope) {
+        m_sync.Run(mode, scope, m_options.RunValues(), onlyNamed, Synchronizer::Pairs::OutOfStep);
+    };
     const OptionValues shown = ShownNow();
     if (m_watchForCommandLine) {
         // As "Synchronize all" (and folderly --run): by the Synchro mode.
-        m_sync.Run(shown.SynchroMode == 0 ? Mode::Files : Mode::Folders, Scope::All, onlyNamed, kOutOfStep);
+        run(ModeShown(), Scope::All);
         return true;
     }
     using SynchroTimerRules::Run;
     switch (SynchroTimerRules::RunFor(shown.TimerAction, shown.SynchroMode)) {
-    case Run::FilesAll: m_sync.Run(Mode::Files, Scope::All, nullptr, kOutOfStep); break;
-    case Run::FilesSelected: m_sync.Run(Mode::Files, Scope::Selected, nullptr, kOutOfStep); break;
-    case Run::FoldersAll: m_sync.Run(Mode::Folders, Scope::All, onlyNamed, kOutOfStep); break;
-    case Run::FoldersSelected: m_sync.Run(Mode::Folders, Scope::Selected, onlyNamed, kOutOfStep); break;
+    case Run::FilesAll: run(Mode::Files, Scope::All); break;
+    case Run::FilesSelected: run(Mode::Files, Scope::Selected); break;
+    case Run::FoldersAll: run(Mode::Folders, Scope::All); break;
+    case Run::FoldersSelected: run(Mode::Folders, Scope::Selected); break;
     case Run::None: break;
     }
     return true;
@@ -138,45 +140,80 @@ void Program::HideOptionsPanel()
         m_view->HideOptionsPanel();
 }
 
-void Program::RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon)
+void Program::SynchronizeNow()
 {
-    if (m_view)
-        m_view->RequestBalloon(text, title, icon);
+    Run(ModeShown(), m_list1.SelCount() > 0 || m_list2.SelCount() > 0 ? Scope::Selected : Scope::All);
 }
 
-void Program::SetSynchronizeSelectedVisible(bool visible)
+bool Program::SynchronizeAllFor(RunEvents& listener)
 {
-    if (m_view)
-        m_view->SetSynchronizeSelectedVisible(visible);
+    if (Running())
+        return false;
+    m_listener = &listener;
+    struct Forget {
+        RunEvents*& listener;
+        ~Forget() { listener = nullptr; }
+    } forget{m_listener};
+    SynchronizeAll();
+    return true;
 }
 
-void Program::SetSynchronizeAllVisible(bool visible)
+void Program::Started()
 {
-    if (m_view)
-        m_view->SetSynchronizeAllVisible(visible);
+    if (m_view) {
+        m_view->RequestBalloon(RunTexts::kBalloonText, RunTexts::kBalloonTitle, biWarning);
+        m_view->SetSynchronizeSelectedVisible(false);
+        m_view->SetSynchronizeAllVisible(false);
+        m_view->SetGaugeVisible(true);
+    }
+    if (m_listener)
+        m_listener->Started();
 }
 
-void Program::SetGaugeVisible(bool visible)
+void Program::Counted(std::int32_t copies)
 {
-    if (m_view)
-        m_view->SetGaugeVisible(visible);
+    if (m_listener)
+        m_listener->Counted(copies);
 }
 
-void Program::SetGaugeProgress(int percent)
+void Program::Progressed(int percent)
 {
     if (m_view)
         m_view->SetGaugeProgress(percent);
+    if (m_listener)
+        m_listener->Progressed(percent);
+}
+
+void Program::Recorded(const RunRecord& record)
+{
+    m_changeRuns.Recorded(record);
+    m_report.Append(record.Line());
+    if (m_listener)
+        m_listener->Recorded(record);
 }
 
 bool Program::Confirm(const std::string& text)
 {
-    return !m_view || m_view->Confirm(text);
+    // A run for the command line asks nobody.
+    return m_listener || !m_view || m_view->Confirm(text);
 }
 
-void Program::ShowMessage(const std::string& text)
+void Program::Finished(bool completed, const RunTally& tally)
 {
-    if (m_view)
-        m_view->ShowMessage(text);
+    if (m_view) {
+        m_view->SetSynchronizeSelectedVisible(true);
+        m_view->SetSynchronizeAllVisible(true);
+        m_view->SetGaugeVisible(false);
+    }
+    // Told before any box of the run's end shows, which lets other events in.
+    m_changeRuns.RunFinished(completed);
+    if (m_listener) {
+        m_listener->Finished(completed, tally);
+        return;  // the command line says what the summary would
+    }
+    // The run is over: a trigger during the summary starts a run of its own.
+    if (!tally.Complete() && !StopRequested() && m_view)
+        m_view->ShowMessage(RunTexts::kSummary);
 }
 
 void Program::KeepResponsive()

@@ -13,7 +13,7 @@
 #include "platform/settings/AutostartEntry.h"
 #include "platform/settings/SettingsStore.h"
 #include "sync/ReportList.h"
-#include "sync/RunHost.h"
+#include "sync/RunEvents.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
 #include "timer/QtPeriodicTimer.h"
@@ -42,7 +42,7 @@ class ProgramView;
 //     whether runs follow changes (Run on change: Changes()); a run that
 //     follows a change takes the timer's Action and the Synchro mode from
 //     the panel when it starts, as a tick does.
-class Program : private RunHost, private OptionsHost, private SynchroRuns {
+class Program : private RunEvents, private OptionsHost, private SynchroRuns {
 public:
     using Mode = Synchronizer::Mode;
     using Scope = Synchronizer::Scope;
@@ -59,13 +59,21 @@ public:
     // The window, once it exists (null: none). It must outlive its use.
     void SetView(ProgramView* view);
 
-    // Runs. "Synchronize all"/"Synchronize selected": the pass by Synchro
-    // mode; "Synchro Now" (list and tray menus): the selected folders when
+    // Runs, each with the options as last applied. "Synchronize all" and
+    // "Synchronize selected": the pass by the Synchro mode the panel shows
+    // now; "Synchro Now" (list and tray menus): the selected folders when
     // either list has a selection, else all; Run: one pass as it is.
-    void SynchronizeAll() { m_sync.RunByMode(Scope::All); }
-    void SynchronizeSelected() { m_sync.RunByMode(Scope::Selected); }
-    void SynchronizeNow() { m_sync.RunNow(); }
-    void Run(Mode mode, Scope scope) { m_sync.Run(mode, scope); }
+    void SynchronizeAll() { Run(ModeShown(), Scope::All); }
+    void SynchronizeSelected() { Run(ModeShown(), Scope::Selected); }
+    void SynchronizeNow();
+    void Run(Mode mode, Scope scope) { m_sync.Run(mode, scope, m_options.RunValues()); }
+    // "Synchronize all" for the command line (folderly --run, in a program
+    // of its own or forwarded to the window's): asked of nobody, its events
+    // told to listener as well, and its summary left to the listener.
+    // Nothing while a run goes on; false then.
+    bool SynchronizeAllFor(RunEvents& listener);
+    // Whether a run goes on (from its start until it is told finished).
+    bool Running() const { return m_sync.IsRunning(); }
 
     // The Options panel's commands.
     void SaveOptions() { m_options.Save(); }
@@ -104,6 +112,7 @@ public:
     FolderList& List2() { return m_list2; }
     ReportList& Report() { return m_report; }
     RunState& State() { return m_state; }
+    // The program's one engine, whose every run the program hears of.
     Synchronizer& Sync() { return m_sync; }
     OptionsLogic& Options() { return m_options; }
     platform::SettingsStore& Store() { return m_store; }
@@ -112,29 +121,28 @@ public:
     const std::string& ProgramFolder() const { return m_programFolder; }
     // Tray Mode was loaded: the window starts in the tray.
     bool StartMinimized() const { return m_startMinimized; }
-    // The program as its runs see it: balloon, buttons, gauge, Synchro mode, boxes.
-    RunHost& Host() { return *this; }
 
 private:
     // The options as the Options panel shows them now, applied or not.
     OptionValues ShownNow() const;
+    // The run the Synchro mode shown now stands for: 0 files mode, any other
+    // index folders mode.
+    Mode ModeShown() const { return ShownNow().SynchroMode == 0 ? Mode::Files : Mode::Folders; }
     // The run a change asks for (see ChangeRuns): false while another runs.
     bool RunForChange(const std::set<std::string>* onlyNamed);
 
-    // RunHost: to the view, or nothing without one.
-    void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override;
-    void SetSynchronizeSelectedVisible(bool visible) override;
-    void SetSynchronizeAllVisible(bool visible) override;
-    void SetGaugeVisible(bool visible) override;
-    void SetGaugeProgress(int percent) override;
-    int SynchroModeIndex() const override { return ShownNow().SynchroMode; }
-    RunOptionValues RunValues() const override { return m_options.RunValues(); }
-    bool Confirm(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
-    void KeepResponsive() override;
-    void Recorded(const RunRecord& record) override { m_changeRuns.Recorded(record); }
+    // RunEvents: what a run tells becomes the window's balloon, buttons,
+    // gauge, Report list and summary, in the design's order and texts (none
+    // of the window's without one); the runs that follow changes and a
+    // command line's listener hear of it too.
+    void Started() override;
+    void Counted(std::int32_t copies) override;
+    void Progressed(int percent) override;
+    void Recorded(const RunRecord& record) override;
     void Wrote(const platform::WrittenFile& file) override { m_changeRuns.Wrote(file); }
-    void RunFinished(bool completed) override { m_changeRuns.RunFinished(completed); }
+    void Finished(bool completed, const RunTally& tally) override;
+    bool Confirm(const std::string& text) override;
+    void KeepResponsive() override;
 
     // OptionsHost
     bool TimerEnabled() const override { return m_timer.Enabled(); }
@@ -185,6 +193,8 @@ private:
     std::function<bool()> m_watcherRunning;
     QTimer m_lookForWatcher;
     ProgramView* m_view = nullptr;
+    // The command line's listener of the run going on, if any.
+    RunEvents* m_listener = nullptr;
     bool m_startMinimized = false;
     std::function<bool()> m_stopQuery;
 };

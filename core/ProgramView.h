@@ -25,7 +25,7 @@ public:
     virtual bool Confirm(const std::string& text) = 0;
     // Modal plain message with OK.
     virtual void ShowMessage(const std::string& text) = 0;
-    // Paints and answers the desktop while a run works (RunHost::KeepResponsive).
+    // Paints and answers the desktop while a run works (RunEvents::KeepResponsive).
     virtual void KeepResponsive() = 0;
 
     // The Options panel's controls, which show and read the options.

@@ -68,6 +68,8 @@ struct RunRecord {
     bool LeftOut() const { return kind == Kind::NotFullPath || kind == Kind::ThroughLinkOfAnotherUser; }
     // The record's Report list line.
     std::string Line() const;
+
+    bool operator==(const RunRecord&) const = default;
 };
 
 // What the records of one run add up to.

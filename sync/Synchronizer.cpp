@@ -14,8 +14,7 @@
 #include "platform/fs/KeepAlive.h"
 #include "platform/fs/KnownFolder.h"
 #include "platform/fs/KnownFolders.h"
-#include "sync/ReportList.h"
-#include "sync/RunHost.h"
+#include "sync/RunEvents.h"
 #include "sync/RunState.h"
 
 using platform::KnownFolder;
@@ -182,30 +181,18 @@ std::string LastPathComponent(const std::string& folder)
     return folder.substr(start, end + 1 - start);
 }
 
-Synchronizer::Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2,
-                           RunHost& host)
+Synchronizer::Synchronizer(RunState& state, const FolderList& list1, const FolderList& list2, RunEvents& events)
     : m_state(state),
-      m_report(report),
       m_list1(list1),
       m_list2(list2),
-      m_host(host)
+      m_events(events)
 {
 }
 
-void Synchronizer::RunByMode(Scope scope)
-{
-    Run(m_host.SynchroModeIndex() == 0 ? Mode::Files : Mode::Folders, scope);
-}
-
-void Synchronizer::RunNow()
-{
-    RunByMode(m_list1.SelCount() > 0 || m_list2.SelCount() > 0 ? Scope::Selected : Scope::All);
-}
-
-void Synchronizer::CountCopies(Mode mode, Scope scope, std::int32_t& count)
+void Synchronizer::CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count)
 {
     count = 0;
-    m_state.Options = m_host.RunValues();
+    m_state.Options = options;
     FindFoldersBehindLinks();
     if (mode == Mode::Files)
         FilesBody(scope, &count);
@@ -213,84 +200,71 @@ void Synchronizer::CountCopies(Mode mode, Scope scope, std::int32_t& count)
         FoldersBody(scope, &count);
 }
 
-void Synchronizer::Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed, Pairs pairs)
+void Synchronizer::Run(Mode mode, Scope scope, const RunOptionValues& options, const std::set<std::string>* onlyNamed,
+                       Pairs pairs)
 {
     if (m_running)
         return;
-    // The host hears of the end before any box of the run's end shows
-    // (which lets other events in), and also when the run ends otherwise.
-    struct Finished {
-        Synchronizer& sync;
-        bool told = false;
-        void Tell(bool completed)
-        {
-            if (told)
-                return;
-            told = true;
-            sync.m_onlyNamed = nullptr;
-            sync.m_pairs = Pairs::AsDesigned;
-            sync.m_host.RunFinished(completed);
-        }
-        ~Finished() { Tell(false); }
-    } finished{*this};
     m_onlyNamed = mode == Mode::Folders ? onlyNamed : nullptr;
     m_pairs = pairs;
-    {
-        RunningMark mark(m_running);
-        m_state.Options = m_host.RunValues();
-        FindFoldersBehindLinks();
-
-        m_host.RequestBalloon(RunTexts::kBalloonText, RunTexts::kBalloonTitle, biWarning);
-        m_host.SetSynchronizeSelectedVisible(false);
-        m_host.SetSynchronizeAllVisible(false);
-        m_host.SetGaugeVisible(true);
-
-        const bool files = mode == Mode::Files;
-        {
-            const platform::KeepAlive alive([this] { m_host.KeepResponsive(); });
-            if (files)
-                FilesBody(scope, &(m_state.TotalCount = 0));
-            else
-                FoldersBody(scope, &(m_state.TotalCount = 0));
-        }
-        m_state.ProgressCount = 0;
-        m_state.FailFlag = 0;
-        m_state.Tally = RunTally();
-
-        if (m_state.Options.SilentFlag != 1) {
-            const char* suffix = files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
-            if (!m_host.Confirm(std::to_string(m_state.TotalCount) + suffix)) {
-                m_host.SetSynchronizeSelectedVisible(true);
-                m_host.SetSynchronizeAllVisible(true);
-                m_host.SetGaugeVisible(false);
-                finished.Tell(false);
-                return;
-            }
-        }
-
-        ReportLeftOut(scope);
-        bool completed = true;
-        if (m_state.TotalCount != 0) {
-            const platform::KeepAlive alive([this] { m_host.KeepResponsive(); });
-            try {
-                if (files)
-                    FilesBody(scope, nullptr);
-                else
-                    FoldersBody(scope, nullptr);
-            } catch (const RunStopped&) {
-                // The program is ending: the copies made stay, the rest waits for the next run.
-                completed = false;
-            }
-        }
-
-        m_host.SetSynchronizeSelectedVisible(true);
-        m_host.SetSynchronizeAllVisible(true);
-        m_host.SetGaugeVisible(false);
-        finished.Tell(completed);
+    bool completed = false;
+    try {
+        completed = RunFrame(mode, scope, options);
+    } catch (...) {
+        // Whatever ends a run, it is told as over.
+        Finish(false);
+        throw;
     }
-    // The run's work is done: a trigger during the summary starts a run of its own.
-    if (m_state.FailFlag > 0 && !m_host.StopRequested())
-        m_host.ShowMessage(RunTexts::kSummary);
+    Finish(completed);
+}
+
+bool Synchronizer::RunFrame(Mode mode, Scope scope, const RunOptionValues& options)
+{
+    const RunningMark mark(m_running);
+    m_state.Options = options;
+    FindFoldersBehindLinks();
+    m_events.Started();
+
+    const bool files = mode == Mode::Files;
+    {
+        const platform::KeepAlive alive([this] { m_events.KeepResponsive(); });
+        if (files)
+            FilesBody(scope, &(m_state.TotalCount = 0));
+        else
+            FoldersBody(scope, &(m_state.TotalCount = 0));
+    }
+    m_state.ProgressCount = 0;
+    m_state.FailFlag = 0;
+    m_state.Tally = RunTally();
+    m_events.Counted(m_state.TotalCount);
+
+    if (m_state.Options.SilentFlag != 1) {
+        const char* suffix = files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
+        if (!m_events.Confirm(std::to_string(m_state.TotalCount) + suffix))
+            return false;
+    }
+
+    ReportLeftOut(scope);
+    if (m_state.TotalCount == 0)
+        return true;
+    const platform::KeepAlive alive([this] { m_events.KeepResponsive(); });
+    try {
+        if (files)
+            FilesBody(scope, nullptr);
+        else
+            FoldersBody(scope, nullptr);
+    } catch (const RunStopped&) {
+        // The program is ending: the copies made stay, the rest waits for the next run.
+        return false;
+    }
+    return true;
+}
+
+void Synchronizer::Finish(bool completed)
+{
+    m_onlyNamed = nullptr;
+    m_pairs = Pairs::AsDesigned;
+    m_events.Finished(completed, m_state.Tally);
 }
 
 bool Synchronizer::TakesPart(const FolderList& list, int index, Scope scope) const
@@ -334,10 +308,9 @@ void Synchronizer::ReportLeftOut(Scope scope)
 void Synchronizer::Record(const RunRecord& record)
 {
     m_state.Tally.Count(record);
-    m_host.Recorded(record);
     if (record.Failed() || record.LeftOut())
         m_state.FailFlag = 1;
-    m_report.Append(record.Line());
+    m_events.Recorded(record);
 }
 
 void Synchronizer::ReportLinkOfAnotherUser(const std::string& path)
@@ -369,8 +342,8 @@ void Synchronizer::ProgressStep()
     ++m_state.ProgressCount;
     const double percent = static_cast<double>(m_state.ProgressCount) * 100.0 / m_state.TotalCount;
     // Halves go to the even neighbour, like the default rounding mode.
-    m_host.SetGaugeProgress(static_cast<int>(std::nearbyint(percent)));
-    if (m_host.StopRequested())
+    m_events.Progressed(static_cast<int>(std::nearbyint(percent)));
+    if (m_events.StopRequested())
         throw RunStopped();
 }
 
@@ -381,7 +354,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
     RunState& s = m_state;
     KnownFolders known;
     known.SetKeepReplaced(KeepsReplaced());
-    known.SetOnWritten([this](const platform::WrittenFile& file) { m_host.Wrote(file); });
+    known.SetOnWritten([this](const platform::WrittenFile& file) { m_events.Wrote(file); });
     // The List 2 folders taking part, by List2Index; read when the first
     // entry needs them, all at once.
     std::optional<std::vector<KnownFolder*>> folders2;
@@ -527,7 +500,7 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
     // every name that search A will compare (the body: that it will yield).
     KnownFolders known;
     known.SetKeepReplaced(KeepsReplaced());
-    known.SetOnWritten([this](const platform::WrittenFile& file) { m_host.Wrote(file); });
+    known.SetOnWritten([this](const platform::WrittenFile& file) { m_events.Wrote(file); });
     known.ReadPair(folder1, folder2, "*." + m_state.Options.SearchExt, attr, count != nullptr);
     ThenSettle(known, [&] {
         FolderPairSearchA(known, folder1, folder2, count);

@@ -7,21 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "options/RunOptionValues.h"
 #include "platform/fs/FileSystem.h"
 #include "sync/RunRecord.h"
 
 class FolderList;
-class ReportList;
 namespace platform {
 class KnownFolder;
 class KnownFolders;
 }  // namespace platform
-class RunHost;
+class RunEvents;
 struct RunState;
 
 // The synchronization runs: four passes (files or folders mode, all or
-// selected folders), each inside the same frame of balloon, pre-count,
-// confirmation, progress and summary, and the commands that choose a pass.
+// selected folders), each inside the same frame of pre-count, confirmation,
+// progress and records, told as events (RunEvents); whoever starts a run
+// gives its mode, scope and options.
 class Synchronizer {
 public:
     enum class Mode { Files, Folders };
@@ -32,30 +33,31 @@ public:
     // for another watcher of the same folders.
     enum class Pairs { AsDesigned, OutOfStep };
 
-    Synchronizer(RunState& state, ReportList& report, const FolderList& list1, const FolderList& list2, RunHost& host);
+    // events hears of every run and answers what runs ask.
+    Synchronizer(RunState& state, const FolderList& list1, const FolderList& list2, RunEvents& events);
 
-    // One complete run of mode over scope, with the options the host gives
-    // when it starts (RunState::Options). With onlyNamed, a folders-mode run
+    // One complete run of mode over scope with these options (kept in
+    // RunState::Options for the run). With onlyNamed, a folders-mode run
     // pairs only folders whose last path component is one of those names
     // (pairs of other names are left as they are); files mode ignores it.
-    void Run(Mode mode, Scope scope, const std::set<std::string>* onlyNamed = nullptr, Pairs pairs = Pairs::AsDesigned);
-    // The run of scope in the Synchro mode the host shows now ("Synchronize
-    // all", "Synchronize selected").
-    void RunByMode(Scope scope);
-    // "Synchro Now" of both list menus and "Synchronize Now" of the tray
-    // menu: the selected folders when either list has a selection, else all.
-    void RunNow();
+    void Run(Mode mode, Scope scope, const RunOptionValues& options, const std::set<std::string>* onlyNamed = nullptr,
+             Pairs pairs = Pairs::AsDesigned);
 
     // The pre-count alone: sets count to 0, then counts the copies a run of
-    // mode over scope would make.
-    void CountCopies(Mode mode, Scope scope, std::int32_t& count);
+    // mode over scope with these options would make.
+    void CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count);
 
-    // True from the start of a run until its buttons are back. A run
-    // command that arrives meanwhile (a timer tick or a tray command while
-    // the confirmation waits) is ignored: the run state admits one run.
+    // True from the start of a run until it is told finished. A run command
+    // that arrives meanwhile (a timer tick or a tray command while the
+    // confirmation waits) is ignored: the run state admits one run.
     bool IsRunning() const { return m_running; }
 
 private:
+    // The run while it counts as running: false when it was cancelled at
+    // its confirmation or stopped.
+    bool RunFrame(Mode mode, Scope scope, const RunOptionValues& options);
+    // The run is over: told, and its limits dropped.
+    void Finish(bool completed);
     // Whether entry index of list takes part in a pass of scope: only a full
     // path does, as any other text would be read against the current folder,
     // and only one whose way holds no link of another user (see
@@ -67,7 +69,7 @@ private:
     void FindFoldersBehindLinks();
     // Once per run: a line for each entry in scope that takes no part.
     void ReportLeftOut(Scope scope);
-    // What a run did, or did not: its line, its count, FailFlag.
+    // What a run did, or did not: its count, FailFlag, and the event.
     void Record(const RunRecord& record);
     // The record of what keeps the current entry's file out of folder: path
     // there is neither a file nor a folder (a FIFO, a socket, a device).
@@ -109,10 +111,9 @@ private:
     bool KeepsReplaced() const;
 
     RunState& m_state;
-    ReportList& m_report;
     const FolderList& m_list1;
     const FolderList& m_list2;
-    RunHost& m_host;
+    RunEvents& m_events;
     bool m_running = false;
     // The last path components a folders-mode run is limited to, if any.
     const std::set<std::string>* m_onlyNamed = nullptr;

@@ -11,7 +11,7 @@ public:
 
     int Progress() const { return m_progress; }
     // Clamps to 0..100; the new value is painted with the window, which a
-    // run lets paint while it works (RunHost::KeepResponsive).
+    // run lets paint while it works (RunEvents::KeepResponsive).
     void SetProgress(int percent);
 
 protected:

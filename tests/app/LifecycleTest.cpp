@@ -274,7 +274,7 @@ TEST(Lifecycle, EveryKindOfRunTakesTheStoredOptions)
         EXPECT_EQ(state.Options.SearchAttr, 63);
     };
 
-    form.Core().Sync().RunByMode(Synchronizer::Scope::All);
+    form.Core().SynchronizeAll();
     expectStored(form.Core().State());
     form.Core().State().Options = {};
     RecordingOutput output;

@@ -11,12 +11,15 @@
 #include <iostream>
 #include <system_error>
 
+#include <gmock/gmock.h>
+
 #include "PlatformTestUtil.h"
 #include "RunFixture.h"
 #include "platform/fs/CopyFile.h"
 #include "platform/fs/FileSystem.h"
 
 using namespace RunTexts;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -36,12 +39,18 @@ std::vector<std::string> ListedOrder(const std::string& folder)
 
 class CopyFailures : public RunFixture {
 protected:
-    CopyFailures() { host.mode = 1; }
-    std::vector<std::string> SortedLines() const
+    CopyFailures() { spy.mode = 1; }
+    // The records' lines, sorted, to send from another process.
+    std::string SortedLines() const
     {
-        auto lines = Lines();
+        std::vector<std::string> lines;
+        for (const RunRecord& record : Recorded())
+            lines.push_back(record.Line());
         std::sort(lines.begin(), lines.end());
-        return lines;
+        std::string text;
+        for (const std::string& line : lines)
+            text += "\n" + line;
+        return text;
     }
 };
 
@@ -66,20 +75,18 @@ TEST_F(CopyFailures, ASourceChangedWhileCopiedIsReportedAndCopiedNextRun)
     };
     {
         ScopedTestHooks use(hooks);
-        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     }
-    EXPECT_EQ(SortedLines(),
-              (std::vector<std::string>{
-                  b + "/newer" + kNotUpdated + platform::kCopySourceChangedText,
-                  std::string("missing") + kNotCopiedTo + b + ": " + platform::kCopySourceChangedText,
-              }));
+    EXPECT_THAT(Recorded(),
+                UnorderedElementsAre(NotUpdated(b + "/newer", platform::kCopySourceChangedText),
+                                     NotCopied("missing", b, platform::kCopySourceChangedText)));
     EXPECT_EQ(ReadFile(b + "/newer"), "old content");
     EXPECT_EQ(MTimeSeconds(b + "/newer"), kOld);
     EXPECT_FALSE(platform::FileExists(b + "/missing"));
     EXPECT_EQ(state.FailFlag, 1);
-    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+    EXPECT_FALSE(spy.tally.Complete());  // the summary shows
 
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_EQ(state.FailFlag, 0);
     EXPECT_EQ(ReadFile(b + "/newer"), "newer content");
     EXPECT_EQ(MTimeSeconds(b + "/newer"), kNew + 10);
@@ -137,7 +144,7 @@ TEST_F(CopyFailures, ASourceSwappedAfterTheRunComparedReplacesNothing)
         };
         {
             ScopedTestHooks use(hooks);
-            sync.Run(c.mode, Synchronizer::Scope::All);
+            Run(c.mode, Synchronizer::Scope::All);
         }
         if (c.mounted && ReadFile(newer + "/f") != "NEWER EDIT") {
             std::cout << "SKIP: " << c.what << ": no tmpfs could be mounted" << std::endl;
@@ -145,7 +152,7 @@ TEST_F(CopyFailures, ASourceSwappedAfterTheRunComparedReplacesNothing)
         }
         ASSERT_TRUE(swapped);
         EXPECT_EQ(ReadFile(older + "/f"), "older edit");
-        EXPECT_EQ(Lines().back(), older + "/f" + kNotUpdated + platform::kCopySourceNotAsComparedText);
+        EXPECT_EQ(Recorded().back(), NotUpdated(older + "/f", platform::kCopySourceNotAsComparedText));
         EXPECT_EQ(state.FailFlag, 1);
 
         // The next run compares what is there now: the older edit is newer
@@ -153,7 +160,7 @@ TEST_F(CopyFailures, ASourceSwappedAfterTheRunComparedReplacesNothing)
         if (c.mounted)
             ASSERT_EQ(::umount(newer.c_str()), 0);
         else
-            sync.Run(c.mode, Synchronizer::Scope::All);
+            Run(c.mode, Synchronizer::Scope::All);
         EXPECT_EQ(ReadFile(newer + "/f"), c.mounted ? "newer edit" : "older edit");
     }
 }
@@ -202,10 +209,10 @@ TEST_F(CopyFailures, ANonFileInTheWayIsSaid)
         list2.Clear();
         list1.Add(a);
         list2.Add(b);
-        const int before = report.Count();
-        sync.Run(c.mode, Synchronizer::Scope::All);
-        EXPECT_EQ(std::vector<std::string>(Lines().begin() + before, Lines().end()),
-                  std::vector<std::string>{std::string("f") + kNotCopiedTo + inTheWay + ": " + special + kNotAFile});
+        const auto before = static_cast<std::ptrdiff_t>(Recorded().size());
+        Run(c.mode, Synchronizer::Scope::All);
+        EXPECT_EQ(Records(Recorded().begin() + before, Recorded().end()),
+                  Records{NotCopied("f", inTheWay, special + kNotAFile)});
         EXPECT_EQ(ReadFile(fileAt + "/f"), "the file");
         EXPECT_EQ(state.FailFlag, 1);
     }
@@ -222,20 +229,20 @@ TEST_F(CopyFailures, ADestinationSavedDuringTheCopyIsKept)
     list2.Add(b);
     for (const int mode : {0, 1}) {
         SCOPED_TRACE(mode == 0 ? "files mode" : "folders mode");
-        host.mode = mode;
+        spy.mode = mode;
         const long long saved = kNew + 1000 * (mode + 1);
         platform::FileSystemTestHooks hooks;
         hooks.afterContent = [&] { File(b + "/x", "user's save", saved); };
         {
             ScopedTestHooks use(hooks);
-            sync.RunByMode(Synchronizer::Scope::All);
+            RunByMode(Synchronizer::Scope::All);
         }
-        EXPECT_EQ(Lines().back(), b + "/x" + kNotUpdated + platform::kCopyDestinationChangedText);
+        EXPECT_EQ(Recorded().back(), NotUpdated(b + "/x", platform::kCopyDestinationChangedText));
         EXPECT_EQ(ReadFile(b + "/x"), "user's save");
         EXPECT_EQ(MTimeSeconds(b + "/x"), saved);
         EXPECT_EQ(state.FailFlag, 1);
 
-        sync.RunByMode(Synchronizer::Scope::All);
+        RunByMode(Synchronizer::Scope::All);
         EXPECT_EQ(ReadFile(a + "/x"), "user's save");
         EXPECT_EQ(MTimeSeconds(a + "/x"), saved);
         // List 1 later again, for the next mode.
@@ -256,7 +263,7 @@ TEST_F(CopyFailures, AList1FileSavedAfterTheRunLookedIsKept)
     list1.Add(a);
     list2.Add(m);
     list2.Add(z);
-    host.mode = 0;
+    spy.mode = 0;
     platform::FileSystemTestHooks hooks;
     // Once the first copy (a/x over z/x) has read a/x, the user saves it.
     int copies = 0;
@@ -266,10 +273,10 @@ TEST_F(CopyFailures, AList1FileSavedAfterTheRunLookedIsKept)
     };
     {
         ScopedTestHooks use(hooks);
-        sync.RunByMode(Synchronizer::Scope::All);
+        RunByMode(Synchronizer::Scope::All);
     }
     EXPECT_EQ(ReadFile(a + "/x"), "user's save");
-    EXPECT_EQ(Lines().back(), a + "/x" + kNotUpdated + platform::kCopyDestinationChangedText);
+    EXPECT_EQ(Recorded().back(), NotUpdated(a + "/x", platform::kCopyDestinationChangedText));
     EXPECT_EQ(state.FailFlag, 1);
 }
 
@@ -294,10 +301,10 @@ TEST_F(CopyFailures, ACopyThatCannotReachTheDiskReplacesNothing)
     hooks.beforeFlush = [&] { return flushes++ % 2 == 0 ? EIO : 0; };
     {
         ScopedTestHooks use(hooks);
-        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     }
-    const std::vector<std::string> lines = Lines();
-    const auto said = [&](const std::string& line) { return std::count(lines.begin(), lines.end(), line) == 1; };
+    const Records& records = Recorded();
+    const auto said = [&](const RunRecord& record) { return std::count(records.begin(), records.end(), record) == 1; };
     const std::string failure = std::system_category().message(EIO);
     int made = 0;
     for (int i = 0; i < kFiles; ++i) {
@@ -306,21 +313,21 @@ TEST_F(CopyFailures, ACopyThatCannotReachTheDiskReplacesNothing)
         const bool update = i % 3 == 0;
         if (platform::FileExists(path) && ReadFile(path) == "new " + std::to_string(i)) {
             ++made;
-            EXPECT_TRUE(said(update ? path + kUpdated : name + kCopiedTo + b));
+            EXPECT_TRUE(said(update ? Updated(path) : Copied(name, b)));
             continue;
         }
-        EXPECT_TRUE(said(update ? path + kNotUpdated + failure : name + kNotCopiedTo + b + ": " + failure));
+        EXPECT_TRUE(said(update ? NotUpdated(path, failure) : NotCopied(name, b, failure)));
         EXPECT_EQ(platform::FileExists(path), update);
         if (update) {
             EXPECT_EQ(MTimeSeconds(path), kOld);
         }
     }
-    EXPECT_EQ(lines.size(), static_cast<std::size_t>(kFiles));
+    EXPECT_EQ(records.size(), static_cast<std::size_t>(kFiles));
     EXPECT_GT(made, 0);
     EXPECT_LT(made, kFiles);
     EXPECT_EQ(state.FailFlag, 1);
 
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_EQ(state.FailFlag, 0);
     EXPECT_EQ(ListFolder(b).size(), static_cast<std::size_t>(kFiles));  // no temporary file beside them
     EXPECT_EQ(ReadFile(b + "/f0"), "new 0");
@@ -337,11 +344,11 @@ TEST_F(CopyFailures, OneFolderInBothListsReportsItsReadOnlyFile)
     MakeReadOnly(a + "/ro");
     list1.Add(a);
     list2.Add(a);
-    host.mode = 0;
-    sync.RunByMode(Synchronizer::Scope::All);
-    EXPECT_EQ(SortedLines(), (std::vector<std::string>{a + "/ro" + kReadOnly}));
+    spy.mode = 0;
+    RunByMode(Synchronizer::Scope::All);
+    EXPECT_EQ(Recorded(), Records{ReadOnly(a + "/ro")});
     EXPECT_EQ(state.FailFlag, 1);
-    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+    EXPECT_FALSE(spy.tally.Complete());  // the summary shows
     EXPECT_EQ(ReadFile(a + "/ro"), "content ro");
     EXPECT_EQ(MTimeSeconds(a + "/ro"), kNew);
     EXPECT_TRUE(platform::FileIsReadOnly(a + "/ro"));
@@ -366,13 +373,10 @@ TEST_F(CopyFailures, AFileTheUserMayNotWriteIsNotUpdated)
     list1.Add(a);
     list2.Add(b);
     const std::string said = RunAsUser(kMember, kShared, [&] {
-        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
-        std::string lines = std::to_string(state.FailFlag);
-        for (const std::string& line : Lines())
-            lines += "\n" + line;
-        return lines;
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        return std::to_string(state.FailFlag) + SortedLines();
     });
-    EXPECT_EQ(said, "1\n" + b + "/x" + kNotUpdated + std::system_category().message(EACCES));
+    EXPECT_EQ(said, "1\n" + NotUpdated(b + "/x", std::system_category().message(EACCES)).Line());
     EXPECT_EQ(ReadFile(b + "/x"), "owner's copy");
 }
 
@@ -394,10 +398,8 @@ TEST_F(CopyFailures, AFileSizeLimitFailsTheCopiesNotTheProgram)
         const rlimit limit{64 * 1024, 64 * 1024};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
             _exit(100);
-        sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
-        std::string said = std::to_string(state.FailFlag);
-        for (const std::string& line : SortedLines())
-            said += "\n" + line;
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        const std::string said = std::to_string(state.FailFlag) + SortedLines();
         const bool sent = write(pipeFds[1], said.data(), said.size()) == static_cast<ssize_t>(said.size());
         _exit(sent ? 0 : 101);
     }
@@ -412,7 +414,7 @@ TEST_F(CopyFailures, AFileSizeLimitFailsTheCopiesNotTheProgram)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 
     const std::string reason = std::system_category().message(EFBIG);
-    EXPECT_EQ(said, "1\n" + b + "/newer" + kNotUpdated + reason + "\nmissing" + kNotCopiedTo + b + ": " + reason);
+    EXPECT_EQ(said, "1\n" + NotUpdated(b + "/newer", reason).Line() + "\n" + NotCopied("missing", b, reason).Line());
     EXPECT_EQ(ReadFile(b + "/newer"), "old content");
     EXPECT_FALSE(platform::FileExists(b + "/missing"));
 }

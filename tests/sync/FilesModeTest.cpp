@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <tuple>
 
+#include <gmock/gmock.h>
+
 #include "RunFixture.h"
 #include "platform/fs/FileSystem.h"
 
 using namespace RunTexts;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -35,7 +38,7 @@ TEST_F(FilesMode, LaterCopyWinsInEitherDirectionAndEqualTimesGoFromList2)
     list1.Add(a);
     list2.Add(b);
 
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     EXPECT_EQ(state.TotalCount, 3);
     EXPECT_EQ(state.FailFlag, 0);
@@ -48,36 +51,32 @@ TEST_F(FilesMode, LaterCopyWinsInEitherDirectionAndEqualTimesGoFromList2)
         EXPECT_EQ(MTimeSeconds(a + "/" + c.name), winner);
         EXPECT_EQ(MTimeSeconds(b + "/" + c.name), winner);
         const std::string destination = (c.list1Wins ? b : a) + "/" + c.name;
-        EXPECT_EQ(std::count(Lines().begin(), Lines().end(), destination + kUpdated), 1);
+        EXPECT_EQ(std::count(Recorded().begin(), Recorded().end(), Updated(destination)), 1);
     }
     EXPECT_FALSE(platform::FileExists(b + "/only1.txt"));
-    EXPECT_EQ(report.Count(), 3);
-    EXPECT_EQ(host.Count("message"), 0);
+    EXPECT_EQ(Recorded().size(), 3u);
+    EXPECT_TRUE(spy.tally.Complete());
 }
 
-TEST_F(FilesMode, FrameStepsInOrderWithConfirmation)
+TEST_F(FilesMode, EventsInOrderWithConfirmation)
 {
     const std::string a = Folder("a"), b = Folder("b");
     File(a + "/x", "1", kNew);
     File(b + "/x", "2", kOld);
     list1.Add(a);
     list2.Add(b);
-    host.options.SilentFlag = 0;
+    spy.options.SilentFlag = 0;
 
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     const std::vector<std::string> expected = {
-        "balloon Folderly is processing now|Attention!|2",
-        "selected hidden",
-        "all hidden",
-        "gauge shown",
+        "started",
+        "counted 1",
         "confirm 1 file(s) will be updated",
-        "selected shown",
-        "all shown",
-        "gauge hidden",
+        "finished",
     };
-    EXPECT_EQ(host.events, expected);
-    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
+    EXPECT_EQ(spy.events, expected);
+    EXPECT_EQ(Recorded(), Records{Updated(b + "/x")});
 }
 
 TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
@@ -101,12 +100,11 @@ TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
         SCOPED_TRACE(c.what);
         TempDir fresh;
         RunState s;
-        ReportList r;
         FolderList l1, l2;
-        RecordingHost h;
+        RunSpy h;
         h.options.SilentFlag = 0;
         h.confirmAnswer = c.answer;
-        Synchronizer run(s, r, l1, l2, h);
+        Synchronizer run(s, l1, l2, h);
         if (c.withFiles) {
             ::mkdir((fresh / "a").c_str(), 0755);
             ::mkdir((fresh / "b").c_str(), 0755);
@@ -119,18 +117,13 @@ TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
             l1.SelectAll();
             l2.SelectAll();
         }
-        if (c.selected)
-            run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::Selected);
-        else
-            run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+        run.Run(Synchronizer::Mode::Files, c.selected ? Synchronizer::Scope::Selected : Synchronizer::Scope::All,
+                h.options);
         EXPECT_EQ(h.Count("confirm"), 1);
         EXPECT_EQ(h.Count(std::string("confirm ") + c.confirmation), 1);
-        EXPECT_EQ(r.Count(), c.lines);
-        // Whatever happened, the buttons are back and the gauge is gone.
-        ASSERT_GE(h.events.size(), 3u);
-        EXPECT_EQ(h.events[h.events.size() - 3], "selected shown");
-        EXPECT_EQ(h.events[h.events.size() - 2], "all shown");
-        EXPECT_EQ(h.events.back(), "gauge hidden");
+        EXPECT_EQ(h.records.size(), static_cast<std::size_t>(c.lines));
+        // Whatever happened, the run is told over, completed unless cancelled.
+        EXPECT_EQ(h.events.back(), c.answer ? "finished" : "finished, not completed");
         if (c.withFiles && !c.answer) {
             EXPECT_EQ(ReadFile(fresh / "b/p"), "old");
         }
@@ -139,11 +132,9 @@ TEST_F(FilesMode, ConfirmationTextsCancelAndEmptyRuns)
 
 TEST_F(FilesMode, SilentRunWithNothingToDoShowsNoDialog)
 {
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
-    EXPECT_EQ(host.Count("confirm"), 0);
-    EXPECT_EQ(host.Count("message"), 0);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    EXPECT_EQ(spy.events, (std::vector<std::string>{"started", "counted 0", "finished"}));
     EXPECT_EQ(state.TotalCount, 0);
-    EXPECT_EQ(host.events.size(), 7u);
 }
 
 TEST_F(FilesMode, GaugeRoundsHalvesToEvenAndCountsFailedSameNameTests)
@@ -159,10 +150,10 @@ TEST_F(FilesMode, GaugeRoundsHalvesToEvenAndCountsFailedSameNameTests)
             File(b + "/f", "y", kMid);
         list2.Add(b);
     }
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(state.TotalCount, 4);
     EXPECT_EQ(state.ProgressCount, 8);
-    EXPECT_EQ(host.progress, (std::vector<int>{25, 50, 75, 100, 125, 150, 175, 200}));
+    EXPECT_EQ(spy.progress, (std::vector<int>{25, 50, 75, 100, 125, 150, 175, 200}));
 
     // Eight of eight: 12.5 -> 12, 37.5 -> 38, 62.5 -> 62, 87.5 -> 88.
     const std::string c = Folder("c");
@@ -174,9 +165,9 @@ TEST_F(FilesMode, GaugeRoundsHalvesToEvenAndCountsFailedSameNameTests)
         File(d + "/f", "y", kMid);
         eight.Add(d);
     }
-    RecordingHost h;
-    Synchronizer run(state, report, one, eight, h);
-    run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    RunSpy h;
+    Synchronizer run(state, one, eight, h);
+    run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All, h.options);
     EXPECT_EQ(h.progress, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
 }
 
@@ -194,9 +185,9 @@ TEST_F(FilesMode, OrderOfWorkAndAge1TakenOnceFromTheSearch)
     list2.Add(b1);
     list2.Add(b0);
 
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
-    EXPECT_EQ(Lines(), (std::vector<std::string>{a + "/x" + kUpdated, a + "/x" + kUpdated}));
+    EXPECT_EQ(Recorded(), (Records{Updated(a + "/x"), Updated(a + "/x")}));
     EXPECT_EQ(ReadFile(a + "/x"), "b0");
     EXPECT_EQ(MTimeSeconds(a + "/x"), kMid);
     EXPECT_EQ(ReadFile(b1 + "/x"), "b1");
@@ -212,8 +203,8 @@ TEST_F(FilesMode, List1FoldersFromLastToFirst)
     list1.Add(a0);
     list1.Add(a1);
     list2.Add(b);
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{b + "/y" + kUpdated, b + "/x" + kUpdated}));
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    EXPECT_EQ(Recorded(), (Records{Updated(b + "/y"), Updated(b + "/x")}));
 }
 
 TEST_F(FilesMode, ReadOnlyDestinationIsReportedAndSummarised)
@@ -225,15 +216,13 @@ TEST_F(FilesMode, ReadOnlyDestinationIsReportedAndSummarised)
     list1.Add(a);
     list2.Add(b);
 
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
     EXPECT_EQ(ReadFile(b + "/x"), "old");
-    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kReadOnly});
+    EXPECT_EQ(Recorded(), Records{ReadOnly(b + "/x")});
     EXPECT_EQ(state.FailFlag, 1);
-    // The summary comes after the buttons are back and the gauge is hidden.
-    ASSERT_GE(host.events.size(), 2u);
-    EXPECT_EQ(host.events[host.events.size() - 2], "gauge hidden");
-    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+    EXPECT_EQ(spy.events.back(), "finished");
+    EXPECT_EQ(spy.tally.failed, 1);
 }
 
 TEST_F(FilesMode, ReadOnlySourceMakesAReadOnlyDestinationThatCountsAsUpdated)
@@ -244,10 +233,10 @@ TEST_F(FilesMode, ReadOnlySourceMakesAReadOnlyDestinationThatCountsAsUpdated)
     File(b + "/x", "old", kOld);
     list1.Add(a);
     list2.Add(b);
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(ReadFile(b + "/x"), "new");
     EXPECT_TRUE(platform::FileIsReadOnly(b + "/x"));
-    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
+    EXPECT_EQ(Recorded(), Records{Updated(b + "/x")});
     EXPECT_EQ(state.FailFlag, 0);
 }
 
@@ -262,12 +251,12 @@ TEST_F(FilesMode, OtherCopyFailuresAreNeverReportedAsSuccess)
     list1.Add(a);
     list2.Add(b);
 
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
-    EXPECT_EQ(Lines(), std::vector<std::string>{"x" + std::string(kNotCopiedTo) + b + ": " + b + "/x" + kNotAFile});
+    EXPECT_EQ(Recorded(), Records{NotCopied("x", b, b + "/x" + kNotAFile)});
     EXPECT_EQ(ReadFile(a + "/x"), "mine");
     EXPECT_EQ(state.FailFlag, 1);
-    EXPECT_EQ(host.Count(std::string("message ") + kSummary), 1);
+    EXPECT_FALSE(spy.tally.Complete());
 }
 
 // One folder in both lists (once with a trailing '/'), and two names of one
@@ -285,12 +274,12 @@ TEST_F(FilesMode, OneFolderInBothListsKeepsEveryFileIntact)
     list2.Add(a + "/");
     list1.Add(b);
     list2.Add(c);
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(ReadFile(a + "/x"), "content x");
     EXPECT_EQ(ReadFile(a + "/y"), "content y");
     EXPECT_EQ(MTimeSeconds(a + "/y"), kNew);
     EXPECT_EQ(ReadFile(c + "/z"), "content z");
-    EXPECT_EQ(Lines(), std::vector<std::string>{});
+    EXPECT_EQ(Recorded(), Records{});
     EXPECT_EQ(state.FailFlag, 0);
 }
 
@@ -334,14 +323,14 @@ TEST_F(FilesMode, LaterComparisonsSeeEarlierCopies)
             one.Add(root + "/" + folder);
         for (const std::string& folder : c.list2)
             two.Add(root + "/" + folder);
-        ReportList lines;
-        Synchronizer run(state, lines, one, two, host);
-        run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+        RunSpy told;
+        Synchronizer run(state, one, two, told);
+        run.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All, told.options);
 
-        std::vector<std::string> expected;
+        Records expected;
         for (const std::string& folder : c.updated)
-            expected.push_back(x(folder) + kUpdated);
-        EXPECT_EQ(lines.Lines(), expected);
+            expected.push_back(Updated(x(folder)));
+        EXPECT_EQ(told.records, expected);
         EXPECT_EQ(state.FailFlag, 0);
         for (const auto& [folder, content] : c.contents)
             EXPECT_EQ(ReadFile(x(folder)), content) << folder;
@@ -379,25 +368,23 @@ TEST_F(FilesMode, FileTypeAndExtensionFilterDecideWhatList1Yields)
     list2.Add(b);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        host.options.SearchAttr = c.attr;
-        host.options.SearchExt = c.ext;
+        spy.options.SearchAttr = c.attr;
+        spy.options.SearchExt = c.ext;
         std::int32_t count = -1;
-        sync.CountCopies(Synchronizer::Mode::Files, Synchronizer::Scope::All, count);
+        CountCopies(Synchronizer::Mode::Files, Synchronizer::Scope::All, count);
         EXPECT_EQ(count, c.total);
     }
     // A real run with the filter: the lines carry the List 1 name, the copy
     // lands on the List 2 file of the other letter case.
-    host.options.SearchAttr = 32;
-    host.options.SearchExt = "txt";
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    spy.options.SearchAttr = 32;
+    spy.options.SearchExt = "txt";
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(state.ProgressCount, 2);
     EXPECT_EQ(ReadFile(b + "/X.TXT"), "1");
     EXPECT_EQ(ReadFile(b + "/y.txt"), "1");
     EXPECT_EQ(ReadFile(b + "/z.doc"), "2");
     EXPECT_EQ(ReadFile(b + "/.hidden.txt"), "2");
-    std::vector<std::string> lines = Lines();
-    std::sort(lines.begin(), lines.end());
-    EXPECT_EQ(lines, (std::vector<std::string>{b + "/Y.TXT" + kUpdated, b + "/x.txt" + kUpdated}));
+    EXPECT_THAT(Recorded(), UnorderedElementsAre(Updated(b + "/Y.TXT"), Updated(b + "/x.txt")));
 }
 
 TEST_F(FilesMode, SelectedPassPairsOnlySelectedFolders)
@@ -414,11 +401,11 @@ TEST_F(FilesMode, SelectedPassPairsOnlySelectedFolders)
     list1.SetSelected(1, true);
     list2.SetSelected(0, true);
 
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::Selected);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::Selected);
 
     EXPECT_EQ(state.TotalCount, 1);
     EXPECT_EQ(state.ProgressCount, 1);  // no step for the unselected List 2 folder
-    EXPECT_EQ(Lines(), std::vector<std::string>{b0 + "/x" + kUpdated});
+    EXPECT_EQ(Recorded(), Records{Updated(b0 + "/x")});
     EXPECT_EQ(ReadFile(b1 + "/x"), "old");
 }
 
@@ -429,46 +416,10 @@ TEST_F(FilesMode, MissingFoldersContributeNothing)
     list1.Add(a);
     list1.Add(tmp / "gone1");
     list2.Add(tmp / "gone2");
-    sync.Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(state.TotalCount, 0);
-    EXPECT_EQ(report.Count(), 0);
+    EXPECT_EQ(Recorded(), Records{});
     EXPECT_EQ(state.FailFlag, 0);
-}
-
-TEST_F(FilesMode, DispatchByModeAndSelection)
-{
-    struct Case {
-        int mode;
-        bool select1, select2;
-        const char* confirmation;
-    };
-    // Files-all is told by its blank; the other three share a suffix, so
-    // the folders passes are told by what they count (a folders pair).
-    const Case cases[] = {
-        {0, false, false, "1 file(s) will be updated"}, {0, false, true, "0file(s) will be updated"},
-        {1, false, false, "2file(s) will be updated"},  {-1, false, false, "2file(s) will be updated"},
-        {7, true, false, "0file(s) will be updated"},
-    };
-    const std::string a = Folder("x/Docs"), b = Folder("y/Docs");
-    File(a + "/f", "new", kNew);
-    File(b + "/f", "old", kOld);
-    File(b + "/g", "only2", kOld);
-    list1.Add(a);
-    list2.Add(b);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.mode));
-        list1.SetSelected(0, c.select1);
-        list2.SetSelected(0, c.select2);
-        RecordingHost h;
-        h.mode = c.mode;
-        h.confirmAnswer = false;
-        h.options.SilentFlag = 0;
-        RunState s;
-        Synchronizer run(s, report, list1, list2, h);
-        run.RunNow();
-        EXPECT_EQ(h.Count(std::string("confirm ") + c.confirmation), 1);
-    }
-    EXPECT_EQ(report.Count(), 0);
 }
 
 TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)
@@ -478,24 +429,24 @@ TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)
     File(b + "/x", "old", kOld);
     list1.Add(a);
     list2.Add(b);
-    host.options.SilentFlag = 0;
+    spy.options.SilentFlag = 0;
     bool sawRunning = false;
-    host.duringConfirm = [&] {
+    spy.duringConfirm = [&] {
         sawRunning = sync.IsRunning();
-        sync.RunByMode(Synchronizer::Scope::All);  // a timer tick
-        sync.RunNow();  // a tray command
+        RunByMode(Synchronizer::Scope::All);  // a timer tick
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::Selected);  // a tray command
     };
 
-    sync.RunByMode(Synchronizer::Scope::All);
+    RunByMode(Synchronizer::Scope::All);
 
     EXPECT_TRUE(sawRunning);
-    EXPECT_EQ(host.Count("balloon"), 1);
-    EXPECT_EQ(host.Count("confirm"), 1);
-    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/x" + kUpdated});
+    EXPECT_EQ(spy.Count("started"), 1);
+    EXPECT_EQ(spy.Count("confirm"), 1);
+    EXPECT_EQ(Recorded(), Records{Updated(b + "/x")});
     EXPECT_FALSE(sync.IsRunning());
     // After the run, the next trigger runs again.
-    sync.RunByMode(Synchronizer::Scope::All);
-    EXPECT_EQ(host.Count("balloon"), 2);
+    RunByMode(Synchronizer::Scope::All);
+    EXPECT_EQ(spy.Count("started"), 2);
 }
 
 }  // namespace

@@ -13,11 +13,6 @@ protected:
     std::string m_startFolder = platform::GetCurrentDir();
 };
 
-std::string LeftOut(const std::string& text)
-{
-    return "\"" + text + "\" is not a full folder path and takes no part in the run";
-}
-
 TEST_F(FolderTexts, AnEntryThatIsNoFullPathTakesNoPartAndIsSaidOncePerRun)
 {
     struct Case {
@@ -48,31 +43,27 @@ TEST_F(FolderTexts, AnEntryThatIsNoFullPathTakesNoPartAndIsSaidOncePerRun)
         File(unrelated + "/only.txt", "unrelated", kOld);
         File(a + "/notes.txt", "a", kMid);
         File(b + "/notes.txt", "b", kNew);
-        ReportList r;
-        RecordingHost h;
+        RunSpy h;
         h.mode = c.mode;
         h.options.SilentFlag = 0;
         for (int i = 0; i < list1.Count(); ++i)
             list1.SetSelected(i, list1.Text(i) == a || c.leftOutSelected);
         for (int i = 0; i < list2.Count(); ++i)
             list2.SetSelected(i, list2.Text(i) == b || c.leftOutSelected);
-        Synchronizer run(state, r, list1, list2, h);
-        if (c.selectedRun)
-            run.RunByMode(Synchronizer::Scope::Selected);
-        else
-            run.RunByMode(Synchronizer::Scope::All);
+        Synchronizer run(state, list1, list2, h);
+        run.Run(h.Mode(), c.selectedRun ? Synchronizer::Scope::Selected : Synchronizer::Scope::All, h.options);
 
         EXPECT_EQ(ReadFile(unrelated + "/notes.txt"), "unrelated");
         EXPECT_FALSE(platform::FileExists(b + "/only.txt"));
         EXPECT_EQ(ReadFile(a + "/notes.txt"), "b");
         EXPECT_EQ(state.TotalCount, 1);
-        std::vector<std::string> expected{a + "/notes.txt" + RunTexts::kUpdated};
+        Records expected{Updated(a + "/notes.txt")};
         if (!c.selectedRun || c.leftOutSelected)
-            expected.insert(expected.begin(), {LeftOut("projA"), LeftOut(""), LeftOut("~/projA")});
-        EXPECT_EQ(r.Lines(), expected);
-        // Said like a failed copy, List 1 first, each list from the top: the run's summary follows.
+            expected.insert(expected.begin(), {NotFullPath("projA"), NotFullPath(""), NotFullPath("~/projA")});
+        EXPECT_EQ(h.records, expected);
+        // Counted like a failed copy, List 1 first, each list from the top: the run's summary follows.
         EXPECT_EQ(state.FailFlag, expected.size() > 1 ? 1 : 0);
-        EXPECT_EQ(h.Count("message"), expected.size() > 1 ? 1 : 0);
+        EXPECT_EQ(h.tally.leftOut, static_cast<int>(expected.size()) - 1);
     }
 }
 

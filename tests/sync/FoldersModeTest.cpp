@@ -4,23 +4,20 @@
 #include <cerrno>
 #include <system_error>
 
+#include <gmock/gmock.h>
+
 #include "RunFixture.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/FileSystemTesting.h"
 
 using namespace RunTexts;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
 class FoldersMode : public RunFixture {
 protected:
-    FoldersMode() { host.mode = 1; }
-    std::vector<std::string> SortedLines() const
-    {
-        auto lines = Lines();
-        std::sort(lines.begin(), lines.end());
-        return lines;
-    }
+    FoldersMode() { spy.mode = 1; }
 };
 
 TEST(LastPathComponent, Table)
@@ -53,15 +50,12 @@ TEST_F(FoldersMode, PairsByLastComponentWithLetterCaseSignificant)
         const std::string b = Folder(c.list2Folder);
         FolderList other;
         other.Add(b);
-        RecordingHost h;
-        h.mode = 1;
-        ReportList r;
-        Synchronizer run(state, r, list1, other, h);
-        run.RunByMode(Synchronizer::Scope::All);
+        RunSpy h;
+        Synchronizer run(state, list1, other, h);
+        run.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, h.options);
         EXPECT_EQ(platform::FileExists(b + "/f"), c.pairs);
-        EXPECT_EQ(r.Count(), c.pairs ? 1 : 0);
+        EXPECT_EQ(h.records, c.pairs ? Records{Copied("f", b)} : Records{});
         if (c.pairs) {
-            EXPECT_EQ(r.Lines()[0], "f" + std::string(kCopiedTo) + b);
             EXPECT_EQ(ReadFile(b + "/f"), "content");
             EXPECT_EQ(MTimeSeconds(b + "/f"), kNew);
         }
@@ -81,11 +75,11 @@ TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
     File(b + "/only2", "b2", kNew);
     list1.Add(a);
     list2.Add(b);
-    host.options.SilentFlag = 0;
+    spy.options.SilentFlag = 0;
 
-    sync.RunByMode(Synchronizer::Scope::All);
+    RunByMode(Synchronizer::Scope::All);
 
-    EXPECT_EQ(host.Count("confirm 4file(s) will be updated"), 1);
+    EXPECT_EQ(spy.Count("confirm 4file(s) will be updated"), 1);
     struct Expect {
         const char* name;
         const char* content;
@@ -106,25 +100,21 @@ TEST_F(FoldersMode, UpdatesBothWaysCopiesMissingBothWaysLeavesEqualAlone)
     }
     EXPECT_EQ(ReadFile(a + "/same"), "a");
     EXPECT_EQ(ReadFile(b + "/same"), "b");
-    EXPECT_EQ(SortedLines(),
-              (std::vector<std::string>{
-                  a + "/newer2" + kUpdated,
-                  b + "/newer1" + kUpdated,
-                  std::string("only1") + kCopiedTo + b,
-                  std::string("only2") + kCopiedTo + a,
-              }));
-    // Search A's lines come before search B's.
-    EXPECT_EQ(Lines().back(), std::string("only2") + kCopiedTo + a);
+    EXPECT_THAT(
+        Recorded(),
+        UnorderedElementsAre(Updated(a + "/newer2"), Updated(b + "/newer1"), Copied("only1", b), Copied("only2", a)));
+    // Search A's records come before search B's.
+    EXPECT_EQ(Recorded().back(), Copied("only2", a));
     // Every entry of both searches took a step: 4 in F1, then 5 in F2 after the copy.
     EXPECT_EQ(state.ProgressCount, 4 + 5);
     EXPECT_EQ(state.FailFlag, 0);
 
     // A settled pair is left alone and no longer counted.
-    const int before = report.Count();
-    sync.RunByMode(Synchronizer::Scope::All);
+    const std::size_t before = Recorded().size();
+    RunByMode(Synchronizer::Scope::All);
     EXPECT_EQ(state.TotalCount, 0);
-    EXPECT_EQ(report.Count(), before);
-    EXPECT_EQ(host.Count("confirm 0file(s) will be updated"), 1);
+    EXPECT_EQ(Recorded().size(), before);
+    EXPECT_EQ(spy.Count("confirm 0file(s) will be updated"), 1);
 }
 
 TEST_F(FoldersMode, AllFilesCountsDotEntriesAndSubfoldersButCopiesNoFolder)
@@ -132,21 +122,21 @@ TEST_F(FoldersMode, AllFilesCountsDotEntriesAndSubfoldersButCopiesNoFolder)
     const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
     File(a + "/f", "x", kMid);
     File(b + "/f", "x", kMid);
-    host.options.SearchAttr = 63;
+    spy.options.SearchAttr = 63;
     list1.Add(a);
     list2.Add(b);
     std::int32_t count = 0;
-    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
+    CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 4);  // ".", ".." on each side
 
     Folder("one/Docs/sub");
-    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
+    CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 5);
 
-    host.options.SilentFlag = 0;
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
-    EXPECT_EQ(host.Count("confirm 5file(s) will be updated"), 1);
-    EXPECT_EQ(report.Count(), 0);
+    spy.options.SilentFlag = 0;
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    EXPECT_EQ(spy.Count("confirm 5file(s) will be updated"), 1);
+    EXPECT_EQ(Recorded(), Records{});
     EXPECT_EQ(state.FailFlag, 0);
     EXPECT_FALSE(platform::DirectoryExists(b + "/sub"));
 }
@@ -158,10 +148,10 @@ TEST_F(FoldersMode, ExtensionFilterAppliesOnBothSides)
     File(a + "/a.doc", "1", kNew);
     File(b + "/b.TXT", "2", kNew);
     File(b + "/b.doc", "2", kNew);
-    host.options.SearchExt = "txt";
+    spy.options.SearchExt = "txt";
     list1.Add(a);
     list2.Add(b);
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_TRUE(platform::FileExists(b + "/a.txt"));
     EXPECT_TRUE(platform::FileExists(a + "/b.TXT"));
     EXPECT_FALSE(platform::FileExists(b + "/a.doc"));
@@ -177,10 +167,10 @@ TEST_F(FoldersMode, ReadOnlyDestinationKeepsItsContentAndEndsWithTheSummary)
     MakeReadOnly(b + "/f");
     list1.Add(a);
     list2.Add(b);
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_EQ(ReadFile(b + "/f"), "old");
-    EXPECT_EQ(Lines(), std::vector<std::string>{b + "/f" + kReadOnly});
-    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+    EXPECT_EQ(Recorded(), Records{ReadOnly(b + "/f")});
+    EXPECT_EQ(spy.tally.failed, 1);
 }
 
 TEST_F(FoldersMode, SelectedPassNeedsBothSidesSelected)
@@ -190,12 +180,12 @@ TEST_F(FoldersMode, SelectedPassNeedsBothSidesSelected)
     list1.Add(a);
     list2.Add(b);
     list1.SelectAll();
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::Selected);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::Selected);
     EXPECT_EQ(state.TotalCount, 0);
     EXPECT_FALSE(platform::FileExists(b + "/f"));
 
     list2.SelectAll();
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::Selected);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::Selected);
     EXPECT_EQ(state.TotalCount, 1);
     EXPECT_TRUE(platform::FileExists(b + "/f"));
 }
@@ -210,7 +200,7 @@ TEST_F(FoldersMode, AFolderWithTwoNamesakesIsPairedWithTheLaterEntryFirst)
     list2.Add(p);
     list2.Add(q);
 
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
 
     // A file only the later entry had reaches A and then the earlier entry.
     EXPECT_TRUE(platform::FileExists(a + "/fromLater"));
@@ -218,13 +208,8 @@ TEST_F(FoldersMode, AFolderWithTwoNamesakesIsPairedWithTheLaterEntryFirst)
     // A file only the earlier entry had reaches A, but the later entry only next time.
     EXPECT_TRUE(platform::FileExists(a + "/fromEarlier"));
     EXPECT_FALSE(platform::FileExists(q + "/fromEarlier"));
-    EXPECT_EQ(Lines(),
-              (std::vector<std::string>{
-                  std::string("fromLater") + kCopiedTo + a,
-                  std::string("fromLater") + kCopiedTo + p,
-                  std::string("fromEarlier") + kCopiedTo + a,
-              }));
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    EXPECT_EQ(Recorded(), (Records{Copied("fromLater", a), Copied("fromLater", p), Copied("fromEarlier", a)}));
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     EXPECT_TRUE(platform::FileExists(q + "/fromEarlier"));
 }
 
@@ -237,7 +222,7 @@ TEST_F(FoldersMode, PreCountUsesTheFoldersAsTheyStandBeforeTheRun)
     list2.Add(p);
     list2.Add(q);
     std::int32_t count = 0;
-    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
+    CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 2);
     EXPECT_EQ(state.FolderName1, "Docs");
     EXPECT_EQ(state.FolderName2, "Docs");
@@ -261,20 +246,16 @@ TEST_F(FoldersMode, AFullDiskIsReportedForUpdatesAndCopiesAlike)
     hooks.beforeWrite = [](std::uint64_t) { return ENOSPC; };
     platform::SetFileSystemTestHooks(hooks);
 
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
     platform::ClearFileSystemTestHooks();
 
     const std::string reason = std::system_category().message(ENOSPC);
-    EXPECT_EQ(SortedLines(),
-              (std::vector<std::string>{
-                  b + "/newer" + kNotUpdated + reason,
-                  std::string("missing") + kNotCopiedTo + b + ": " + reason,
-              }));
+    EXPECT_THAT(Recorded(), UnorderedElementsAre(NotUpdated(b + "/newer", reason), NotCopied("missing", b, reason)));
     EXPECT_EQ(ReadFile(b + "/newer"), "old content");
     EXPECT_EQ(MTimeSeconds(b + "/newer"), kOld);
     EXPECT_FALSE(platform::FileExists(b + "/missing"));
     EXPECT_EQ(state.FailFlag, 1);
-    EXPECT_EQ(host.events.back(), std::string("message ") + kSummary);
+    EXPECT_EQ(spy.tally.failed, 2);
 }
 
 // A run limited to some last path components (one that follows a change)
@@ -288,9 +269,9 @@ TEST_F(FoldersMode, ARunLimitedToNamesPairsOnlyThoseFolders)
     }
     const std::set<std::string> only{"Pics"};
     std::int32_t count = -1;
-    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, &only);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"f" + std::string(kCopiedTo) + Folder("b/Pics")});
-    sync.CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
+    sync.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, spy.options, &only);
+    EXPECT_EQ(Recorded(), Records{Copied("f", Folder("b/Pics"))});
+    CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 1);  // Docs, unlimited again
 }
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <map>
 
+#include <gmock/gmock.h>
+
 #include "PlatformTestUtil.h"
 #include "RunFixture.h"
 #include "platform/FormatText.h"
@@ -13,6 +15,7 @@
 
 using namespace RunTexts;
 using platform::FormatText;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -126,22 +129,21 @@ TEST_F(NamesAndTimes, CaseTwinsAreEachMatchedByTheirExactNameOnly)
         FolderList one, two;
         one.Add(a);
         two.Add(b);
-        RecordingHost h;
+        RunSpy h;
         h.mode = c.mode;
-        ReportList r;
-        Synchronizer run(state, r, one, two, h);
-        run.RunByMode(Synchronizer::Scope::All);
+        Synchronizer run(state, one, two, h);
+        run.Run(h.Mode(), Synchronizer::Scope::All, h.options);
         EXPECT_EQ(Read(a), c.after1);
         EXPECT_EQ(Read(b), c.after2);
         EXPECT_EQ(state.FailFlag, 0);
-        for (const std::string& line : r.Lines())
-            EXPECT_EQ(line.find("could not"), std::string::npos) << line;
+        for (const RunRecord& record : h.records)
+            EXPECT_FALSE(record.Failed()) << record.Line();
         // A second run finds the folders in step.
         if (c.mode == 1) {
-            ReportList again;
-            Synchronizer second(state, again, one, two, h);
-            second.RunByMode(Synchronizer::Scope::All);
-            EXPECT_EQ(again.Count(), 0);
+            RunSpy again;
+            Synchronizer second(state, one, two, again);
+            second.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, again.options);
+            EXPECT_EQ(again.records, Records{});
         }
     }
 }
@@ -221,19 +223,18 @@ TEST_F(NamesAndTimes, TimesOutsideTheRangeOrAcrossAClockChangeNeverLoseTheLaterF
         FolderList one, two;
         one.Add(a);
         two.Add(b);
-        RecordingHost h;
+        RunSpy h;
         h.mode = c.mode;
-        ReportList r;
-        Synchronizer run(state, r, one, two, h);
-        run.RunByMode(Synchronizer::Scope::All);
+        Synchronizer run(state, one, two, h);
+        run.Run(h.Mode(), Synchronizer::Scope::All, h.options);
         const char* winner = c.list1Wins ? "one" : "two";
         const long long time = c.list1Wins ? c.time1 : c.time2;
         EXPECT_EQ(ReadFile(a + "/f.txt"), winner);
         EXPECT_EQ(ReadFile(b + "/f.txt"), winner);
         EXPECT_EQ(MTimeSeconds(a + "/f.txt"), time);
         EXPECT_EQ(MTimeSeconds(b + "/f.txt"), time);
-        const std::string note = c.compared ? " (" + notes.at(c.compared) + ")" : "";
-        EXPECT_EQ(r.Lines(), std::vector<std::string>{(c.list1Wins ? b : a) + "/f.txt" + kUpdated + note});
+        const std::string note = c.compared ? notes.at(c.compared) : "";
+        EXPECT_EQ(h.records, Records{Updated((c.list1Wins ? b : a) + "/f.txt", note)});
         EXPECT_EQ(state.FailFlag, 0);
     }
 }
@@ -248,15 +249,15 @@ TEST_F(NamesAndTimes, FolderTextsEndingInSlashPairByTheirLastName)
     list1.Add("/");
     list2.Add(work + "/");
     list2.Add(photos2 + "//");
-    host.mode = 1;
+    spy.mode = 1;
 
-    sync.RunByMode(Synchronizer::Scope::All);
+    RunByMode(Synchronizer::Scope::All);
 
     EXPECT_EQ(ReadFile(work + "/index.html"), "work");
     EXPECT_EQ(ListFolder(work), (std::set<std::string>{"index.html"}));
     EXPECT_EQ(ReadFile(photos2 + "/index.html"), "photos");
     EXPECT_EQ(ReadFile(photos + "/only.txt"), "second photos");
-    EXPECT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Recorded().size(), 2u);
     EXPECT_EQ(LastPathComponent("/x/photos/"), "photos");
     EXPECT_EQ(LastPathComponent("/"), "");
 }
@@ -281,35 +282,32 @@ TEST_F(NamesAndTimes, EntriesThatAreNotFilesAreNeverCopiedAndNamesTheyBlockAreRe
     list1.Add(a);
     list2.Add(b);
     list2.Add(tmp / "unplugged/d");
-    host.options.SearchAttr = 63;
+    spy.options.SearchAttr = 63;
     // The pipe, later than the file, keeps it out: that is what is said.
-    const std::string pipeLine = "p.txt" + std::string(kNotCopiedTo) + b + ": " + b + "/p.txt" + kNotAFile;
+    const RunRecord pipe = NotCopied("p.txt", b, b + "/p.txt" + kNotAFile);
     // Folders mode twice (the blocked names are reported again), then files mode.
     bool first = true;
     for (const int mode : {1, 1, 0}) {
         SCOPED_TRACE(mode);
-        host.mode = mode;
-        ReportList r;
-        Synchronizer run(state, r, list1, list2, host);
-        run.RunByMode(Synchronizer::Scope::All);
+        spy.mode = mode;
+        spy.records.clear();
+        RunByMode(Synchronizer::Scope::All);
         EXPECT_EQ(state.FailFlag, 1);
-        std::set<std::string> lines(r.Lines().begin(), r.Lines().end());
+        Records records = spy.records;
         if (mode == 1) {
-            EXPECT_EQ(lines.erase("real.txt" + std::string(kCopiedTo) + b), first ? 1u : 0u);
+            const auto copied = std::remove(records.begin(), records.end(), Copied("real.txt", b));
+            EXPECT_EQ(records.end() - copied, first ? 1 : 0);
+            records.erase(copied, records.end());
             first = false;
-            EXPECT_EQ(lines,
-                      (std::set<std::string>{
-                          pipeLine,
-                          "dangling" + std::string(kNotCopiedTo) + a + ": " + kBrokenLinkInTheWay,
-                          "sub" + std::string(kNotCopiedTo) + a + ": " + kFolderInTheWay,
-                      }));
+            EXPECT_THAT(records,
+                        UnorderedElementsAre(pipe, NotCopied("dangling", a, kBrokenLinkInTheWay),
+                                             NotCopied("sub", a, kFolderInTheWay)));
         } else {
             // Files mode, after folders mode made the pair: equal times go from List 2.
-            EXPECT_EQ(lines, (std::set<std::string>{a + "/real.txt" + kUpdated, pipeLine}));
+            EXPECT_THAT(records, UnorderedElementsAre(Updated(a + "/real.txt"), pipe));
         }
         EXPECT_EQ(ReadFile(b + "/dangling"), "a file of that name");
-        EXPECT_EQ(host.Count("message"), 1);
-        host.events.clear();
+        EXPECT_FALSE(spy.tally.Complete());
     }
     EXPECT_EQ(ListFolder(a), (std::set<std::string>{"pipe", "dangling", "sub", "real.txt", "p.txt"}));
     EXPECT_EQ(ListFolder(b), (std::set<std::string>{"pipe2", "p.txt", "dangling", "sub", "real.txt"}));

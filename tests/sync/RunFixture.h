@@ -4,38 +4,31 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
 #include "lists/FolderList.h"
-#include "sync/ReportList.h"
-#include "sync/RunHost.h"
+#include "sync/RunEvents.h"
+#include "sync/RunRecord.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
 
-// A window stand-in that records what a run asks of it.
-class RecordingHost : public RunHost {
+// Collects what a run tells (the engine's events and records, in order) and
+// answers its confirmation; it also holds what the caller gives a run: the
+// Synchro mode and the options.
+class RunSpy : public RunEvents {
 public:
-    void RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon) override
+    void Started() override { events.push_back("started"); }
+    void Counted(std::int32_t copies) override { events.push_back("counted " + std::to_string(copies)); }
+    void Progressed(int percent) override { progress.push_back(percent); }
+    void Recorded(const RunRecord& record) override { records.push_back(record); }
+    void Finished(bool completed, const RunTally& runTally) override
     {
-        events.push_back("balloon " + text + "|" + title + "|" + std::to_string(icon));
+        events.push_back(completed ? "finished" : "finished, not completed");
+        tally = runTally;
     }
-    void SetSynchronizeSelectedVisible(bool visible) override
-    {
-        events.push_back(std::string("selected ") + (visible ? "shown" : "hidden"));
-    }
-    void SetSynchronizeAllVisible(bool visible) override
-    {
-        events.push_back(std::string("all ") + (visible ? "shown" : "hidden"));
-    }
-    void SetGaugeVisible(bool visible) override
-    {
-        events.push_back(std::string("gauge ") + (visible ? "shown" : "hidden"));
-    }
-    void SetGaugeProgress(int percent) override { progress.push_back(percent); }
-    int SynchroModeIndex() const override { return mode; }
-    RunOptionValues RunValues() const override { return options; }
     bool Confirm(const std::string& text) override
     {
         events.push_back("confirm " + text);
@@ -43,7 +36,6 @@ public:
             duringConfirm();
         return confirmAnswer;
     }
-    void ShowMessage(const std::string& text) override { events.push_back("message " + text); }
 
     int Count(const std::string& prefix) const
     {
@@ -52,19 +44,68 @@ public:
             n += e.rfind(prefix, 0) == 0 ? 1 : 0;
         return n;
     }
+    // The run of the Synchro mode index mode (0 files, else folders).
+    Synchronizer::Mode Mode() const { return mode == 0 ? Synchronizer::Mode::Files : Synchronizer::Mode::Folders; }
 
     std::vector<std::string> events;
     std::vector<int> progress;
+    std::vector<RunRecord> records;
+    RunTally tally;
     int mode = 0;
     RunOptionValues options;  // Silent Mode, as the panel starts
     bool confirmAnswer = true;
     std::function<void()> duringConfirm;
 };
 
-// Two lists, a host whose options are in Silent Mode, and folders in a temporary folder.
+// Records as a run makes them, for tests to expect.
+using Records = std::vector<RunRecord>;
+inline RunRecord Updated(const std::string& path, const std::string& note = {})
+{
+    return {RunRecord::Kind::Updated, path, {}, note};
+}
+inline RunRecord Copied(const std::string& name, const std::string& folder)
+{
+    return {RunRecord::Kind::Copied, name, folder};
+}
+inline RunRecord ReadOnly(const std::string& path)
+{
+    return {RunRecord::Kind::ReadOnly, path};
+}
+inline RunRecord NotUpdated(const std::string& path, const std::string& reason)
+{
+    return {RunRecord::Kind::NotUpdated, path, {}, reason};
+}
+inline RunRecord NotCopied(const std::string& name, const std::string& folder, const std::string& reason)
+{
+    return {RunRecord::Kind::NotCopied, name, folder, reason};
+}
+inline RunRecord LinkOfAnotherUser(const std::string& path)
+{
+    return {RunRecord::Kind::LinkOfAnotherUser, path};
+}
+inline RunRecord NotFullPath(const std::string& text)
+{
+    return {RunRecord::Kind::NotFullPath, text};
+}
+// A record reads as its Report line in a test's failure.
+inline void PrintTo(const RunRecord& record, std::ostream* out)
+{
+    *out << record.Line();
+}
+
+// Two lists, a spy whose options are in Silent Mode, and folders in a temporary folder.
 class RunFixture : public ::testing::Test {
 protected:
-    RunFixture() : sync(state, report, list1, list2, host) {}
+    RunFixture() : sync(state, list1, list2, spy) {}
+
+    // A run as the program starts one: of the mode given, or of the spy's
+    // Synchro mode, with the spy's options.
+    void Run(Synchronizer::Mode mode, Synchronizer::Scope scope) { sync.Run(mode, scope, spy.options); }
+    void RunByMode(Synchronizer::Scope scope) { Run(spy.Mode(), scope); }
+    void CountCopies(Synchronizer::Mode mode, Synchronizer::Scope scope, std::int32_t& count)
+    {
+        sync.CountCopies(mode, scope, spy.options, count);
+    }
 
     // Makes a folder under the temporary folder and returns its path.
     std::string Folder(const std::string& relative)
@@ -82,14 +123,13 @@ protected:
         WriteFile(path, content);
         SetMTime(path, mtime);
     }
-    const std::vector<std::string>& Lines() const { return report.Lines(); }
+    const Records& Recorded() const { return spy.records; }
 
     TempDir tmp;
     RunState state;
-    ReportList report;
     FolderList list1;
     FolderList list2;
-    RecordingHost host;
+    RunSpy spy;
     Synchronizer sync;
 };
 

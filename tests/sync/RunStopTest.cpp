@@ -3,9 +3,8 @@
 
 namespace {
 
-// A window whose program is told to end while the run's second copy is
-// being made.
-class EndingHost : public RecordingHost {
+// A program told to end while the run's second copy is being made.
+class Ending : public RunSpy {
 public:
     bool StopRequested() const override { return progress.size() >= 2; }
 };
@@ -45,14 +44,13 @@ TEST(RunStop, AnEndingProgramStopsTheRunAfterTheCopyInProgress)
         FolderList one, two;
         one.Add(a);
         two.Add(b);
-        EndingHost ending;
+        Ending ending;
         ending.mode = c.mode;
-        ReportList lines;
         RunState run;
-        Synchronizer synchronizer(run, lines, one, two, ending);
-        synchronizer.RunByMode(Synchronizer::Scope::All);
+        Synchronizer synchronizer(run, one, two, ending);
+        synchronizer.Run(ending.Mode(), Synchronizer::Scope::All, ending.options);
 
-        EXPECT_EQ(lines.Count(), 2);
+        EXPECT_EQ(ending.records.size(), 2u);
         int copied = 0;
         for (char name = '1'; name <= '5'; ++name) {
             const std::string content = platform::FileExists(b + "/" + name) ? ReadFile(b + "/" + name) : "";
@@ -61,9 +59,7 @@ TEST(RunStop, AnEndingProgramStopsTheRunAfterTheCopyInProgress)
         }
         EXPECT_EQ(copied, c.readOnlyFirst ? 1 : 2);
         EXPECT_FALSE(synchronizer.IsRunning());
-        EXPECT_EQ(ending.events.back(), "gauge hidden");
-        // Nobody is there to answer a summary any more.
-        EXPECT_EQ(ending.Count("message"), 0);
+        EXPECT_EQ(ending.events.back(), "finished, not completed");
     }
 }
 
