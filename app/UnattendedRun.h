@@ -57,8 +57,9 @@ inline constexpr char kWatchingText[] = "watching the folders of both lists; a r
 // Said instead when nothing can be watched (a Report line said why).
 inline constexpr char kNothingWatchedText[] = "no folder can be watched, so no run would follow a change: not started";
 
-// In the window's copy of the program, asked by a later start: the window's
-// own lists, options and Report list, and its balloon, buttons and gauge.
+// In the window's copy of the program, asked by a later start: the run of
+// the window's own engine, on its lists, options and Report list, with its
+// balloon, buttons and gauge.
 int InWindow(Program& program, RunOutput& output);
 
 // The window's copy, asked by a later start: nothing while the window's
