@@ -445,32 +445,44 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 s.Age2 = age2;
                 // Every copy of the entry reads or writes the List 1 file:
                 // one that writes it is in place before the next begins.
-                if (list1Copying) {
+                if (list1Copying)
                     known.Settle();
-                    list1Copying = false;
-                }
-                const std::string path1 = PathOf(folder1, s.CurrentName);
-                const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
-                // A link of another user is neither read nor written through:
-                // said once for the List 1 entry, and for each List 2 name.
-                const bool link = ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);
-                std::string note;
-                if (!link && seen2.notAFile) {
-                    ReportNotAFileInTheWay(m_list2.Text(s.List2Index), path2);
-                } else if (!link && CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) == 1) {
-                    UpdateCopy(known, path1, path2, match, s.Age2, *left1, note);
-                } else if (!link) {
-                    // Once in place, the List 1 file is the copy: on the List 1 drive, as big as its source.
-                    UpdateCopy(known, path2, path1, match, left1->age, seen2, note, [left1, seen2] {
-                        *left1 = {seen2.age, seen2.size, 0};
-                    });
-                    list1Copying = true;
-                }
+                list1Copying = FilesPair(known, folder1, match, seen2, left1, link1Reported);
             }
         }
         if (!count)
             ProgressStep();
     }
+}
+
+// Files mode, body: the current List 1 entry against its name in List 2
+// folder List2Index, seen there as seen2. True when the copy made writes
+// the List 1 file.
+bool Synchronizer::FilesPair(KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+                             const platform::FileSeen& seen2, const std::shared_ptr<platform::FileSeen>& left1,
+                             bool& link1Reported)
+{
+    RunState& s = m_state;
+    const std::string path1 = PathOf(folder1, s.CurrentName);
+    const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
+    // A link of another user is neither read nor written through: said
+    // once for the List 1 entry, and for each List 2 name.
+    if (ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported))
+        return false;
+    if (seen2.notAFile) {
+        ReportNotAFileInTheWay(m_list2.Text(s.List2Index), path2);
+        return false;
+    }
+    std::string note;
+    if (CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) == 1) {
+        UpdateCopy(known, path1, path2, match, s.Age2, *left1, note);
+        return false;
+    }
+    // Once in place, the List 1 file is the copy: on the List 1 drive, as big as its source.
+    UpdateCopy(known, path2, path1, match, left1->age, seen2, note, [left1, seen2] {
+        *left1 = {seen2.age, seen2.size, 0};
+    });
+    return true;
 }
 
 // Folders mode, body or pre-count: every List 1 folder with every List 2

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -86,6 +87,9 @@ private:
                      const std::string& folder1, Scope scope, std::int32_t* count);
     void FilesEntry(platform::KnownFolders& known, const std::vector<platform::KnownFolder*>& folders2,
                     platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
+    bool FilesPair(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+                   const platform::FileSeen& seen2, const std::shared_ptr<platform::FileSeen>& left1,
+                   bool& link1Reported);
     void FoldersBody(Scope scope, std::int32_t* count);
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
     void FolderPairSearchA(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
