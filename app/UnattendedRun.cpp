@@ -50,11 +50,12 @@ int RunAll(Program& program, RunOutput& output)
         output.Message(UnattendedRun::kStoppedText);
         return UnattendedRun::kSomeNotCopied;
     }
-    if (!end.Tally().Complete()) {
-        output.Message(UnattendedRun::ClosingLine(end.Tally()));
-        return UnattendedRun::kSomeNotCopied;
-    }
-    return UnattendedRun::kAllCopied;
+    const RunTally& tally = end.Tally();
+    if (!tally.Complete())
+        output.Message(UnattendedRun::ClosingLine(tally));
+    if (tally.kept > 0)
+        output.Message(Counted(tally.kept, UnattendedRun::kOneEditKeptText, UnattendedRun::kEditsKeptText));
+    return tally.Complete() && tally.kept == 0 ? UnattendedRun::kAllCopied : UnattendedRun::kSomeNotCopied;
 }
 
 }  // namespace

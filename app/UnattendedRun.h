@@ -32,6 +32,10 @@ inline constexpr char kCopiesFailedText[] = "%s copies failed";
 inline constexpr char kOneEntryLeftOutText[] = "1 list entry took no part in the run";
 inline constexpr char kEntriesLeftOutText[] = "%s list entries took no part in the run";
 inline constexpr char kNotAllCopiedText[] = "not every copy was made";  // a failure of no known line
+// Said when the run kept edits beside their files (no failure, but a person
+// should look: the status is 1); %s is the number.
+inline constexpr char kOneEditKeptText[] = "1 file changed on both sides: its version was kept beside it";
+inline constexpr char kEditsKeptText[] = "%s files changed on both sides: each version was kept beside its file";
 
 // The closing line of a run that did not make every copy, from what its
 // records add up to.

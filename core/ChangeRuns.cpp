@@ -228,7 +228,9 @@ void ChangeRuns::Recorded(const RunRecord& record)
     case Kind::NotUpdated:
     case Kind::LinkOfAnotherUser: m_failed.insert(LastPathComponent(FolderAndName(record.path).first)); break;
     case Kind::NotFullPath:
-    case Kind::ThroughLinkOfAnotherUser: break;
+    case Kind::ThroughLinkOfAnotherUser:
+    case Kind::KeptEdit:  // the kept copy is the run's own write, told by Wrote
+    case Kind::MemoryProblem: break;
     }
 }
 

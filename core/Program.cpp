@@ -1,21 +1,25 @@
 #include "core/Program.h"
 
 #include "core/ProgramView.h"
+#include "platform/FormatText.h"
 #include "platform/settings/LocaleTime.h"
 #include "sync/ReportFile.h"
 #include "timer/SynchroTimerRules.h"
 
-Program::Program(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile)
+Program::Program(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile,
+                 const std::string& memoryFile)
     : m_programFolder(std::move(programFolder)),
       m_sync(m_state, m_list1, m_list2, *this),
       m_store(settingsFile.empty() ? platform::SettingsStore::DefaultFilePath() : settingsFile),
       m_autostart(autostartFile.empty() ? platform::AutostartEntry::DefaultFilePath() : autostartFile,
                   platform::AutostartEntry::InstalledProgramPath()),
+      m_memory(memoryFile.empty() ? platform::PairMemory::DefaultPath() : memoryFile),
       m_options(m_panel, *this, m_store, m_autostart),
       m_changeRuns(
           m_list1, m_list2, m_report, [this](const std::set<std::string>* only) { return RunForChange(only); },
           [this] { return ShownNow().SynchroMode == 1 || (m_watchForCommandLine && ShownNow().SynchroMode != 0); })
 {
+    m_sync.SetMemory(&m_memory);
     m_timer.SetOnTimer([this] { TimerTicked(); });
     m_list1.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
     m_list2.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
@@ -207,6 +211,10 @@ void Program::Finished(bool completed, const RunTally& tally)
     }
     // Told before any box of the run's end shows, which lets other events in.
     m_changeRuns.RunFinished(completed);
+    // Edits kept beside their files are no failure, but a person should look.
+    if (tally.kept > 0 && m_view)
+        m_view->RequestBalloon(platform::FormatText(RunTexts::kKeptEditsBalloonText, {std::to_string(tally.kept)}),
+                               RunTexts::kKeptEditsBalloonTitle, biInfo);
     if (m_listener) {
         m_listener->Finished(completed, tally);
         return;  // the command line says what the summary would

@@ -12,6 +12,7 @@
 #include "options/OptionsLogic.h"
 #include "platform/settings/AutostartEntry.h"
 #include "platform/settings/SettingsStore.h"
+#include "platform/state/PairMemory.h"
 #include "sync/ReportList.h"
 #include "sync/RunEvents.h"
 #include "sync/RunState.h"
@@ -48,10 +49,11 @@ public:
     using Scope = Synchronizer::Scope;
 
     // programFolder: where the list files and the report live (with its
-    // trailing '/'); settingsFile and autostartFile: where the options and
-    // the autostart entry are kept (empty: the user's usual places).
+    // trailing '/'); settingsFile, autostartFile and memoryFile: where the
+    // options, the autostart entry and the runs' memory are kept (empty: the
+    // user's usual places).
     explicit Program(std::string programFolder, const std::string& settingsFile = {},
-                     const std::string& autostartFile = {});
+                     const std::string& autostartFile = {}, const std::string& memoryFile = {});
     ~Program() override;
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -181,6 +183,7 @@ private:
     Synchronizer m_sync;
     platform::SettingsStore m_store;
     platform::AutostartEntry m_autostart;
+    platform::PairMemory m_memory;
     Panel m_panel;
     OptionsLogic m_options;
     QtPeriodicTimer m_timer;

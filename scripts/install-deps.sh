@@ -10,6 +10,8 @@ packages=(
   # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and the sanitizers' runtimes
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the runs' memory
+  libsqlite3-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   # the real-desktop tests: a virtual display, a notification area, input and screenshots

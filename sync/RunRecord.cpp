@@ -22,6 +22,8 @@ std::string RunRecord::Line() const
     case Kind::LinkOfAnotherUser: return path + RunTexts::kLinkOfAnotherUser;
     case Kind::NotFullPath: return "\"" + path + "\"" + RunTexts::kNotFullPath;
     case Kind::ThroughLinkOfAnotherUser: return "\"" + path + "\"" + RunTexts::kThroughLinkOfAnotherUser;
+    case Kind::KeptEdit: return path + RunTexts::kKeptEdit + folder;
+    case Kind::MemoryProblem: return path;
     }
     return path;
 }
@@ -32,6 +34,8 @@ void RunTally::Count(const RunRecord& record)
         ++made;
     else if (record.LeftOut())
         ++leftOut;
+    else if (record.kind == RunRecord::Kind::KeptEdit)
+        ++kept;
     else if (record.Failed())
         ++failed;
 }

@@ -31,6 +31,21 @@ inline constexpr const char* kLinkOfAnotherUser = " is a link of another user an
 // such a link (one of neither the user nor the system).
 inline constexpr const char* kThroughLinkOfAnotherUser =
     " is reached through a link of another user and takes no part in the run";
+// After the replaced file's path: an edit no run carried, kept beside the
+// file before the later copy replaced it; the kept copy's name follows.
+inline constexpr const char* kKeptEdit =
+    " changed since the last run, as did its copy: its version is kept beside it as ";
+// Why a file that changed since the last run was not replaced: its version
+// could not be kept beside it; the cause follows.
+inline constexpr const char* kEditNotKept =
+    "it changed since the last run, as did its copy, and its version could not be kept beside it: ";
+// The name of a kept edit: the file's name, then this with the file's
+// last-write time (%s), then its extension.
+inline constexpr const char* kKeptEditNameFormat = " (conflict %s)";
+// The balloon at the end of a run that kept edits; %s is how many.
+inline constexpr const char* kKeptEditsBalloonTitle = "Edits kept";
+inline constexpr const char* kKeptEditsBalloonText =
+    "%s file(s) changed on both sides: each version is kept beside its file. Please see the Report list";
 }  // namespace RunTexts
 
 // What a run did with one entry, or why it did not: each copy, each failure
@@ -47,6 +62,8 @@ struct RunRecord {
         LinkOfAnotherUser,  // path is another user's link: neither read nor written through
         NotFullPath,  // the list entry path is no full path: it took no part
         ThroughLinkOfAnotherUser,  // the list entry path lies behind another user's link: it took no part
+        KeptEdit,  // path had changed since the last run, as had its copy: its version was kept as folder
+        MemoryProblem,  // the runs' memory could not be used: path says why
     };
 
     RunRecord(Kind what, std::string file, std::string into = {}, std::string why = {})
@@ -59,7 +76,7 @@ struct RunRecord {
 
     Kind kind;
     std::string path;  // the file, or the list entry's text; for Copied and NotCopied the file's name
-    std::string folder;  // Copied and NotCopied: the folder copied into
+    std::string folder;  // Copied and NotCopied: the folder copied into; KeptEdit: the kept copy's name
     std::string reason;  // NotUpdated and NotCopied: why, as the Report list says it; Updated: a note, if any
 
     // A copy that was not made, or a file left alone that the user should know of.
@@ -77,6 +94,7 @@ struct RunTally {
     int made = 0;  // copies made (Updated, Copied)
     int failed = 0;  // records that are Failed()
     int leftOut = 0;  // list entries left out
+    int kept = 0;  // edits kept beside their files (KeptEdit): no failure, but to be looked at
 
     void Count(const RunRecord& record);
     // Whether everything in scope was done: no failure, no entry left out.

@@ -1,5 +1,6 @@
 #include "sync/Synchronizer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include "platform/fs/KeepAlive.h"
 #include "platform/fs/KnownFolder.h"
 #include "platform/fs/KnownFolders.h"
+#include "platform/state/PairMemory.h"
 #include "sync/RunEvents.h"
 #include "sync/RunState.h"
 
@@ -77,15 +79,21 @@ struct RunStopped {};
 // Runs the work of a pass, then puts every copy it made in place, also
 // when the program is told to end meanwhile: a copy written is never
 // dropped for want of its last step.
-template <typename Work> void ThenSettle(KnownFolders& known, Work&& work)
+template <typename Work> void ThenSettle(KnownFolders& known, platform::PairMemory* memory, Work&& work)
 {
+    // What the copies in place left in step is remembered after them.
+    const auto settle = [&] {
+        known.Settle();
+        if (memory)
+            memory->Commit();
+    };
     try {
         work();
     } catch (const RunStopped&) {
-        known.Settle();
+        settle();
         throw;
     }
-    known.Settle();
+    settle();
 }
 
 // Resets the running mark however the run ends.
@@ -119,7 +127,7 @@ std::int32_t AgeOfYielded(const platform::TSearchRec& rec)
 // What a search saw of the entry it yielded.
 platform::FileSeen SeenOf(const platform::TSearchRec& rec)
 {
-    return {rec.Time, rec.Size, rec.Device};
+    return {rec.Time, rec.Size, rec.Device, false, rec.State};
 }
 
 // The age of name, an entry of the folder own, in another folder: the exact
@@ -169,6 +177,33 @@ int ComparePackedTimes(std::int32_t a, std::int32_t b)
     if (a == -1 || b == -1)
         return a == -1 ? -1 : 1;
     return static_cast<std::uint32_t>(a) > static_cast<std::uint32_t>(b) ? 1 : -1;
+}
+
+std::string KeptEditName(const std::string& name, std::int64_t lastWriteSeconds, int count)
+{
+    // The extension stays last, so that the Extension filter takes the kept
+    // edit as it takes the file; a leading dot is no extension.
+    const std::size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0 && dot + 1 < name.size();
+    const std::string extension = hasExtension ? name.substr(dot) : std::string();
+    std::string stem = hasExtension ? name.substr(0, dot) : name;
+    const auto time = static_cast<std::time_t>(lastWriteSeconds);
+    std::tm parts{};
+    char when[64] = "?";
+    if (::localtime_r(&time, &parts))
+        std::strftime(when, sizeof when, "%Y-%m-%d %H-%M-%S", &parts);
+    const std::string mark = platform::FormatText(RunTexts::kKeptEditNameFormat,
+                                                  {std::string(when) + (count > 1 ? " " + std::to_string(count) : "")});
+    // Within the longest name a drive takes, cut where a character begins.
+    constexpr std::size_t kLongestName = 255;
+    const std::size_t room = kLongestName - std::min(kLongestName, mark.size() + extension.size());
+    if (stem.size() > room) {
+        std::size_t end = room;
+        while (end > 0 && (static_cast<unsigned char>(stem[end]) & 0xC0) == 0x80)
+            --end;
+        stem.resize(end);
+    }
+    return stem + mark + extension;
 }
 
 std::string LastPathComponent(const std::string& folder)
@@ -223,6 +258,8 @@ bool Synchronizer::RunFrame(Mode mode, Scope scope, const RunOptionValues& optio
     const RunningMark mark(m_running);
     m_state.Options = options;
     FindFoldersBehindLinks();
+    if (m_memory)
+        m_memory->KeepOnly(ListedFolders());
     m_events.Started();
 
     const bool files = mode == Mode::Files;
@@ -245,23 +282,40 @@ bool Synchronizer::RunFrame(Mode mode, Scope scope, const RunOptionValues& optio
     }
 
     ReportLeftOut(scope);
-    if (m_state.TotalCount == 0)
-        return true;
-    const platform::KeepAlive alive([this] { m_events.KeepResponsive(); });
-    try {
-        if (files)
-            FilesBody(scope, nullptr);
-        else
-            FoldersBody(scope, nullptr);
-    } catch (const RunStopped&) {
-        // The program is ending: the copies made stay, the rest waits for the next run.
-        return false;
+    bool completed = true;
+    if (m_state.TotalCount != 0) {
+        const platform::KeepAlive alive([this] { m_events.KeepResponsive(); });
+        try {
+            if (files)
+                FilesBody(scope, nullptr);
+            else
+                FoldersBody(scope, nullptr);
+        } catch (const RunStopped&) {
+            // The program is ending: the copies made stay, the rest waits for the next run.
+            completed = false;
+        }
     }
-    return true;
+    if (m_memory) {
+        if (const std::string problem = m_memory->TakeProblem(); !problem.empty())
+            Record({RunRecord::Kind::MemoryProblem, problem});
+    }
+    return completed;
+}
+
+std::vector<std::string> Synchronizer::ListedFolders() const
+{
+    std::vector<std::string> folders;
+    for (const FolderList* list : {&m_list1, &m_list2}) {
+        for (int i = 0; i < list->Count(); ++i)
+            folders.push_back(list->Text(i));
+    }
+    return folders;
 }
 
 void Synchronizer::Finish(bool completed)
 {
+    if (m_memory)
+        m_memory->Forget();
     m_onlyNamed = nullptr;
     m_pairs = Pairs::AsDesigned;
     m_events.Finished(completed, m_state.Tally);
@@ -358,7 +412,7 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
     // The List 2 folders taking part, by List2Index; read when the first
     // entry needs them, all at once.
     std::optional<std::vector<KnownFolder*>> folders2;
-    ThenSettle(known, [&] {
+    ThenSettle(known, m_memory, [&] {
         for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
             if (TakesPart(m_list1, s.List1Index, scope))
                 FilesFolder(known, folders2, m_list1.Text(s.List1Index), scope, count);
@@ -438,6 +492,8 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
             && CompareFileTimes(s.Age1, PathOf(folder1, s.CurrentName), age2,
                                 PathOf(m_list2.Text(s.List2Index), s.CurrentName), match, nullptr)
                 == 0;
+        if (inStep && !count && IsFile(s.SearchRec))
+            RememberInStep({folder1, m_list2.Text(s.List2Index), s.CurrentName}, left1->state, seen2.state);
         if (age2 != -1 && !inStep) {
             if (count) {
                 ++*count;
@@ -475,13 +531,16 @@ bool Synchronizer::FilesPair(KnownFolders& known, const std::string& folder1, pl
     }
     std::string note;
     if (CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) == 1) {
-        UpdateCopy(known, path1, path2, match, s.Age2, *left1, note);
+        UpdateCopy(known, path1, path2, match, s.Age2, *left1, note,
+                   {folder1, m_list2.Text(s.List2Index), s.CurrentName, false, seen2.state});
         return false;
     }
     // Once in place, the List 1 file is the copy: on the List 1 drive, as big as its source.
-    UpdateCopy(known, path2, path1, match, left1->age, seen2, note, [left1, seen2] {
-        *left1 = {seen2.age, seen2.size, 0};
-    });
+    UpdateCopy(known, path2, path1, match, left1->age, seen2, note,
+               {folder1, m_list2.Text(s.List2Index), s.CurrentName, true, left1->state},
+               [left1, seen2](std::uint64_t written) {
+                   *left1 = {seen2.age, seen2.size, 0, false, written};
+               });
     return true;
 }
 
@@ -514,7 +573,7 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
     known.SetKeepReplaced(KeepsReplaced());
     known.SetOnWritten([this](const platform::WrittenFile& file) { m_events.Wrote(file); });
     known.ReadPair(folder1, folder2, "*." + m_state.Options.SearchExt, attr, count != nullptr);
-    ThenSettle(known, [&] {
+    ThenSettle(known, m_memory, [&] {
         FolderPairSearchA(known, folder1, folder2, count);
         FolderPairSearchB(known, folder1, folder2, count);
     });
@@ -561,11 +620,15 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
             else if (exists2 && seen2.notAFile)
                 ReportNotAFileInTheWay(folder2, path2);
             else if (exists2 && order == 1)
-                UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec), note);
+                UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec), note,
+                           {folder1, folder2, s.CurrentName, false, seen2.state});
             else if (exists2 && order == -1)
-                UpdateCopy(known, path2, path1, match, s.Age1, seen2, note);
+                UpdateCopy(known, path2, path1, match, s.Age1, seen2, note,
+                           {folder1, folder2, s.CurrentName, true, s.SearchRec.State});
+            else if (exists2 && !seen2.notAFile)
+                RememberInStep({folder1, folder2, s.CurrentName}, s.SearchRec.State, seen2.state);
             else if (!exists2)
-                CopyMissing(known, path1, folder2, match);
+                CopyMissing(known, path1, folder2, match, {folder1, folder2, s.CurrentName, false});
         }
         ProgressStep();
     }
@@ -593,7 +656,8 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
             else if (IsFile(s.SearchRec) && IsLinkOfAnotherUser(s.SearchRec.Time))
                 ReportLinkOfAnotherUser(PathOf(folder2, s.CurrentName));
             else if (IsFile(s.SearchRec))
-                CopyMissing(known, PathOf(folder2, s.CurrentName), folder1, match);
+                CopyMissing(known, PathOf(folder2, s.CurrentName), folder1, match,
+                            {folder1, folder2, s.CurrentName, true});
         } else if (seen1.notAFile && IsFile(s.SearchRec)) {
             // Search A passed over it: what stands in F1 is no file of its own.
             if (count)
@@ -619,17 +683,21 @@ bool Synchronizer::KeepsReplaced() const
 // Copies source over destination and reports what became of the destination.
 void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, const std::string& destination,
                               platform::NameMatch match, std::int32_t destinationAge,
-                              const platform::FileSeen& sourceSeen, const std::string& note,
-                              std::function<void()> updated)
+                              const platform::FileSeen& sourceSeen, const std::string& note, const PairOf& pair,
+                              std::function<void(std::uint64_t written)> updated)
 {
+    if (!KeepEdit(known, source, destination, match, pair))
+        return;  // an edit that could not be kept is not replaced
     known.CopyFile(
         source, destination, false, match, destinationAge,
-        [this, source, destination, match, note, updated = std::move(updated)](int error) {
+        [this, source, destination, match, note, pair,
+         updated = std::move(updated)](int error, const KnownFolders::CopiedStates& states) {
             using Kind = RunRecord::Kind;
             if (error == 0) {
                 Record({Kind::Updated, destination, {}, note});
+                RememberCopied(pair, states);
                 if (updated)
-                    updated();
+                    updated(states.written);
                 return;
             }
             if (error == platform::kCopySameFile)
@@ -651,18 +719,72 @@ void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, co
 // link that leads nowhere under the file's name would keep it out on every
 // run.
 void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, const std::string& destinationFolder,
-                               platform::NameMatch match)
+                               platform::NameMatch match, const PairOf& pair)
 {
     const std::string destination = PathOf(destinationFolder, m_state.CurrentName);
     known.CopyFile(
         source, destination, true, match, std::nullopt,
-        [this, name = m_state.CurrentName, source, destination, destinationFolder](int error) {
+        [this, name = m_state.CurrentName, source, destination, destinationFolder,
+         pair](int error, const KnownFolders::CopiedStates& states) {
             if (error == 0) {
                 Record({RunRecord::Kind::Copied, name, destinationFolder});
+                RememberCopied(pair, states);
                 return;
             }
             if (error == EEXIST || !platform::DirectoryExists(destinationFolder))
                 return;
             Record({RunRecord::Kind::NotCopied, name, destinationFolder, SystemReason(error, source, destination)});
         });
+}
+
+bool Synchronizer::KeepEdit(KnownFolders& known, const std::string& source, const std::string& destination,
+                            platform::NameMatch match, const PairOf& pair)
+{
+    if (!m_memory || pair.seenState == 0)
+        return true;
+    const std::optional<platform::PairMemory::Sides> remembered =
+        m_memory->Pairs(pair.folder1, pair.folder2).Recall(pair.name);
+    // A pair no run has left in step (the first run, a folder new to the
+    // lists, a memory lost) goes as it always went.
+    if (!remembered || (pair.writesFirst ? remembered->first : remembered->second) == pair.seenState)
+        return true;
+    // The file changed since a run left it: an edit no run carried, unless
+    // it holds what replaces it, or it is not going to be replaced at all.
+    if (platform::FileIsReadOnly(destination, match) || platform::HoldTheSame(source, destination, match))
+        return true;
+    const std::string& folder = pair.writesFirst ? pair.folder1 : pair.folder2;
+    const std::int64_t seconds = platform::LastWriteSeconds(destination, match).value_or(0);
+    std::string kept;
+    int error = EEXIST;
+    for (int n = 1; n <= 9 && error == EEXIST; ++n) {
+        kept = KeptEditName(pair.name, seconds, n);
+        error = known.CopyFile(destination, PathOf(folder, kept), true, match);
+    }
+    if (error != 0) {
+        Record({RunRecord::Kind::NotUpdated,
+                destination,
+                {},
+                RunTexts::kEditNotKept + SystemReason(error, destination, PathOf(folder, kept))});
+        return false;
+    }
+    Record({RunRecord::Kind::KeptEdit, destination, kept});
+    return true;
+}
+
+void Synchronizer::RememberCopied(const PairOf& pair, const KnownFolders::CopiedStates& states)
+{
+    if (!m_memory || states.written == 0 || states.source == 0)
+        return;
+    m_memory->Remember(pair.folder1, pair.folder2, pair.name,
+                       pair.writesFirst ? platform::PairMemory::Sides{states.written, states.source}
+                                        : platform::PairMemory::Sides{states.source, states.written});
+}
+
+void Synchronizer::RememberInStep(const PairOf& pair, std::uint64_t state1, std::uint64_t state2)
+{
+    if (!m_memory || state1 == 0 || state2 == 0)
+        return;
+    const platform::PairMemory::Sides sides{state1, state2};
+    if (m_memory->Pairs(pair.folder1, pair.folder2).Recall(pair.name) != sides)
+        m_memory->Remember(pair.folder1, pair.folder2, pair.name, sides);
 }

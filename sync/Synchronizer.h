@@ -10,12 +10,13 @@
 
 #include "options/RunOptionValues.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/KnownFolders.h"
 #include "sync/RunRecord.h"
 
 class FolderList;
 namespace platform {
 class KnownFolder;
-class KnownFolders;
+class PairMemory;
 }  // namespace platform
 class RunEvents;
 struct RunState;
@@ -37,6 +38,11 @@ public:
     // events hears of every run and answers what runs ask.
     Synchronizer(RunState& state, const FolderList& list1, const FolderList& list2, RunEvents& events);
 
+    // The memory of the pairs runs left in step (none: every pair goes as
+    // the design has it). Before a run replaces a file that changed since a
+    // run left it, it keeps the file's version beside it.
+    void SetMemory(platform::PairMemory* memory) { m_memory = memory; }
+
     // One complete run of mode over scope with these options (kept in
     // RunState::Options for the run). With onlyNamed, a folders-mode run
     // pairs only folders whose last path component is one of those names
@@ -54,11 +60,24 @@ public:
     bool IsRunning() const { return m_running; }
 
 private:
+    // A pair of files as the run's memory knows it (List 1 folder, List 2
+    // folder, name) and, for a copy, which side it writes and what the run
+    // saw there (its state, 0 when not known).
+    struct PairOf {
+        std::string folder1;
+        std::string folder2;
+        std::string name;
+        bool writesFirst = false;
+        std::uint64_t seenState = 0;
+    };
+
     // The run while it counts as running: false when it was cancelled at
     // its confirmation or stopped.
     bool RunFrame(Mode mode, Scope scope, const RunOptionValues& options);
     // The run is over: told, and its limits dropped.
     void Finish(bool completed);
+    // The texts of both lists: the folders whose pairs the memory keeps.
+    std::vector<std::string> ListedFolders() const;
     // Whether entry index of list takes part in a pass of scope: only a full
     // path does, as any other text would be read against the current folder,
     // and only one whose way holds no link of another user (see
@@ -103,11 +122,22 @@ private:
     // right, and which puts them in place in batches.
     // sourceSeen: what the run saw of the source when it compared the two;
     // note: what its Report line adds, if anything.
+    // pair: what it brings in step, which the run remembers once it is in
+    // place; updated is told the state of what it wrote.
     void UpdateCopy(platform::KnownFolders& known, const std::string& source, const std::string& destination,
                     platform::NameMatch match, std::int32_t destinationAge, const platform::FileSeen& sourceSeen,
-                    const std::string& note, std::function<void()> updated = {});
+                    const std::string& note, const PairOf& pair,
+                    std::function<void(std::uint64_t written)> updated = {});
     void CopyMissing(platform::KnownFolders& known, const std::string& source, const std::string& destinationFolder,
-                     platform::NameMatch match);
+                     platform::NameMatch match, const PairOf& pair);
+    // Before destination is replaced by source: where it changed since a
+    // run left the pair in step, its version is kept beside it (and said).
+    // False when that could not be done: then it is not replaced.
+    bool KeepEdit(platform::KnownFolders& known, const std::string& source, const std::string& destination,
+                  platform::NameMatch match, const PairOf& pair);
+    // The pair is in step: by a copy in place, or as the run found it.
+    void RememberCopied(const PairOf& pair, const platform::KnownFolders::CopiedStates& states);
+    void RememberInStep(const PairOf& pair, std::uint64_t state1, std::uint64_t state2);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;
     // Whether an update keeps the file it replaces in the Trash: the run's
@@ -118,6 +148,7 @@ private:
     const FolderList& m_list1;
     const FolderList& m_list2;
     RunEvents& m_events;
+    platform::PairMemory* m_memory = nullptr;
     bool m_running = false;
     // The last path components a folders-mode run is limited to, if any.
     const std::set<std::string>* m_onlyNamed = nullptr;
@@ -137,6 +168,11 @@ int CompareFileTimes(std::int32_t age1, const std::string& path1, std::int32_t a
 // Two packed date-times: +1 when a is later, -1 when earlier, 0 when equal.
 // Later is later through 2107; -1 (a missing file) is earlier than any time.
 int ComparePackedTimes(std::int32_t a, std::int32_t b);
+
+// The name a kept edit of name takes: name with " (conflict <its
+// last-write time>)" before its extension (and the count, from 2), short
+// enough for every drive.
+std::string KeptEditName(const std::string& name, std::int64_t lastWriteSeconds, int count = 1);
 
 // The last non-empty component of a folder text: "photos" for both
 // "/x/photos" and "/x/photos/"; empty for "/" and "", which pair with nothing.

@@ -39,6 +39,8 @@ struct CopyJob {
     TrashPlace* trash = nullptr;  // where the file replaced is kept, if it is
 
     // The file the copy replaces, whose owner and bits the copy keeps.
+    std::uint64_t sourceState = 0;  // FileState.h, as opened
+
     const struct stat* Replaced() const { return destinationSeen && S_ISREG(seen.st_mode) ? &seen : nullptr; }
 };
 

@@ -18,6 +18,7 @@ struct TSearchRec {
     // (-1 and 0 where not known).
     std::int64_t Size = -1;
     dev_t Device = 0;
+    std::uint64_t State = 0;  // FileState.h; 0: not known
 };
 
 // True when name matches a wildcard pattern: '*' any run, '?' one character,

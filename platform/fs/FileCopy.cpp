@@ -31,7 +31,9 @@
 #include "platform/fs/CaseIndex.h"
 #include "platform/fs/CopyFile.h"
 #include "platform/fs/CopyInternal.h"
+#include "platform/fs/Drive.h"
 #include "platform/fs/FileAttributes.h"
+#include "platform/fs/FileState.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/Trash.h"
 
@@ -224,6 +226,7 @@ int StageCopyImpl(const CopyRequest& request, StagedCopyPtr& staged, CopyOutcome
         return error;
     if (request.expectedSource && !AsCompared(job.sourceStat, *request.expectedSource))
         return kCopySourceNotAsCompared;
+    job.sourceState = FileStateOf(job.sourceStat, DriveOf(job.src));
     struct stat before {};
     if (const int error = FindDestination(request, job, copy->dir, before))
         return error == kSameFile ? kCopySameFile : error;
@@ -278,8 +281,11 @@ int PlaceStagedImpl(StagedCopy& copy, CopyOutcome& outcome)
     if (error == 0) {
         KeepTimesAfterPlacing(copy.tmp.get(), job);
         struct stat placed {};
-        if (::fstat(copy.tmp.get(), &placed) == 0)
+        if (::fstat(copy.tmp.get(), &placed) == 0) {
             outcome.written = WrittenFileOf(placed);
+            outcome.writtenState = FileStateOf(placed, DriveOf(job.dirFd));
+        }
+        outcome.sourceState = job.sourceState;
     }
     outcome.created = error == 0 && !job.destinationSeen;
     return error;

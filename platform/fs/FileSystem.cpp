@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <memory>
@@ -230,6 +231,42 @@ bool IsPackedRangeEnd(std::int32_t age)
     static const std::int32_t first = PackUnixTime(0);
     static const std::int32_t last = PackUnixTime(std::numeric_limits<std::int64_t>::max());
     return age == first || age == last;
+}
+
+bool HoldTheSame(const std::string& path1, const std::string& path2, NameMatch match)
+{
+    detail::Fd files[2];
+    struct stat st[2]{};
+    const std::string* paths[2] = {&path1, &path2};
+    for (int i = 0; i < 2; ++i) {
+        std::string real;
+        if (detail::StatResolved(*paths[i], st[i], real, match) != 0 || !S_ISREG(st[i].st_mode)
+            || detail::OpenTrusted(AT_FDCWD, real, O_RDONLY | O_NOCTTY | O_NONBLOCK, detail::LinkRule::OwnOnly,
+                                   files[i])
+                != 0)
+            return false;
+    }
+    if (st[0].st_size != st[1].st_size)
+        return false;
+    constexpr std::size_t kPiece = std::size_t{256} * 1024;
+    std::vector<char> a(kPiece), b(kPiece);
+    for (off_t at = 0; at < st[0].st_size;) {
+        const ssize_t got = ::pread(files[0].get(), a.data(), kPiece, at);
+        if (got <= 0)
+            return false;
+        std::size_t have = 0;
+        while (have < static_cast<std::size_t>(got)) {
+            const ssize_t more = ::pread(files[1].get(), b.data() + have, static_cast<std::size_t>(got) - have,
+                                         at + static_cast<off_t>(have));
+            if (more <= 0)
+                return false;
+            have += static_cast<std::size_t>(more);
+        }
+        if (std::memcmp(a.data(), b.data(), have) != 0)
+            return false;
+        at += got;
+    }
+    return true;
 }
 
 std::optional<std::int64_t> LastWriteSeconds(const std::string& path, NameMatch match)

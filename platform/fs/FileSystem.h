@@ -52,6 +52,8 @@ struct FileSeen {
     // Neither a regular file nor a folder stands there (a FIFO, a socket, a
     // device): never read nor replaced, it keeps a file of its name out.
     bool notAFile = false;
+    // The file's state (FileState.h) when the run looked: 0 when not known.
+    std::uint64_t state = 0;
 };
 
 // Whether a packed age is an end of the packed range (1980-01-01 00:00:00,
@@ -62,6 +64,10 @@ bool IsPackedRangeEnd(std::int32_t age);
 // (UTC), for the files whose packed ages cannot tell them apart; none when
 // no file is there.
 std::optional<std::int64_t> LastWriteSeconds(const std::string& path, NameMatch match = NameMatch::CaseBlind);
+
+// Whether the files at the two paths hold byte for byte the same (links of
+// another user are not read: false).
+bool HoldTheSame(const std::string& path1, const std::string& path2, NameMatch match = NameMatch::CaseBlind);
 
 // Packed last-write time of the file at path; -1 when nothing is there or
 // when it is a folder. namesake, when given,

@@ -189,6 +189,10 @@ struct CopyOutcome {
     std::string name;  // the name the copy wrote, or would have
     bool created = false;  // the copy put a new name in the folder
     WrittenFile written;  // what it left at the name, once in place
+    // Once in place: the states (FileState.h) of what it wrote and of its
+    // source as it read it, which a run remembers as in step.
+    std::uint64_t writtenState = 0;
+    std::uint64_t sourceState = 0;
 };
 
 // A copy is made in three steps. Staged: its content and attributes are

@@ -13,6 +13,7 @@
 #include "platform/fs/CaseFold.h"
 #include "platform/fs/CaseIndex.h"
 #include "platform/fs/Drive.h"
+#include "platform/fs/FileState.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/KeepAlive.h"
 #include "platform/fs/TrustedPath.h"
@@ -109,6 +110,7 @@ struct KnownFolder::Entry {
     std::int32_t time = -1;
     ino_t inode = 0;  // as listed: another file under the name needs a new look
     off_t size = -1;
+    std::uint64_t state = 0;  // FileState.h
 };
 
 // The names and what is known of each, in the order they were listed; names
@@ -199,11 +201,13 @@ void KnownFolder::Read(bool keepOpen)
         // that cannot be read is asked on the disk.
         m_inMemory = errno == ENOENT || errno == ENOTDIR || errno == detail::kLinkOfAnotherUser;
         m_identified = false;
+        m_drive = nullptr;
         return;
     }
     m_identified = true;
     m_device = folder.st_dev;
     m_inode = folder.st_ino;
+    m_drive = &DriveOf(::dirfd(dir));
     m_inMemory = NamesMatchExactly(::dirfd(dir));
 
     Listing& now = *m_listing;
@@ -225,6 +229,7 @@ void KnownFolder::Read(bool keepOpen)
                 e.mode = known.mode;
                 e.time = known.time;
                 e.size = known.size;
+                e.state = known.state;
             }
         }
     }
@@ -287,6 +292,7 @@ void KnownFolder::TakeLook(std::uint32_t entry) const
     e.mode = st.st_mode;
     e.time = detail::PackStatTime(st);
     e.size = st.st_size;
+    e.state = FileStateOf(st, DriveOfFolder());
 }
 
 KnownFolder::Entry KnownFolder::LookedAt(std::uint32_t entry)
@@ -299,6 +305,14 @@ KnownFolder::Entry KnownFolder::LookedAt(std::uint32_t entry)
     if (!m_inMemory || !LookIsKept(e.kind))
         e.look = Look::None;
     return taken;
+}
+
+const Drive& KnownFolder::DriveOfFolder() const
+{
+    // A folder that could not be listed is asked where it is, once.
+    if (!m_drive)
+        m_drive = &DriveAt(m_path);
+    return *m_drive;
 }
 
 dev_t KnownFolder::DeviceOf(const Entry& e) const
@@ -323,7 +337,8 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
             return kLinkOfAnotherUserAge;
         if (error != 0 || S_ISDIR(st.st_mode))
             return -1;
-        found = {detail::PackStatTime(st), st.st_size, st.st_dev, !S_ISREG(st.st_mode)};
+        found = {detail::PackStatTime(st), st.st_size, st.st_dev, !S_ISREG(st.st_mode),
+                 FileStateOf(st, DriveOfFolder())};
         return found.age;
     }
     std::vector<std::uint32_t> others;
@@ -336,7 +351,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
             return kLinkOfAnotherUserAge;
         if (e.look != Look::Followed || S_ISDIR(e.mode))
             return -1;
-        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode)};
+        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode), e.state};
         return e.time;
     }
     // Not there by that name: the one name equal to it but for case, if
@@ -352,7 +367,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
     if (S_ISDIR(e.mode))
         return -1;
     if (e.look == Look::Followed)
-        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode)};
+        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode), e.state};
     return e.time;
 }
 
@@ -450,6 +465,7 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
                 rec.Time = -1;
                 rec.Size = -1;
                 rec.Device = 0;
+                rec.State = 0;
                 return true;
             }
         }
@@ -468,6 +484,7 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
         rec.Time = e.time;
         rec.Size = e.look == Look::Followed ? e.size : -1;
         rec.Device = e.look == Look::Followed ? m_folder.DeviceOf(e) : 0;
+        rec.State = e.look == Look::Followed ? e.state : 0;
         return true;
     }
     return false;

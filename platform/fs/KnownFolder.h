@@ -16,6 +16,7 @@
 
 namespace platform {
 
+struct Drive;
 namespace detail {
 class SearchPattern;
 }
@@ -125,6 +126,8 @@ private:
     Entry LookedAt(std::uint32_t entry);
     // The drive of a looked-at entry, where the listing tells it.
     dev_t DeviceOf(const Entry& e) const;
+    // What the folder's drive can do.
+    const Drive& DriveOfFolder() const;
     void TakeLook(std::uint32_t entry) const;
 
     std::string m_path;
@@ -133,6 +136,7 @@ private:
     bool m_identified = false;
     dev_t m_device = 0;
     ino_t m_inode = 0;
+    mutable const Drive* m_drive = nullptr;
     bool m_changed = false;
     std::unique_ptr<Listing> m_listing;
     int m_openSearches = 0;

@@ -321,7 +321,7 @@ void KnownFolders::CopyFile(const std::string& source, const std::string& destin
             NoteCopied(error, outcome);
             if (error == 0 && m_onWritten)
                 m_onWritten(outcome.written);
-            done(error);
+            done(error, error == 0 ? CopiedStates{outcome.writtenState, outcome.sourceState} : CopiedStates{});
         });
     NoteUnplaced(where, +1);
 }
@@ -331,7 +331,7 @@ int KnownFolders::CopyFile(const std::string& source, const std::string& destina
 {
     int result = 0;
     CopyFile(source, destination, failIfExists, match, expectedDestinationAge,
-             [&result](int error) { result = error; });
+             [&result](int error, const CopiedStates&) { result = error; });
     Settle();
     return result;
 }

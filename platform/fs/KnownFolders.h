@@ -98,7 +98,13 @@ public:
     Holders HoldersOf(const std::string& name) const;
 
     // Told once a copy is in place, or why it is not: 0 or the errno.
-    using CopyDone = std::function<void(int error)>;
+    // What a copy in place left in step: the states (FileState.h) of what it
+    // wrote and of its source as it read it; 0 when it failed.
+    struct CopiedStates {
+        std::uint64_t written = 0;
+        std::uint64_t source = 0;
+    };
+    using CopyDone = std::function<void(int error, const CopiedStates& states)>;
 
     // platform::CopyFile, with what it changed made known, and made in
     // batches whose content reaches the disk before their names do: the

@@ -45,7 +45,7 @@ std::pair<int, int> UpdatesFailedAtLimit(const TempDir& tmp, rlim_t limit, bool 
             for (int i = 0; i < kFiles; ++i) {
                 const std::string name = "f" + std::to_string(i);
                 known.CopyFile(tmp / ("b/" + name), tmp / ("a/" + name), false, platform::NameMatch::Exact,
-                               std::nullopt, [&counts](int error) {
+                               std::nullopt, [&counts](int error, const platform::KnownFolders::CopiedStates&) {
                                    if (error != 0 && counts[0]++ == 0)
                                        counts[1] = error;
                                });

@@ -180,7 +180,8 @@ TEST_F(KeepingReplacedFiles, WhatKilledRunsLeftGoesAtTheNextKeep)
         known.SetKeepReplaced(true);
         for (int i = 0; i < 3; ++i)
             known.CopyFile(tmp / ("a/f" + std::to_string(i)), tmp / ("b/f" + std::to_string(i)), false,
-                           platform::NameMatch::CaseBlind, std::nullopt, [](int) {});
+                           platform::NameMatch::CaseBlind, std::nullopt,
+                           [](int, const platform::KnownFolders::CopiedStates&) {});
         known.Settle();
         ::_exit(0);
     }

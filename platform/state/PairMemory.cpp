@@ -1,0 +1,374 @@
+#include "platform/state/PairMemory.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <unordered_map>
+
+namespace platform {
+
+namespace {
+
+// The version of the memory's tables; a memory of a later one is set aside.
+constexpr int kVersion = 1;
+
+// A name's 64-bit hash (FNV-1a, then mixed): what the pairs read are found by.
+std::uint64_t HashOf(const std::string& name)
+{
+    std::uint64_t hash = 0xCBF29CE484222325ULL;
+    for (const char c : name) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001B3ULL;
+    }
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDULL;
+    return hash ^ (hash >> 33);
+}
+
+// One prepared statement, finalised when it goes.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql)
+    {
+        m_ok = sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr) == SQLITE_OK;
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool Ok() const { return m_ok; }
+    Statement& Bind(int at, std::int64_t value)
+    {
+        m_ok = m_ok && sqlite3_bind_int64(m_statement, at, value) == SQLITE_OK;
+        return *this;
+    }
+    Statement& Bind(int at, const std::string& text)
+    {
+        m_ok = m_ok
+            && sqlite3_bind_blob(m_statement, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT)
+                == SQLITE_OK;
+        return *this;
+    }
+    // SQLITE_ROW, SQLITE_DONE, or the failure.
+    int Step() { return m_ok ? sqlite3_step(m_statement) : SQLITE_ERROR; }
+    std::int64_t Integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    std::string Blob(int column) const
+    {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
+        return data ? std::string(data, static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)))
+                    : std::string();
+    }
+    void Reset()
+    {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+    }
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+    bool m_ok = false;
+};
+
+bool Damaged(int code)
+{
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+std::int64_t Stored(std::uint64_t state)
+{
+    return static_cast<std::int64_t>(state);
+}
+
+std::uint64_t Loaded(std::int64_t value)
+{
+    return static_cast<std::uint64_t>(value);
+}
+
+}  // namespace
+
+// Pairs remembered in this run and not read back: Recall finds them here
+// first, so that a run that copies a hundred thousand files does not sort
+// them in one by one.
+struct PairMemoryRecent {
+    std::unordered_map<std::uint64_t, PairMemory::Sides> byName;
+};
+
+PairMemory::PairMemory(std::string path) : m_path(std::move(path))
+{
+}
+
+PairMemory::~PairMemory()
+{
+    Commit();
+    Close();
+}
+
+std::string PairMemory::DefaultPath()
+{
+    const char* state = std::getenv("XDG_STATE_HOME");
+    std::string folder;
+    if (state && state[0] == '/') {
+        folder = state;
+    } else {
+        const char* home = std::getenv("HOME");
+        folder = std::string(home ? home : "") + "/.local/state";
+    }
+    return folder + "/Folderly/memory.db";
+}
+
+std::string PairMemory::FolderKey(const std::string& folder)
+{
+    std::string key;
+    for (const char c : folder) {
+        if (c != '/' || key.empty() || key.back() != '/')
+            key += c;
+    }
+    while (key.size() > 1 && key.back() == '/')
+        key.pop_back();
+    return key;
+}
+
+void PairMemory::Close()
+{
+    // What was read stays readable until Forget: a run holds it.
+    if (m_db)
+        sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_inTransaction = false;
+    m_folderIds.clear();
+}
+
+void PairMemory::Failed(const char* what)
+{
+    const int code = m_db ? sqlite3_extended_errcode(m_db) : SQLITE_CANTOPEN;
+    const std::string why = m_db ? sqlite3_errmsg(m_db) : std::strerror(errno);
+    if (Damaged(code)) {
+        SetAside("it is damaged (" + why + ")");
+        return;
+    }
+    m_problem = "The memory of earlier runs (" + m_path + ") could not be " + what + " (" + why
+        + "): this run goes on without it, and replaces files as if no run had kept them in step";
+    Close();
+    m_unusable = true;
+}
+
+void PairMemory::SetAside(const std::string& why)
+{
+    Close();
+    std::string aside;
+    std::error_code error;
+    for (int n = 1; n < 1000; ++n) {
+        aside = m_path + ".set-aside-" + std::to_string(n);
+        if (!std::filesystem::exists(aside, error))
+            break;
+    }
+    std::filesystem::rename(m_path, aside, error);
+    for (const char* part : {"-wal", "-shm"})
+        std::filesystem::rename(m_path + part, aside + part, error);
+    m_problem = "The memory of earlier runs (" + m_path + ") was set aside as " + aside + ": " + why
+        + ". Runs go on as if no run had kept the files in step, and remember anew";
+}
+
+bool PairMemory::Ready()
+{
+    if (m_unusable)
+        return false;
+    if (m_db)
+        return true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), error);
+        if (sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
+                            nullptr)
+            != SQLITE_OK) {
+            Failed("opened");
+            return false;
+        }
+        // Another copy of the program (the window, folderly --run or
+        // --watch) may be writing: it is waited for.
+        sqlite3_busy_timeout(m_db, 10000);
+        std::int64_t found = 0;
+        {
+            Statement version(m_db, "PRAGMA user_version");
+            if (version.Step() != SQLITE_ROW) {
+                Failed("read");
+                if (m_unusable)
+                    return false;
+                continue;  // set aside: a fresh one
+            }
+            found = version.Integer(0);
+        }
+        if (found > kVersion) {
+            SetAside("it was made by a later version of Folderly");
+            continue;
+        }
+        const char* setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+                            "CREATE TABLE IF NOT EXISTS folder(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL);"
+                            "CREATE TABLE IF NOT EXISTS pair(first INTEGER NOT NULL, second INTEGER NOT NULL,"
+                            " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
+                            " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
+                            "PRAGMA user_version=1;";
+        if (sqlite3_exec(m_db, setup, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            Failed("read");
+            if (m_unusable)
+                return false;
+            continue;
+        }
+        return true;
+    }
+    return false;
+}
+
+std::int64_t PairMemory::FolderId(const std::string& folder)
+{
+    const std::string key = FolderKey(folder);
+    if (const auto known = m_folderIds.find(key); known != m_folderIds.end())
+        return known->second;
+    Statement insert(m_db, "INSERT OR IGNORE INTO folder(path) VALUES(?1)");
+    Statement select(m_db, "SELECT id FROM folder WHERE path = ?1");
+    if (insert.Bind(1, key).Step() != SQLITE_DONE || select.Bind(1, key).Step() != SQLITE_ROW) {
+        Failed("read");
+        return 0;
+    }
+    return m_folderIds[key] = select.Integer(0);
+}
+
+std::optional<PairMemory::Sides> PairMemory::Folders::Recall(const std::string& name) const
+{
+    const std::uint64_t hash = HashOf(name);
+    if (m_recent) {
+        if (const auto found = m_recent->byName.find(hash); found != m_recent->byName.end())
+            return found->second;
+    }
+    const auto at = std::lower_bound(m_pairs.begin(), m_pairs.end(), hash,
+                                     [](const auto& pair, std::uint64_t wanted) { return pair.first < wanted; });
+    if (at == m_pairs.end() || at->first != hash)
+        return std::nullopt;
+    return at->second;
+}
+
+const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const std::string& folder2)
+{
+    static const Folders kNone;
+    if (!Ready())
+        return kNone;
+    const std::int64_t first = FolderId(folder1);
+    const std::int64_t second = first ? FolderId(folder2) : 0;
+    if (!second)
+        return kNone;
+    auto& folders = m_read[{first, second}];
+    if (folders)
+        return *folders;
+    folders = std::make_unique<Folders>();
+    folders->m_first = first;
+    folders->m_second = second;
+    Statement select(m_db, "SELECT name, state1, state2 FROM pair WHERE first = ?1 AND second = ?2");
+    select.Bind(1, first).Bind(2, second);
+    int step = SQLITE_DONE;
+    while ((step = select.Step()) == SQLITE_ROW)
+        folders->m_pairs.push_back({HashOf(select.Blob(0)), {Loaded(select.Integer(1)), Loaded(select.Integer(2))}});
+    if (step != SQLITE_DONE) {
+        Failed("read");
+        return kNone;
+    }
+    std::sort(folders->m_pairs.begin(), folders->m_pairs.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return *folders;
+}
+
+void PairMemory::Remember(const std::string& folder1, const std::string& folder2, const std::string& name, Sides sides)
+{
+    if (!Ready())
+        return;
+    const std::int64_t first = FolderId(folder1);
+    const std::int64_t second = first ? FolderId(folder2) : 0;
+    if (!second)
+        return;
+    if (!m_inTransaction) {
+        if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            Failed("written");
+            return;
+        }
+        m_inTransaction = true;
+    }
+    Statement insert(m_db, "INSERT OR REPLACE INTO pair VALUES(?1, ?2, ?3, ?4, ?5)");
+    insert.Bind(1, first).Bind(2, second).Bind(3, name).Bind(4, Stored(sides.first)).Bind(5, Stored(sides.second));
+    if (insert.Step() != SQLITE_DONE) {
+        Failed("written");
+        return;
+    }
+    if (const auto read = m_read.find({first, second}); read != m_read.end()) {
+        Folders& folders = *read->second;
+        if (!folders.m_recent)
+            folders.m_recent = std::make_shared<PairMemoryRecent>();
+        folders.m_recent->byName[HashOf(name)] = sides;
+    }
+}
+
+void PairMemory::Commit()
+{
+    if (!m_db || !m_inTransaction)
+        return;
+    m_inTransaction = false;
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        Failed("written");
+    }
+}
+
+void PairMemory::Forget()
+{
+    Commit();
+    m_read.clear();
+    m_folderIds.clear();
+    // A memory that failed in this run is tried again by the next.
+    m_unusable = false;
+}
+
+void PairMemory::KeepOnly(const std::vector<std::string>& folders)
+{
+    if (!Ready())
+        return;
+    Commit();
+    if (sqlite3_exec(m_db,
+                     "BEGIN IMMEDIATE; CREATE TEMP TABLE IF NOT EXISTS listed(path BLOB PRIMARY KEY);"
+                     "DELETE FROM listed;",
+                     nullptr, nullptr, nullptr)
+        != SQLITE_OK) {
+        Failed("written");
+        return;
+    }
+    m_inTransaction = true;
+    Statement insert(m_db, "INSERT OR IGNORE INTO listed VALUES(?1)");
+    for (const std::string& folder : folders) {
+        insert.Bind(1, FolderKey(folder));
+        if (insert.Step() != SQLITE_DONE) {
+            Failed("written");
+            return;
+        }
+        insert.Reset();
+    }
+    const char* drop = "DELETE FROM pair WHERE first NOT IN (SELECT id FROM folder WHERE path IN listed)"
+                       " OR second NOT IN (SELECT id FROM folder WHERE path IN listed);"
+                       "DELETE FROM folder WHERE path NOT IN listed;";
+    if (sqlite3_exec(m_db, drop, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        Failed("written");
+        return;
+    }
+    m_folderIds.clear();
+    m_read.clear();
+    Commit();
+}
+
+std::string PairMemory::TakeProblem()
+{
+    return std::exchange(m_problem, std::string());
+}
+
+}  // namespace platform

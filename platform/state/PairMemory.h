@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+namespace platform {
+
+struct PairMemoryRecent;
+
+// What runs remember of the pairs of files they left in step: for each pair
+// (two folders and a name in both), the state of each side then
+// (FileState.h). A later run that is about to replace a file asks whether
+// it is still what a run left there; if not, it holds an edit that no run
+// carried. Kept per user in an SQLite database beside the program's state,
+// never in the listed folders, and shared by every copy of the program.
+//
+// The memory never throws: one that cannot be read or written is said once
+// (TakeProblem) and runs go on as with none; one that is damaged, or made
+// by a later version, is set aside beside itself first.
+class PairMemory {
+public:
+    // The two sides' states when a run last left the pair in step.
+    struct Sides {
+        std::uint64_t first = 0;  // the List 1 (or F1) side
+        std::uint64_t second = 0;
+        bool operator==(const Sides&) const = default;
+    };
+
+    // path: the database file; its folder is made when missing. Nothing is
+    // opened before the first use.
+    explicit PairMemory(std::string path);
+    ~PairMemory();
+    PairMemory(const PairMemory&) = delete;
+    PairMemory& operator=(const PairMemory&) = delete;
+
+    // $XDG_STATE_HOME/Folderly/memory.db (default ~/.local/state/...).
+    static std::string DefaultPath();
+    const std::string& Path() const { return m_path; }
+
+    // The pairs between the two folders (texts as listed: their spellings
+    // of one folder are one), read in one pass when first asked for in a
+    // run and kept until Forget.
+    class Folders {
+    public:
+        // What the pair of name was when last in step, if remembered.
+        std::optional<Sides> Recall(const std::string& name) const;
+
+    private:
+        friend class PairMemory;
+        std::int64_t m_first = 0;
+        std::int64_t m_second = 0;
+        // By the hash of the name, sorted: a folder of a million pairs
+        // costs 24 bytes a pair.
+        std::vector<std::pair<std::uint64_t, Sides>> m_pairs;
+        std::shared_ptr<PairMemoryRecent> m_recent;
+    };
+    const Folders& Pairs(const std::string& folder1, const std::string& folder2);
+
+    // name is in step between the two folders now, each side as given:
+    // kept with the next Commit (and known to Recall at once).
+    void Remember(const std::string& folder1, const std::string& folder2, const std::string& name, Sides sides);
+    // Writes what was remembered since the last Commit, in one transaction.
+    void Commit();
+    // Writes what is left and drops what is kept of the pairs read (the end
+    // of a run); what Pairs gave is gone then.
+    void Forget();
+    // Drops the pairs of every folder that is none of these (the folders of
+    // both lists), so that the memory does not grow without end.
+    void KeepOnly(const std::vector<std::string>& folders);
+
+    // What went wrong with the memory since the last call, to be said once
+    // in the Report list; empty when nothing did.
+    std::string TakeProblem();
+
+    // The folder text as the memory keys it: repeated and trailing '/' dropped.
+    static std::string FolderKey(const std::string& folder);
+
+private:
+    bool Ready();
+    std::int64_t FolderId(const std::string& folder);
+    void Failed(const char* what);
+    void SetAside(const std::string& why);
+    void Close();
+
+    std::string m_path;
+    sqlite3* m_db = nullptr;
+    bool m_unusable = false;  // failed this run: runs go on without it
+    bool m_inTransaction = false;
+    std::string m_problem;
+    std::map<std::string, std::int64_t> m_folderIds;
+    std::map<std::pair<std::int64_t, std::int64_t>, std::unique_ptr<Folders>> m_read;
+};
+
+}  // namespace platform
