@@ -3,9 +3,11 @@
 // how long it took. Not a second user interface: no options are stored,
 // no list files are touched.
 //
-//   folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--report] --list1 DIR... --list2 DIR...
+//   folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--memory FILE] [--report]
+//                  --list1 DIR... --list2 DIR...
 //
-// --report prints the Report list's lines after the counts.
+// --memory keeps the runs' memory in FILE (without it, runs remember
+// nothing); --report prints the Report list's lines after the counts.
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "lists/FolderList.h"
+#include "platform/state/PairMemory.h"
 #include "sync/ReportList.h"
 #include "sync/RunEvents.h"
 #include "sync/RunState.h"
@@ -46,8 +49,8 @@ private:
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--report] --list1 "
-                 "DIR... --list2 DIR...\n");
+                 "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--memory FILE] "
+                 "[--report] --list1 DIR... --list2 DIR...\n");
     return 2;
 }
 
@@ -70,6 +73,7 @@ int main(int argc, char** argv)
     FolderList list1, list2;
     FolderList* filling = nullptr;
     bool printReport = false;
+    std::string memoryFile;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--all-files")
@@ -80,6 +84,8 @@ int main(int argc, char** argv)
             printReport = true;
         else if (arg == "--ext" && i + 1 < argc)
             options.SearchExt = argv[++i];
+        else if (arg == "--memory" && i + 1 < argc)
+            memoryFile = argv[++i];
         else if (arg == "--list1")
             filling = &list1;
         else if (arg == "--list2")
@@ -93,14 +99,19 @@ int main(int argc, char** argv)
     ReportList report;
     SilentRun run(report);
     Synchronizer sync(state, list1, list2, run);
+    std::optional<platform::PairMemory> memory;
+    if (!memoryFile.empty()) {
+        memory.emplace(memoryFile);
+        sync.SetMemory(&*memory);
+    }
     const auto start = Clock::now();
     sync.Run(mode == 0 ? Synchronizer::Mode::Files : Synchronizer::Mode::Folders, Synchronizer::Scope::All, options);
     const auto end = Clock::now();
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
 
     std::printf("mode %s, folders %d x %d\n", mode == 0 ? "files" : "folders", list1.Count(), list2.Count());
-    std::printf("TotalCount %d, ProgressCount %d, report lines %d, FailFlag %d\n", state.TotalCount,
-                state.ProgressCount, report.Count(), state.FailFlag);
+    std::printf("TotalCount %d, ProgressCount %d, report lines %d, FailFlag %d, kept %d\n", state.TotalCount,
+                state.ProgressCount, report.Count(), state.FailFlag, state.Tally.kept);
     if (run.firstStep)
         std::printf("wall %.6f s (pre-count and first entry %.6f s, the rest %.6f s)\n", seconds(end - start),
                     seconds(*run.firstStep - start), seconds(end - *run.firstStep));

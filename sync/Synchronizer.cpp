@@ -492,7 +492,7 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
             && CompareFileTimes(s.Age1, PathOf(folder1, s.CurrentName), age2,
                                 PathOf(m_list2.Text(s.List2Index), s.CurrentName), match, nullptr)
                 == 0;
-        if (inStep && !count && IsFile(s.SearchRec))
+        if (inStep && IsFile(s.SearchRec))
             RememberInStep({folder1, m_list2.Text(s.List2Index), s.CurrentName}, left1->state, seen2.state);
         if (age2 != -1 && !inStep) {
             if (count) {
@@ -599,13 +599,22 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         platform::FileSeen seen2;
         s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match, &seen2);
         const bool exists2 = s.Age2 != -1;
-        if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1)
-            s.Age1 = side1.FileAge(s.CurrentName, nullptr);  // yielded by name only
+        std::uint64_t state1 = s.SearchRec.State;
+        if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1) {
+            platform::FileSeen seen1;
+            s.Age1 = side1.FileAge(s.CurrentName, nullptr, &seen1);  // yielded by name only
+            state1 = seen1.state;
+        }
         const std::string path1 = PathOf(folder1, s.CurrentName);
         const std::string path2 = PathOf(folder2, s.CurrentName);
         std::string note;
         const int order = exists2 ? CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) : 1;
         const bool link = IsLinkOfAnotherUser(s.Age1) || IsLinkOfAnotherUser(s.Age2);
+        // A pair in step is remembered as the run finds it, in the pre-count
+        // already: a run with nothing to copy has no body.
+        const bool inStep = exists2 && order == 0 && !link && !seen2.notAFile && IsFile(s.SearchRec);
+        if (inStep)
+            RememberInStep({folder1, folder2, s.CurrentName}, state1, seen2.state);
         if (count) {
             if (!exists2 || order != 0 || link || seen2.notAFile)
                 ++*count;
@@ -625,8 +634,6 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
             else if (exists2 && order == -1)
                 UpdateCopy(known, path2, path1, match, s.Age1, seen2, note,
                            {folder1, folder2, s.CurrentName, true, s.SearchRec.State});
-            else if (exists2 && !seen2.notAFile)
-                RememberInStep({folder1, folder2, s.CurrentName}, s.SearchRec.State, seen2.state);
             else if (!exists2)
                 CopyMissing(known, path1, folder2, match, {folder1, folder2, s.CurrentName, false});
         }

@@ -10,6 +10,7 @@ work=$(mktemp -d /tmp/folderly-cli-XXXXXX)
 gui=""
 trap '[ -n "$gui" ] && kill "$gui" 2>/dev/null; rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
+export XDG_STATE_HOME="$work/home/state"
 export XDG_RUNTIME_DIR="$work/runtime"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 data="$XDG_DATA_HOME/Folderly" conf="$XDG_CONFIG_HOME/Vantrel/Folderly.conf"
@@ -111,6 +112,24 @@ lines=$(tr -d '\r' < "$work/report.txt")
 [ "$(grep -cxF "$updated" <<< "$lines")" = 2 ] || fail "not both runs' lines: $lines"
 [ "$(wc -l <<< "$lines")" = 5 ] || fail "not two blocks of a date line and a Report line: $lines"
 grep -q $'\r$' "$work/report.txt" || fail "lines do not end in CR LF"
+
+# Both copies edited since a run left them in step: the later wins, the
+# other edit is kept beside its file, and --run says so and ends with 1.
+case="both copies edited"
+reset
+"$program" --run > /dev/null 2>&1 || fail "the first run failed"
+printf "A's edit\n" > "$work/A/notes.txt"; touch -d '2030-01-01 10:00' "$work/A/notes.txt"
+printf "B's edit\n" > "$work/B/notes.txt"; touch -d '2030-01-01 10:05' "$work/B/notes.txt"
+TZ=UTC "$program" --run > "$work/stdout" 2> "$work/stderr"
+status=$?
+[ "$status" = 1 ] || fail "status $status, expected 1"
+kept="$work/A/notes (conflict 2030-01-01 10-00-00).txt"
+[ "$(cat "$kept" 2>/dev/null)" = "A's edit" ] || fail "A's edit was not kept: $(ls "$work/A")"
+[ "$(cat "$work/A/notes.txt")" = "B's edit" ] || fail "the later edit did not win"
+grep -qxF "$work/A/notes.txt changed since the last run, as did its copy: its version is kept beside it as notes (conflict 2030-01-01 10-00-00).txt" "$work/stdout" ||
+  fail "no line: $(cat "$work/stdout")"
+[ "$(cat "$work/stderr")" = "Folderly: 1 file changed on both sides: its version was kept beside it" ] ||
+  fail "not said: $(cat "$work/stderr")"
 
 case="names with control characters"
 reset

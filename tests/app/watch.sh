@@ -18,6 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
+export XDG_STATE_HOME="$work/home/state"
 export XDG_RUNTIME_DIR="$work/runtime"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 failures=0

@@ -38,6 +38,8 @@ count=300
 old_time=1672531200  # 2023-01-01
 new_time=1706745600  # 2024-02-01
 newer_time=1709251200  # 2024-03-01
+edit_time=1709337600  # 2024-03-02
+later_time=1709424000  # 2024-03-03
 
 # Fills folder with count files prefix-i, file i of a kind holding
 # "<kind> <i>" and then enough of the kind's first letter to need blocks of
@@ -164,6 +166,39 @@ for fs in ext4 xfs btrfs; do
     expect_version "$fs, in step" "$side" new "" 0 m "$newer_time"
   done
   [ -z "$(ls -A "$b" "$a" | grep '^\.folderly-partial-')" ] || fail "$fs: a temporary file stayed after the next runs"
+
+  # Both copies edited since a run left them in step, a run that keeps a's
+  # edits beside their files with its memory on the same drive, then the
+  # cut: whatever of the run and of its memory reached the disk, no edit
+  # is lost, after two more runs too.
+  memory=$mnt/state/memory.db
+  remembering() { "$bench" folders --memory "$memory" --list1 "$a" --list2 "$b" >"$work/run.log" 2>&1; }
+  remembering || fail "$fs: the run that remembers failed: $(cat "$work/run.log")"
+  sync
+  put_all "$a" upd e "$edit_time"
+  put_all "$b" upd f "$later_time"
+  sync
+  remembering
+  cut_power
+  remount || continue
+  remembering
+  remembering
+  lost=$(python3 - "$count" "$a" "$b" <<'PY'
+import os, sys
+count, a, b = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+def content(kind, i):
+    return ("%s %d\n" % (kind, i)).encode() + kind[0].encode() * (4096 + i * 37)
+held = set()
+for folder in (a, b):
+    for name in os.listdir(folder):
+        if name.startswith("upd-"):
+            with open(os.path.join(folder, name), "rb") as f:
+                held.add(f.read())
+lost = [i for i in range(count) if content("e", i) not in held or content("f", i) not in held]
+print("%d edits lost, such as upd-%d" % (len(lost), lost[0]) if lost else "")
+PY
+)
+  [ -z "$lost" ] || fail "$fs: $lost"
   umount "$mnt" && mounted=""
   rm -f "$img"
   checked=$((checked + 1))

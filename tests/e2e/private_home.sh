@@ -10,6 +10,7 @@ work=$(mktemp -d /tmp/folderly-e2e-XXXXXX)
 # (a desktop's service may still write into the home for a moment)
 trap 'rm -rf "$work" 2>/dev/null || { sleep 1; rm -rf "$work"; }' EXIT
 export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
+export XDG_STATE_HOME="$work/home/state"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_DATA_HOME/Folderly" "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"

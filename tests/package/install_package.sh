@@ -102,6 +102,7 @@ fi
 # The installed program on a desktop: both help buttons open the installed
 # documents, and the autostart entry written at the end names the program.
 export HOME="$work/home" XDG_DATA_HOME="$work/home/share" XDG_CONFIG_HOME="$work/home/config"
+export XDG_STATE_HOME="$work/home/state"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_DATA_HOME/Folderly" "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR" "$work/bin"
 chmod 700 "$XDG_RUNTIME_DIR"

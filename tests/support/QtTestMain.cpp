@@ -21,6 +21,7 @@ int main(int argc, char** argv)
     setenv("XDG_DATA_HOME", (home / "share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
     QApplication application(argc, argv);
