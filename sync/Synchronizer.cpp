@@ -127,7 +127,7 @@ std::int32_t AgeOfYielded(const platform::TSearchRec& rec)
 // What a search saw of the entry it yielded.
 platform::FileSeen SeenOf(const platform::TSearchRec& rec)
 {
-    return {rec.Time, rec.Size, rec.Device, false, rec.State};
+    return {rec.Time, rec.Device, false, rec.State};
 }
 
 // The age of name, an entry of the folder own, in another folder: the exact
@@ -314,6 +314,7 @@ std::vector<std::string> Synchronizer::ListedFolders() const
 
 void Synchronizer::Finish(bool completed)
 {
+    m_remembered.clear();
     if (m_memory)
         m_memory->Forget();
     m_onlyNamed = nullptr;
@@ -493,7 +494,7 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                                 PathOf(m_list2.Text(s.List2Index), s.CurrentName), match, nullptr)
                 == 0;
         if (inStep && IsFile(s.SearchRec))
-            RememberInStep({folder1, m_list2.Text(s.List2Index), s.CurrentName}, left1->state, seen2.state);
+            RememberInStep(folder1, m_list2.Text(s.List2Index), s.CurrentName, left1->state, seen2.state);
         if (age2 != -1 && !inStep) {
             if (count) {
                 ++*count;
@@ -535,11 +536,11 @@ bool Synchronizer::FilesPair(KnownFolders& known, const std::string& folder1, pl
                    {folder1, m_list2.Text(s.List2Index), s.CurrentName, false, seen2.state});
         return false;
     }
-    // Once in place, the List 1 file is the copy: on the List 1 drive, as big as its source.
+    // Once in place, the List 1 file is the copy: on the List 1 drive, in the state it was written.
     UpdateCopy(known, path2, path1, match, left1->age, seen2, note,
                {folder1, m_list2.Text(s.List2Index), s.CurrentName, true, left1->state},
                [left1, seen2](std::uint64_t written) {
-                   *left1 = {seen2.age, seen2.size, 0, false, written};
+                   *left1 = {seen2.age, 0, false, written};
                });
     return true;
 }
@@ -614,7 +615,7 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         // already: a run with nothing to copy has no body.
         const bool inStep = exists2 && order == 0 && !link && !seen2.notAFile && IsFile(s.SearchRec);
         if (inStep)
-            RememberInStep({folder1, folder2, s.CurrentName}, state1, seen2.state);
+            RememberInStep(folder1, folder2, s.CurrentName, state1, seen2.state);
         if (count) {
             if (!exists2 || order != 0 || link || seen2.notAFile)
                 ++*count;
@@ -749,8 +750,8 @@ bool Synchronizer::KeepEdit(KnownFolders& known, const std::string& source, cons
 {
     if (!m_memory || pair.seenState == 0)
         return true;
-    const std::optional<platform::PairMemory::Sides> remembered =
-        m_memory->Pairs(pair.folder1, pair.folder2).Recall(pair.name);
+    const std::optional<platform::PairMemory::Sides> remembered = m_memory->Recall(pair.folder1, pair.folder2,
+                                                                                   pair.name);
     // A pair no run has left in step (the first run, a folder new to the
     // lists, a memory lost) goes as it always went.
     if (!remembered || (pair.writesFirst ? remembered->first : remembered->second) == pair.seenState)
@@ -787,11 +788,17 @@ void Synchronizer::RememberCopied(const PairOf& pair, const KnownFolders::Copied
                                         : platform::PairMemory::Sides{states.source, states.written});
 }
 
-void Synchronizer::RememberInStep(const PairOf& pair, std::uint64_t state1, std::uint64_t state2)
+void Synchronizer::RememberInStep(const std::string& folder1, const std::string& folder2, const std::string& name,
+                                  std::uint64_t state1, std::uint64_t state2)
 {
     if (!m_memory || state1 == 0 || state2 == 0)
         return;
+    // Asked for every pair of every run: the folders' pairs are found by
+    // the list entries' own texts, which stay put for the run.
+    const platform::PairMemory::Folders*& remembered = m_remembered[{&folder1, &folder2}];
+    if (!remembered)
+        remembered = &m_memory->Pairs(folder1, folder2);
     const platform::PairMemory::Sides sides{state1, state2};
-    if (m_memory->Pairs(pair.folder1, pair.folder2).Recall(pair.name) != sides)
-        m_memory->Remember(pair.folder1, pair.folder2, pair.name, sides);
+    if (!remembered->Holds(name, sides))
+        m_memory->Remember(folder1, folder2, name, sides);
 }

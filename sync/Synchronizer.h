@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -11,12 +12,12 @@
 #include "options/RunOptionValues.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KnownFolders.h"
+#include "platform/state/PairMemory.h"
 #include "sync/RunRecord.h"
 
 class FolderList;
 namespace platform {
 class KnownFolder;
-class PairMemory;
 }  // namespace platform
 class RunEvents;
 struct RunState;
@@ -137,7 +138,9 @@ private:
                   platform::NameMatch match, const PairOf& pair);
     // The pair is in step: by a copy in place, or as the run found it.
     void RememberCopied(const PairOf& pair, const platform::KnownFolders::CopiedStates& states);
-    void RememberInStep(const PairOf& pair, std::uint64_t state1, std::uint64_t state2);
+    // folder1 and folder2: list entries' texts.
+    void RememberInStep(const std::string& folder1, const std::string& folder2, const std::string& name,
+                        std::uint64_t state1, std::uint64_t state2);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;
     // Whether an update keeps the file it replaces in the Trash: the run's
@@ -149,6 +152,8 @@ private:
     const FolderList& m_list2;
     RunEvents& m_events;
     platform::PairMemory* m_memory = nullptr;
+    // The pairs remembered of two list entries (by their texts), in this run.
+    std::map<std::pair<const std::string*, const std::string*>, const platform::PairMemory::Folders*> m_remembered;
     bool m_running = false;
     // The last path components a folders-mode run is limited to, if any.
     const std::set<std::string>* m_onlyNamed = nullptr;

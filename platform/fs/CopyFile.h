@@ -79,7 +79,7 @@ inline constexpr const char* kCopySourceNotAsComparedText =
 // the caller saw at the destination when it decided on the copy (-1: nothing
 // there); a destination found otherwise is kCopyDestinationChanged.
 // expectedSource, when given, is what the caller saw of the source: a
-// source opened with another packed time, size or drive is
+// source opened with another packed time, drive or state (FileState.h) is
 // kCopySourceNotAsCompared. Returns 0 or the errno (EFBIG beyond a file-size
 // limit).
 int CopyFile(const std::string& source, const std::string& destination, bool failIfExists,

@@ -226,7 +226,6 @@ bool DirectorySearch::FindNext(TSearchRec& rec)
                 rec.Name = name;
                 rec.Attr = attr;
                 rec.Time = -1;
-                rec.Size = -1;
                 rec.Device = 0;
                 return true;
             }
@@ -242,7 +241,6 @@ bool DirectorySearch::FindNext(TSearchRec& rec)
         rec.Name = name;
         rec.Attr = attr;
         rec.Time = detail::PackStatTime(st);
-        rec.Size = st.st_size;
         rec.Device = st.st_dev;
         return true;
     }

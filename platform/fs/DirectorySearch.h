@@ -13,12 +13,11 @@ struct TSearchRec {
     std::string Name;  // without folder
     std::int32_t Time = 0;  // packed last-write time
     std::uint32_t Attr = 0;
-    // Where the search looked at the entry: its size and drive, so that a
-    // copy can tell that the file it opens is the one the run compared
-    // (-1 and 0 where not known).
-    std::int64_t Size = -1;
+    // Where the search looked at the entry: its drive and state
+    // (FileState.h), so that a copy can tell that the file it opens is the
+    // one the run compared (0 where not known).
     dev_t Device = 0;
-    std::uint64_t State = 0;  // FileState.h; 0: not known
+    std::uint64_t State = 0;
 };
 
 // True when name matches a wildcard pattern: '*' any run, '?' one character,

@@ -167,6 +167,24 @@ const Drive& DriveOf(int fd)
     return detail::DriveOfKind(type, mountKind, path);
 }
 
+const Drive& DriveOf(int fd, dev_t device)
+{
+    static std::mutex lock;
+    static std::map<dev_t, const Drive*> known;
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (const auto found = known.find(device); found != known.end())
+            return *found->second;
+    }
+    const Drive& drive = DriveOf(fd);
+    // A folder of gvfs's one mount is asked by the share it reaches, each time.
+    if (!drive.kind.starts_with("fuse.gvfsd-fuse")) {
+        const std::lock_guard<std::mutex> hold(lock);
+        known[device] = &drive;
+    }
+    return drive;
+}
+
 const Drive& DriveAt(const std::string& path)
 {
     const detail::Fd fd(::open(path.c_str(), O_PATH | O_CLOEXEC));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -42,6 +44,9 @@ struct Drive {
 // the mount table's name for it, a folder of gvfs's FUSE mount by the share
 // it reaches); a kind not in the table is an unknown one, asked with care.
 const Drive& DriveOf(int fd);
+// The same for an fd on the drive of that device number, asked once per
+// drive: for what is asked per file.
+const Drive& DriveOf(int fd, dev_t device);
 // The same for the file or folder at path; an unknown drive when nothing
 // can be looked at there.
 const Drive& DriveAt(const std::string& path);

@@ -61,10 +61,10 @@ int SourceUnchanged(const CopyJob& job)
 // Whether the source opened is the file the caller compared: a file put in
 // its place since (restored from a backup, a drive mounted over its folder)
 // could be older than the file it would replace.
-bool AsCompared(const struct stat& opened, const FileSeen& seen)
+bool AsCompared(int src, const struct stat& opened, const FileSeen& seen)
 {
-    return PackStatTime(opened) == seen.age && (seen.size < 0 || opened.st_size == seen.size)
-        && (seen.device == 0 || opened.st_dev == seen.device);
+    return PackStatTime(opened) == seen.age && (seen.device == 0 || opened.st_dev == seen.device)
+        && (seen.state == 0 || FileStateOf(opened, DriveOf(src, opened.st_dev)) == seen.state);
 }
 
 // The set-user-ID and set-group-ID bits the written file may carry: only
@@ -224,9 +224,9 @@ int StageCopyImpl(const CopyRequest& request, StagedCopyPtr& staged, CopyOutcome
         job.hooks->beforeSourceOpen(request.source);
     if (const int error = OpenSourceFile(job, request.source, request.match, copy->src))
         return error;
-    if (request.expectedSource && !AsCompared(job.sourceStat, *request.expectedSource))
+    if (request.expectedSource && !AsCompared(job.src, job.sourceStat, *request.expectedSource))
         return kCopySourceNotAsCompared;
-    job.sourceState = FileStateOf(job.sourceStat, DriveOf(job.src));
+    job.sourceState = FileStateOf(job.sourceStat, DriveOf(job.src, job.sourceStat.st_dev));
     struct stat before {};
     if (const int error = FindDestination(request, job, copy->dir, before))
         return error == kSameFile ? kCopySameFile : error;
@@ -283,7 +283,7 @@ int PlaceStagedImpl(StagedCopy& copy, CopyOutcome& outcome)
         struct stat placed {};
         if (::fstat(copy.tmp.get(), &placed) == 0) {
             outcome.written = WrittenFileOf(placed);
-            outcome.writtenState = FileStateOf(placed, DriveOf(job.dirFd));
+            outcome.writtenState = FileStateOf(placed, DriveOf(job.dirFd, job.device));
         }
         outcome.sourceState = job.sourceState;
     }

@@ -42,17 +42,18 @@ std::int32_t PackDateTime(int year, int month, int day, int hour, int minute, in
 std::int32_t PackUnixTime(std::int64_t secondsSinceEpoch);
 
 // What a run saw of a file when it decided on a copy from it: its packed
-// time and, where the look told them, its size and drive. The copy checks
+// time and, where the look told them, its drive and state. The copy checks
 // the source it opens against this (CopyFile.h), so that a file put in the
 // source's place after the run compared it never replaces a newer one.
 struct FileSeen {
     std::int32_t age = -1;
-    std::int64_t size = -1;  // -1: not known
     dev_t device = 0;  // 0: not known
     // Neither a regular file nor a folder stands there (a FIFO, a socket, a
     // device): never read nor replaced, it keeps a file of its name out.
     bool notAFile = false;
-    // The file's state (FileState.h) when the run looked: 0 when not known.
+    // The file's state (FileState.h: its size, last-write time and, where
+    // the drive keeps them, change time and inode) when the run looked: 0
+    // when not known.
     std::uint64_t state = 0;
 };
 

@@ -109,8 +109,7 @@ struct KnownFolder::Entry {
     mode_t mode = 0;
     std::int32_t time = -1;
     ino_t inode = 0;  // as listed: another file under the name needs a new look
-    off_t size = -1;
-    std::uint64_t state = 0;  // FileState.h
+    std::uint64_t state = 0;  // FileState.h, which tells its size too
 };
 
 // The names and what is known of each, in the order they were listed; names
@@ -228,7 +227,6 @@ void KnownFolder::Read(bool keepOpen)
                 e.look = known.look;
                 e.mode = known.mode;
                 e.time = known.time;
-                e.size = known.size;
                 e.state = known.state;
             }
         }
@@ -291,7 +289,6 @@ void KnownFolder::TakeLook(std::uint32_t entry) const
     }
     e.mode = st.st_mode;
     e.time = detail::PackStatTime(st);
-    e.size = st.st_size;
     e.state = FileStateOf(st, DriveOfFolder());
 }
 
@@ -337,8 +334,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
             return kLinkOfAnotherUserAge;
         if (error != 0 || S_ISDIR(st.st_mode))
             return -1;
-        found = {detail::PackStatTime(st), st.st_size, st.st_dev, !S_ISREG(st.st_mode),
-                 FileStateOf(st, DriveOfFolder())};
+        found = {detail::PackStatTime(st), st.st_dev, !S_ISREG(st.st_mode), FileStateOf(st, DriveOfFolder())};
         return found.age;
     }
     std::vector<std::uint32_t> others;
@@ -351,7 +347,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
             return kLinkOfAnotherUserAge;
         if (e.look != Look::Followed || S_ISDIR(e.mode))
             return -1;
-        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode), e.state};
+        found = {e.time, DeviceOf(e), !S_ISREG(e.mode), e.state};
         return e.time;
     }
     // Not there by that name: the one name equal to it but for case, if
@@ -367,7 +363,7 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
     if (S_ISDIR(e.mode))
         return -1;
     if (e.look == Look::Followed)
-        found = {e.time, e.size, DeviceOf(e), !S_ISREG(e.mode), e.state};
+        found = {e.time, DeviceOf(e), !S_ISREG(e.mode), e.state};
     return e.time;
 }
 
@@ -463,7 +459,6 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
                 rec.Name = name;
                 rec.Attr = attr;
                 rec.Time = -1;
-                rec.Size = -1;
                 rec.Device = 0;
                 rec.State = 0;
                 return true;
@@ -482,7 +477,6 @@ bool KnownFolder::Search::Next(TSearchRec& rec)
         rec.Name = lookedAt;
         rec.Attr = attr;
         rec.Time = e.time;
-        rec.Size = e.look == Look::Followed ? e.size : -1;
         rec.Device = e.look == Look::Followed ? m_folder.DeviceOf(e) : 0;
         rec.State = e.look == Look::Followed ? e.state : 0;
         return true;

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <unordered_map>
+#include <unordered_set>
 
 namespace platform {
 
@@ -18,17 +18,28 @@ namespace {
 constexpr int kVersion = 1;
 
 // A name's 64-bit hash (FNV-1a, then mixed): what the pairs read are found by.
-std::uint64_t HashOf(const std::string& name)
+std::uint64_t HashOf(const char* name, std::size_t size)
 {
     std::uint64_t hash = 0xCBF29CE484222325ULL;
-    for (const char c : name) {
-        hash ^= static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < size; ++i) {
+        hash ^= static_cast<unsigned char>(name[i]);
         hash *= 0x100000001B3ULL;
     }
     hash ^= hash >> 33;
     hash *= 0xFF51AFD7ED558CCDULL;
-    return hash ^ (hash >> 33);
+    hash ^= hash >> 33;
+    // 0 marks a free slot of the pairs read.
+    return hash == 0 ? 1 : hash;
 }
+
+std::uint64_t HashOf(const std::string& name)
+{
+    return HashOf(name.data(), name.size());
+}
+
+}  // namespace
+
+namespace detail {
 
 // One prepared statement, finalised when it goes.
 class Statement {
@@ -57,6 +68,12 @@ public:
     // SQLITE_ROW, SQLITE_DONE, or the failure.
     int Step() { return m_ok ? sqlite3_step(m_statement) : SQLITE_ERROR; }
     std::int64_t Integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    // The hash of a blob column, read in place.
+    std::uint64_t HashOfBlob(int column) const
+    {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
+        return HashOf(data ? data : "", static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)));
+    }
     std::string Blob(int column) const
     {
         const auto* data = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
@@ -73,6 +90,12 @@ private:
     sqlite3_stmt* m_statement = nullptr;
     bool m_ok = false;
 };
+
+}  // namespace detail
+
+namespace {
+
+using detail::Statement;
 
 bool Damaged(int code)
 {
@@ -96,7 +119,7 @@ std::uint64_t Loaded(std::int64_t value)
 // first, so that a run that copies a hundred thousand files does not sort
 // them in one by one.
 struct PairMemoryRecent {
-    std::unordered_map<std::uint64_t, PairMemory::Sides> byName;
+    std::unordered_set<std::uint64_t> keys;
 };
 
 PairMemory::PairMemory(std::string path) : m_path(std::move(path))
@@ -137,6 +160,8 @@ std::string PairMemory::FolderKey(const std::string& folder)
 void PairMemory::Close()
 {
     // What was read stays readable until Forget: a run holds it.
+    m_insert.reset();
+    m_recall.reset();
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
@@ -184,7 +209,9 @@ bool PairMemory::Ready()
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::error_code error;
         std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), error);
-        if (sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
+        // One thread uses it: SQLite's own locks would only cost time.
+        if (sqlite3_open_v2(m_path.c_str(), &m_db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
                             nullptr)
             != SQLITE_OK) {
             Failed("opened");
@@ -239,18 +266,46 @@ std::int64_t PairMemory::FolderId(const std::string& folder)
     return m_folderIds[key] = select.Integer(0);
 }
 
-std::optional<PairMemory::Sides> PairMemory::Folders::Recall(const std::string& name) const
+namespace {
+
+// What a remembered pair is known by among the pairs read.
+std::uint64_t KeyOf(std::uint64_t nameHash, PairMemory::Sides sides)
 {
-    const std::uint64_t hash = HashOf(name);
-    if (m_recent) {
-        if (const auto found = m_recent->byName.find(hash); found != m_recent->byName.end())
-            return found->second;
+    std::uint64_t key = nameHash;
+    for (const std::uint64_t side : {sides.first, sides.second}) {
+        key ^= side + 0x9E3779B97F4A7C15ULL + (key << 6) + (key >> 2);
+        key = (key ^ (key >> 31)) * 0xBF58476D1CE4E5B9ULL;
     }
-    const auto at = std::lower_bound(m_pairs.begin(), m_pairs.end(), hash,
-                                     [](const auto& pair, std::uint64_t wanted) { return pair.first < wanted; });
-    if (at == m_pairs.end() || at->first != hash)
-        return std::nullopt;
-    return at->second;
+    key ^= key >> 29;
+    return key == 0 ? 1 : key;
+}
+
+}  // namespace
+
+bool PairMemory::Folders::Holds(const std::string& name, Sides sides) const
+{
+    const std::uint64_t key = KeyOf(HashOf(name), sides);
+    if (m_recent && m_recent->keys.contains(key))
+        return true;
+    if (m_keys.empty())
+        return false;
+    // Open addressing: the key's own slot, or the next ones until a free one.
+    const std::size_t mask = m_keys.size() - 1;
+    for (std::size_t at = key & mask;; at = (at + 1) & mask) {
+        if (m_keys[at] == key)
+            return true;
+        if (m_keys[at] == 0)
+            return false;
+    }
+}
+
+void PairMemory::Folders::Add(const std::uint64_t key)
+{
+    const std::size_t mask = m_keys.size() - 1;
+    std::size_t at = key & mask;
+    while (m_keys[at] != 0 && m_keys[at] != key)
+        at = (at + 1) & mask;
+    m_keys[at] = key;
 }
 
 const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const std::string& folder2)
@@ -266,20 +321,49 @@ const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const s
     if (folders)
         return *folders;
     folders = std::make_unique<Folders>();
-    folders->m_first = first;
-    folders->m_second = second;
+    Statement count(m_db, "SELECT count(*) FROM pair WHERE first = ?1 AND second = ?2");
+    if (count.Bind(1, first).Bind(2, second).Step() != SQLITE_ROW) {
+        Failed("read");
+        return kNone;
+    }
+    // At most three quarters full, a power of two.
+    std::size_t slots = 16;
+    while (slots * 3 < static_cast<std::size_t>(count.Integer(0)) * 4)
+        slots *= 2;
+    folders->m_keys.assign(slots, 0);
     Statement select(m_db, "SELECT name, state1, state2 FROM pair WHERE first = ?1 AND second = ?2");
     select.Bind(1, first).Bind(2, second);
     int step = SQLITE_DONE;
     while ((step = select.Step()) == SQLITE_ROW)
-        folders->m_pairs.push_back({HashOf(select.Blob(0)), {Loaded(select.Integer(1)), Loaded(select.Integer(2))}});
+        folders->Add(KeyOf(select.HashOfBlob(0), {Loaded(select.Integer(1)), Loaded(select.Integer(2))}));
     if (step != SQLITE_DONE) {
         Failed("read");
         return kNone;
     }
-    std::sort(folders->m_pairs.begin(), folders->m_pairs.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
     return *folders;
+}
+
+std::optional<PairMemory::Sides> PairMemory::Recall(const std::string& folder1, const std::string& folder2,
+                                                    const std::string& name)
+{
+    if (!Ready())
+        return std::nullopt;
+    const std::int64_t first = FolderId(folder1);
+    const std::int64_t second = first ? FolderId(folder2) : 0;
+    if (!second)
+        return std::nullopt;
+    if (!m_recall)
+        m_recall = std::make_unique<Statement>(
+            m_db, "SELECT state1, state2 FROM pair WHERE first = ?1 AND second = ?2 AND name = ?3");
+    Statement& recall = *m_recall;
+    const int step = recall.Bind(1, first).Bind(2, second).Bind(3, name).Step();
+    std::optional<Sides> found;
+    if (step == SQLITE_ROW)
+        found = Sides{Loaded(recall.Integer(0)), Loaded(recall.Integer(1))};
+    recall.Reset();
+    if (step != SQLITE_ROW && step != SQLITE_DONE)
+        Failed("read");
+    return found;
 }
 
 void PairMemory::Remember(const std::string& folder1, const std::string& folder2, const std::string& name, Sides sides)
@@ -297,9 +381,13 @@ void PairMemory::Remember(const std::string& folder1, const std::string& folder2
         }
         m_inTransaction = true;
     }
-    Statement insert(m_db, "INSERT OR REPLACE INTO pair VALUES(?1, ?2, ?3, ?4, ?5)");
+    if (!m_insert)
+        m_insert = std::make_unique<Statement>(m_db, "INSERT OR REPLACE INTO pair VALUES(?1, ?2, ?3, ?4, ?5)");
+    Statement& insert = *m_insert;
     insert.Bind(1, first).Bind(2, second).Bind(3, name).Bind(4, Stored(sides.first)).Bind(5, Stored(sides.second));
-    if (insert.Step() != SQLITE_DONE) {
+    const int step = insert.Step();
+    insert.Reset();
+    if (step != SQLITE_DONE) {
         Failed("written");
         return;
     }
@@ -307,7 +395,7 @@ void PairMemory::Remember(const std::string& folder1, const std::string& folder2
         Folders& folders = *read->second;
         if (!folders.m_recent)
             folders.m_recent = std::make_shared<PairMemoryRecent>();
-        folders.m_recent->byName[HashOf(name)] = sides;
+        folders.m_recent->keys.insert(KeyOf(HashOf(name), sides));
     }
 }
 
@@ -354,10 +442,18 @@ void PairMemory::KeepOnly(const std::vector<std::string>& folders)
         }
         insert.Reset();
     }
-    const char* drop = "DELETE FROM pair WHERE first NOT IN (SELECT id FROM folder WHERE path IN listed)"
-                       " OR second NOT IN (SELECT id FROM folder WHERE path IN listed);"
+    // Most runs find nothing to forget: the pairs are looked through only
+    // when a folder left the lists.
+    Statement stale(m_db, "SELECT 1 FROM folder WHERE path NOT IN listed LIMIT 1");
+    const int found = stale.Step();
+    if (found != SQLITE_ROW && found != SQLITE_DONE) {
+        Failed("read");
+        return;
+    }
+    const char* drop = "DELETE FROM pair WHERE first IN (SELECT id FROM folder WHERE path NOT IN listed)"
+                       " OR second IN (SELECT id FROM folder WHERE path NOT IN listed);"
                        "DELETE FROM folder WHERE path NOT IN listed;";
-    if (sqlite3_exec(m_db, drop, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (found == SQLITE_ROW && sqlite3_exec(m_db, drop, nullptr, nullptr, nullptr) != SQLITE_OK) {
         Failed("written");
         return;
     }

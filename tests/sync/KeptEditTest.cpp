@@ -364,10 +364,16 @@ TEST(PairMemory, TwoRunsAtOnceShareIt)
         run.join();
     platform::PairMemory memory(path);
     for (const char* folder1 : {"/x0", "/x1/"}) {
-        const auto recalled = memory.Pairs(folder1, "//y").Recall("n49");
+        const auto recalled = memory.Recall(folder1, "//y", "n49");
         ASSERT_TRUE(recalled.has_value()) << folder1;
         EXPECT_EQ(*recalled, (platform::PairMemory::Sides{20, 2}));
+        EXPECT_TRUE(memory.Pairs(folder1, "/y").Holds("n0", {20, 2}));
+        EXPECT_FALSE(memory.Pairs(folder1, "/y").Holds("n0", {19, 2}));
     }
+    // Pairs of folders no longer listed are forgotten, the others kept.
+    memory.KeepOnly({"/x0", "/y"});
+    EXPECT_TRUE(memory.Recall("/x0", "/y", "n0").has_value());
+    EXPECT_FALSE(memory.Recall("/x1", "/y", "n0").has_value());
 }
 
 }  // namespace
