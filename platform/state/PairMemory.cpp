@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -68,6 +69,8 @@ public:
     // SQLITE_ROW, SQLITE_DONE, or the failure.
     int Step() { return m_ok ? sqlite3_step(m_statement) : SQLITE_ERROR; }
     std::int64_t Integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    std::size_t Bytes(int column) const { return static_cast<std::size_t>(sqlite3_column_bytes(m_statement, column)); }
+    const void* BlobData(int column) const { return sqlite3_column_blob(m_statement, column); }
     // The hash of a blob column, read in place.
     std::uint64_t HashOfBlob(int column) const
     {
@@ -240,6 +243,8 @@ bool PairMemory::Ready()
                             "CREATE TABLE IF NOT EXISTS pair(first INTEGER NOT NULL, second INTEGER NOT NULL,"
                             " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
                             " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
+                            "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
+                            " keys BLOB NOT NULL, PRIMARY KEY(first, second)) WITHOUT ROWID;"
                             "PRAGMA user_version=1;";
         if (sqlite3_exec(m_db, setup, nullptr, nullptr, nullptr) != SQLITE_OK) {
             Failed("read");
@@ -280,6 +285,16 @@ std::uint64_t KeyOf(std::uint64_t nameHash, PairMemory::Sides sides)
     return key == 0 ? 1 : key;
 }
 
+// Puts key in the open-addressing table keys (a power of two, 0 free).
+void AddKey(std::vector<std::uint64_t>& keys, const std::uint64_t key)
+{
+    const std::size_t mask = keys.size() - 1;
+    std::size_t at = key & mask;
+    while (keys[at] != 0 && keys[at] != key)
+        at = (at + 1) & mask;
+    keys[at] = key;
+}
+
 }  // namespace
 
 bool PairMemory::Folders::Holds(const std::string& name, Sides sides) const
@@ -299,15 +314,6 @@ bool PairMemory::Folders::Holds(const std::string& name, Sides sides) const
     }
 }
 
-void PairMemory::Folders::Add(const std::uint64_t key)
-{
-    const std::size_t mask = m_keys.size() - 1;
-    std::size_t at = key & mask;
-    while (m_keys[at] != 0 && m_keys[at] != key)
-        at = (at + 1) & mask;
-    m_keys[at] = key;
-}
-
 const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const std::string& folder2)
 {
     static const Folders kNone;
@@ -321,26 +327,38 @@ const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const s
     if (folders)
         return *folders;
     folders = std::make_unique<Folders>();
-    Statement count(m_db, "SELECT count(*) FROM pair WHERE first = ?1 AND second = ?2");
-    if (count.Bind(1, first).Bind(2, second).Step() != SQLITE_ROW) {
-        Failed("read");
-        return kNone;
-    }
-    // At most three quarters full, a power of two.
-    std::size_t slots = 16;
-    while (slots * 3 < static_cast<std::size_t>(count.Integer(0)) * 4)
-        slots *= 2;
-    folders->m_keys.assign(slots, 0);
-    Statement select(m_db, "SELECT name, state1, state2 FROM pair WHERE first = ?1 AND second = ?2");
-    select.Bind(1, first).Bind(2, second);
-    int step = SQLITE_DONE;
-    while ((step = select.Step()) == SQLITE_ROW)
-        folders->Add(KeyOf(select.HashOfBlob(0), {Loaded(select.Integer(1)), Loaded(select.Integer(2))}));
-    if (step != SQLITE_DONE) {
+    // Every run asks of every pair: the keys come in one piece, as the last
+    // run that changed the pairs left them (their digest), else from the pairs.
+    Statement digest(m_db, "SELECT keys FROM digest WHERE first = ?1 AND second = ?2");
+    const int found = digest.Bind(1, first).Bind(2, second).Step();
+    const std::size_t bytes = found == SQLITE_ROW ? digest.Bytes(0) : 0;
+    if (found == SQLITE_ROW && bytes % sizeof(std::uint64_t) == 0
+        && std::has_single_bit(bytes / sizeof(std::uint64_t))) {
+        folders->m_keys.resize(bytes / sizeof(std::uint64_t));
+        std::memcpy(folders->m_keys.data(), digest.BlobData(0), bytes);
+    } else if ((found != SQLITE_ROW && found != SQLITE_DONE) || !KeysOf(first, second, folders->m_keys)) {
         Failed("read");
         return kNone;
     }
     return *folders;
+}
+
+bool PairMemory::KeysOf(std::int64_t first, std::int64_t second, std::vector<std::uint64_t>& keys)
+{
+    Statement count(m_db, "SELECT count(*) FROM pair WHERE first = ?1 AND second = ?2");
+    if (count.Bind(1, first).Bind(2, second).Step() != SQLITE_ROW)
+        return false;
+    // At most three quarters full, a power of two.
+    std::size_t slots = 16;
+    while (slots * 3 < static_cast<std::size_t>(count.Integer(0)) * 4)
+        slots *= 2;
+    keys.assign(slots, 0);
+    Statement select(m_db, "SELECT name, state1, state2 FROM pair WHERE first = ?1 AND second = ?2");
+    select.Bind(1, first).Bind(2, second);
+    int step = SQLITE_DONE;
+    while ((step = select.Step()) == SQLITE_ROW)
+        AddKey(keys, KeyOf(select.HashOfBlob(0), {Loaded(select.Integer(1)), Loaded(select.Integer(2))}));
+    return step == SQLITE_DONE;
 }
 
 std::optional<PairMemory::Sides> PairMemory::Recall(const std::string& folder1, const std::string& folder2,
@@ -391,6 +409,7 @@ void PairMemory::Remember(const std::string& folder1, const std::string& folder2
         Failed("written");
         return;
     }
+    m_changed.insert({first, second});
     if (const auto read = m_read.find({first, second}); read != m_read.end()) {
         Folders& folders = *read->second;
         if (!folders.m_recent)
@@ -403,6 +422,23 @@ void PairMemory::Commit()
 {
     if (!m_db || !m_inTransaction)
         return;
+    // The digests of the folder pairs changed, in the same transaction.
+    for (const auto& [first, second] : std::exchange(m_changed, {})) {
+        std::vector<std::uint64_t> keys;
+        Statement write(m_db, "INSERT OR REPLACE INTO digest VALUES(?1, ?2, ?3)");
+        if (!KeysOf(first, second, keys)
+            || write.Bind(1, first)
+                    .Bind(2, second)
+                    .Bind(3,
+                          std::string(reinterpret_cast<const char*>(keys.data()), keys.size() * sizeof(std::uint64_t)))
+                    .Step()
+                != SQLITE_DONE) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            m_inTransaction = false;
+            Failed("written");
+            return;
+        }
+    }
     m_inTransaction = false;
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -451,6 +487,8 @@ void PairMemory::KeepOnly(const std::vector<std::string>& folders)
         return;
     }
     const char* drop = "DELETE FROM pair WHERE first IN (SELECT id FROM folder WHERE path NOT IN listed)"
+                       " OR second IN (SELECT id FROM folder WHERE path NOT IN listed);"
+                       "DELETE FROM digest WHERE first IN (SELECT id FROM folder WHERE path NOT IN listed)"
                        " OR second IN (SELECT id FROM folder WHERE path NOT IN listed);"
                        "DELETE FROM folder WHERE path NOT IN listed;";
     if (found == SQLITE_ROW && sqlite3_exec(m_db, drop, nullptr, nullptr, nullptr) != SQLITE_OK) {

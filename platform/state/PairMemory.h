@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,7 +59,6 @@ public:
 
     private:
         friend class PairMemory;
-        void Add(std::uint64_t key);
         // The pairs' keys (the name's hash mixed with both sides; 0 is a
         // free slot), at most three quarters full: a folder of a million
         // pairs costs about 11 bytes a pair, and a look one cache line.
@@ -91,6 +91,8 @@ public:
 
 private:
     bool Ready();
+    // The keys of the pairs between two folders, from the pairs themselves.
+    bool KeysOf(std::int64_t first, std::int64_t second, std::vector<std::uint64_t>& keys);
     std::int64_t FolderId(const std::string& folder);
     void Failed(const char* what);
     void SetAside(const std::string& why);
@@ -105,6 +107,9 @@ private:
     std::string m_problem;
     std::map<std::string, std::int64_t> m_folderIds;
     std::map<std::pair<std::int64_t, std::int64_t>, std::unique_ptr<Folders>> m_read;
+    // The folder pairs whose pairs changed since the last Commit: their
+    // digests are written with it.
+    std::set<std::pair<std::int64_t, std::int64_t>> m_changed;
 };
 
 }  // namespace platform
