@@ -244,9 +244,10 @@ bool PairMemory::Ready()
                             " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
                             " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
                             "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
-                            " keys BLOB NOT NULL, PRIMARY KEY(first, second)) WITHOUT ROWID;"
-                            "PRAGMA user_version=1;";
-        if (sqlite3_exec(m_db, setup, nullptr, nullptr, nullptr) != SQLITE_OK) {
+                            " keys BLOB NOT NULL, PRIMARY KEY(first, second)) WITHOUT ROWID;";
+        // A new memory is marked with its version; a known one is not written.
+        if (sqlite3_exec(m_db, setup, nullptr, nullptr, nullptr) != SQLITE_OK
+            || (found == 0 && sqlite3_exec(m_db, "PRAGMA user_version=1", nullptr, nullptr, nullptr) != SQLITE_OK)) {
             Failed("read");
             if (m_unusable)
                 return false;
@@ -262,9 +263,20 @@ std::int64_t PairMemory::FolderId(const std::string& folder)
     const std::string key = FolderKey(folder);
     if (const auto known = m_folderIds.find(key); known != m_folderIds.end())
         return known->second;
-    Statement insert(m_db, "INSERT OR IGNORE INTO folder(path) VALUES(?1)");
+    // Asked first, made only when missing: a run that finds every folder
+    // known writes nothing.
     Statement select(m_db, "SELECT id FROM folder WHERE path = ?1");
-    if (insert.Bind(1, key).Step() != SQLITE_DONE || select.Bind(1, key).Step() != SQLITE_ROW) {
+    int found = select.Bind(1, key).Step();
+    if (found == SQLITE_DONE) {
+        Statement insert(m_db, "INSERT OR IGNORE INTO folder(path) VALUES(?1)");
+        select.Reset();
+        if (insert.Bind(1, key).Step() != SQLITE_DONE) {
+            Failed("written");
+            return 0;
+        }
+        found = select.Bind(1, key).Step();
+    }
+    if (found != SQLITE_ROW) {
         Failed("read");
         return 0;
     }
@@ -460,6 +472,21 @@ void PairMemory::KeepOnly(const std::vector<std::string>& folders)
     if (!Ready())
         return;
     Commit();
+    // Most runs find nothing to forget, and write nothing.
+    std::set<std::string> listed;
+    for (const std::string& folder : folders)
+        listed.insert(FolderKey(folder));
+    Statement known(m_db, "SELECT path FROM folder");
+    int step = SQLITE_DONE;
+    bool stale = false;
+    while (!stale && (step = known.Step()) == SQLITE_ROW)
+        stale = !listed.contains(known.Blob(0));
+    if (step != SQLITE_ROW && step != SQLITE_DONE) {
+        Failed("read");
+        return;
+    }
+    if (!stale)
+        return;
     if (sqlite3_exec(m_db,
                      "BEGIN IMMEDIATE; CREATE TEMP TABLE IF NOT EXISTS listed(path BLOB PRIMARY KEY);"
                      "DELETE FROM listed;",
@@ -478,20 +505,12 @@ void PairMemory::KeepOnly(const std::vector<std::string>& folders)
         }
         insert.Reset();
     }
-    // Most runs find nothing to forget: the pairs are looked through only
-    // when a folder left the lists.
-    Statement stale(m_db, "SELECT 1 FROM folder WHERE path NOT IN listed LIMIT 1");
-    const int found = stale.Step();
-    if (found != SQLITE_ROW && found != SQLITE_DONE) {
-        Failed("read");
-        return;
-    }
     const char* drop = "DELETE FROM pair WHERE first IN (SELECT id FROM folder WHERE path NOT IN listed)"
                        " OR second IN (SELECT id FROM folder WHERE path NOT IN listed);"
                        "DELETE FROM digest WHERE first IN (SELECT id FROM folder WHERE path NOT IN listed)"
                        " OR second IN (SELECT id FROM folder WHERE path NOT IN listed);"
                        "DELETE FROM folder WHERE path NOT IN listed;";
-    if (found == SQLITE_ROW && sqlite3_exec(m_db, drop, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(m_db, drop, nullptr, nullptr, nullptr) != SQLITE_OK) {
         Failed("written");
         return;
     }
