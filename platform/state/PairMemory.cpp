@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -244,7 +243,7 @@ bool PairMemory::Ready()
                             " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
                             " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
                             "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
-                            " keys BLOB NOT NULL, PRIMARY KEY(first, second)) WITHOUT ROWID;";
+                            " keys BLOB NOT NULL, PRIMARY KEY(first, second));";
         // A new memory is marked with its version; a known one is not written.
         if (sqlite3_exec(m_db, setup, nullptr, nullptr, nullptr) != SQLITE_OK
             || (found == 0 && sqlite3_exec(m_db, "PRAGMA user_version=1", nullptr, nullptr, nullptr) != SQLITE_OK)) {
@@ -297,13 +296,22 @@ std::uint64_t KeyOf(std::uint64_t nameHash, PairMemory::Sides sides)
     return key == 0 ? 1 : key;
 }
 
-// Puts key in the open-addressing table keys (a power of two, 0 free).
+// The slot of an open-addressing table of size slots where key is looked
+// for first: the key scaled to the size, so that the size need be no power
+// of two.
+std::size_t HomeOf(std::uint64_t key, std::size_t slots)
+{
+    // The key's high half times the size, divided by 2^32 (sizes are far
+    // below 2^32 slots).
+    return static_cast<std::size_t>(((key >> 32) * static_cast<std::uint64_t>(slots)) >> 32);
+}
+
+// Puts key in the open-addressing table keys (0 is a free slot).
 void AddKey(std::vector<std::uint64_t>& keys, const std::uint64_t key)
 {
-    const std::size_t mask = keys.size() - 1;
-    std::size_t at = key & mask;
+    std::size_t at = HomeOf(key, keys.size());
     while (keys[at] != 0 && keys[at] != key)
-        at = (at + 1) & mask;
+        at = at + 1 == keys.size() ? 0 : at + 1;
     keys[at] = key;
 }
 
@@ -317,8 +325,7 @@ bool PairMemory::Folders::Holds(const std::string& name, Sides sides) const
     if (m_keys.empty())
         return false;
     // Open addressing: the key's own slot, or the next ones until a free one.
-    const std::size_t mask = m_keys.size() - 1;
-    for (std::size_t at = key & mask;; at = (at + 1) & mask) {
+    for (std::size_t at = HomeOf(key, m_keys.size());; at = at + 1 == m_keys.size() ? 0 : at + 1) {
         if (m_keys[at] == key)
             return true;
         if (m_keys[at] == 0)
@@ -341,14 +348,23 @@ const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const s
     folders = std::make_unique<Folders>();
     // Every run asks of every pair: the keys come in one piece, as the last
     // run that changed the pairs left them (their digest), else from the pairs.
-    Statement digest(m_db, "SELECT keys FROM digest WHERE first = ?1 AND second = ?2");
+    // Read straight into the table, with no copy of SQLite's beside it: a
+    // million pairs would need twice the memory.
+    Statement digest(m_db, "SELECT rowid, length(keys) FROM digest WHERE first = ?1 AND second = ?2");
     const int found = digest.Bind(1, first).Bind(2, second).Step();
-    const std::size_t bytes = found == SQLITE_ROW ? digest.Bytes(0) : 0;
-    if (found == SQLITE_ROW && bytes % sizeof(std::uint64_t) == 0
-        && std::has_single_bit(bytes / sizeof(std::uint64_t))) {
+    const auto bytes = found == SQLITE_ROW ? static_cast<std::size_t>(digest.Integer(1)) : 0;
+    sqlite3_blob* blob = nullptr;
+    if (found == SQLITE_ROW && bytes > 0 && bytes % sizeof(std::uint64_t) == 0
+        && sqlite3_blob_open(m_db, "main", "digest", "keys", digest.Integer(0), 0, &blob) == SQLITE_OK) {
         folders->m_keys.resize(bytes / sizeof(std::uint64_t));
-        std::memcpy(folders->m_keys.data(), digest.BlobData(0), bytes);
-    } else if ((found != SQLITE_ROW && found != SQLITE_DONE) || !KeysOf(first, second, folders->m_keys)) {
+        const int read = sqlite3_blob_read(blob, folders->m_keys.data(), static_cast<int>(bytes), 0);
+        sqlite3_blob_close(blob);
+        if (read == SQLITE_OK)
+            return *folders;
+    } else if (blob) {
+        sqlite3_blob_close(blob);
+    }
+    if ((found != SQLITE_ROW && found != SQLITE_DONE) || !KeysOf(first, second, folders->m_keys)) {
         Failed("read");
         return kNone;
     }
@@ -360,11 +376,8 @@ bool PairMemory::KeysOf(std::int64_t first, std::int64_t second, std::vector<std
     Statement count(m_db, "SELECT count(*) FROM pair WHERE first = ?1 AND second = ?2");
     if (count.Bind(1, first).Bind(2, second).Step() != SQLITE_ROW)
         return false;
-    // At most three quarters full, a power of two.
-    std::size_t slots = 16;
-    while (slots * 3 < static_cast<std::size_t>(count.Integer(0)) * 4)
-        slots *= 2;
-    keys.assign(slots, 0);
+    // At most three quarters full.
+    keys.assign(static_cast<std::size_t>(count.Integer(0)) * 4 / 3 + 16, 0);
     Statement select(m_db, "SELECT name, state1, state2 FROM pair WHERE first = ?1 AND second = ?2");
     select.Bind(1, first).Bind(2, second);
     int step = SQLITE_DONE;

@@ -61,7 +61,7 @@ public:
         friend class PairMemory;
         // The pairs' keys (the name's hash mixed with both sides; 0 is a
         // free slot), at most three quarters full: a folder of a million
-        // pairs costs about 11 bytes a pair, and a look one cache line.
+        // pairs costs under 11 bytes a pair, and a look one cache line.
         std::vector<std::uint64_t> m_keys;
         std::shared_ptr<PairMemoryRecent> m_recent;
     };
