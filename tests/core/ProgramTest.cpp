@@ -239,6 +239,23 @@ TEST_F(ProgramRuns, RunsTakeTheOptionsAsLastApplied)
     EXPECT_EQ(ReadFile(b + "/x"), "new");
 }
 
+// A run that kept edits beside their files says so in a balloon: no
+// failure, but a person should look.
+TEST_F(ProgramRuns, ARunThatKeptEditsSaysSo)
+{
+    program.SynchronizeAll();
+    Put(a + "/x", "a's edit", 1750000000);
+    Put(b + "/x", "b's edit", 1760000000);
+    view.shown.clear();
+    program.SynchronizeAll();
+    EXPECT_EQ(
+        std::count(view.shown.begin(), view.shown.end(),
+                   "balloon 1 file(s) changed on both sides: each version is kept beside its file. Please see the "
+                   "Report list|Edits kept|1"),
+        1);
+    EXPECT_EQ(std::count(view.shown.begin(), view.shown.end(), std::string("message ") + RunTexts::kSummary), 0);
+}
+
 // folderly --run forwarded to the window runs through the window's own
 // engine: the window shows its balloon, buttons and gauge, nobody is asked,
 // no summary box shows (the command line says it), and the run is the one

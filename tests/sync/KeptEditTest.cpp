@@ -175,6 +175,32 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
     }
 }
 
+// A file saved on the other side while the run copies over it (after the
+// run listed it) is not replaced; the next run finds both changed and keeps
+// that save beside the file before the later edit replaces it.
+TEST_F(KeptEdits, ASaveDuringTheRunIsKeptByTheNext)
+{
+    const std::string a = Folder("a/Docs"), b = Folder("b/Docs");
+    list1.Add(a);
+    list2.Add(b);
+    spy.mode = 1;
+    File(a + "/x.txt", "first", kFirstRun);
+    RunByMode(Synchronizer::Scope::All);
+    File(a + "/x.txt", "a's edit", kEdit2);
+    platform::FileSystemTestHooks hooks;
+    hooks.afterContent = [&] { File(b + "/x.txt", "b's save", kEdit1); };
+    {
+        ScopedTestHooks use(hooks);
+        RunByMode(Synchronizer::Scope::All);
+    }
+    EXPECT_EQ(ReadFile(b + "/x.txt"), "b's save");
+    spy.records.clear();
+    RunByMode(Synchronizer::Scope::All);
+    EXPECT_EQ(ReadFile(b + "/x.txt"), "a's edit");
+    EXPECT_EQ(ReadFile(b + "/" + KeptEditName("x.txt", kEdit1)), "b's save");
+    EXPECT_EQ(spy.tally.kept, 1);
+}
+
 // What has no memory goes as it always went: the first sight of a pair, and
 // a pair whose memory was lost. A file that is not going to be replaced (it
 // is read-only) gets no copy beside it; with the Trash on, the replaced
