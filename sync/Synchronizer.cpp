@@ -600,12 +600,7 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         platform::FileSeen seen2;
         s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match, &seen2);
         const bool exists2 = s.Age2 != -1;
-        std::uint64_t state1 = s.SearchRec.State;
-        if (count && exists2 && IsFile(s.SearchRec) && s.SearchRec.Time == -1) {
-            platform::FileSeen seen1;
-            s.Age1 = side1.FileAge(s.CurrentName, nullptr, &seen1);  // yielded by name only
-            state1 = seen1.state;
-        }
+        const std::uint64_t state1 = LookAtYielded(side1, count && exists2);
         const std::string path1 = PathOf(folder1, s.CurrentName);
         const std::string path2 = PathOf(folder2, s.CurrentName);
         std::string note;
@@ -624,22 +619,48 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         // What is not a file is counted as the pre-count counts it, but
         // never copied.
         if (IsFile(s.SearchRec)) {
-            bool link1Reported = false;
-            if (link)
+            if (link) {
+                bool link1Reported = false;
                 ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
-            else if (exists2 && seen2.notAFile)
-                ReportNotAFileInTheWay(folder2, path2);
-            else if (exists2 && order == 1)
-                UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec), note,
-                           {folder1, folder2, s.CurrentName, false, seen2.state});
-            else if (exists2 && order == -1)
-                UpdateCopy(known, path2, path1, match, s.Age1, seen2, note,
-                           {folder1, folder2, s.CurrentName, true, s.SearchRec.State});
-            else if (!exists2)
-                CopyMissing(known, path1, folder2, match, {folder1, folder2, s.CurrentName, false});
+            } else {
+                FolderPairCopy(known, folder1, folder2, match, exists2 ? order : 2, seen2, note);
+            }
         }
         ProgressStep();
     }
+}
+
+// The state of the entry a search yielded; one yielded by name only (the
+// pre-count) is looked at when needed, and Age1 set to its time.
+std::uint64_t Synchronizer::LookAtYielded(KnownFolder& side1, bool needed)
+{
+    RunState& s = m_state;
+    if (!needed || !IsFile(s.SearchRec) || s.SearchRec.Time != -1)
+        return s.SearchRec.State;
+    platform::FileSeen seen1;
+    s.Age1 = side1.FileAge(s.CurrentName, nullptr, &seen1);
+    return seen1.state;
+}
+
+// Search A's copy of the current entry, whose times compare as order (2:
+// F2 lacks it), F2's seen as seen2.
+void Synchronizer::FolderPairCopy(KnownFolders& known, const std::string& folder1, const std::string& folder2,
+                                  platform::NameMatch match, int order, const platform::FileSeen& seen2,
+                                  const std::string& note)
+{
+    const RunState& s = m_state;
+    const std::string path1 = PathOf(folder1, s.CurrentName);
+    const std::string path2 = PathOf(folder2, s.CurrentName);
+    if (order == 2)
+        CopyMissing(known, path1, folder2, match, {folder1, folder2, s.CurrentName, false});
+    else if (seen2.notAFile)
+        ReportNotAFileInTheWay(folder2, path2);
+    else if (order == 1)
+        UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec), note,
+                   {folder1, folder2, s.CurrentName, false, seen2.state});
+    else if (order == -1)
+        UpdateCopy(known, path2, path1, match, s.Age1, seen2, note,
+                   {folder1, folder2, s.CurrentName, true, s.SearchRec.State});
 }
 
 // Search B: what only F2 has goes to F1. Of an F2 entry only its name and

@@ -114,6 +114,9 @@ private:
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
     void FolderPairSearchA(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
                            std::int32_t* count);
+    std::uint64_t LookAtYielded(platform::KnownFolder& side1, bool needed);
+    void FolderPairCopy(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
+                        platform::NameMatch match, int order, const platform::FileSeen& seen2, const std::string& note);
     void FolderPairSearchB(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
                            std::int32_t* count);
     // Copies source over destination, whose packed time the run saw as
