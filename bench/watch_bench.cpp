@@ -145,8 +145,8 @@ int main(int argc, char** argv)
     const RunOptionValues options = program.Options().RunValues();
     const double limited = Timed(
         [&] { program.Sync().Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, options, &only); });
-    const double full =
-        Timed([&] { program.Sync().Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, options); });
+    const double full = Timed(
+        [&] { program.Sync().Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, options); });
     std::printf("a run over the changed folder: %.4f s; a full run: %.3f s (%.0f times as long)\n", limited, full,
                 full / limited);
 
