@@ -224,11 +224,14 @@ void ChangeRuns::Recorded(const RunRecord& record)
     case Kind::Updated:
     case Kind::Copied: break;  // told by Wrote
     case Kind::NotCopied: m_failed.insert(LastPathComponent(record.folder)); break;
+    case Kind::WentAway: m_failed.insert(LastPathComponent(record.path)); break;
     case Kind::ReadOnly:
     case Kind::NotUpdated:
-    case Kind::LinkOfAnotherUser: m_failed.insert(LastPathComponent(FolderAndName(record.path).first)); break;
+    case Kind::LinkOfAnotherUser:
+    case Kind::CaseTwins: m_failed.insert(LastPathComponent(FolderAndName(record.path).first)); break;
     case Kind::NotFullPath:
     case Kind::ThroughLinkOfAnotherUser:
+    case Kind::NotThere:
     case Kind::KeptEdit:  // the kept copy is the run's own write, told by Wrote
     case Kind::MemoryProblem: break;
     }

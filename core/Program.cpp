@@ -220,7 +220,8 @@ void Program::Finished(bool completed, const RunTally& tally)
         return;  // the command line says what the summary would
     }
     // The run is over: a trigger during the summary starts a run of its own.
-    if (!tally.Complete() && !StopRequested() && m_view)
+    // A folder that is not there is said in the Report list, but is no failure.
+    if (tally.AnyFailure() && !StopRequested() && m_view)
         m_view->ShowMessage(RunTexts::kSummary);
 }
 

@@ -1,12 +1,16 @@
 #include "sync/RunRecord.h"
 
+#include <cstdlib>
+
 bool RunRecord::Failed() const
 {
     switch (kind) {
     case Kind::ReadOnly:
     case Kind::NotUpdated:
     case Kind::NotCopied:
-    case Kind::LinkOfAnotherUser: return true;
+    case Kind::LinkOfAnotherUser:
+    case Kind::CaseTwins:
+    case Kind::WentAway: return true;
     default: return false;
     }
 }
@@ -24,6 +28,12 @@ std::string RunRecord::Line() const
     case Kind::ThroughLinkOfAnotherUser: return "\"" + path + "\"" + RunTexts::kThroughLinkOfAnotherUser;
     case Kind::KeptEdit: return path + RunTexts::kKeptEdit + folder;
     case Kind::MemoryProblem: return path;
+    case Kind::WentAway: return "\"" + path + "\"" + RunTexts::kWentAway + reason + RunTexts::kWentAwayEnd;
+    case Kind::CaseTwins: return path + RunTexts::kCaseTwins + folder + RunTexts::kCaseTwinsEnd;
+    case Kind::NotThere:
+        return "\"" + path + "\""
+            + (reason.empty() ? RunTexts::kNotThere
+                              : std::string(RunTexts::kCannotBeRead) + " (" + reason + ")" + RunTexts::kTakesNoPart);
     }
     return path;
 }
@@ -32,10 +42,13 @@ void RunTally::Count(const RunRecord& record)
 {
     if (record.kind == RunRecord::Kind::Updated || record.kind == RunRecord::Kind::Copied)
         ++made;
-    else if (record.LeftOut())
+    else if (record.LeftOut()) {
         ++leftOut;
-    else if (record.kind == RunRecord::Kind::KeptEdit)
+        notThere += record.kind == RunRecord::Kind::NotThere ? 1 : 0;
+    } else if (record.kind == RunRecord::Kind::KeptEdit)
         ++kept;
+    else if (record.kind == RunRecord::Kind::WentAway)
+        failed += std::atoi(record.reason.c_str());  // one line for all the files the folder did not get
     else if (record.Failed())
         ++failed;
 }

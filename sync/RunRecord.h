@@ -19,6 +19,9 @@ inline constexpr const char* kNotCopiedTo = " could not be copied to ";
 inline constexpr const char* kNotAFile = " is not a file";
 inline constexpr const char* kFolderInTheWay = "a folder of that name is in the way";
 inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads nowhere";
+inline constexpr const char* kNameNotHeld =
+    "the drive there takes only names Windows takes (no backslash, : * ? \" < > | or control character, no dot "
+    "or blank at the end, no device name such as CON)";
 // After the entry's text in double quotes: an entry that is no full path.
 inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
 // The note of an update decided by times the packed ones cannot hold (before
@@ -31,6 +34,21 @@ inline constexpr const char* kLinkOfAnotherUser = " is a link of another user an
 // such a link (one of neither the user nor the system).
 inline constexpr const char* kThroughLinkOfAnotherUser =
     " is reached through a link of another user and takes no part in the run";
+// After the entry's text in double quotes: a listed folder that is not there
+// (a share not mounted, a drive not plugged in), or, after kCannotBeRead and
+// the cause in brackets, one that cannot be read.
+inline constexpr const char* kNotThere = " is not there: it takes no part in this run";
+inline constexpr const char* kCannotBeRead = " cannot be read";
+inline constexpr const char* kTakesNoPart = ": it takes no part in this run";
+// After a folder's text in double quotes: it went away during the run;
+// then how many files it did not get, and kWentAwayEnd.
+inline constexpr const char* kWentAway = " went away during the run: ";
+inline constexpr const char* kWentAwayEnd = " file(s) could not be copied into it";
+// Between a file's path and the folder of a drive that does not tell case
+// apart, where it and a name beside it that differs only in case would be
+// one file; after the folder, kCaseTwinsEnd.
+inline constexpr const char* kCaseTwins = " and a name beside it that differs only in case would be one file in ";
+inline constexpr const char* kCaseTwinsEnd = ", which does not tell case apart: both are left alone";
 // After the replaced file's path: an edit no run carried, kept beside the
 // file before the later copy replaced it; the kept copy's name follows.
 inline constexpr const char* kKeptEdit =
@@ -64,6 +82,10 @@ struct RunRecord {
         ThroughLinkOfAnotherUser,  // the list entry path lies behind another user's link: it took no part
         KeptEdit,  // path had changed since the last run, as had its copy: its version was kept as folder
         MemoryProblem,  // the runs' memory could not be used: path says why
+        CaseTwins,  // path and its case twin would be one file in folder, which folds case: both were left alone
+        WentAway,  // the folder path went away during the run: reason (a number) files were not copied into it
+        NotThere,  // the list entry path is not there (reason empty) or cannot be read (reason says why): it took no
+                   // part
     };
 
     RunRecord(Kind what, std::string file, std::string into = {}, std::string why = {})
@@ -82,7 +104,10 @@ struct RunRecord {
     // A copy that was not made, or a file left alone that the user should know of.
     bool Failed() const;
     // A list entry that took no part in the run.
-    bool LeftOut() const { return kind == Kind::NotFullPath || kind == Kind::ThroughLinkOfAnotherUser; }
+    bool LeftOut() const
+    {
+        return kind == Kind::NotFullPath || kind == Kind::ThroughLinkOfAnotherUser || kind == Kind::NotThere;
+    }
     // The record's Report list line.
     std::string Line() const;
 
@@ -95,8 +120,13 @@ struct RunTally {
     int failed = 0;  // records that are Failed()
     int leftOut = 0;  // list entries left out
     int kept = 0;  // edits kept beside their files (KeptEdit): no failure, but to be looked at
+    // Of leftOut, the folders not there or not readable: no failure of the
+    // run (the NAS asleep, the stick not plugged in), but nothing was done there.
+    int notThere = 0;
 
     void Count(const RunRecord& record);
     // Whether everything in scope was done: no failure, no entry left out.
     bool Complete() const { return failed == 0 && leftOut == 0; }
+    // Whether a copy failed or an entry was left out for a fault of its own.
+    bool AnyFailure() const { return failed > 0 || leftOut > notThere; }
 };

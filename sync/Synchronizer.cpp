@@ -147,6 +147,20 @@ std::int32_t AgeElsewhere(KnownFolder& there, KnownFolder& own, const std::strin
     return -1;
 }
 
+// Where one folder of a pair finds names without regard to case and the
+// other holds name and a twin of it (equal but for case), both twins would
+// reach its one file: a copy of either would replace the other's content.
+// Which side holds the twins (1 or 2), or 0.
+int SideOfCaseTwins(KnownFolder& side1, KnownFolder& side2, const std::string& name)
+{
+    if (side1.FoldsCase() == side2.FoldsCase())
+        return 0;
+    KnownFolder& exact = side1.FoldsCase() ? side2 : side1;
+    if (exact.MatchElsewhere(name) != platform::NameMatch::Exact)
+        return 0;
+    return &exact == &side1 ? 1 : 2;
+}
+
 }  // namespace
 
 int CompareFileTimes(std::int32_t age1, const std::string& path1, std::int32_t age2, const std::string& path2,
@@ -228,7 +242,7 @@ void Synchronizer::CountCopies(Mode mode, Scope scope, const RunOptionValues& op
 {
     count = 0;
     m_state.Options = options;
-    FindFoldersBehindLinks();
+    LookAtListedFolders();
     if (mode == Mode::Files)
         FilesBody(scope, &count);
     else
@@ -257,7 +271,7 @@ bool Synchronizer::RunFrame(Mode mode, Scope scope, const RunOptionValues& optio
 {
     const RunningMark mark(m_running);
     m_state.Options = options;
-    FindFoldersBehindLinks();
+    LookAtListedFolders();
     if (m_memory)
         m_memory->KeepOnly(ListedFolders());
     m_events.Started();
@@ -324,46 +338,70 @@ void Synchronizer::Finish(bool completed)
 
 bool Synchronizer::TakesPart(const FolderList& list, int index, Scope scope) const
 {
-    const std::vector<bool>& behindLink = &list == &m_list1 ? m_behindLink1 : m_behindLink2;
+    const std::vector<int>& problems = &list == &m_list1 ? m_folderProblems1 : m_folderProblems2;
     const auto at = static_cast<std::size_t>(index);
     return (scope == Scope::All || list.Selected(index)) && IsFullFolderPath(list.Text(index))
-        && !(at < behindLink.size() && behindLink[at])
+        && !(at < problems.size() && problems[at] != 0)
         && (!m_onlyNamed || m_onlyNamed->contains(LastPathComponent(list.Text(index))));
 }
 
-void Synchronizer::FindFoldersBehindLinks()
+void Synchronizer::LookAtListedFolders()
 {
-    for (auto [list, behindLink] : {std::pair{&m_list1, &m_behindLink1}, std::pair{&m_list2, &m_behindLink2}}) {
-        behindLink->assign(static_cast<std::size_t>(list->Count()), false);
+    for (auto [list, problems] : {std::pair{&m_list1, &m_folderProblems1}, std::pair{&m_list2, &m_folderProblems2}}) {
+        problems->assign(static_cast<std::size_t>(list->Count()), 0);
         for (int i = 0; i < list->Count(); ++i) {
             const std::string& text = list->Text(i);
-            (*behindLink)[static_cast<std::size_t>(i)] = IsFullFolderPath(text)
-                && platform::ThroughLinkOfAnotherUser(text);
+            if (IsFullFolderPath(text))
+                (*problems)[static_cast<std::size_t>(i)] = platform::ListedFolderProblem(text);
         }
     }
 }
 
 void Synchronizer::ReportLeftOut(Scope scope)
 {
-    for (auto [list, behindLink] : {std::pair{&m_list1, &m_behindLink1}, std::pair{&m_list2, &m_behindLink2}}) {
+    // What is no longer listed is forgotten: listed again, it is said again.
+    const std::vector<std::string> listed = ListedFolders();
+    const std::set<std::string> stillListed(listed.begin(), listed.end());
+    std::erase_if(m_saidNotThere, [&](const auto& said) { return !stillListed.contains(said.first); });
+    for (auto [list, problems] : {std::pair{&m_list1, &m_folderProblems1}, std::pair{&m_list2, &m_folderProblems2}}) {
         for (int i = 0; i < list->Count(); ++i) {
+            const std::string& text = list->Text(i);
             if ((scope == Scope::Selected && !list->Selected(i))
-                || (m_onlyNamed && !m_onlyNamed->contains(LastPathComponent(list->Text(i)))))
+                || (m_onlyNamed && !m_onlyNamed->contains(LastPathComponent(text))))
                 continue;
-            using Kind = RunRecord::Kind;
-            const std::optional<Kind> why = !IsFullFolderPath(list->Text(i)) ? Kind::NotFullPath
-                : (*behindLink)[static_cast<std::size_t>(i)] ? std::optional(Kind::ThroughLinkOfAnotherUser)
-                                                             : std::nullopt;
-            if (why)
-                Record({*why, list->Text(i)});
+            const int problem = (*problems)[static_cast<std::size_t>(i)];
+            if (!IsFullFolderPath(text))
+                Record({RunRecord::Kind::NotFullPath, text});
+            else if (problem == platform::kPathThroughLinkOfAnotherUser)
+                Record({RunRecord::Kind::ThroughLinkOfAnotherUser, text});
+            else if (problem != 0)
+                ReportNotThere(text, problem);
+            else
+                m_saidNotThere.erase(text);
         }
+    }
+}
+
+void Synchronizer::ReportNotThere(const std::string& folder, int error)
+{
+    const RunRecord record(RunRecord::Kind::NotThere, folder, {},
+                           error == ENOENT ? std::string() : std::system_category().message(error));
+    // Said when it goes away (or fails otherwise), not again by every timer
+    // run while the drive stays away; every run counts it all the same.
+    const auto [said, isNew] = m_saidNotThere.try_emplace(folder, error);
+    if (isNew || said->second != error) {
+        said->second = error;
+        Record(record);
+    } else {
+        m_state.Tally.Count(record);
     }
 }
 
 void Synchronizer::Record(const RunRecord& record)
 {
     m_state.Tally.Count(record);
-    if (record.Failed() || record.LeftOut())
+    // A folder that is not there is no failure: the drive may come back.
+    if (record.Failed() || (record.LeftOut() && record.kind != RunRecord::Kind::NotThere))
         m_state.FailFlag = 1;
     m_events.Recorded(record);
 }
@@ -483,6 +521,17 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
         if (!TakesPart(m_list2, s.List2Index, scope))
             continue;
         KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
+        // Twins in List 1 would both pair with one file there; twins in
+        // List 2 pair by their exact names.
+        if (holders.MayHold(side2) && SideOfCaseTwins(side1, side2, s.CurrentName) == 1) {
+            if (count)
+                ++*count;
+            else if (IsFile(s.SearchRec))
+                ReportCaseTwins(PathOf(folder1, s.CurrentName), m_list2.Text(s.List2Index));
+            if (!count)
+                ProgressStep();
+            continue;
+        }
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         platform::FileSeen seen2;
         // One look at the List 2 name answers both "is it there" and "how old".
@@ -578,6 +627,11 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
         FolderPairSearchA(known, folder1, folder2, count);
         FolderPairSearchB(known, folder1, folder2, count);
     });
+    // A folder that went away meanwhile (a share unmounted, a connection
+    // lost) is said once, with how many files it did not get.
+    for (const auto& [folder, files] : m_wentAway)
+        Record({RunRecord::Kind::WentAway, folder, {}, std::to_string(files)});
+    m_wentAway.clear();
 }
 
 // Search A: what F1 has, against F2.
@@ -594,6 +648,8 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
                                static_cast<std::uint32_t>(s.Options.SearchAttr), count != nullptr);
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
+        if (LeftAsCaseTwin(side1, side2, 1, folder1, folder2, count))
+            continue;
         // Both times are taken before anything is copied for this entry.
         s.Age1 = AgeOfYielded(s.SearchRec);
         platform::NameMatch match = platform::NameMatch::CaseBlind;
@@ -677,6 +733,8 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
                                static_cast<std::uint32_t>(s.Options.SearchAttr), true);
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
+        if (LeftAsCaseTwin(side1, side2, 2, folder2, folder1, count))
+            continue;
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         platform::FileSeen seen1;
         if (AgeElsewhere(side1, side2, s.CurrentName, match, &seen1) == -1) {
@@ -697,6 +755,29 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
         if (!count)
             ProgressStep();
     }
+}
+
+bool Synchronizer::LeftAsCaseTwin(KnownFolder& side1, KnownFolder& side2, int searched, const std::string& folder,
+                                  const std::string& other, std::int32_t* count)
+{
+    const int twins = SideOfCaseTwins(side1, side2, m_state.CurrentName);
+    if (twins == 0)
+        return false;
+    // Both twins are left alone, and said by the search that yields them.
+    if (twins == searched && IsFile(m_state.SearchRec)) {
+        if (count)
+            ++*count;
+        else
+            ReportCaseTwins(PathOf(folder, m_state.CurrentName), other);
+    }
+    if (!count)
+        ProgressStep();
+    return true;
+}
+
+void Synchronizer::ReportCaseTwins(const std::string& path, const std::string& caseBlindFolder)
+{
+    Record({RunRecord::Kind::CaseTwins, path, caseBlindFolder});
 }
 
 void Synchronizer::ReportNotAFileInTheWay(const std::string& folder, const std::string& path)
@@ -751,6 +832,11 @@ void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, c
                                platform::NameMatch match, const PairOf& pair)
 {
     const std::string destination = PathOf(destinationFolder, m_state.CurrentName);
+    // Made there, such a name would fail, or come back as another file.
+    if (!known.NamesIn(destinationFolder).CanHoldName(m_state.CurrentName)) {
+        Record({RunRecord::Kind::NotCopied, m_state.CurrentName, destinationFolder, RunTexts::kNameNotHeld});
+        return;
+    }
     known.CopyFile(
         source, destination, true, match, std::nullopt,
         [this, name = m_state.CurrentName, source, destination, destinationFolder,
@@ -760,8 +846,12 @@ void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, c
                 RememberCopied(pair, states);
                 return;
             }
-            if (error == EEXIST || !platform::DirectoryExists(destinationFolder))
+            if (error == EEXIST)
+                return;  // another program made it meanwhile
+            if (!platform::DirectoryExists(destinationFolder)) {
+                ++m_wentAway[destinationFolder];
                 return;
+            }
             Record({RunRecord::Kind::NotCopied, name, destinationFolder, SystemReason(error, source, destination)});
         });
 }

@@ -81,20 +81,31 @@ private:
     std::vector<std::string> ListedFolders() const;
     // Whether entry index of list takes part in a pass of scope: only a full
     // path does, as any other text would be read against the current folder,
-    // and only one whose way holds no link of another user (see
-    // FindFoldersBehindLinks).
+    // and only a folder that can be read, by a way that holds no link of
+    // another user (see LookAtListedFolders).
     bool TakesPart(const FolderList& list, int index, Scope scope) const;
-    // Notes, once per run or pre-count, which listed folders are reached
-    // through a link of another user: someone who may write a folder above
-    // one could make it lead to the user's private folders.
-    void FindFoldersBehindLinks();
+    // Notes, once per run or pre-count, which listed folders cannot be read:
+    // those not there, and those reached through a link of another user
+    // (someone who may write a folder above one could make it lead to the
+    // user's private folders).
+    void LookAtListedFolders();
     // Once per run: a line for each entry in scope that takes no part.
     void ReportLeftOut(Scope scope);
+    // The record of a listed folder that is not there, or cannot be read for
+    // error; its line only when it was not said while it stayed away.
+    void ReportNotThere(const std::string& folder, int error);
     // What a run did, or did not: its count, FailFlag, and the event.
     void Record(const RunRecord& record);
     // The record of what keeps the current entry's file out of folder: path
     // there is neither a file nor a folder (a FIFO, a socket, a device).
     void ReportNotAFileInTheWay(const std::string& folder, const std::string& path);
+    // Folders mode: whether the current name of the search of side searched
+    // (1 or 2), in folder, and a twin of it equal but for case would reach
+    // one file on the other side, which folds case; if so, both are left
+    // alone, and the side that holds them says so (a record against other).
+    bool LeftAsCaseTwin(platform::KnownFolder& side1, platform::KnownFolder& side2, int searched,
+                        const std::string& folder, const std::string& other, std::int32_t* count);
+    void ReportCaseTwins(const std::string& path, const std::string& caseBlindFolder);
     // The record of a link of another user that the run met at path.
     void ReportLinkOfAnotherUser(const std::string& path);
     // Whether either file of a pair (by its age) is a link of another user;
@@ -161,9 +172,16 @@ private:
     // The last path components a folders-mode run is limited to, if any.
     const std::set<std::string>* m_onlyNamed = nullptr;
     Pairs m_pairs = Pairs::AsDesigned;
-    // The entries of List 1 and List 2 reached through a link of another user.
-    std::vector<bool> m_behindLink1;
-    std::vector<bool> m_behindLink2;
+    // Why each entry of List 1 and List 2 cannot be read, or 0 (see
+    // platform::ListedFolderProblem).
+    std::vector<int> m_folderProblems1;
+    std::vector<int> m_folderProblems2;
+    // The listed folders said to be away, by their texts, with why: said
+    // again only once they came back and went.
+    std::map<std::string, int> m_saidNotThere;
+    // The folders a pair's copies found gone, with how many files they did
+    // not get: said once the pair is done.
+    std::map<std::string, int> m_wentAway;
 };
 
 // Two files' times as a run compares them: their packed ages (see

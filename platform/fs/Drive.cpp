@@ -7,6 +7,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -141,6 +142,26 @@ const Drive& DriveOfKind(std::uint32_t type, std::string_view mountKind, std::st
 }
 
 }  // namespace detail
+
+bool HoldsWindowsName(std::string_view name)
+{
+    if (name.empty() || name.back() == '.' || name.back() == ' ')
+        return false;
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos)
+            return false;
+    }
+    // A device name stays one before any extension, in any case.
+    std::string stem(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    for (char& c : stem)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+        return false;
+    return !(stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1'
+             && stem[3] <= '9');
+}
 
 const Drive& DriveOf(int fd)
 {

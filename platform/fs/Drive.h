@@ -51,6 +51,13 @@ const Drive& DriveOf(int fd, dev_t device);
 // can be looked at there.
 const Drive& DriveAt(const std::string& path);
 
+// Whether a drive that takes only Windows names (Drive::windowsNamesOnly)
+// can hold name as it is: none of \ : * ? " < > | nor a control character,
+// no dot or blank at its end, and no device name (CON, PRN, AUX, NUL, COM1
+// to COM9, LPT1 to LPT9, also with an extension). Elsewhere such a name is
+// refused, or stored under another name that would come back as a new file.
+bool HoldsWindowsName(std::string_view name);
+
 namespace detail {
 // The row for a file system type number, the mount table's kind name and
 // the path of a folder on it: DriveOf without the system calls, for tests.

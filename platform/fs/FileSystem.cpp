@@ -297,16 +297,15 @@ bool FileExists(const std::string& path, NameMatch match)
     return FileAge(path, match) != -1;
 }
 
-bool ThroughLinkOfAnotherUser(const std::string& folder)
+int ListedFolderProblem(const std::string& folder)
 {
+    static_assert(kPathThroughLinkOfAnotherUser == detail::kLinkOfAnotherUser);
     detail::Fd opened;
-    return detail::OpenTrusted(AT_FDCWD, folder, O_PATH | O_DIRECTORY, detail::LinkRule::OwnOrSystem, opened)
-        == detail::kLinkOfAnotherUser;
+    return detail::OpenTrusted(AT_FDCWD, folder, O_RDONLY | O_DIRECTORY, detail::LinkRule::OwnOrSystem, opened);
 }
 
 int OpenFollowingTrustedLinks(const std::string& path, int flags, mode_t mode, int& fd)
 {
-    static_assert(kPathThroughLinkOfAnotherUser == detail::kLinkOfAnotherUser);
     detail::Fd opened;
     const int error = detail::OpenTrusted(AT_FDCWD, path, flags, detail::LinkRule::OwnOrSystem, opened, mode);
     fd = opened.release();

@@ -80,13 +80,16 @@ std::int32_t FileAge(const std::string& path, NameMatch match = NameMatch::CaseB
 // (a link is followed only when it is the user's own; see TrustedPath.h).
 inline constexpr std::int32_t kLinkOfAnotherUserAge = -2;
 
-// Whether the way to folder goes through a link that belongs neither to the
-// user nor to the system (root), and so is not followed.
-bool ThroughLinkOfAnotherUser(const std::string& folder);
-
 // What OpenFollowingTrustedLinks answers for a path it does not open because
 // a link of another user stands on the way or at its end (no errno).
 inline constexpr int kPathThroughLinkOfAnotherUser = 0x10100;
+
+// Why a run cannot read the listed folder at folder: 0 when it can,
+// kPathThroughLinkOfAnotherUser when the way to it goes through a link that
+// belongs neither to the user nor to the system (root), and so is not
+// followed, or the errno of opening it for reading (ENOENT: it is not there,
+// as a share not mounted or a drive not plugged in).
+int ListedFolderProblem(const std::string& folder);
 
 // open(path, flags, mode) for a file the program writes outside the listed
 // folders (the report file of a run): a link, on the way or at the path, is

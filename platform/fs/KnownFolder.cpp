@@ -44,6 +44,13 @@ bool NamesMatchExactly(int folderFd)
     return errno == ENOTTY || errno == EOPNOTSUPP;  // no folder flags, so no case folding either
 }
 
+// Whether the folder itself folds case (ext4's and F2FS's casefold flag).
+bool FolderFoldsCase(int folderFd)
+{
+    int flags = 0;
+    return ::ioctl(folderFd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
+}
+
 // Kinds whose look stays right until the run copies over the name. A link's
 // does not: a copy through another path can change what it leads to; nor a
 // folder's, whose time every copy into it changes.
@@ -201,6 +208,7 @@ void KnownFolder::Read(bool keepOpen)
         m_inMemory = errno == ENOENT || errno == ENOTDIR || errno == detail::kLinkOfAnotherUser;
         m_identified = false;
         m_drive = nullptr;
+        m_foldsCase = false;
         return;
     }
     m_identified = true;
@@ -208,6 +216,7 @@ void KnownFolder::Read(bool keepOpen)
     m_inode = folder.st_ino;
     m_drive = &DriveOf(::dirfd(dir));
     m_inMemory = NamesMatchExactly(::dirfd(dir));
+    m_foldsCase = m_drive->windowsNamesOnly || FolderFoldsCase(::dirfd(dir));
 
     Listing& now = *m_listing;
     now.byFolded.Reserve(before->entries.size());
@@ -302,6 +311,11 @@ KnownFolder::Entry KnownFolder::LookedAt(std::uint32_t entry)
     if (!m_inMemory || !LookIsKept(e.kind))
         e.look = Look::None;
     return taken;
+}
+
+bool KnownFolder::CanHoldName(std::string_view name) const
+{
+    return !DriveOfFolder().windowsNamesOnly || HoldsWindowsName(name);
 }
 
 const Drive& KnownFolder::DriveOfFolder() const

@@ -80,6 +80,14 @@ public:
     // FolderLookup::MatchElsewhere: Exact when the folder holds a name equal
     // to name but for case.
     NameMatch MatchElsewhere(const std::string& name);
+    // Whether a name here finds a file whose name differs from it in case,
+    // whatever this kernel says: a drive that takes only Windows names (FAT,
+    // exFAT, a Samba share) or a folder that folds case. Two names equal but
+    // for case elsewhere would both reach its one file.
+    bool FoldsCase() const { return m_foldsCase; }
+    // Whether a file of this name can be made here as it is (see
+    // HoldsWindowsName).
+    bool CanHoldName(std::string_view name) const;
 
     // Called with a name before it is looked up or looked at, so that
     // copies that write the name can be put in place first.
@@ -133,6 +141,7 @@ private:
     std::string m_path;
     int m_fd = -1;
     bool m_inMemory = false;
+    bool m_foldsCase = false;
     bool m_identified = false;
     dev_t m_device = 0;
     ino_t m_inode = 0;

@@ -75,6 +75,7 @@ TEST(CommandLine, RunClosingLineCountsWhatFailed)
         {{Kind::NotFullPath, Kind::Updated, Kind::LinkOfAnotherUser},
          "1 copy failed; 1 list entry took no part in the run"},
         {{Kind::NotFullPath, Kind::ThroughLinkOfAnotherUser}, "2 list entries took no part in the run"},
+        {{Kind::Updated, Kind::NotThere}, "1 list entry took no part in the run"},
         {{Kind::Updated}, "not every copy was made"},
     };
     for (const Case& c : cases) {

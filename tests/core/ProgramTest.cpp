@@ -173,6 +173,20 @@ TEST_F(ProgramRuns, ARunShowsItsFrameInTheDesignsOrder)
     EXPECT_EQ(view.shown, frame);
 }
 
+// A listed folder that is not there (a share not mounted) is said in the
+// Report list, but it is no failure of the run: no summary follows.
+TEST_F(ProgramRuns, AFolderThatIsNotThereIsSaidWithoutTheSummary)
+{
+    const std::string away = home / "nas/Docs";
+    program.List2().Add(away);
+    program.SynchronizeAll();
+    EXPECT_EQ(std::count(view.shown.begin(), view.shown.end(), std::string("message ") + RunTexts::kSummary), 0);
+    std::vector<std::string> lines = program.Report().Lines();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"\"" + away + "\"" + RunTexts::kNotThere, b + "/x" + RunTexts::kUpdated}));
+}
+
 // Which run each command makes: by the Synchro mode the panel shows when
 // it starts (0 files mode, any other index folders mode), Synchro Now by
 // whether either list has a selection, and the timer's tick by its Action.

@@ -110,6 +110,34 @@ only-on-drive.txt copied successfully to $home"
   run folders "$usb" "$home"
   [ "$total" = 0 ] && [ -z "$out" ] || fail "$kind: folders mode from the drive found $total to do: $out"
   [ ! -e "$usb/.folderly-partial-copy-1-killed" ] || fail "$kind: the killed copy's leftover stayed"
+  # Two names equal but for case would be one file on a drive that does not
+  # tell case apart, and some names it cannot hold: all left alone, and said.
+  # (exfat-fuse and ntfs-3g are FUSE drives the program cannot tell apart.)
+  if [ "$kind" = fat ]; then
+    twins=$work/home-$kind/Twins usbtwins=$drive/Twins
+    mkdir -p "$twins" "$usbtwins"
+    put "$twins/a.txt" "small a" "2024-01-01 10:00:00"
+    put "$twins/A.txt" "big A" "2024-01-01 11:00:00"
+    for name in "Meeting 10:30.txt" "trail." "CON" "ok.txt"; do put "$twins/$name" "$name" "2024-01-01 09:00:00"; done
+    one="would be one file in $usbtwins, which does not tell case apart: both are left alone"
+    held='the drive there takes only names Windows takes (no backslash, : * ? " < > | or control character, no dot or blank at the end, no device name such as CON)'
+    run folders "$twins" "$usbtwins"
+    expect_lines "$kind, case twins and names, folders mode" "$twins/a.txt and a name beside it that differs only in case $one
+$twins/A.txt and a name beside it that differs only in case $one
+Meeting 10:30.txt could not be copied to $usbtwins: $held
+trail. could not be copied to $usbtwins: $held
+CON could not be copied to $usbtwins: $held
+ok.txt copied successfully to $usbtwins"
+    [ "$(ls -A "$usbtwins")" = ok.txt ] || fail "$kind: the drive got $(ls -A "$usbtwins")"
+    # Files mode, the drive holding one of the twins: neither replaces it, nor it them.
+    put "$usbtwins/a.txt" "drive a" "2024-01-01 12:00:00"
+    run files "$twins" "$usbtwins"
+    expect_lines "$kind, case twins, files mode" "$twins/a.txt and a name beside it that differs only in case $one
+$twins/A.txt and a name beside it that differs only in case $one
+$twins/ok.txt updated successfully"
+    [ "$(cat "$twins/a.txt"),$(cat "$twins/A.txt"),$(cat "$usbtwins/a.txt")" = "small a,big A,drive a" ] ||
+      fail "$kind: a case twin was replaced"
+  fi
   echo "$kind: checked"
 done
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <iostream>
 #include <system_error>
 
@@ -167,6 +168,32 @@ TEST_F(CopyFailures, ASourceSwappedAfterTheRunComparedReplacesNothing)
 
 // A FIFO or a socket where a file's copy would go keeps the file out on
 // every run: the run says so, whatever the times, and never opens it.
+// A folder that goes away while the run copies into it (a share unmounted,
+// an ssh connection lost) leaves no file unsaid: one line names it and how
+// many files it did not get, and the run counts each as failed.
+TEST_F(CopyFailures, AFolderThatGoesAwayDuringTheRunIsSaidWithWhatItDidNotGet)
+{
+    const std::string one = Folder("one/Docs"), two = Folder("two/Docs");
+    for (const char* name : {"f1", "f2", "f3"})
+        File(one + "/" + name, name, kNew);
+    list1.Add(one);
+    list2.Add(two);
+    bool gone = false;
+    platform::FileSystemTestHooks hooks;
+    hooks.beforeSourceOpen = [&](const std::string&) {
+        if (!gone)
+            gone = std::filesystem::remove_all(tmp / "two") > 0;
+    };
+    {
+        ScopedTestHooks use(hooks);
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    }
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(Recorded(), Records{RunRecord(RunRecord::Kind::WentAway, two, {}, "3")});
+    EXPECT_EQ(spy.tally.failed, 3);
+    EXPECT_EQ(state.FailFlag, 1);
+}
+
 TEST_F(CopyFailures, ANonFileInTheWayIsSaid)
 {
     using Mode = Synchronizer::Mode;

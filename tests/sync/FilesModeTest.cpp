@@ -418,8 +418,10 @@ TEST_F(FilesMode, MissingFoldersContributeNothing)
     list2.Add(tmp / "gone2");
     Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(state.TotalCount, 0);
-    EXPECT_EQ(Recorded(), Records{});
+    // Said, and left out, but no failure of the run.
+    EXPECT_EQ(Recorded(), (Records{NotThere(tmp / "gone1"), NotThere(tmp / "gone2")}));
     EXPECT_EQ(state.FailFlag, 0);
+    EXPECT_EQ(spy.tally.leftOut, 2);
 }
 
 TEST_F(FilesMode, TriggerDuringConfirmationIsIgnored)

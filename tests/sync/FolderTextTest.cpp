@@ -1,4 +1,8 @@
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <system_error>
 
 #include "RunFixture.h"
 #include "platform/fs/FileSystem.h"
@@ -64,6 +68,45 @@ TEST_F(FolderTexts, AnEntryThatIsNoFullPathTakesNoPartAndIsSaidOncePerRun)
         // Counted like a failed copy, List 1 first, each list from the top: the run's summary follows.
         EXPECT_EQ(state.FailFlag, expected.size() > 1 ? 1 : 0);
         EXPECT_EQ(h.tally.leftOut, static_cast<int>(expected.size()) - 1);
+    }
+}
+
+// A listed folder that is not there (a share not mounted, a stick not
+// plugged in) takes no part. Its line comes when it goes away, not again on
+// every timer run while it stays away, and again once it came back and went;
+// every run counts it as left out, but none sets FailFlag (no summary).
+TEST_F(FolderTexts, AFolderThatIsNotThereIsSaidOnceWhileItStaysAway)
+{
+    const std::string a = Folder("a/projA");
+    const std::string b = Folder("b/projA");
+    const std::string away = tmp / "nas/projA";
+    list1.Add(a);
+    list2.Add(b);
+    list2.Add(away);
+    const std::string notADirectory = std::system_category().message(ENOTDIR);
+    struct Step {
+        const char* name;
+        std::function<void()> before;
+        Records expected;
+    };
+    const Step steps[] = {
+        {"away", [] {}, {NotThere(away), Updated(a + "/notes.txt")}},
+        {"still away", [] {}, {}},
+        {"back", [&] { Folder("nas/projA"); }, {Copied("notes.txt", away)}},
+        {"away again", [&] { std::filesystem::remove_all(away); }, {NotThere(away)}},
+        {"a file in its place", [&] { WriteFile(away, "x"); }, {NotThere(away, notADirectory)}},
+    };
+    File(a + "/notes.txt", "a", kOld);
+    File(b + "/notes.txt", "b", kNew);
+    spy.mode = 1;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.before();
+        spy.records.clear();
+        RunByMode(Synchronizer::Scope::All);
+        EXPECT_EQ(spy.records, step.expected);
+        EXPECT_EQ(state.FailFlag, 0);
+        EXPECT_EQ(spy.tally.leftOut, std::filesystem::is_directory(away) ? 0 : 1);
     }
 }
 

@@ -294,6 +294,10 @@ TEST_F(NamesAndTimes, EntriesThatAreNotFilesAreNeverCopiedAndNamesTheyBlockAreRe
         RunByMode(Synchronizer::Scope::All);
         EXPECT_EQ(state.FailFlag, 1);
         Records records = spy.records;
+        // The folder not plugged in is said while it stays away only once.
+        const auto away = std::remove(records.begin(), records.end(), NotThere(tmp / "unplugged/d"));
+        EXPECT_EQ(records.end() - away, first ? 1 : 0);
+        records.erase(away, records.end());
         if (mode == 1) {
             const auto copied = std::remove(records.begin(), records.end(), Copied("real.txt", b));
             EXPECT_EQ(records.end() - copied, first ? 1 : 0);

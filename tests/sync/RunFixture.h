@@ -87,6 +87,10 @@ inline RunRecord NotFullPath(const std::string& text)
 {
     return {RunRecord::Kind::NotFullPath, text};
 }
+inline RunRecord NotThere(const std::string& text, const std::string& reason = {})
+{
+    return {RunRecord::Kind::NotThere, text, {}, reason};
+}
 // A record reads as its Report line in a test's failure.
 inline void PrintTo(const RunRecord& record, std::ostream* out)
 {

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "TempDir.h"
 #include "platform/fs/Drive.h"
@@ -62,6 +63,27 @@ TEST(DriveTest, AFolderOfGvfsIsKnownByTheShareItReaches)
     EXPECT_FALSE(sftp.windowsNamesOnly);
     for (const platform::Drive* drive : {&samba, &sftp})
         EXPECT_FALSE(drive->changeEvents || drive->hardLinks || drive->stableInodes || drive->flushesAsAWhole);
+}
+
+// The names a Windows-style drive refuses, or stores under another name
+// that a later run would copy back as a new file.
+TEST(DriveTest, WindowsNamesAreTheOnesWindowsTakes)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"report.odt", true},   {"Meeting 10:30.txt", false},
+        {"a\\b", false},        {"why?", false},
+        {"star*", false},       {"\"quoted\"", false},
+        {"<tag>", false},       {"pipe|", false},
+        {"tab\there", false},   {"trail.", false},
+        {"trail ", false},      {".hidden", true},
+        {"CON", false},         {"con.txt", false},
+        {"Nul .tar.gz", false}, {"COM1", false},
+        {"lpt9.log", false},    {"COM0", true},
+        {"COM10", true},        {"CONSOLE", true},
+        {"LPT", true},          {"naïve €.txt", true},
+    };
+    for (const auto& [name, held] : cases)
+        EXPECT_EQ(platform::HoldsWindowsName(name), held) << name;
 }
 
 }  // namespace
