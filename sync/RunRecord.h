@@ -22,6 +22,9 @@ inline constexpr const char* kBrokenLinkInTheWay = "a link of that name leads no
 inline constexpr const char* kNameNotHeld =
     "the drive there takes only names Windows takes (no backslash, : * ? \" < > | or control character, no dot "
     "or blank at the end, no device name such as CON)";
+// The note of an update whose replaced file was copied into the home Trash:
+// its drive has no Trash of its own that can be made (a network share).
+inline constexpr const char* kReplacedCopiedToTrash = "its old version was copied to the home Trash";
 // After the entry's text in double quotes: an entry that is no full path.
 inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
 // The note of an update decided by times the packed ones cannot hold (before

@@ -804,7 +804,10 @@ void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, co
          updated = std::move(updated)](int error, const KnownFolders::CopiedStates& states) {
             using Kind = RunRecord::Kind;
             if (error == 0) {
-                Record({Kind::Updated, destination, {}, note});
+                // A copy of the replaced file in the home Trash takes room there: said.
+                const std::string kept = states.replacedCopiedToTrash ? RunTexts::kReplacedCopiedToTrash : "";
+                Record(
+                    {Kind::Updated, destination, {}, note.empty() || kept.empty() ? note + kept : note + "; " + kept});
                 RememberCopied(pair, states);
                 if (updated)
                     updated(states.written);

@@ -286,6 +286,7 @@ int PlaceStagedImpl(StagedCopy& copy, CopyOutcome& outcome)
             outcome.writtenState = FileStateOf(placed, DriveOf(job.dirFd, job.device));
         }
         outcome.sourceState = job.sourceState;
+        outcome.replacedCopiedToTrash = copy.trash && copy.trash->KeptByCopy();
     }
     outcome.created = error == 0 && !job.destinationSeen;
     return error;

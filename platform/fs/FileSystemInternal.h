@@ -193,6 +193,9 @@ struct CopyOutcome {
     // source as it read it, which a run remembers as in step.
     std::uint64_t writtenState = 0;
     std::uint64_t sourceState = 0;
+    // The file it replaced was kept in the home Trash by a copy (its drive
+    // has no Trash of its own that can be made).
+    bool replacedCopiedToTrash = false;
 };
 
 // A copy is made in three steps. Staged: its content and attributes are

@@ -321,7 +321,9 @@ void KnownFolders::CopyFile(const std::string& source, const std::string& destin
             NoteCopied(error, outcome);
             if (error == 0 && m_onWritten)
                 m_onWritten(outcome.written);
-            done(error, error == 0 ? CopiedStates{outcome.writtenState, outcome.sourceState} : CopiedStates{});
+            done(error,
+                 error == 0 ? CopiedStates{outcome.writtenState, outcome.sourceState, outcome.replacedCopiedToTrash}
+                            : CopiedStates{});
         });
     NoteUnplaced(where, +1);
 }

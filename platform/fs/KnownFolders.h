@@ -103,6 +103,8 @@ public:
     struct CopiedStates {
         std::uint64_t written = 0;
         std::uint64_t source = 0;
+        // The file replaced was kept in the home Trash by a copy.
+        bool replacedCopiedToTrash = false;
     };
     using CopyDone = std::function<void(int error, const CopiedStates& states)>;
 

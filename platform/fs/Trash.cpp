@@ -14,8 +14,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <vector>
 
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/KeepAlive.h"
 #include "platform/fs/ProgramFolder.h"
 #include "platform/fs/TrustedPath.h"
 
@@ -107,12 +109,12 @@ int OpenOwnFolder(int parentFd, const char* name, bool make, Fd& folder)
     return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() ? 0 : EACCES;
 }
 
-// The home Trash, if the folder's drive is the home's: 0 with trash set,
-// ENOENT when it is another drive, else the errno.
-int OpenHomeTrash(const Drive& drive, Fd& trash)
+// The home Trash, if the folder's drive is the home's (any drive without
+// one): 0 with trash set, ENOENT when it is another drive, else the errno.
+int OpenHomeTrash(const Drive* drive, Fd& trash)
 {
     const std::string dataHome = DataHomeFromEnvironment();
-    if (!OnDrive(NearestExisting(dataHome), drive))
+    if (drive && !OnDrive(NearestExisting(dataHome), *drive))
         return ENOENT;
     if (!ForceDirectories(dataHome))
         return errno;
@@ -123,7 +125,7 @@ int OpenHomeTrash(const Drive& drive, Fd& trash)
         return error;
     // A Trash that is a drive of its own (mounted there) is not the home's.
     Drive at;
-    if (DriveOf(trash.get(), "", AT_EMPTY_PATH, at) != 0 || !(at == drive))
+    if (drive && (DriveOf(trash.get(), "", AT_EMPTY_PATH, at) != 0 || !(at == *drive)))
         return ENOENT;
     return 0;
 }
@@ -287,13 +289,20 @@ int TrashFolders::ForFolder(int folderFd, std::shared_ptr<const OpenTrash>& tras
     }
     auto opened = std::make_shared<OpenTrash>();
     Fd folder;
-    int error = OpenHomeTrash(drive, folder);
+    int error = OpenHomeTrash(&drive, folder);
     if (error == ENOENT) {
         const std::string canonical = PathOfOpenFolder(folderFd);
         if (canonical.empty())
             return ENOENT;
         opened->topdir = TopOfDrive(canonical, drive);
         error = OpenDriveTrash(opened->topdir, drive, folder);
+        // Where the drive's own Trash cannot be made, the home Trash keeps
+        // copies; if it cannot either, the drive's cause is the one to say.
+        if (error != 0 && OpenHomeTrash(nullptr, folder) == 0) {
+            opened->topdir.clear();
+            opened->byCopy = true;
+            error = 0;
+        }
     }
     if (error != 0)
         return error;
@@ -308,7 +317,7 @@ int TrashFolders::ForFolder(int folderFd, std::shared_ptr<const OpenTrash>& tras
 
 TrashPlace::~TrashPlace()
 {
-    if (m_info.get() < 0 || m_linked || m_moved)
+    if (m_info.get() < 0 || m_linked || m_moved || m_copied)
         return;
     ::unlinkat(m_trash->info.get(), (m_trashName + std::string(kInfoSuffix)).c_str(), 0);
 }
@@ -358,6 +367,8 @@ int TrashPlace::Reserve(int folderFd, const std::string& name, TrashFolders* tra
 
 int TrashPlace::Keep(const struct stat& kept)
 {
+    if (m_trash->byCopy)
+        return KeepByCopy(kept);
     const int files = m_trash->files.get();
     if (platform::DriveOf(m_folderFd).hardLinks) {
         if (::linkat(m_folderFd, m_name.c_str(), files, m_trashName.c_str(), 0) == 0) {
@@ -381,14 +392,53 @@ int TrashPlace::Keep(const struct stat& kept)
     return errno;
 }
 
+int TrashPlace::KeepByCopy(const struct stat& kept)
+{
+    const int files = m_trash->files.get();
+    const Fd from(::openat(m_folderFd, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (from.get() < 0)
+        return errno;
+    const Fd to(::openat(files, m_trashName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                         kept.st_mode & 0700));
+    if (to.get() < 0)
+        return errno;
+    int error = 0;
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (;;) {
+        const ssize_t got = ::read(from.get(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        std::uint64_t written = 0;
+        if ((error = WriteAll(to.get(), buffer.data(), static_cast<std::size_t>(got), written)) != 0)
+            break;
+        KeepAlive::Beat();  // a large file takes a while over a network
+    }
+    const timespec times[2] = {kept.st_atim, kept.st_mtim};
+    if (error == 0 && (::futimens(to.get(), times) != 0 || ::fsync(to.get()) != 0))
+        error = errno;
+    if (error != 0) {
+        ::unlinkat(files, m_trashName.c_str(), 0);
+        return error;
+    }
+    m_copied = true;
+    return 0;
+}
+
 void TrashPlace::Undo()
 {
+    if (m_copied)
+        ::unlinkat(m_trash->files.get(), m_trashName.c_str(), 0);
     if (m_linked)
         ::unlinkat(m_trash->files.get(), m_trashName.c_str(), 0);
     else if (m_moved)
         ::renameat(m_trash->files.get(), m_trashName.c_str(), m_folderFd, m_name.c_str());
     m_linked = false;
     m_moved = false;
+    m_copied = false;
 }
 
 }  // namespace platform::detail

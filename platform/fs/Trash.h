@@ -32,6 +32,10 @@ struct OpenTrash {
     // The drive's top folder, whose .trashinfo paths are relative to it;
     // empty for the home Trash, whose paths are absolute.
     std::string topdir;
+    // The home Trash for files of a drive whose own Trash cannot be made (a
+    // network share, a drive whose top the user may not write): no link or
+    // move reaches it, so a file is kept there by a copy.
+    bool byCopy = false;
 };
 
 // The Trashes one pass of a run keeps files in, each opened and checked
@@ -39,8 +43,9 @@ struct OpenTrash {
 // that killed runs left without their kept file (see RemoveOrphans).
 class TrashFolders {
 public:
-    // The Trash for files of the folder folderFd, made where it is missing.
-    // 0 with trash set, or the errno of what could not be made or opened.
+    // The Trash for files of the folder folderFd, made where it is missing;
+    // where a drive's own cannot be, the home Trash, by copy. 0 with trash
+    // set, or the errno of what could not be made or opened.
     int ForFolder(int folderFd, std::shared_ptr<const OpenTrash>& trash);
 
 private:
@@ -74,6 +79,8 @@ public:
     int Keep(const struct stat& kept);
     // The new file did not take the name: the file is as it was before Keep.
     void Undo();
+    // Whether Keep copied the file into the home Trash (see OpenTrash::byCopy).
+    bool KeptByCopy() const { return m_copied; }
 
 private:
     int m_folderFd = -1;
@@ -83,6 +90,11 @@ private:
     std::string m_trashName;  // in files/, and with ".trashinfo" in info/
     bool m_linked = false;
     bool m_moved = false;
+    bool m_copied = false;
+
+    // Keep for a Trash on another drive: the file's content and times
+    // copied there, on the disk before the file is replaced.
+    int KeepByCopy(const struct stat& kept);
 };
 
 // What is written in a .trashinfo's Path: the bytes of path, with all but

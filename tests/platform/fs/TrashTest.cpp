@@ -233,4 +233,54 @@ TEST_F(KeepingReplacedFiles, ABindMountKeepsItsFilesAtItsOwnTop)
     EXPECT_NE(ReadWhole(tmp / "b/.Trash-0/info/x.trashinfo").find("\nPath=x\n"), std::string::npos);
 }
 
+// A drive whose own Trash cannot be made (a network share's top, here a
+// file where .Trash-0 would go) keeps its replaced files in the home Trash,
+// by a copy, said by the copy; only where the home Trash fails too is
+// nothing replaced.
+TEST_F(KeepingReplacedFiles, ADriveWithoutATrashOfItsOwnKeepsCopiesAtHome)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
+    ::mkdir((tmp / "bound").c_str(), 0755);
+    if (::mount((tmp / "b").c_str(), (tmp / "bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    WriteFile(tmp / "b/.Trash-0", "no Trash can be made here");
+    for (const bool homeTrash : {true, false}) {
+        SCOPED_TRACE(homeTrash ? "with a home Trash" : "without one");
+        if (!homeTrash) {
+            std::filesystem::remove_all(tmp / "data");
+            WriteFile(tmp / "data", "a file where the home's data folder should be");
+        }
+        WriteFile(tmp / "a/x", homeTrash ? "new" : "newer");
+        SetMTime(tmp / "a/x", 1700000000 + (homeTrash ? 0 : 10));
+        WriteFile(tmp / "b/x", "old");
+        SetMTime(tmp / "b/x", 1600000000);
+        int error = -1;
+        bool copied = false;
+        {
+            platform::KnownFolders known;
+            known.SetKeepReplaced(true);
+            known.CopyFile(tmp / "a/x", tmp / "bound/x", false, platform::NameMatch::CaseBlind, std::nullopt,
+                           [&](int e, const platform::KnownFolders::CopiedStates& states) {
+                               error = e;
+                               copied = states.replacedCopiedToTrash;
+                           });
+            known.Settle();
+        }
+        if (homeTrash) {
+            EXPECT_EQ(error, 0);
+            EXPECT_TRUE(copied);
+            EXPECT_EQ(ReadFile(tmp / "b/x"), "new");
+            EXPECT_EQ(ReadFile(Trash("files/x")), "old");
+            EXPECT_EQ(MTimeSeconds(Trash("files/x")), 1600000000);
+            EXPECT_NE(ReadWhole(Trash("info/x.trashinfo")).find("\nPath=" + (tmp / "bound/x") + "\n"),
+                      std::string::npos);
+        } else {
+            EXPECT_EQ(error, platform::CopyCannotKeepReplaced(ENOTDIR));
+            EXPECT_EQ(ReadFile(tmp / "b/x"), "old");
+        }
+    }
+    EXPECT_EQ(::umount((tmp / "bound").c_str()), 0) << std::strerror(errno);
+}
+
 }  // namespace
