@@ -32,6 +32,7 @@ std::string SystemReason(int error, const std::string& source, const std::string
     case platform::kCopySourceChanged: return platform::kCopySourceChangedText;
     case platform::kCopyDestinationChanged: return platform::kCopyDestinationChangedText;
     case platform::kCopySourceNotAsCompared: return platform::kCopySourceNotAsComparedText;
+    case platform::kCopyOldVersionAside: return platform::kCopyOldVersionAsideText;
     case platform::kCopySourceNotAFile: return source + RunTexts::kNotAFile;
     case platform::kCopyDestinationNotAFile: return destination + RunTexts::kNotAFile;
     case platform::kCopyDestinationIsFolder: return RunTexts::kFolderInTheWay;

@@ -51,6 +51,13 @@ inline constexpr int kCopySameFile = 0x10009;
 // the copy (another file was put in its place, or it changed since): the
 // copy is left for the next run, which compares again.
 inline constexpr int kCopySourceNotAsCompared = 0x1000A;
+// A replace in steps (see Drive::replacesInOneStep) failed after the old
+// file was moved aside and it could not be put back: it waits under a
+// hidden name, which the next copy into the folder puts right.
+inline constexpr int kCopyOldVersionAside = 0x1000B;
+inline constexpr const char* kCopyOldVersionAsideText =
+    "the drive failed in the middle of the replace: the old version waits under a hidden name until the next run "
+    "puts it back";
 // What the Report list says of them.
 inline constexpr const char* kCopySourceChangedText = "the file changed while it was being copied";
 inline constexpr const char* kCopyDestinationChangedText = "the destination changed while the file was being copied";

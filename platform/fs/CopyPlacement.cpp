@@ -7,16 +7,20 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <map>
 #include <string>
 
 #include "platform/fs/CopyFile.h"
 #include "platform/fs/CopyInternal.h"
+#include "platform/fs/Drive.h"
+#include "platform/fs/FileSystemTesting.h"
 #include "platform/fs/Trash.h"
 
 namespace platform::detail {
@@ -33,6 +37,36 @@ int DestinationUnchanged(const CopyJob& job)
     if (::fstatat(job.dirFd, job.name.c_str(), &now, follow) != 0)
         return errno == ENOENT ? kCopyDestinationChanged : errno;
     return Unchanged(now, job.seen) ? 0 : kCopyDestinationChanged;
+}
+
+// Replaces name with fromName on a drive that cannot in one step, in steps
+// that leave one of the two versions under a name whatever stops them: the
+// old file moves aside (kReplacedAsidePrefix and its name, held locked so
+// that no other copy puts it back meanwhile), the new one takes the name,
+// and the old one goes. See PutBackAside for what an interruption leaves.
+int ReplaceInSteps(const CopyJob& job, const std::string& fromName)
+{
+    const std::string aside = kReplacedAsidePrefix + job.name;
+    if (aside.size() > NAME_MAX)
+        return ::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) == 0 ? 0 : errno;
+    const Fd old(::openat(job.dirFd, job.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (old.get() >= 0)
+        ::flock(old.get(), LOCK_EX | LOCK_NB);
+    struct stat st {};
+    if (::fstatat(job.dirFd, aside.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return kCopyDestinationChanged;  // another copy is replacing it now
+    if (::renameat(job.dirFd, job.name.c_str(), job.dirFd, aside.c_str()) != 0)
+        return errno;
+    if (job.hooks && job.hooks->betweenReplaceSteps)
+        job.hooks->betweenReplaceSteps(1);
+    if (::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) != 0) {
+        const int error = errno;
+        return ::renameat(job.dirFd, aside.c_str(), job.dirFd, job.name.c_str()) == 0 ? error : kCopyOldVersionAside;
+    }
+    if (job.hooks && job.hooks->betweenReplaceSteps)
+        job.hooks->betweenReplaceSteps(2);
+    ::unlinkat(job.dirFd, aside.c_str(), 0);
+    return 0;
 }
 
 // Puts a complete named temporary file in place of a name that nothing may
@@ -76,9 +110,16 @@ int ReplaceDestination(const CopyJob& job, const std::string& fromName)
         if (const int error = job.trash->Keep(job.seen))
             return CopyCannotKeepReplaced(error);
     }
-    if (::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) == 0)
+    // Where the Trash moved the old file away, nothing stands at the name.
+    const bool inSteps = !(job.trash && job.trash->MovedAway())
+        && (!DriveOf(job.dirFd, job.device).replacesInOneStep || (job.hooks && job.hooks->replaceInSteps));
+    int error = 0;
+    if (inSteps)
+        error = ReplaceInSteps(job, fromName);
+    else if (::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) != 0)
+        error = errno;
+    if (error == 0)
         return 0;
-    const int error = errno;
     if (job.trash)
         job.trash->Undo();
     return error;

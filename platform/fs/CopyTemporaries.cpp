@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "platform/fs/CopyInternal.h"
@@ -99,6 +100,32 @@ bool RemoveUnheld(int dirFd, const char* name)
     return true;
 }
 
+bool IsReplacedAsideName(const char* name)
+{
+    return std::strncmp(name, kReplacedAsidePrefix, std::strlen(kReplacedAsidePrefix)) == 0;
+}
+
+// What a replace in steps (ReplaceInSteps) left when it was stopped: the
+// old file aside. Where its name is free, the old file takes it again (the
+// new one was never placed); where the new one took it, the old one goes.
+// False when a copy still holds it.
+bool PutBackAside(int dirFd, const char* aside)
+{
+    Fd file(::openat(dirFd, aside, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return true;
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno != EWOULDBLOCK;
+    const std::string name = aside + std::strlen(kReplacedAsidePrefix);
+    struct stat atName {};
+    if (::fstatat(dirFd, name.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0)
+        ::unlinkat(dirFd, aside, 0);
+    else if (errno == ENOENT)
+        ::renameat(dirFd, aside, dirFd, name.c_str());
+    return true;
+}
+
 }  // namespace
 
 // The text file writer's temporary files share the prefix, not the mark.
@@ -144,6 +171,8 @@ void RemoveLeftovers(int dirFd, struct stat& folder)
     bool someHeld = false;
     while (const dirent* entry = ::readdir(dir)) {
         if (IsCopyTemporaryName(entry->d_name) && !IsOwnTemporary(entry->d_name) && !RemoveUnheld(dirFd, entry->d_name))
+            someHeld = true;
+        else if (IsReplacedAsideName(entry->d_name) && !PutBackAside(dirFd, entry->d_name))
             someHeld = true;
     }
     ::closedir(dir);

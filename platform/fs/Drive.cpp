@@ -91,7 +91,11 @@ constexpr KindRow kDriveKinds[] = {
 
 // A Samba share as gvfs's FUSE folder shows it: a folder named
 // "smb-share:server=…,share=…" of that mount and what lies below it.
-constexpr Drive kGvfsSambaShare = With(WindowsNames(NoLinks(kRemote)), "fuse.gvfsd-fuse smb-share");
+constexpr Drive kGvfsSambaShare = [] {
+    Drive share = With(WindowsNames(NoLinks(kRemote)), "fuse.gvfsd-fuse smb-share");
+    share.replacesInOneStep = false;
+    return share;
+}();
 
 // A kind not in the table: flushed file by file, names asked one by one,
 // nothing relied on for the run's memory.

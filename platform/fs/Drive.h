@@ -38,6 +38,10 @@ struct Drive {
     // Takes only the names Windows takes and finds them without regard to
     // case, whatever the kernel says of it: FAT, exFAT, a Samba share.
     bool windowsNamesOnly = false;
+    // A rename over an existing file replaces it in one step. A Samba share
+    // through gvfs deletes the old file first and then renames: an
+    // interruption between the two would leave neither under the name.
+    bool replacesInOneStep = true;
 };
 
 // The drive that holds the open file or folder fd (a FUSE drive known by

@@ -34,6 +34,11 @@ struct FileSystemTestHooks {
     // Called before finished copies are flushed to the disk; a nonzero
     // errno makes the flush fail with it, as a failing disk would.
     std::function<int()> beforeFlush;
+    // Replace files in steps, as on a drive that cannot in one, and call
+    // betweenReplaceSteps after the old file was moved aside (1) and after
+    // the new one took its name (2): a test kills the copy there.
+    bool replaceInSteps = false;
+    std::function<void(int step)> betweenReplaceSteps;
 };
 
 void SetFileSystemTestHooks(const FileSystemTestHooks& hooks);
@@ -45,5 +50,9 @@ inline constexpr const char* kTemporaryNamePrefix = ".folderly-partial-";
 // Those of the copy begin with this: the next copy into their folder removes
 // any that no copy holds any more (a copy that was killed left it).
 inline constexpr const char* kCopyTemporaryNamePrefix = ".folderly-partial-copy-";
+// A file being replaced in steps waits aside under this and its name; the
+// next copy into its folder puts it back, or removes it where the new file
+// took the name.
+inline constexpr const char* kReplacedAsidePrefix = ".folderly-partial-old-";
 
 }  // namespace platform

@@ -81,6 +81,8 @@ public:
     void Undo();
     // Whether Keep copied the file into the home Trash (see OpenTrash::byCopy).
     bool KeptByCopy() const { return m_copied; }
+    // Whether Keep moved the file away: its name is free.
+    bool MovedAway() const { return m_moved; }
 
 private:
     int m_folderFd = -1;

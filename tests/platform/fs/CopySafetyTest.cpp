@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "PlatformTestUtil.h"
 #include "TempDir.h"
@@ -208,6 +209,48 @@ TEST(CopySafetyTest, TheNextCopyRemovesLeftoversNoCopyHolds)
     ::close(holder);
     ASSERT_EQ(platform::CopyFile(src / "b", dst / "b", true), 0);
     EXPECT_EQ(ListFolder(dst.Path()), (Names{"a", "b", text}));
+}
+
+// On a drive that cannot replace a file in one step, a copy stopped at any
+// step of its replace leaves the old or the new version under the name once
+// the next copy into the folder has put right what it left: never neither.
+TEST(CopySafetyTest, AReplaceInStepsStoppedAnywhereLeavesOneVersionAtTheName)
+{
+    struct Case {
+        int killedAfterStep;  // 0: not killed
+        const char* left;
+    };
+    const Case cases[] = {{0, "new"}, {1, "old"}, {2, "new"}};
+    for (const Case& c : cases) {
+        for (const bool named : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.killedAfterStep) + (named ? ", named" : ", unnamed"));
+            TempDir src;
+            TempDir dst;
+            WriteFile(src / "f", "new");
+            WriteFile(src / "other", "other");
+            WriteFile(dst / "f", "old");
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                platform::FileSystemTestHooks hooks;
+                hooks.noUnnamedTemp = named;
+                hooks.replaceInSteps = true;
+                hooks.betweenReplaceSteps = [&](int step) {
+                    if (step == c.killedAfterStep)
+                        _exit(3);
+                };
+                platform::SetFileSystemTestHooks(hooks);
+                _exit(platform::CopyFile(src / "f", dst / "f", false) == 0 ? 0 : 1);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), c.killedAfterStep == 0 ? 0 : 3);
+            ASSERT_EQ(platform::CopyFile(src / "other", dst / "other", true), 0);
+            EXPECT_EQ(ReadFile(dst / "f"), c.left);
+            EXPECT_EQ(ListFolder(dst.Path()), (Names{"f", "other"}));
+        }
+    }
 }
 
 // Beyond a file-size limit a copy fails with EFBIG and the program goes on

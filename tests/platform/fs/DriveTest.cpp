@@ -61,6 +61,8 @@ TEST(DriveTest, AFolderOfGvfsIsKnownByTheShareItReaches)
                                                                 gvfs + "sftp:host=nas/home");
     EXPECT_TRUE(samba.windowsNamesOnly);
     EXPECT_FALSE(sftp.windowsNamesOnly);
+    EXPECT_FALSE(samba.replacesInOneStep);  // gvfs deletes the old file, then renames
+    EXPECT_TRUE(sftp.replacesInOneStep);
     for (const platform::Drive* drive : {&samba, &sftp})
         EXPECT_FALSE(drive->changeEvents || drive->hardLinks || drive->stableInodes || drive->flushesAsAWhole);
 }
