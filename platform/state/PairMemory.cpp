@@ -5,14 +5,31 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <unordered_set>
 
 namespace platform {
 
 namespace {
+
+// sqlite3_exec, waiting for another copy of the program that sets up the
+// same new memory at this moment: a journal's mode changes only while
+// nobody else reads, and no busy timeout waits for that.
+int ExecWaiting(sqlite3* db, const char* sql)
+{
+    int result = SQLITE_BUSY;
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        if (result != SQLITE_BUSY && result != SQLITE_LOCKED)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return result;
+}
 
 // The version of the memory's tables; a memory of a later one is set aside.
 constexpr int kVersion = 1;
@@ -245,8 +262,8 @@ bool PairMemory::Ready()
                             "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
                             " keys BLOB NOT NULL, PRIMARY KEY(first, second));";
         // A new memory is marked with its version; a known one is not written.
-        if (sqlite3_exec(m_db, setup, nullptr, nullptr, nullptr) != SQLITE_OK
-            || (found == 0 && sqlite3_exec(m_db, "PRAGMA user_version=1", nullptr, nullptr, nullptr) != SQLITE_OK)) {
+        if (ExecWaiting(m_db, setup) != SQLITE_OK
+            || (found == 0 && ExecWaiting(m_db, "PRAGMA user_version=1") != SQLITE_OK)) {
             Failed("read");
             if (m_unusable)
                 return false;
