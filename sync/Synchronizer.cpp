@@ -524,15 +524,9 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
         KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
         // Twins in List 1 would both pair with one file there; twins in
         // List 2 pair by their exact names.
-        if (holders.MayHold(side2) && SideOfCaseTwins(side1, side2, s.CurrentName) == 1) {
-            if (count)
-                ++*count;
-            else if (IsFile(s.SearchRec))
-                ReportCaseTwins(PathOf(folder1, s.CurrentName), m_list2.Text(s.List2Index));
-            if (!count)
-                ProgressStep();
+        if (holders.MayHold(side2)
+            && LeftAsCaseTwin(side1, side2, CaseTwins::List1Only, folder1, m_list2.Text(s.List2Index), count))
             continue;
-        }
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         platform::FileSeen seen2;
         // One look at the List 2 name answers both "is it there" and "how old".
@@ -545,21 +539,30 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 == 0;
         if (inStep && IsFile(s.SearchRec))
             RememberInStep(folder1, m_list2.Text(s.List2Index), s.CurrentName, left1->state, seen2.state);
-        if (age2 != -1 && !inStep) {
-            if (count) {
-                ++*count;
-            } else if (IsFile(s.SearchRec)) {
-                s.Age2 = age2;
-                // Every copy of the entry reads or writes the List 1 file:
-                // one that writes it is in place before the next begins.
-                if (list1Copying)
-                    known.Settle();
-                list1Copying = FilesPair(known, folder1, match, seen2, left1, link1Reported);
-            }
-        }
+        if (age2 != -1 && !inStep)
+            FilesOutOfStep(known, folder1, match, seen2, age2, left1, list1Copying, link1Reported, count);
         if (!count)
             ProgressStep();
     }
+}
+
+void Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+                                  const platform::FileSeen& seen2, std::int32_t age2,
+                                  const std::shared_ptr<platform::FileSeen>& left1, bool& list1Copying,
+                                  bool& link1Reported, std::int32_t* count)
+{
+    if (count) {
+        ++*count;
+        return;
+    }
+    if (!IsFile(m_state.SearchRec))
+        return;
+    m_state.Age2 = age2;
+    // Every copy of the entry reads or writes the List 1 file: one that
+    // writes it is in place before the next begins.
+    if (list1Copying)
+        known.Settle();
+    list1Copying = FilesPair(known, folder1, match, seen2, left1, link1Reported);
 }
 
 // Files mode, body: the current List 1 entry against its name in List 2
@@ -649,7 +652,7 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
                                static_cast<std::uint32_t>(s.Options.SearchAttr), count != nullptr);
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
-        if (LeftAsCaseTwin(side1, side2, 1, folder1, folder2, count))
+        if (LeftAsCaseTwin(side1, side2, CaseTwins::List1, folder1, folder2, count))
             continue;
         // Both times are taken before anything is copied for this entry.
         s.Age1 = AgeOfYielded(s.SearchRec);
@@ -675,13 +678,11 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         }
         // What is not a file is counted as the pre-count counts it, but
         // never copied.
-        if (IsFile(s.SearchRec)) {
-            if (link) {
-                bool link1Reported = false;
-                ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
-            } else {
-                FolderPairCopy(known, folder1, folder2, match, exists2 ? order : 2, seen2, note);
-            }
+        if (IsFile(s.SearchRec) && link) {
+            bool link1Reported = false;
+            ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
+        } else if (IsFile(s.SearchRec)) {
+            FolderPairCopy(known, folder1, folder2, match, exists2 ? order : 2, seen2, note);
         }
         ProgressStep();
     }
@@ -734,7 +735,7 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
                                static_cast<std::uint32_t>(s.Options.SearchAttr), true);
     while (search.Next(s.SearchRec)) {
         s.CurrentName = s.SearchRec.Name;
-        if (LeftAsCaseTwin(side1, side2, 2, folder2, folder1, count))
+        if (LeftAsCaseTwin(side1, side2, CaseTwins::List2, folder2, folder1, count))
             continue;
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         platform::FileSeen seen1;
@@ -758,14 +759,15 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
     }
 }
 
-bool Synchronizer::LeftAsCaseTwin(KnownFolder& side1, KnownFolder& side2, int searched, const std::string& folder,
+bool Synchronizer::LeftAsCaseTwin(KnownFolder& side1, KnownFolder& side2, CaseTwins searched, const std::string& folder,
                                   const std::string& other, std::int32_t* count)
 {
     const int twins = SideOfCaseTwins(side1, side2, m_state.CurrentName);
-    if (twins == 0)
+    const bool ofSearched = twins == (searched == CaseTwins::List2 ? 2 : 1);
+    if (twins == 0 || (searched == CaseTwins::List1Only && !ofSearched))
         return false;
     // Both twins are left alone, and said by the search that yields them.
-    if (twins == searched && IsFile(m_state.SearchRec)) {
+    if (ofSearched && IsFile(m_state.SearchRec)) {
         if (count)
             ++*count;
         else

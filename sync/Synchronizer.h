@@ -99,11 +99,15 @@ private:
     // The record of what keeps the current entry's file out of folder: path
     // there is neither a file nor a folder (a FIFO, a socket, a device).
     void ReportNotAFileInTheWay(const std::string& folder, const std::string& path);
-    // Folders mode: whether the current name of the search of side searched
-    // (1 or 2), in folder, and a twin of it equal but for case would reach
-    // one file on the other side, which folds case; if so, both are left
-    // alone, and the side that holds them says so (a record against other).
-    bool LeftAsCaseTwin(platform::KnownFolder& side1, platform::KnownFolder& side2, int searched,
+    // Which side's search yields the current name: in folders mode either
+    // list's; in files mode List 1's, where only its twins are left alone
+    // (List 2's pair by their exact names).
+    enum class CaseTwins { List1, List2, List1Only };
+    // Whether the current name of the search of side searched, in folder,
+    // and a twin of it equal but for case would reach one file on the other
+    // side, which folds case; if so, both are left alone, and the side that
+    // holds them says so (a record against other).
+    bool LeftAsCaseTwin(platform::KnownFolder& side1, platform::KnownFolder& side2, CaseTwins searched,
                         const std::string& folder, const std::string& other, std::int32_t* count);
     void ReportCaseTwins(const std::string& path, const std::string& caseBlindFolder);
     // The record of a link of another user that the run met at path.
@@ -118,6 +122,12 @@ private:
                      const std::string& folder1, Scope scope, std::int32_t* count);
     void FilesEntry(platform::KnownFolders& known, const std::vector<platform::KnownFolder*>& folders2,
                     platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
+    // Files mode: the current entry's pair with List 2 folder List2Index,
+    // seen there as seen2 at age2, is out of step: counted, or copied.
+    void FilesOutOfStep(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+                        const platform::FileSeen& seen2, std::int32_t age2,
+                        const std::shared_ptr<platform::FileSeen>& left1, bool& list1Copying, bool& link1Reported,
+                        std::int32_t* count);
     bool FilesPair(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
                    const platform::FileSeen& seen2, const std::shared_ptr<platform::FileSeen>& left1,
                    bool& link1Reported);

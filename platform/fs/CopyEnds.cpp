@@ -16,6 +16,7 @@
 #include "platform/fs/CaseIndex.h"
 #include "platform/fs/CopyFile.h"
 #include "platform/fs/CopyInternal.h"
+#include "platform/fs/Drive.h"
 #include "platform/fs/FileAttributes.h"
 #include "platform/fs/TrustedPath.h"
 
@@ -91,6 +92,8 @@ int LookAtDestination(CopyJob& job, Fd& dir, struct stat& folder, const std::str
     // Read-only refuses the copy even for root, who is not stopped by
     // permissions, and even when it is the source itself.
     if (isFile && (found.st_mode & S_IWUSR) == 0)
+        return EACCES;
+    if (isFile && !DriveOf(dir.get(), found.st_dev).modesTellWritable && DriveRefusesWriting(dir.get(), name, found))
         return EACCES;
     if (isFile && found.st_dev == job.sourceStat.st_dev && found.st_ino == job.sourceStat.st_ino)
         return kSameFile;

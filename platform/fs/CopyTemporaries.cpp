@@ -170,10 +170,10 @@ void RemoveLeftovers(int dirFd, struct stat& folder)
     listing.release();
     bool someHeld = false;
     while (const dirent* entry = ::readdir(dir)) {
-        if (IsCopyTemporaryName(entry->d_name) && !IsOwnTemporary(entry->d_name) && !RemoveUnheld(dirFd, entry->d_name))
-            someHeld = true;
-        else if (IsReplacedAsideName(entry->d_name) && !PutBackAside(dirFd, entry->d_name))
-            someHeld = true;
+        const bool held = IsCopyTemporaryName(entry->d_name)
+            ? !IsOwnTemporary(entry->d_name) && !RemoveUnheld(dirFd, entry->d_name)
+            : IsReplacedAsideName(entry->d_name) && !PutBackAside(dirFd, entry->d_name);
+        someHeld = someHeld || held;
     }
     ::closedir(dir);
     if (::fstat(dirFd, &folder) == 0)

@@ -94,6 +94,7 @@ constexpr KindRow kDriveKinds[] = {
 constexpr Drive kGvfsSambaShare = [] {
     Drive share = With(WindowsNames(NoLinks(kRemote)), "fuse.gvfsd-fuse smb-share");
     share.replacesInOneStep = false;
+    share.modesTellWritable = false;
     return share;
 }();
 

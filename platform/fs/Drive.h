@@ -42,6 +42,10 @@ struct Drive {
     // through gvfs deletes the old file first and then renames: an
     // interruption between the two would leave neither under the name.
     bool replacesInOneStep = true;
+    // A file's mode tells whether it may be written. A Samba share through
+    // gvfs shows every file as 0700, also one the server keeps read-only:
+    // there the drive is asked (see DriveRefusesWriting).
+    bool modesTellWritable = true;
 };
 
 // The drive that holds the open file or folder fd (a FUSE drive known by

@@ -272,6 +272,14 @@ int RefuseUnwritable(int dirFd, const std::string& name)
     return errno == EACCES || errno == EPERM ? errno : 0;
 }
 
+bool DriveRefusesWriting(int dirFd, const std::string& name, const struct stat& found)
+{
+    const timespec times[2] = {found.st_atim, found.st_mtim};
+    if (::utimensat(dirFd, name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0)
+        return false;
+    return errno == EACCES || errno == EPERM || errno == EROFS || errno == EOPNOTSUPP;
+}
+
 int KeepAccessAcl(int dirFd, const std::string& name, int tmp)
 {
     std::string acl;

@@ -16,6 +16,12 @@ namespace platform::detail {
 // only the folder's write permission, so the copy asks this of the file.
 int RefuseUnwritable(int dirFd, const std::string& name);
 
+// Whether the drive refuses to write the file name in dirFd, seen as found,
+// where its mode does not tell (Drive::modesTellWritable): asked by setting
+// its times to what they are, which a read-only file on a Samba share
+// through gvfs refuses and any other keeps as it was.
+bool DriveRefusesWriting(int dirFd, const std::string& name, const struct stat& found);
+
 // Gives the temporary file tmp the access ACL of the file name in dirFd
 // that it is to replace, or none when that file has none (tmp may have
 // taken its folder's default ACL). Setting an ACL sets the group bits from

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "platform/fs/CaseIndex.h"
+#include "platform/fs/Drive.h"
+#include "platform/fs/FileAttributes.h"
 #include "platform/fs/FileSystemInternal.h"
 #include "platform/fs/TrustedPath.h"
 
@@ -362,7 +364,15 @@ bool FileIsReadOnly(const std::string& path, NameMatch match)
     std::string real;
     if (detail::StatResolved(path, st, real, match) != 0)
         return true;
-    return (st.st_mode & S_IWUSR) == 0;
+    if ((st.st_mode & S_IWUSR) == 0)
+        return true;
+    if (DriveAt(real).modesTellWritable)
+        return false;
+    std::string folder;
+    std::string name;
+    detail::SplitPath(real, folder, name);
+    const detail::Fd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return dir.get() >= 0 && detail::DriveRefusesWriting(dir.get(), name, st);
 }
 
 bool DirectoryExists(const std::string& path)

@@ -63,6 +63,7 @@ TEST(DriveTest, AFolderOfGvfsIsKnownByTheShareItReaches)
     EXPECT_FALSE(sftp.windowsNamesOnly);
     EXPECT_FALSE(samba.replacesInOneStep);  // gvfs deletes the old file, then renames
     EXPECT_TRUE(sftp.replacesInOneStep);
+    EXPECT_FALSE(samba.modesTellWritable);  // every file shows as 0700
     for (const platform::Drive* drive : {&samba, &sftp})
         EXPECT_FALSE(drive->changeEvents || drive->hardLinks || drive->stableInodes || drive->flushesAsAWhole);
 }
