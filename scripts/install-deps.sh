@@ -44,6 +44,9 @@ packages=(
   libglib2.0-bin gvfs
   # the watch test: a system call made to fail (strace's fault injection)
   strace
+  # the network-share test: a Samba share mounted through gvfs's FUSE folder
+  # on a private session bus, and a folder over SSH mounted with sshfs
+  samba gvfs-backends gvfs-fuse openssh-server sshfs
 )
 if [ "${1:-}" = "--bench" ]; then
   # the comparison tools, and what bench/RESULTS.md's profiles were taken with
