@@ -25,6 +25,10 @@ inline constexpr const char* kNameNotHeld =
 // The note of an update whose replaced file was copied into the home Trash:
 // its drive has no Trash of its own that can be made (a network share).
 inline constexpr const char* kReplacedCopiedToTrash = "its old version was copied to the home Trash";
+// Why a file of a Samba share is not copied: its name is a short one the
+// server made up for a file whose own name Windows cannot take.
+inline constexpr const char* kMadeUpName =
+    "the share shows a file under this name of its own making, as its real name is one Windows cannot take";
 // After the entry's text in double quotes: an entry that is no full path.
 inline constexpr const char* kNotFullPath = " is not a full folder path and takes no part in the run";
 // The note of an update decided by times the packed ones cannot hold (before

@@ -843,6 +843,10 @@ void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, c
         Record({RunRecord::Kind::NotCopied, m_state.CurrentName, destinationFolder, RunTexts::kNameNotHeld});
         return;
     }
+    if (known.NamesIn(pair.writesFirst ? pair.folder2 : pair.folder1).MadeUpName(m_state.CurrentName)) {
+        Record({RunRecord::Kind::NotCopied, m_state.CurrentName, destinationFolder, RunTexts::kMadeUpName});
+        return;
+    }
     known.CopyFile(
         source, destination, true, match, std::nullopt,
         [this, name = m_state.CurrentName, source, destination, destinationFolder,

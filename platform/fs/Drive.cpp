@@ -7,6 +7,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <map>
@@ -56,6 +57,13 @@ constexpr Drive WindowsNames(Drive drive)
     return drive;
 }
 
+constexpr Drive Samba(Drive drive)
+{
+    drive = WindowsNames(drive);
+    drive.showsMadeUpNames = true;
+    return drive;
+}
+
 struct KindRow {
     std::uint32_t type;  // statfs's f_type
     std::string_view mountKind;  // for FUSE: the mount table's name; empty for any
@@ -78,9 +86,9 @@ constexpr KindRow kDriveKinds[] = {
     {FUSE_SUPER_MAGIC, "fuse.gvfsd-fuse", With(NoLinks(kRemote), "fuse.gvfsd-fuse")},
     {FUSE_SUPER_MAGIC, {}, With(kRemote, "fuse")},  // ntfs-3g, exfat-fuse and any other
     {NFS_SUPER_MAGIC, {}, With(kRemote, "nfs")},
-    {SMB_SUPER_MAGIC, {}, With(WindowsNames(kRemote), "smb")},
-    {CIFS_SUPER_MAGIC, {}, With(WindowsNames(kRemote), "cifs")},
-    {SMB2_SUPER_MAGIC, {}, With(WindowsNames(kRemote), "smb2")},
+    {SMB_SUPER_MAGIC, {}, With(Samba(kRemote), "smb")},
+    {CIFS_SUPER_MAGIC, {}, With(Samba(kRemote), "cifs")},
+    {SMB2_SUPER_MAGIC, {}, With(Samba(kRemote), "smb2")},
     {V9FS_MAGIC, {}, With(kRemote, "9p")},
     {CEPH_SUPER_MAGIC, {}, With(kRemote, "ceph")},
     {AFS_SUPER_MAGIC, {}, With(kRemote, "afs")},
@@ -92,7 +100,7 @@ constexpr KindRow kDriveKinds[] = {
 // A Samba share as gvfs's FUSE folder shows it: a folder named
 // "smb-share:server=…,share=…" of that mount and what lies below it.
 constexpr Drive kGvfsSambaShare = [] {
-    Drive share = With(WindowsNames(NoLinks(kRemote)), "fuse.gvfsd-fuse smb-share");
+    Drive share = With(Samba(NoLinks(kRemote)), "fuse.gvfsd-fuse smb-share");
     share.replacesInOneStep = false;
     share.modesTellWritable = false;
     return share;
@@ -166,6 +174,22 @@ bool HoldsWindowsName(std::string_view name)
         return false;
     return !(stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1'
              && stem[3] <= '9');
+}
+
+bool LooksMadeUp(std::string_view name)
+{
+    const auto shortNameChar = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; };
+    const std::size_t dot = name.find('.');
+    const std::string_view stem = name.substr(0, dot);
+    const std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    if (stem.size() != 8 || stem[6] != '~' || (dot != std::string_view::npos && extension.empty())
+        || extension.size() > 3)
+        return false;
+    for (std::size_t i = 0; i < stem.size(); ++i) {
+        if (i != 6 && !shortNameChar(stem[i]))
+            return false;
+    }
+    return std::all_of(extension.begin(), extension.end(), shortNameChar);
 }
 
 const Drive& DriveOf(int fd)

@@ -46,6 +46,10 @@ struct Drive {
     // gvfs shows every file as 0700, also one the server keeps read-only:
     // there the drive is asked (see DriveRefusesWriting).
     bool modesTellWritable = true;
+    // A Samba server shows a file whose name Windows cannot take under a
+    // short name of its own making (TZHRWN~N for "trail."): such a name is
+    // no file of that name, and is never copied from there.
+    bool showsMadeUpNames = false;
 };
 
 // The drive that holds the open file or folder fd (a FUSE drive known by
@@ -65,6 +69,11 @@ const Drive& DriveAt(const std::string& path);
 // to COM9, LPT1 to LPT9, also with an extension). Elsewhere such a name is
 // refused, or stored under another name that would come back as a new file.
 bool HoldsWindowsName(std::string_view name);
+
+// Whether name has the shape of the short names a Samba server makes up
+// (six letters, digits or '_', a '~', one more, and an extension of at most
+// three): where Drive::showsMadeUpNames, taken for one.
+bool LooksMadeUp(std::string_view name);
 
 namespace detail {
 // The row for a file system type number, the mount table's kind name and

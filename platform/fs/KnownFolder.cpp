@@ -318,6 +318,11 @@ bool KnownFolder::CanHoldName(std::string_view name) const
     return !DriveOfFolder().windowsNamesOnly || HoldsWindowsName(name);
 }
 
+bool KnownFolder::MadeUpName(std::string_view name) const
+{
+    return DriveOfFolder().showsMadeUpNames && LooksMadeUp(name);
+}
+
 const Drive& KnownFolder::DriveOfFolder() const
 {
     // A folder that could not be listed is asked where it is, once.

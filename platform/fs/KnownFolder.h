@@ -88,6 +88,9 @@ public:
     // Whether a file of this name can be made here as it is (see
     // HoldsWindowsName).
     bool CanHoldName(std::string_view name) const;
+    // Whether name, listed here, is one the drive made up for a file whose
+    // own name it cannot show (see LooksMadeUp).
+    bool MadeUpName(std::string_view name) const;
 
     // Called with a name before it is looked up or looked at, so that
     // copies that write the name can be put in place first.

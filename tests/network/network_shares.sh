@@ -124,6 +124,18 @@ run folders "$here" "$there"
 ! grep -F "copied successfully to $here" <<<"$out" || fail "names: the second run copied back from the share"
 [ "$(ls -A "$here" | LC_ALL=C sort | tr '\n' /)" = "CON/Meeting 10:30.txt/ok.txt/trail./" ] ||
   fail "names: the local folder now holds $(ls -A "$here" | tr '\n' /)"
+# Files the server holds under names Windows cannot take are shown under
+# short names the server makes up: never copied back as files of their own.
+here=$local_top/MadeUp there=$smb_mount/MadeUp
+folder "$here" "$there"
+for name in "trail." "CON"; do
+  printf 'kept on the server' >"$smb_real/MadeUp/$name" && chown "$share_user:" "$smb_real/MadeUp/$name"
+done
+run folders "$here" "$there"
+madeup="could not be copied to $here: the share shows a file under this name of its own making, as its real name is one Windows cannot take"
+[ "$(grep -c -E "^[A-Z0-9_]{6}~[A-Z0-9_] $madeup\$" <<<"$out")" = 2 ] && [ "$(wc -l <<<"$out")" = 2 ] ||
+  fail "made-up names: the Report list said $out"
+[ -z "$(ls -A "$here")" ] || fail "made-up names: copied back as $(ls -A "$here" | tr '\n' ' ')"
 echo "smb: case and names checked"
 
 # A file the server keeps read-only (its mode there, which the gvfs folder

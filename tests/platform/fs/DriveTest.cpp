@@ -89,4 +89,17 @@ TEST(DriveTest, WindowsNamesAreTheOnesWindowsTakes)
         EXPECT_EQ(platform::HoldsWindowsName(name), held) << name;
 }
 
+// The short names a Samba server makes up for names Windows cannot take
+// are never copied back from a share as files of their own.
+TEST(DriveTest, MadeUpShortNamesAreKnownByTheirShape)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"TZHRWN~N", true},   {"CSHOFG~F", true},       {"M0_A9Z~1.TXT", true},  {"PROGRA~1.X", true},
+        {"tzhrwn~n", false},  {"TZHRW~N", false},       {"TZHRWN~NN", false},    {"TZHRWN-N", false},
+        {"TZHRWN~N.", false}, {"TZHRWN~N.TEXT", false}, {"TZHRWN~N.txt", false}, {"report.odt", false},
+    };
+    for (const auto& [name, madeUp] : cases)
+        EXPECT_EQ(platform::LooksMadeUp(name), madeUp) << name;
+}
+
 }  // namespace
