@@ -249,7 +249,10 @@ void KnownFolder::Read(bool keepOpen)
 std::size_t KnownFolder::PlanLookAhead(const std::string& pattern, std::uint32_t attrMask, const KnownFolder* other)
 {
     m_lookAhead.clear();
-    if (!m_inMemory || m_fd < 0)
+    // A folder whose other names are asked on the disk still keeps the
+    // looks of its listed ones: on a network share, where each look waits
+    // for the server, taking them on two threads halves the wait.
+    if (!m_identified || m_fd < 0)
         return 0;
     const detail::SearchPattern matcher(pattern);
     const std::uint32_t skip = ~attrMask & detail::kSkippableAttributes;
@@ -257,7 +260,9 @@ std::size_t KnownFolder::PlanLookAhead(const std::string& pattern, std::uint32_t
     for (std::uint32_t entry = 0; entry < listing.entries.size(); ++entry) {
         const Entry& e = listing.entries[entry];
         const std::string_view name = listing.NameOf(e);
-        if (e.look == Look::None && LookIsKept(e.kind) && !RuledOutUnseen(name, e.kind, skip) && matcher.Matches(name)
+        // A name listed without its kind (gvfs lists none) learns it by its look.
+        const bool keepable = LookIsKept(e.kind) || e.kind == DT_UNKNOWN;
+        if (e.look == Look::None && keepable && !RuledOutUnseen(name, e.kind, skip) && matcher.Matches(name)
             && (!other || other->m_listing->Find(name) != kNoEntry))
             m_lookAhead.push_back(entry);
     }
@@ -281,8 +286,13 @@ void KnownFolder::TakeLook(std::uint32_t entry) const
     // The user's own links are followed; one that leads nowhere is seen as
     // what it is, and so is a link of another user. A name listed as what
     // is no link is looked at in one step.
-    const int error = e.kind == DT_LNK || e.kind == DT_UNKNOWN ? detail::StatOwnLinks(dirFd, at, st)
-                                                               : (::fstatat(dirFd, at, &st, 0) == 0 ? 0 : errno);
+    int error = 0;
+    if (e.kind == DT_UNKNOWN && ::fstatat(dirFd, at, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISLNK(st.st_mode))
+        e.kind = KindOf(st.st_mode);  // a listing without kinds (gvfs's) learns each from its look
+    else if (e.kind == DT_LNK || e.kind == DT_UNKNOWN)
+        error = detail::StatOwnLinks(dirFd, at, st);
+    else if (::fstatat(dirFd, at, &st, 0) != 0)
+        error = errno;
     if (error == 0) {
         e.look = Look::Followed;
     } else if (error == detail::kLinkOfAnotherUser) {
@@ -308,7 +318,7 @@ KnownFolder::Entry KnownFolder::LookedAt(std::uint32_t entry)
         return e;
     TakeLook(entry);
     const Entry taken = e;
-    if (!m_inMemory || !LookIsKept(e.kind))
+    if (!LookIsKept(e.kind))
         e.look = Look::None;
     return taken;
 }
@@ -346,7 +356,12 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
     FileSeen none;
     FileSeen& found = seen ? *seen : none;
     found = FileSeen();
+    // A name listed as it is asked for is looked at once for the pass, from
+    // the open folder, also where others are asked on the disk (a network
+    // share, where each look is a round trip).
     if (!m_inMemory) {
+        if (const std::uint32_t listed = m_identified ? m_listing->Find(name) : kNoEntry; listed != kNoEntry)
+            return AgeOfListed(listed, found);
         struct stat st {};
         const int error = detail::StatResolvedAt(-1, m_path, name, st, NameMatch::CaseBlind, namesake);
         if (error == detail::kLinkOfAnotherUser)
@@ -358,17 +373,8 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
     }
     std::vector<std::uint32_t> others;
     const std::uint32_t exact = m_listing->Find(name, &others);
-    if (exact != kNoEntry) {
-        if (m_listing->entries[exact].kind == DT_DIR)
-            return -1;  // a folder, however it is looked at
-        const Entry e = LookedAt(exact);
-        if (e.look == Look::LinkOfAnotherUser)
-            return kLinkOfAnotherUserAge;
-        if (e.look != Look::Followed || S_ISDIR(e.mode))
-            return -1;
-        found = {e.time, DeviceOf(e), !S_ISREG(e.mode), e.state};
-        return e.time;
-    }
+    if (exact != kNoEntry)
+        return AgeOfListed(exact, found);
     // Not there by that name: the one name equal to it but for case, if
     // there is exactly one (and, a link, it leads somewhere). The disk's
     // lookup passes over "." and "..", which no other name folds to.
@@ -383,6 +389,19 @@ std::int32_t KnownFolder::FileAge(const std::string& name, bool* namesake, FileS
         return -1;
     if (e.look == Look::Followed)
         found = {e.time, DeviceOf(e), !S_ISREG(e.mode), e.state};
+    return e.time;
+}
+
+std::int32_t KnownFolder::AgeOfListed(std::uint32_t entry, FileSeen& found)
+{
+    if (m_listing->entries[entry].kind == DT_DIR)
+        return -1;  // a folder, however it is looked at
+    const Entry e = LookedAt(entry);
+    if (e.look == Look::LinkOfAnotherUser)
+        return kLinkOfAnotherUserAge;
+    if (e.look != Look::Followed || S_ISDIR(e.mode))
+        return -1;
+    found = {e.time, DeviceOf(e), !S_ISREG(e.mode), e.state};
     return e.time;
 }
 
@@ -411,8 +430,17 @@ void KnownFolder::ForEachName(const std::function<void(std::string_view)>& visit
 bool KnownFolder::NoteCopy(const std::string& name, bool created, bool failed)
 {
     m_changed = true;
-    if (!m_inMemory)
+    if (!m_inMemory) {
+        // The copy may have written a listed name of another case: no look
+        // of a name it may have reached is kept.
+        std::vector<std::uint32_t> others;
+        const std::uint32_t exact = m_listing->Find(name, &others);
+        if (exact != kNoEntry)
+            others.push_back(exact);
+        for (const std::uint32_t entry : others)
+            m_listing->entries[entry].look = Look::None;
         return false;
+    }
     const std::uint32_t known = m_listing->Find(name);
     if (known != kNoEntry) {
         Entry& e = m_listing->entries[known];

@@ -135,6 +135,8 @@ private:
     // The look at an entry: the one kept, else one taken now (and kept where
     // it may be).
     Entry LookedAt(std::uint32_t entry);
+    // FileAge of a listed name, from its look.
+    std::int32_t AgeOfListed(std::uint32_t entry, FileSeen& found);
     // The drive of a looked-at entry, where the listing tells it.
     dev_t DeviceOf(const Entry& e) const;
     // What the folder's drive can do.
