@@ -46,7 +46,7 @@ packages=(
   strace
   # the network-share test: a Samba share mounted through gvfs's FUSE folder
   # on a private session bus, and a folder over SSH mounted with sshfs
-  samba gvfs-backends gvfs-fuse openssh-server sshfs
+  samba smbclient gvfs-backends gvfs-fuse openssh-server sshfs
 )
 if [ "${1:-}" = "--bench" ]; then
   # the comparison tools, and what bench/RESULTS.md's profiles were taken with
