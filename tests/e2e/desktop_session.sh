@@ -144,7 +144,7 @@ close_during_run() {
   shorten_long_run "$long_run"
   wait "$runner"
   status=$?
-  [ "$status" = 0 ] || fail "the run ended with status $status: $(tail -2 "$work/run.log")"
+  why=$(long_run_ended_well "$status" "$work/run.log") || fail "$why"
   wait_for 10 "the program's end after the run" ended
   wait "$pid" || fail "the program ended with status $?"
   # Each folder the run came to holds every file: its last copy was made

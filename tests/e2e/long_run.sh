@@ -2,8 +2,10 @@
 # a test needs, on any machine. One folder of List 1 pairs with 192 empty
 # namesakes in List 2, which the run fills one after the other, from the
 # last. Each pair is read when the run comes to it, and a List 2 folder that
-# is not there is passed over, so a test that has seen enough makes the rest
-# of the run short by removing the folders the run has not reached.
+# is gone by then gets nothing, so a test that has seen enough makes the rest
+# of the run short by removing the folders the run has not reached. The run
+# says so ("… went away during the run: N file(s) could not be copied into
+# it") and ends with status 1: long_run_ended_well tells that from a fault.
 long_run_files=${long_run_files:-2000} long_run_folders=${long_run_folders:-192}
 
 # make_long_run FOLDER: the files, the folders, and the two list files for
@@ -52,6 +54,19 @@ shorten_long_run() {
   # (the last two may be the run's next)
   [ ${#behind[@]} -gt 2 ] && rmdir "${behind[@]:0:${#behind[@]}-2}" 2>/dev/null
   return 0
+}
+
+# long_run_ended_well STATUS LOG: whether "folderly --run" ended as a run
+# shortened by shorten_long_run ends: 0, or 1 with no line in its output LOG
+# but copies, folders that went away and its closing line; else says why.
+long_run_ended_well() {
+  [ "$1" = 0 ] && return 0
+  local other
+  other=$(grep -v -E -e ' copied successfully to ' -e '" went away during the run: [0-9]+ file\(s\) could not be copied into it$' \
+    -e '^Folderly: [0-9]+ cop(y|ies) failed$' "$2" | head -3)
+  [ "$1" = 1 ] && [ -z "$other" ] && return 0
+  echo "the run ended with status $1: ${other:-$(tail -2 "$2")}"
+  return 1
 }
 
 # long_run_complete FOLDER: every List 2 folder still there holds every file.

@@ -7,7 +7,7 @@ Runs COMMAND. While it runs, WINDOW gets a _NET_WM_PING every half second,
 as a window manager sends it, and each must be answered within a second (the
 answer comes to the root window). One second in, a window of a solid colour
 covers the part X,Y,W,H of the screen for a moment; once it is gone, that
-part must be painted again within a second. Prints what it saw; exits 1
+part must be painted again within a second. Prints what it saw; exits 3
 when a ping went unanswered, the part stayed the cover's colour or the
 command ended too soon to tell, else with COMMAND's status.
 """
@@ -119,7 +119,7 @@ def main():
     print("%d pings in %.1f s, each answered within %.2f s" % (len(watch.waits), lasted, max(watch.waits or [0])))
     for failure in watch.failures:
         print("FAIL: " + failure)
-    sys.exit(1 if watch.failures else command.returncode)
+    sys.exit(3 if watch.failures else command.returncode)
 
 
 if __name__ == "__main__":
