@@ -627,12 +627,20 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
     known.SetKeepReplaced(KeepsReplaced());
     known.SetOnWritten([this](const platform::WrittenFile& file) { m_events.Wrote(file); });
     known.ReadPair(folder1, folder2, "*." + m_state.Options.SearchExt, attr, count != nullptr);
-    ThenSettle(known, m_memory, [&] {
-        FolderPairSearchA(known, folder1, folder2, count);
-        FolderPairSearchB(known, folder1, folder2, count);
-    });
-    // A folder that went away meanwhile (a share unmounted, a connection
-    // lost) is said once, with how many files it did not get.
+    try {
+        ThenSettle(known, m_memory, [&] {
+            FolderPairSearchA(known, folder1, folder2, count);
+            FolderPairSearchB(known, folder1, folder2, count);
+        });
+    } catch (const RunStopped&) {
+        ReportWentAway();  // the copies in place told it, also of a run stopped
+        throw;
+    }
+    ReportWentAway();
+}
+
+void Synchronizer::ReportWentAway()
+{
     for (const auto& [folder, files] : m_wentAway)
         Record({RunRecord::Kind::WentAway, folder, {}, std::to_string(files)});
     m_wentAway.clear();

@@ -153,6 +153,9 @@ private:
                     platform::NameMatch match, std::int32_t destinationAge, const platform::FileSeen& sourceSeen,
                     const std::string& note, const PairOf& pair,
                     std::function<void(std::uint64_t written)> updated = {});
+    // A folder that went away during the pair (a share unmounted, a
+    // connection lost) is said once, with how many files it did not get.
+    void ReportWentAway();
     void CopyMissing(platform::KnownFolders& known, const std::string& source, const std::string& destinationFolder,
                      platform::NameMatch match, const PairOf& pair);
     // Before destination is replaced by source: where it changed since a

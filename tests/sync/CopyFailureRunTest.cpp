@@ -170,28 +170,43 @@ TEST_F(CopyFailures, ASourceSwappedAfterTheRunComparedReplacesNothing)
 // every run: the run says so, whatever the times, and never opens it.
 // A folder that goes away while the run copies into it (a share unmounted,
 // an ssh connection lost) leaves no file unsaid: one line names it and how
-// many files it did not get, and the run counts each as failed.
+// many files it did not get, and the run counts each as failed; also when
+// the program ends the run before the rest of the pair.
 TEST_F(CopyFailures, AFolderThatGoesAwayDuringTheRunIsSaidWithWhatItDidNotGet)
 {
-    const std::string one = Folder("one/Docs"), two = Folder("two/Docs");
-    for (const char* name : {"f1", "f2", "f3"})
-        File(one + "/" + name, name, kNew);
-    list1.Add(one);
-    list2.Add(two);
-    bool gone = false;
-    platform::FileSystemTestHooks hooks;
-    hooks.beforeSourceOpen = [&](const std::string&) {
-        if (!gone)
-            gone = std::filesystem::remove_all(tmp / "two") > 0;
+    // Ends the run after its second step.
+    class Ending : public RunSpy {
+    public:
+        bool StopRequested() const override { return stop && progress.size() >= 2; }
+        bool stop = false;
     };
-    {
-        ScopedTestHooks use(hooks);
-        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "to its end");
+        const std::string root = stopped ? "stopped" : "whole";
+        const std::string one = Folder(root + "/one/Docs"), two = Folder(root + "/two/Docs");
+        for (const char* name : {"f1", "f2", "f3"})
+            File(one + "/" + name, name, kNew);
+        FolderList ones, twos;
+        ones.Add(one);
+        twos.Add(two);
+        Ending ending;
+        ending.stop = stopped;
+        Synchronizer run(state, ones, twos, ending);
+        bool gone = false;
+        platform::FileSystemTestHooks hooks;
+        hooks.beforeSourceOpen = [&](const std::string&) {
+            if (!gone)
+                gone = std::filesystem::remove_all(tmp / (root + "/two")) > 0;
+        };
+        {
+            ScopedTestHooks use(hooks);
+            run.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, ending.options);
+        }
+        ASSERT_TRUE(gone);
+        const std::string notCopied = stopped ? "2" : "3";
+        EXPECT_EQ(ending.records, Records{RunRecord(RunRecord::Kind::WentAway, two, {}, notCopied)});
+        EXPECT_EQ(ending.tally.failed, std::stoi(notCopied));
     }
-    ASSERT_TRUE(gone);
-    EXPECT_EQ(Recorded(), Records{RunRecord(RunRecord::Kind::WentAway, two, {}, "3")});
-    EXPECT_EQ(spy.tally.failed, 3);
-    EXPECT_EQ(state.FailFlag, 1);
 }
 
 TEST_F(CopyFailures, ANonFileInTheWayIsSaid)
