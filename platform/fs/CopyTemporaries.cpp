@@ -82,16 +82,27 @@ bool IsOwnTemporary(const char* name)
     return g_ownTemporaries.count(name) != 0;
 }
 
+// Opens the file name of dirFd and locks it, unless a copy holds it: 0 with
+// file and st set; EWOULDBLOCK when a copy holds it; else another errno
+// (nothing there, or no file).
+int LockUnheld(int dirFd, const char* name, Fd& file, struct stat& st)
+{
+    file.reset(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return EINVAL;
+    return ::flock(file.get(), LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+}
+
 // Removes the temporary file name of dirFd unless a copy holds it; false
 // when one does.
 bool RemoveUnheld(int dirFd, const char* name)
 {
-    Fd file(::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Fd file;
     struct stat st {};
-    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return true;
-    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
-        return errno != EWOULDBLOCK;
+    if (const int error = LockUnheld(dirFd, name, file, st))
+        return error != EWOULDBLOCK;
     // Still the file locked, not one made under the name meanwhile.
     struct stat atName {};
     if (::fstatat(dirFd, name, &atName, AT_SYMLINK_NOFOLLOW) == 0 && atName.st_dev == st.st_dev
@@ -111,12 +122,10 @@ bool IsReplacedAsideName(const char* name)
 // False when a copy still holds it.
 bool PutBackAside(int dirFd, const char* aside)
 {
-    Fd file(::openat(dirFd, aside, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Fd file;
     struct stat st {};
-    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return true;
-    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
-        return errno != EWOULDBLOCK;
+    if (const int error = LockUnheld(dirFd, aside, file, st))
+        return error != EWOULDBLOCK;
     const std::string name = aside + std::strlen(kReplacedAsidePrefix);
     struct stat atName {};
     if (::fstatat(dirFd, name.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0)

@@ -17,25 +17,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/folderly-drives.XXXXXX")
 why=$(drives_unavailable fat exfat ntfs)
 [ -z "$why" ] || skip "$why"
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# One run; sets out (the lines after the counts) and total (TotalCount).
-run() {  # run <mode> <list 1 folder> <list 2 folder>
-  local all
-  all=$("$bench" "$1" --report --list1 "$2" --list2 "$3" 2>&1)
-  total=$(sed -n 's/^TotalCount \([0-9]*\),.*/\1/p' <<<"$all")
-  out=$(grep -v -e '^mode ' -e '^TotalCount ' -e '^wall ' <<<"$all" | LC_ALL=C sort)
-}
-
-expect_lines() {  # expect_lines <what> <expected lines, one a line>
-  local want
-  want=$(LC_ALL=C sort <<<"$2")
-  [ "$out" = "$want" ] || fail "$1: Report list
-$out
---- expected
-$want"
-}
+. "$(dirname "$0")/../support/bench_runs.sh"
 
 # Each file of the folder the same on both sides, its time within the
 # drive's resolution (FAT keeps two seconds).

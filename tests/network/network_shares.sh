@@ -24,25 +24,8 @@ start_shares || { echo "FAIL: the shares could not be served or mounted"; exit 1
 bench=$work/folderly_bench
 install -m 755 "$program" "$bench"
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# One run as the user; sets out (the lines after the counts) and total (TotalCount).
-run() {  # run <mode> <list 1 folder> <list 2 folder>
-  local all
-  all=$(as_user "$bench" "$1" --report --list1 "$2" --list2 "$3" 2>&1)
-  total=$(sed -n 's/^TotalCount \([0-9]*\),.*/\1/p' <<<"$all")
-  out=$(grep -v -e '^mode ' -e '^TotalCount ' -e '^wall ' <<<"$all" | LC_ALL=C sort)
-}
-
-expect_lines() {  # expect_lines <what> <expected lines, one a line>
-  local want
-  want=$(LC_ALL=C sort <<<"$2")
-  [ "$out" = "$want" ] || fail "$1: Report list
-$out
---- expected
-$want"
-}
+run_as=as_user
+. "$(dirname "$0")/../support/bench_runs.sh"
 
 put() {  # put <path> <content> <time>: as the user, through the mount where it is on one
   as_user sh -c 'printf %s "$2" >"$1" && touch -d "$3" "$1"' put "$@" || fail "cannot make $1"

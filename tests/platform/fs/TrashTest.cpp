@@ -53,6 +53,16 @@ protected:
         return known.CopyFile(tmp / ("a/" + name), tmp / ("b/" + name), failIfExists);
     }
     std::string Trash(const std::string& part) const { return tmp / ("data/Trash/" + part); }
+    // Mounts b a second time at bound, a drive of its own; why not, if not.
+    std::string BindMountB()
+    {
+        if (::geteuid() != 0)
+            return "mounting needs root";
+        ::mkdir((tmp / "bound").c_str(), 0755);
+        if (::mount((tmp / "b").c_str(), (tmp / "bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return std::string("no bind mount here: ") + std::strerror(errno);
+        return {};
+    }
 
     TempDir tmp;
 };
@@ -210,11 +220,8 @@ TEST_F(KeepingReplacedFiles, WhatKilledRunsLeftGoesAtTheNextKeep)
 // so its replaced files are kept at its own top.
 TEST_F(KeepingReplacedFiles, ABindMountKeepsItsFilesAtItsOwnTop)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "mounting needs root";
-    ::mkdir((tmp / "bound").c_str(), 0755);
-    if (::mount((tmp / "b").c_str(), (tmp / "bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
-        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    if (const std::string why = BindMountB(); !why.empty())
+        GTEST_SKIP() << why;
     WriteFile(tmp / "a/x", "new");
     SetMTime(tmp / "a/x", 1700000000);
     WriteFile(tmp / "b/x", "old");
@@ -239,11 +246,8 @@ TEST_F(KeepingReplacedFiles, ABindMountKeepsItsFilesAtItsOwnTop)
 // nothing replaced.
 TEST_F(KeepingReplacedFiles, ADriveWithoutATrashOfItsOwnKeepsCopiesAtHome)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "mounting needs root";
-    ::mkdir((tmp / "bound").c_str(), 0755);
-    if (::mount((tmp / "b").c_str(), (tmp / "bound").c_str(), nullptr, MS_BIND, nullptr) != 0)
-        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    if (const std::string why = BindMountB(); !why.empty())
+        GTEST_SKIP() << why;
     WriteFile(tmp / "b/.Trash-0", "no Trash can be made here");
     for (const bool homeTrash : {true, false}) {
         SCOPED_TRACE(homeTrash ? "with a home Trash" : "without one");
