@@ -10,10 +10,13 @@ packages=(
   # the fuzz targets (scripts/fuzz.sh): clang with libFuzzer and the sanitizers' runtimes
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the translations: lrelease and Qt's CMake functions for them
+  qt6-l10n-tools qt6-tools-dev
   # the runs' memory
   libsqlite3-dev
   libgtest-dev libgmock-dev
-  fonts-dejavu-core
+  # the desktops' default fonts, which the caption test measures with
+  fonts-dejavu-core fonts-cantarell fonts-noto-core
   # the real-desktop tests: a virtual display, a notification area, input and screenshots
   xvfb trayer xdotool imagemagick x11-utils
   # a window manager's pings and a window that covers the program's for a moment
