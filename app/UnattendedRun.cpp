@@ -21,7 +21,7 @@ namespace {
 class EndOfRun : public RunEvents {
 public:
     void Finished(bool /*completed*/, const RunTally& tally) override { m_tally = tally; }
-    bool Confirm(const std::string& /*text*/) override { return true; }
+    bool Confirm(const std::string& /*text*/, const RunPlan& /*plan*/) override { return true; }
     const RunTally& Tally() const { return m_tally; }
 
 private:

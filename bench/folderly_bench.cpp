@@ -39,7 +39,7 @@ public:
             firstStep = Clock::now();
     }
     void Recorded(const RunRecord& record) override { m_report.Append(record.Line()); }
-    bool Confirm(const std::string&) override { return true; }
+    bool Confirm(const std::string& /*text*/, const RunPlan& /*plan*/) override { return true; }
     std::optional<Clock::time_point> firstStep;
 
 private:

@@ -4,6 +4,7 @@
 #include "platform/FormatText.h"
 #include "platform/settings/LocaleTime.h"
 #include "sync/ReportFile.h"
+#include "sync/RunPlan.h"
 #include "timer/SynchroTimerRules.h"
 
 Program::Program(std::string programFolder, const std::string& settingsFile, const std::string& autostartFile,
@@ -196,10 +197,10 @@ void Program::Recorded(const RunRecord& record)
         m_listener->Recorded(record);
 }
 
-bool Program::Confirm(const std::string& text)
+bool Program::Confirm(const std::string& text, const RunPlan& plan)
 {
     // A run for the command line asks nobody.
-    return m_listener || !m_view || m_view->Confirm(text);
+    return m_listener || !m_view || m_view->Confirm(text, plan.Text());
 }
 
 void Program::Finished(bool completed, const RunTally& tally)

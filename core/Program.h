@@ -143,7 +143,7 @@ private:
     void Recorded(const RunRecord& record) override;
     void Wrote(const platform::WrittenFile& file) override { m_changeRuns.Wrote(file); }
     void Finished(bool completed, const RunTally& tally) override;
-    bool Confirm(const std::string& text) override;
+    bool Confirm(const std::string& text, const RunPlan& plan) override;
     void KeepResponsive() override;
 
     // OptionsHost

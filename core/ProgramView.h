@@ -21,8 +21,9 @@ public:
     virtual void SetSynchronizeAllVisible(bool visible) = 0;
     virtual void SetGaugeVisible(bool visible) = 0;
     virtual void SetGaugeProgress(int percent) = 0;
-    // Modal confirmation with OK and Cancel; true only for OK.
-    virtual bool Confirm(const std::string& text) = 0;
+    // Modal confirmation with OK and Cancel; true only for OK. details:
+    // what the run would do, a line each, shown on request.
+    virtual bool Confirm(const std::string& text, const std::string& details) = 0;
     // Modal plain message with OK.
     virtual void ShowMessage(const std::string& text) = 0;
     // Paints and answers the desktop while a run works (RunEvents::KeepResponsive).

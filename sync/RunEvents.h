@@ -5,6 +5,7 @@
 
 #include "platform/fs/WrittenFile.h"
 
+class RunPlan;
 struct RunRecord;
 struct RunTally;
 
@@ -33,8 +34,9 @@ public:
     virtual void Finished(bool /*completed*/, const RunTally& /*tally*/) {}
 
     // Whether to go on after the pre-count (asked unless Silent Mode is
-    // on): text is the design's confirmation text.
-    virtual bool Confirm(const std::string& text) = 0;
+    // on): text is the confirmation's text, plan what the pre-count found
+    // the run would do, entry by entry.
+    virtual bool Confirm(const std::string& text, const RunPlan& plan) = 0;
     // Whether the program is to end: the run stops after the copy in
     // progress, so that the program can save and end in time.
     virtual bool StopRequested() const { return false; }

@@ -239,15 +239,26 @@ Synchronizer::Synchronizer(RunState& state, const FolderList& list1, const Folde
 {
 }
 
-void Synchronizer::CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count)
+void Synchronizer::CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count,
+                               RunPlan* plan)
 {
-    count = 0;
     m_state.Options = options;
     LookAtListedFolders();
+    Count(mode, scope, plan);
+    count = m_state.TotalCount;
+}
+
+void Synchronizer::Count(Mode mode, Scope scope, RunPlan* plan)
+{
+    m_plan = plan;
+    struct Unplanned {
+        RunPlan*& plan;
+        ~Unplanned() { plan = nullptr; }
+    } const unplanned{m_plan};
     if (mode == Mode::Files)
-        FilesBody(scope, &count);
+        FilesBody(scope, &(m_state.TotalCount = 0));
     else
-        FoldersBody(scope, &count);
+        FoldersBody(scope, &(m_state.TotalCount = 0));
 }
 
 void Synchronizer::Run(Mode mode, Scope scope, const RunOptionValues& options, const std::set<std::string>* onlyNamed,
@@ -278,21 +289,21 @@ bool Synchronizer::RunFrame(Mode mode, Scope scope, const RunOptionValues& optio
     m_events.Started();
 
     const bool files = mode == Mode::Files;
+    const bool confirmed = m_state.Options.SilentFlag != 1;
+    // Only a confirmation shows the plan: a silent run makes none.
+    RunPlan plan;
     {
         const platform::KeepAlive alive([this] { m_events.KeepResponsive(); });
-        if (files)
-            FilesBody(scope, &(m_state.TotalCount = 0));
-        else
-            FoldersBody(scope, &(m_state.TotalCount = 0));
+        Count(mode, scope, confirmed ? &plan : nullptr);
     }
     m_state.ProgressCount = 0;
     m_state.FailFlag = 0;
     m_state.Tally = RunTally();
     m_events.Counted(m_state.TotalCount);
 
-    if (m_state.Options.SilentFlag != 1) {
+    if (confirmed) {
         const char* suffix = files && scope == Scope::All ? RunTexts::kFilesAllSuffix : RunTexts::kSuffix;
-        if (!m_events.Confirm(std::to_string(m_state.TotalCount) + suffix))
+        if (!m_events.Confirm(std::to_string(m_state.TotalCount) + suffix, plan))
             return false;
     }
 
@@ -539,6 +550,12 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                 == 0;
         if (inStep && IsFile(s.SearchRec))
             RememberInStep(folder1, m_list2.Text(s.List2Index), s.CurrentName, left1->state, seen2.state);
+        // The plan tells which way a pair goes: the pre-count, which counts
+        // names, looks at a List 1 file once it has a pair.
+        if (age2 != -1 && !inStep && count && m_plan && left1->age == -1 && IsFile(s.SearchRec)) {
+            left1->state = LookAtYielded(side1, true);
+            left1->age = s.Age1;
+        }
         if (age2 != -1 && !inStep)
             FilesOutOfStep(known, folder1, match, seen2, age2, left1, list1Copying, link1Reported, count);
         if (!count)
@@ -553,6 +570,8 @@ void Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder
 {
     if (count) {
         ++*count;
+        if (m_plan)
+            PlanFilesPair(folder1, match, *left1, seen2, age2);
         return;
     }
     if (!IsFile(m_state.SearchRec))
@@ -563,6 +582,27 @@ void Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder
     if (list1Copying)
         known.Settle();
     list1Copying = FilesPair(known, folder1, match, seen2, left1, link1Reported);
+}
+
+void Synchronizer::PlanFilesPair(const std::string& folder1, platform::NameMatch match, const platform::FileSeen& seen1,
+                                 const platform::FileSeen& seen2, std::int32_t age2)
+{
+    const RunState& s = m_state;
+    const std::string& folder2 = m_list2.Text(s.List2Index);
+    const std::string path1 = PathOf(folder1, s.CurrentName);
+    const std::string path2 = PathOf(folder2, s.CurrentName);
+    if (!IsFile(s.SearchRec))
+        m_plan->Leave(path1, RunPlan::LeftAlone::NotAFile);
+    else if (IsLinkOfAnotherUser(seen1.age) || IsLinkOfAnotherUser(age2))
+        m_plan->Leave(IsLinkOfAnotherUser(seen1.age) ? path1 : path2, RunPlan::LeftAlone::LinkOfAnotherUser);
+    else if (seen2.notAFile)
+        m_plan->Leave(path1, RunPlan::LeftAlone::NotAFileInTheWay);
+    else if (CompareFileTimes(seen1.age, path1, age2, path2, match, nullptr) == 1)
+        m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, true,
+                     KeepsEditOf({folder1, folder2, s.CurrentName, false, seen2.state}, path1, path2, match));
+    else  // equal times too: as the body copies them
+        m_plan->Copy(path2, folder1, RunPlan::Way::ToList1, true,
+                     KeepsEditOf({folder1, folder2, s.CurrentName, true, seen1.state}, path2, path1, match));
 }
 
 // Files mode, body: the current List 1 entry against its name in List 2
@@ -680,8 +720,11 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         if (inStep)
             RememberInStep(folder1, folder2, s.CurrentName, state1, seen2.state);
         if (count) {
-            if (!exists2 || order != 0 || link || seen2.notAFile)
+            if (!exists2 || order != 0 || link || seen2.notAFile) {
                 ++*count;
+                if (m_plan)
+                    PlanFolderPairEntry(folder1, folder2, match, exists2 ? order : 2, link, seen2, state1);
+            }
             continue;
         }
         // What is not a file is counted as the pre-count counts it, but
@@ -694,6 +737,29 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         }
         ProgressStep();
     }
+}
+
+void Synchronizer::PlanFolderPairEntry(const std::string& folder1, const std::string& folder2,
+                                       platform::NameMatch match, int order, bool link, const platform::FileSeen& seen2,
+                                       std::uint64_t state1)
+{
+    const RunState& s = m_state;
+    const std::string path1 = PathOf(folder1, s.CurrentName);
+    const std::string path2 = PathOf(folder2, s.CurrentName);
+    if (!IsFile(s.SearchRec))
+        m_plan->Leave(path1, RunPlan::LeftAlone::NotAFile);
+    else if (link)
+        m_plan->Leave(IsLinkOfAnotherUser(s.Age1) ? path1 : path2, RunPlan::LeftAlone::LinkOfAnotherUser);
+    else if (order == 2)
+        m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, false);
+    else if (seen2.notAFile)
+        m_plan->Leave(path1, RunPlan::LeftAlone::NotAFileInTheWay);
+    else if (order == 1)
+        m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, true,
+                     KeepsEditOf({folder1, folder2, s.CurrentName, false, seen2.state}, path1, path2, match));
+    else
+        m_plan->Copy(path2, folder1, RunPlan::Way::ToList1, true,
+                     KeepsEditOf({folder1, folder2, s.CurrentName, true, state1}, path2, path1, match));
 }
 
 // The state of the entry a search yielded; one yielded by name only (the
@@ -749,7 +815,7 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
         platform::FileSeen seen1;
         if (AgeElsewhere(side1, side2, s.CurrentName, match, &seen1) == -1) {
             if (count)
-                ++*count;
+                PlanMissingInFirst(folder1, folder2, RunPlan::LeftAlone::NotAFile, count);
             else if (IsFile(s.SearchRec) && IsLinkOfAnotherUser(s.SearchRec.Time))
                 ReportLinkOfAnotherUser(PathOf(folder2, s.CurrentName));
             else if (IsFile(s.SearchRec))
@@ -758,13 +824,28 @@ void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& fol
         } else if (seen1.notAFile && IsFile(s.SearchRec)) {
             // Search A passed over it: what stands in F1 is no file of its own.
             if (count)
-                ++*count;
+                PlanMissingInFirst(folder1, folder2, RunPlan::LeftAlone::NotAFileInTheWay, count);
             else
                 ReportNotAFileInTheWay(folder1, PathOf(folder1, s.CurrentName));
         }
         if (!count)
             ProgressStep();
     }
+}
+
+void Synchronizer::PlanMissingInFirst(const std::string& folder1, const std::string& folder2, RunPlan::LeftAlone why,
+                                      std::int32_t* count)
+{
+    ++*count;
+    if (!m_plan)
+        return;
+    const std::string path2 = PathOf(folder2, m_state.CurrentName);
+    if (why == RunPlan::LeftAlone::NotAFileInTheWay || !IsFile(m_state.SearchRec))
+        m_plan->Leave(path2, why);
+    else if (IsLinkOfAnotherUser(m_state.SearchRec.Time))
+        m_plan->Leave(path2, RunPlan::LeftAlone::LinkOfAnotherUser);
+    else
+        m_plan->Copy(path2, folder1, RunPlan::Way::ToList1, false);
 }
 
 bool Synchronizer::LeftAsCaseTwin(KnownFolder& side1, KnownFolder& side2, CaseTwins searched, const std::string& folder,
@@ -776,6 +857,8 @@ bool Synchronizer::LeftAsCaseTwin(KnownFolder& side1, KnownFolder& side2, CaseTw
         return false;
     // Both twins are left alone, and said by the search that yields them.
     if (ofSearched && IsFile(m_state.SearchRec)) {
+        if (count && m_plan)
+            m_plan->Leave(PathOf(folder, m_state.CurrentName), RunPlan::LeftAlone::CaseTwins);
         if (count)
             ++*count;
         else
@@ -874,20 +957,26 @@ void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, c
         });
 }
 
-bool Synchronizer::KeepEdit(KnownFolders& known, const std::string& source, const std::string& destination,
-                            platform::NameMatch match, const PairOf& pair)
+bool Synchronizer::KeepsEditOf(const PairOf& pair, const std::string& source, const std::string& destination,
+                               platform::NameMatch match)
 {
     if (!m_memory || pair.seenState == 0)
-        return true;
+        return false;
     const std::optional<platform::PairMemory::Sides> remembered = m_memory->Recall(pair.folder1, pair.folder2,
                                                                                    pair.name);
     // A pair no run has left in step (the first run, a folder new to the
     // lists, a memory lost) goes as it always went.
     if (!remembered || (pair.writesFirst ? remembered->first : remembered->second) == pair.seenState)
-        return true;
+        return false;
     // The file changed since a run left it: an edit no run carried, unless
     // it holds what replaces it, or it is not going to be replaced at all.
-    if (platform::FileIsReadOnly(destination, match) || platform::HoldTheSame(source, destination, match))
+    return !platform::FileIsReadOnly(destination, match) && !platform::HoldTheSame(source, destination, match);
+}
+
+bool Synchronizer::KeepEdit(KnownFolders& known, const std::string& source, const std::string& destination,
+                            platform::NameMatch match, const PairOf& pair)
+{
+    if (!KeepsEditOf(pair, source, destination, match))
         return true;
     const std::string& folder = pair.writesFirst ? pair.folder1 : pair.folder2;
     const std::int64_t seconds = platform::LastWriteSeconds(destination, match).value_or(0);

@@ -13,6 +13,7 @@
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KnownFolders.h"
 #include "platform/state/PairMemory.h"
+#include "sync/RunPlan.h"
 #include "sync/RunRecord.h"
 
 class FolderList;
@@ -52,8 +53,10 @@ public:
              Pairs pairs = Pairs::AsDesigned);
 
     // The pre-count alone: sets count to 0, then counts the copies a run of
-    // mode over scope with these options would make.
-    void CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count);
+    // mode over scope with these options would make; with plan, also what
+    // each would be, as a run's confirmation shows it.
+    void CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count,
+                     RunPlan* plan = nullptr);
 
     // True from the start of a run until it is told finished. A run command
     // that arrives meanwhile (a timer tick or a tray command while the
@@ -75,6 +78,18 @@ private:
     // The run while it counts as running: false when it was cancelled at
     // its confirmation or stopped.
     bool RunFrame(Mode mode, Scope scope, const RunOptionValues& options);
+    // The pre-count of mode over scope into m_state.TotalCount, and into
+    // plan when given.
+    void Count(Mode mode, Scope scope, RunPlan* plan);
+    // Files mode, pre-count: the plan's line of the current entry's pair
+    // with List 2 folder List2Index (its List 1 side seen as seen1).
+    void PlanFilesPair(const std::string& folder1, platform::NameMatch match, const platform::FileSeen& seen1,
+                       const platform::FileSeen& seen2, std::int32_t age2);
+    // Whether the copy of source over destination, which brings pair in
+    // step, keeps destination's version beside it first: it changed since
+    // a run left the pair in step, and holds other bytes.
+    bool KeepsEditOf(const PairOf& pair, const std::string& source, const std::string& destination,
+                     platform::NameMatch match);
     // The run is over: told, and its limits dropped.
     void Finish(bool completed);
     // The texts of both lists: the folders whose pairs the memory keeps.
@@ -138,6 +153,14 @@ private:
     std::uint64_t LookAtYielded(platform::KnownFolder& side1, bool needed);
     void FolderPairCopy(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
                         platform::NameMatch match, int order, const platform::FileSeen& seen2, const std::string& note);
+    // Folders mode, pre-count: the plan's line of search A's current entry,
+    // whose times compare as order (2: F2 lacks it).
+    void PlanFolderPairEntry(const std::string& folder1, const std::string& folder2, platform::NameMatch match,
+                             int order, bool link, const platform::FileSeen& seen2, std::uint64_t state1);
+    // Search B, pre-count: the current F2 entry is counted, as a copy to F1
+    // or as left alone for why.
+    void PlanMissingInFirst(const std::string& folder1, const std::string& folder2, RunPlan::LeftAlone why,
+                            std::int32_t* count);
     void FolderPairSearchB(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
                            std::int32_t* count);
     // Copies source over destination, whose packed time the run saw as
@@ -179,6 +202,8 @@ private:
     const FolderList& m_list2;
     RunEvents& m_events;
     platform::PairMemory* m_memory = nullptr;
+    // What the pre-count finds the run would do, when it is to be shown.
+    RunPlan* m_plan = nullptr;
     // The pairs remembered of two list entries (by their texts), in this run.
     std::map<std::pair<const std::string*, const std::string*>, const platform::PairMemory::Folders*> m_remembered;
     bool m_running = false;

@@ -561,9 +561,10 @@ void TForm1::SetGaugeProgress(int percent)
     Gauge1->SetProgress(percent);
 }
 
-bool TForm1::Confirm(const std::string& text)
+bool TForm1::Confirm(const std::string& text, const std::string& details)
 {
-    return MessageBoxes::Confirm(this, QString::fromStdString(text)) == MessageBoxes::Answer::Ok;
+    return MessageBoxes::Confirm(this, QString::fromStdString(text), QString::fromStdString(details))
+        == MessageBoxes::Answer::Ok;
 }
 
 void TForm1::ShowMessage(const std::string& text)

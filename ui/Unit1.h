@@ -191,7 +191,7 @@ private:
     void SetSynchronizeAllVisible(bool visible) override;
     void SetGaugeVisible(bool visible) override;
     void SetGaugeProgress(int percent) override;
-    bool Confirm(const std::string& text) override;
+    bool Confirm(const std::string& text, const std::string& details) override;
     void ShowMessage(const std::string& text) override;
     void KeepResponsive() override;
     OptionsControls& PanelControls() override;

@@ -69,9 +69,10 @@ public:
         shown.push_back(std::string("gauge ") + (visible ? "shown" : "hidden"));
     }
     void SetGaugeProgress(int percent) override { gauge = percent; }
-    bool Confirm(const std::string& text) override
+    bool Confirm(const std::string& text, const std::string& planned) override
     {
         shown.push_back("confirm " + text);
+        details = planned;
         if (duringConfirm)
             duringConfirm();
         return confirmAnswer;
@@ -82,6 +83,7 @@ public:
     void HideOptionsPanel() override { shown.push_back("panel hidden"); }
 
     std::vector<std::string> shown;
+    std::string details;
     int gauge = -1;
     FakeControls panel;
     bool confirmAnswer = true;
@@ -96,7 +98,7 @@ struct Listener : RunEvents {
         told.push_back(completed ? "finished" : "finished, not completed");
         failed = tally.failed;
     }
-    bool Confirm(const std::string& /*text*/) override
+    bool Confirm(const std::string& /*text*/, const RunPlan& /*plan*/) override
     {
         told.push_back("asked");
         return false;
@@ -163,6 +165,8 @@ TEST_F(ProgramRuns, ARunShowsItsFrameInTheDesignsOrder)
     expected.push_back(std::string("message ") + RunTexts::kSummary);
     EXPECT_EQ(view.shown, expected);
     EXPECT_EQ(view.gauge, 100);
+    // The confirmation's details: a line for each of the two files.
+    EXPECT_EQ(std::count(view.details.begin(), view.details.end(), '\n'), 1) << view.details;
     std::vector<std::string> lines = program.Report().Lines();
     std::sort(lines.begin(), lines.end());
     EXPECT_EQ(lines, (std::vector<std::string>{b + "/ro" + RunTexts::kReadOnly, b + "/x" + RunTexts::kUpdated}));

@@ -63,6 +63,10 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
         const char* keptContent;
         long long keptTime;
         std::map<std::string, const char*> after;  // folder -> content of x.txt
+        // How many the confirmation's details say will be kept (-1: as
+        // many as are): a List 1 file that this run writes first, from
+        // another List 2 copy, changes only during the run.
+        int planned = -1;
     };
     const Case cases[] = {
         {"both edited, the later wins",
@@ -118,7 +122,8 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
          "a",
          "c's edit",
          kEdit2,
-         {{"a", "b's edit"}, {"b", "b's edit"}, {"c", "c's edit"}}},
+         {{"a", "b's edit"}, {"b", "b's edit"}, {"c", "c's edit"}},
+         0},
         {"both edited to the same bytes",
          Mode::Folders,
          false,
@@ -131,6 +136,7 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
          0,
          {{"a", "the same"}, {"b", "the same"}}},
     };
+    spy.options.SilentFlag = 0;  // the confirmation's details say what is kept
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -152,6 +158,10 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
         spy.records.clear();
         Run(c.mode, Synchronizer::Scope::All);
 
+        int planned = 0;
+        for (std::size_t at = 0; (at = spy.plan.find("both changed", at)) != std::string::npos; ++at)
+            ++planned;
+        EXPECT_EQ(planned, c.planned != -1 ? c.planned : c.keptIn ? 1 : 0) << spy.plan;
         const std::map<std::string, std::string> folders = {{"a", a}, {"b", b}, {"c", third}};
         for (const auto& [folder, content] : c.after)
             EXPECT_EQ(ReadFile(folders.at(folder) + "/x.txt"), content) << folder;

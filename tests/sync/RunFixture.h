@@ -11,6 +11,7 @@
 #include "TempDir.h"
 #include "lists/FolderList.h"
 #include "sync/RunEvents.h"
+#include "sync/RunPlan.h"
 #include "sync/RunRecord.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
@@ -29,9 +30,10 @@ public:
         events.push_back(completed ? "finished" : "finished, not completed");
         tally = runTally;
     }
-    bool Confirm(const std::string& text) override
+    bool Confirm(const std::string& text, const RunPlan& runPlan) override
     {
         events.push_back("confirm " + text);
+        plan = runPlan.Text();
         if (duringConfirm)
             duringConfirm();
         return confirmAnswer;
@@ -48,6 +50,8 @@ public:
     Synchronizer::Mode Mode() const { return mode == 0 ? Synchronizer::Mode::Files : Synchronizer::Mode::Folders; }
 
     std::vector<std::string> events;
+    // The details of the last confirmation.
+    std::string plan;
     std::vector<int> progress;
     std::vector<RunRecord> records;
     RunTally tally;

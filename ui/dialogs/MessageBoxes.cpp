@@ -1,5 +1,6 @@
 #include "ui/dialogs/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace MessageBoxes {
@@ -12,6 +13,22 @@ Responder& TheResponder()
 }
 
 const QString kApplicationTitle = QStringLiteral("Folderly");
+
+// The box's details button says "Show Details..." and "Hide Details..." by
+// turns; ours end with an ellipsis, also once it is clicked.
+void ShowEllipsis(QMessageBox& box)
+{
+    for (QAbstractButton* button : box.buttons()) {
+        if (box.buttonRole(button) != QMessageBox::ActionRole)
+            continue;
+        const auto withEllipsis = [button] {
+            button->setText(button->text().replace(QStringLiteral("..."), QStringLiteral("\u2026")));
+        };
+        withEllipsis();
+        // Connected after the box's own handler, which sets the text anew.
+        QObject::connect(button, &QAbstractButton::clicked, button, withEllipsis);
+    }
+}
 
 }  // namespace
 
@@ -27,13 +44,18 @@ QString WithFullStop(const QString& text)
     return text + QLatin1Char('.');
 }
 
-Answer Confirm(QWidget* parent, const QString& text)
+Answer Confirm(QWidget* parent, const QString& text, const QString& details)
 {
     if (TheResponder())
         return TheResponder()(Kind::Confirm, text);
-    const auto button = QMessageBox::question(parent, QStringLiteral("Confirm"), text,
-                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
-    return button == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    if (!details.isEmpty()) {
+        box.setDetailedText(details);
+        ShowEllipsis(box);
+    }
+    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
 void Information(QWidget* parent, const QString& text)

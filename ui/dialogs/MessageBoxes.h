@@ -12,8 +12,9 @@ namespace MessageBoxes {
 enum class Kind { Confirm, Information, Question, Error };
 enum class Answer { Ok, Cancel, Yes, No };
 
-// Confirmation: caption "Confirm", question icon, OK and Cancel.
-Answer Confirm(QWidget* parent, const QString& text);
+// Confirmation: caption "Confirm", question icon, OK and Cancel; details,
+// when there are any, behind "Show Details…".
+Answer Confirm(QWidget* parent, const QString& text, const QString& details = {});
 // Plain message: caption "Folderly", OK.
 void Information(QWidget* parent, const QString& text);
 // Yes/No question: caption "Confirm", question icon.

@@ -1,0 +1,84 @@
+// What a run's confirmation shows of it: a line for each entry its
+// pre-count counts, with the way each copy goes.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RunFixture.h"
+
+namespace {
+
+std::vector<std::string> SortedLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class RunPlans : public RunFixture {
+protected:
+    RunPlans() { spy.options.SilentFlag = 0; }
+};
+
+// Both modes, each way, new and replacing. Files mode's pre-count counts
+// List 1's names without their times: the way each pair goes needs them.
+TEST_F(RunPlans, EachCountedEntryIsALineOfWhatTheRunWillDo)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    File(a + "/new.txt", "a", kMid);
+    File(a + "/line\nbreak", "a", kMid);
+    File(a + "/later.txt", "a", kNew);
+    File(b + "/later.txt", "b", kOld);
+    File(a + "/earlier.txt", "a", kOld);
+    File(b + "/earlier.txt", "b", kNew);
+    File(a + "/same.txt", "s", kMid);
+    File(b + "/same.txt", "s", kMid);
+    File(b + "/only.txt", "b", kMid);
+    list1.Add(a);
+    list2.Add(b);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    EXPECT_EQ(SortedLines(spy.plan),
+              (std::vector<std::string>{
+                  a + "/later.txt \xE2\x86\x92 " + b + " (List 1 \xE2\x86\x92 List 2, replacing)",
+                  a + "/line\\nbreak \xE2\x86\x92 " + b + " (List 1 \xE2\x86\x92 List 2, new)",
+                  a + "/new.txt \xE2\x86\x92 " + b + " (List 1 \xE2\x86\x92 List 2, new)",
+                  b + "/earlier.txt \xE2\x86\x92 " + a + " (List 2 \xE2\x86\x92 List 1, replacing)",
+                  b + "/only.txt \xE2\x86\x92 " + a + " (List 2 \xE2\x86\x92 List 1, new)",
+              }));
+
+    const std::string x = Folder("files/x"), y = Folder("files/y");
+    File(x + "/older", "x", kOld);
+    File(y + "/older", "y", kNew);
+    File(x + "/newer", "x", kNew);
+    File(y + "/newer", "y", kOld);
+    File(x + "/alone", "x", kNew);
+    list1.Clear();
+    list2.Clear();
+    list1.Add(x);
+    list2.Add(y);
+    Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+    EXPECT_EQ(SortedLines(spy.plan),
+              (std::vector<std::string>{
+                  x + "/newer \xE2\x86\x92 " + y + " (List 1 \xE2\x86\x92 List 2, replacing)",
+                  y + "/older \xE2\x86\x92 " + x + " (List 2 \xE2\x86\x92 List 1, replacing)",
+              }));
+}
+
+TEST(RunPlan, PastTheKeptLinesItEndsWithHowManyMore)
+{
+    RunPlan plan;
+    for (std::size_t i = 0; i < RunPlan::kMaxLines + 2; ++i)
+        plan.Copy("/a/f" + std::to_string(i), "/b", RunPlan::Way::ToList2, false);
+    const std::string text = plan.Text();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(RunPlan::kMaxLines));
+    EXPECT_EQ(text.substr(text.rfind('\n') + 1), "\xE2\x80\xA6 and 2 more");
+    EXPECT_EQ(plan.Count(), static_cast<std::int64_t>(RunPlan::kMaxLines) + 2);
+}
+
+}  // namespace
