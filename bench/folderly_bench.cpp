@@ -4,10 +4,12 @@
 // no list files are touched.
 //
 //   folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--memory FILE] [--report]
-//                  --list1 DIR... --list2 DIR...
+//                  [--count-only [--details]] --list1 DIR... --list2 DIR...
 //
 // --memory keeps the runs' memory in FILE (without it, runs remember
 // nothing); --report prints the Report list's lines after the counts.
+// --count-only makes the pre-count alone, and with --details also the
+// lines a confirmation shows.
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "platform/state/PairMemory.h"
 #include "sync/ReportList.h"
 #include "sync/RunEvents.h"
+#include "sync/RunPlan.h"
 #include "sync/RunState.h"
 #include "sync/Synchronizer.h"
 
@@ -50,7 +53,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: folderly_bench (files|folders) [--all-files] [--ext EXT] [--keep-replaced] [--memory FILE] "
-                 "[--report] --list1 DIR... --list2 DIR...\n");
+                 "[--report] [--count-only [--details]] --list1 DIR... --list2 DIR...\n");
     return 2;
 }
 
@@ -73,6 +76,8 @@ int main(int argc, char** argv)
     FolderList list1, list2;
     FolderList* filling = nullptr;
     bool printReport = false;
+    bool countOnly = false;
+    bool details = false;
     std::string memoryFile;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -82,6 +87,10 @@ int main(int argc, char** argv)
             options.KeepReplaced = 1;
         else if (arg == "--report")
             printReport = true;
+        else if (arg == "--count-only")
+            countOnly = true;
+        else if (arg == "--details")
+            details = true;
         else if (arg == "--ext" && i + 1 < argc)
             options.SearchExt = argv[++i];
         else if (arg == "--memory" && i + 1 < argc)
@@ -104,10 +113,23 @@ int main(int argc, char** argv)
         memory.emplace(memoryFile);
         sync.SetMemory(&*memory);
     }
-    const auto start = Clock::now();
-    sync.Run(mode == 0 ? Synchronizer::Mode::Files : Synchronizer::Mode::Folders, Synchronizer::Scope::All, options);
-    const auto end = Clock::now();
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    const Synchronizer::Mode runMode = mode == 0 ? Synchronizer::Mode::Files : Synchronizer::Mode::Folders;
+    if (countOnly) {
+        RunPlan plan;
+        std::int32_t count = 0;
+        const auto start = Clock::now();
+        sync.CountCopies(runMode, Synchronizer::Scope::All, options, count, details ? &plan : nullptr);
+        // The text the confirmation is given is part of its cost.
+        const std::string text = details ? plan.Text() : std::string();
+        const auto end = Clock::now();
+        std::printf("count %d, planned %lld, detail bytes %zu, wall %.6f s\n", count,
+                    static_cast<long long>(plan.Count()), text.size(), seconds(end - start));
+        return 0;
+    }
+    const auto start = Clock::now();
+    sync.Run(runMode, Synchronizer::Scope::All, options);
+    const auto end = Clock::now();
 
     std::printf("mode %s, folders %d x %d\n", mode == 0 ? "files" : "folders", list1.Count(), list2.Count());
     std::printf("TotalCount %d, ProgressCount %d, report lines %d, FailFlag %d, kept %d\n", state.TotalCount,
