@@ -20,7 +20,7 @@
 #   DESKTOP-tray-menu.png  the tray icon's menu open (cut out)
 # The home, the stick, its image and its mount go again at the end.
 set -u
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 top=$(pwd)
 program="$top/build/app/folderly"
 person=alex
@@ -63,6 +63,7 @@ clean_up() {
   return 0
 }
 trap clean_up EXIT
+trap 'exit 130' INT TERM
 
 # --- The person's files ------------------------------------------------------
 
@@ -227,7 +228,8 @@ else
   # No window list to ask: the box is where the screen shows the button
   # face's colour besides the main window (at WX, WY before the click, its
   # frame and title bar drawn by Qt in that colour too) and the Shell's top
-  # bar. GNOME Shell puts the box beside the window, not over it.
+  # bar. GNOME Shell puts the box below the window, where it fits; opened,
+  # its details reach over the window.
   confirm_box() {
     local found
     shot "$work/box.png" || return 1
@@ -238,7 +240,8 @@ else
     [ -n "$BW" ] && [ "$BW" -gt 150 ] && [ "$BH" -gt 60 ] && [ "$BW" -lt 1000 ]
   }
 fi
-# No notification of the desktop's on the screen.
+# No notification of the desktop's on the screen: xfce4-notifyd's bubbles
+# are windows of their own; GNOME Shell's banner goes after a few seconds.
 if [ "$kind" = x11 ]; then
   no_balloons() { [ -z "$(xdotool search --onlyvisible --class xfce4-notifyd 2>/dev/null)" ]; }
 else
@@ -283,7 +286,7 @@ for left, right in rows[middle] if len(rows[middle]) == most else rows[ys[0]]:
 # focused OK and a Cancel; a click that hit Cancel closes the box, and the
 # next try asks again. Sets $details to what it found.
 open_details() {
-  local tries=0 buttons candidate left right y focused height_before
+  local tries=0 buttons candidate left right y height_before
   details="not there"
   while :; do
     shot "$work/box.png"
