@@ -1,6 +1,7 @@
 #include "app/FolderlyApplication.h"
 
 #include "ui/ErrorReport.h"
+#include "ui/translations/Translations.h"
 
 void FolderlyApplication::SetNames()
 {
@@ -15,6 +16,9 @@ FolderlyApplication::FolderlyApplication(int& argc, char** argv) : QApplication(
     // The program lives on in the tray without a window; closing the main
     // window is what ends it.
     setQuitOnLastWindowClosed(false);
+    // The hints and messages in the user's language, before the window
+    // takes them.
+    LoadTranslations(QLocale());
 }
 
 bool FolderlyApplication::notify(QObject* receiver, QEvent* event)

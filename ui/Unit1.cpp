@@ -90,7 +90,7 @@ QList<QWidget*> TabStopsInside(QWidget* frame)
 
 const QString TForm1::kHelpFileName = QStringLiteral("FOLDERLY_13.HLP");
 const QString TForm1::kSecondHelpFileName = QStringLiteral("ALLPROGS.HLP");
-const QString TForm1::kHelpNotFound = QStringLiteral("Файл справки не найден");
+const char* const TForm1::kHelpNotFound = QT_TRANSLATE_NOOP("TForm1", "Help file not found");
 const QString TForm1::kNoProgramForDocument = QStringLiteral(
     "No program to open the document %1 was found. The desktop opens documents through xdg-open, "
     "of the package xdg-utils.");
@@ -157,11 +157,11 @@ void TForm1::CreateControls()
     Gauge1->setGeometry(56, 288, 577, 25);
     Gauge1->hide();
 
-    Label1 = MakeLabel(this, "Label1", QStringLiteral("Selected Directories / List 2"),
-                       QStringLiteral("Список каталогов 2"), QRect(376, 88, 131, 13));
-    Label2 = MakeLabel(this, "Label2", QStringLiteral("Selected Directories / List 1"),
-                       QStringLiteral("Список каталогов 1"), QRect(56, 88, 131, 13));
-    Label3 = MakeLabel(this, "Label3", QStringLiteral("Report List"), QStringLiteral("Отчет"), QRect(56, 344, 51, 13));
+    Label1 = MakeLabel(this, "Label1", QStringLiteral("Selected Directories / List 2"), tr("List of folders 2"),
+                       QRect(376, 88, 131, 13));
+    Label2 = MakeLabel(this, "Label2", QStringLiteral("Selected Directories / List 1"), tr("List of folders 1"),
+                       QRect(56, 88, 131, 13));
+    Label3 = MakeLabel(this, "Label3", QStringLiteral("Report List"), tr("Report"), QRect(56, 344, 51, 13));
     // The headings are a little wider than their boxes at this font; let them show whole.
     for (QLabel* label : {Label1, Label2, Label3})
         label->adjustSize();
@@ -178,10 +178,10 @@ void TForm1::CreateControls()
     BitBtn3->hide();
     BitBtn4 = MakeButton(this, "BitBtn4", QStringLiteral("Synchronize all"), {}, QRect(392, 432, 241, 33));
     BitBtn4->hide();
-    BitBtn11 = MakeButton(this, "BitBtn11", QStringLiteral("               Synchronize all"),
-                          QStringLiteral("Синхронизировать все"), QRect(376, 288, 257, 33), "syncall.png");
-    BitBtn10 = MakeButton(this, "BitBtn10", QStringLiteral("        Synchronize selected"),
-                          QStringLiteral("Синхронизировать выбранные"), QRect(56, 288, 257, 33), "syncselected.png");
+    BitBtn11 = MakeButton(this, "BitBtn11", QStringLiteral("               Synchronize all"), tr("Synchronize all"),
+                          QRect(376, 288, 257, 33), "syncall.png");
+    BitBtn10 = MakeButton(this, "BitBtn10", QStringLiteral("        Synchronize selected"), tr("Synchronize selected"),
+                          QRect(56, 288, 257, 33), "syncselected.png");
 
     ListBox1 = new FolderListBox(m_program.List1(), this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
@@ -190,10 +190,10 @@ void TForm1::CreateControls()
     ListBox2->setObjectName(QStringLiteral("ListBox2"));
     ListBox2->setGeometry(376, 112, 257, 153);
 
-    BitBtn1 = MakeButton(this, "BitBtn1", QStringLiteral("           Add Path to List 1"),
-                         QStringLiteral("Добавить каталог в список 1"), QRect(56, 24, 257, 33), "add.png");
+    BitBtn1 = MakeButton(this, "BitBtn1", QStringLiteral("           Add Path to List 1"), tr("Add a folder to list 1"),
+                         QRect(56, 24, 257, 33), "add.png");
     BitBtn2 = MakeButton(this, "BitBtn2", QStringLiteral("            Add Path to List 2"),
-                         QStringLiteral("Добавить каталог в список 2"), QRect(376, 24, 257, 33), "add.png");
+                         tr("Add a folder to list 2"), QRect(376, 24, 257, 33), "add.png");
 
     // The hidden carrier of Copy Path; its first text is the root folder.
     Edit1 = new QLineEdit(QStringLiteral("/"), this);
@@ -215,13 +215,13 @@ void TForm1::CreateControls()
     m_program.Report().SetObserver(
         [this](const std::string& line) { ListBox3->addItem(QString::fromStdString(line)); });
 
-    BitBtn5 = MakeButton(this, "BitBtn5", QStringLiteral(" Options"), QStringLiteral("Настройки"),
-                         QRect(552, 64, 83, 33), "options.png");
-    BitBtn6 = MakeButton(this, "BitBtn6", {}, QStringLiteral("Помощь"), QRect(232, 64, 33, 33), "help.png");
+    BitBtn5 = MakeButton(this, "BitBtn5", QStringLiteral(" Options"), tr("Options"), QRect(552, 64, 83, 33),
+                         "options.png");
+    BitBtn6 = MakeButton(this, "BitBtn6", {}, tr("Help"), QRect(232, 64, 33, 33), "help.png");
     // The panel was made first (the options need it from the start); it lies
     // over the lists and buttons made before it in the window's order.
     GroupBox1->raise();
-    BitBtn7 = MakeButton(this, "BitBtn7", QStringLiteral("Save Report"), QStringLiteral("Сохранить отчет"),
+    BitBtn7 = MakeButton(this, "BitBtn7", QStringLiteral("Save Report"), tr("Save the report"),
                          QRect(552, 328, 83, 25));
     BitBtn7->stackUnder(GroupBox1);
 
@@ -229,7 +229,7 @@ void TForm1::CreateControls()
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setGeometry(400, 440, 220, 17);
     StaticText1->setText(kLinkCaption);
-    StaticText1->setToolTip(QStringLiteral("На сайт автора"));
+    StaticText1->setToolTip(tr("To the author's site"));
     StaticText1->setCursor(Qt::PointingHandCursor);
     StaticText1->setMouseTracking(true);
     // On the button-face background text defaults to the button text colour;
@@ -239,7 +239,7 @@ void TForm1::CreateControls()
     connect(StaticText1, &ClickableLabel::clicked, this, Guarded([this] { StaticText1Click(); }));
     connect(StaticText1, &ClickableLabel::mouseMoved, this, [this] { StaticText1MouseMove(); });
 
-    BitBtn12 = MakeButton(this, "BitBtn12", {}, QStringLiteral("Полезные мелочи"), QRect(280, 64, 33, 33), "tools.png");
+    BitBtn12 = MakeButton(this, "BitBtn12", {}, tr("Useful little things"), QRect(280, 64, 33, 33), "tools.png");
     connect(BitBtn6, &QPushButton::clicked, this, Guarded([this] { BitBtn6Click(); }));
     connect(BitBtn12, &QPushButton::clicked, this, Guarded([this] { BitBtn12Click(); }));
     connect(GroupBox1, &OptionsPanel::CheckBox3Clicked, this, Guarded([this] { CheckBox3Click(); }));
@@ -585,7 +585,7 @@ void TForm1::OpenHelp(const QString& fileName)
 {
     const QString path = m_helpFolder + QLatin1Char('/') + fileName;
     if (!QFileInfo(path).isFile())
-        MessageBoxes::Information(this, kHelpNotFound);
+        MessageBoxes::Information(this, tr(kHelpNotFound));
     else if (!m_openUrl(QUrl::fromLocalFile(path)))
         MessageBoxes::Information(this, kNoProgramForDocument.arg(path));  // else the click would seem lost
 }

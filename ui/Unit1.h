@@ -37,7 +37,8 @@ public:
     // The help documents, in the folder where the program is installed.
     static const QString kHelpFileName;  // "FOLDERLY_13.HLP"
     static const QString kSecondHelpFileName;  // "ALLPROGS.HLP"
-    static const QString kHelpNotFound;  // "Файл справки не найден"
+    // Shown when the help document is missing; translated (tr) when shown.
+    static const char* const kHelpNotFound;  // "Help file not found"
     // A help document that no program on this desktop can open; %1 is its path.
     static const QString kNoProgramForDocument;
     // The link and the pictures at the foot of the window.

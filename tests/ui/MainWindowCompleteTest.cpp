@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "ExpectedBoxes.h"
+#include "InLanguage.h"
 #include "QtTestUtil.h"
 #include "TempDir.h"
 #include "core/Program.h"
@@ -114,6 +115,8 @@ int PixelsOf(QWidget* widget, const QColor& colour)
 
 TEST(MainWindowComplete, HelpButtonsLinkAndPictures)
 {
+    const InLanguage russian(Russian());
+    ASSERT_TRUE(russian.loaded);
     Window w;
     TForm1& form = w.form;
     form.show();
@@ -246,7 +249,10 @@ TEST(MainWindowComplete, HelpDocumentsOpenWhenPresentElseTheMessage)
     };
     EXPECT_EQ(TForm1::kHelpFileName, QStringLiteral("FOLDERLY_13.HLP"));
     EXPECT_EQ(TForm1::kSecondHelpFileName, QStringLiteral("ALLPROGS.HLP"));
-    EXPECT_EQ(TForm1::kHelpNotFound, QStringLiteral("Файл справки не найден"));
+    // The message in Russian, as under a Russian locale.
+    const InLanguage russian(Russian());
+    ASSERT_TRUE(russian.loaded);
+    const QString helpNotFound = QStringLiteral("Файл справки не найден");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Window w;
@@ -262,7 +268,7 @@ TEST(MainWindowComplete, HelpDocumentsOpenWhenPresentElseTheMessage)
         // A folder under the document's name is no document.
         std::filesystem::create_directory(path);
         (w.form.*c.command)();
-        EXPECT_EQ(w.Messages(), QStringList(3, TForm1::kHelpNotFound));
+        EXPECT_EQ(w.Messages(), QStringList(3, helpNotFound));
         EXPECT_TRUE(w.opened.empty());
 
         std::filesystem::remove(path);
@@ -278,7 +284,7 @@ TEST(MainWindowComplete, HelpDocumentsOpenWhenPresentElseTheMessage)
     Window w;
     Click(w.form.BitBtn6);
     Click(w.form.BitBtn12);
-    EXPECT_EQ(w.Messages(), QStringList(2, TForm1::kHelpNotFound));
+    EXPECT_EQ(w.Messages(), QStringList(2, helpNotFound));
     std::filesystem::create_directory(w.home / "help");
     WriteFile(w.home / "help/FOLDERLY_13.HLP", "help\n");
     SelectDirectoryDialog dialog(&w.form);

@@ -121,28 +121,27 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     // Created in this order so that later controls lie on top of earlier
     // ones: the filter box and its text box sit on the "Extension Filter"
     // frame without belonging to it.
-    MakeFrame(this, "GroupBox3", QStringLiteral("Extension Filter"), QStringLiteral("Фильтр по расширению"),
+    MakeFrame(this, "GroupBox3", QStringLiteral("Extension Filter"), tr("Filter by extension"),
               QRect(32, 168, 193, 49));
-    m_checkBox3 = MakeCheckBox(this, "CheckBox3", QStringLiteral("Enabled"), QStringLiteral("Разрешить"),
-                               QRect(40, 184, 105, 25));
+    m_checkBox3 = MakeCheckBox(this, "CheckBox3", QStringLiteral("Enabled"), tr("Enable"), QRect(40, 184, 105, 25));
 
     m_bitBtn8 = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("  Save"), this);
     m_bitBtn8->setObjectName(QStringLiteral("BitBtn8"));
-    m_bitBtn8->setToolTip(QStringLiteral("Сохранить настройки"));
+    m_bitBtn8->setToolTip(tr("Save the options"));
     m_bitBtn8->setGeometry(256, 240, 83, 33);
     m_bitBtn8->setIconSize(kButtonPictureSize);
 
     m_bitBtn9 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("  Hide"), this);
     m_bitBtn9->setObjectName(QStringLiteral("BitBtn9"));
-    m_bitBtn9->setToolTip(QStringLiteral("Скрыть"));
+    m_bitBtn9->setToolTip(tr("Hide"));
     m_bitBtn9->setGeometry(368, 240, 81, 33);
     m_bitBtn9->setIconSize(kButtonPictureSize);
 
     m_radioGroup1 = MakeRadioGroup(this, "RadioGroup1", QStringLiteral("Synchro mode"),
-                                   QStringLiteral("Режим синхронизации файлов/папок"), QRect(32, 24, 193, 57),
+                                   tr("Synchronization of files/folders"), QRect(32, 24, 193, 57),
                                    {QStringLiteral("Files Synchro mode"), QStringLiteral("Folders Synchro mode")});
-    m_radioGroup2 = MakeRadioGroup(this, "RadioGroup2", QStringLiteral("File Type"),
-                                   QStringLiteral("Тип файлов (архивные/все)"), QRect(32, 96, 193, 57),
+    m_radioGroup2 = MakeRadioGroup(this, "RadioGroup2", QStringLiteral("File Type"), tr("File type (archive/all)"),
+                                   QRect(32, 96, 193, 57),
                                    {QStringLiteral("Archive Files only"), QStringLiteral("All Files")});
 
     m_edit2 = new QLineEdit(this);
@@ -159,12 +158,12 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
             [this](const QPoint& at) { m_popupMenu3->popup(m_edit2->mapToGlobal(at)); });
     SetFilterTextEnabled(false);
 
-    QGroupBox* groupBox2 = MakeFrame(this, "GroupBox2", QStringLiteral("Synchro Timer"),
-                                     QStringLiteral("Таймер синхронизации"), QRect(256, 24, 193, 193));
+    QGroupBox* groupBox2 = MakeFrame(this, "GroupBox2", QStringLiteral("Synchro Timer"), tr("Synchronization timer"),
+                                     QRect(256, 24, 193, 193));
     auto* comboBox1 = new IntervalComboBox(groupBox2);
     m_comboBox1 = comboBox1;
     m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    m_comboBox1->setToolTip(QStringLiteral("Интервал"));
+    m_comboBox1->setToolTip(tr("Interval"));
     m_comboBox1->setGeometry(96, 32, 81, 21);
     m_comboBox1->setEditable(true);
     m_comboBox1->setInsertPolicy(QComboBox::NoInsert);
@@ -178,30 +177,27 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     connect(m_comboBox1->lineEdit(), &QLineEdit::textEdited, this, [this] { emit IntervalChanged(); });
 
     m_radioGroup3 = MakeRadioGroup(groupBox2, "RadioGroup3", QStringLiteral("Action"),
-                                   QStringLiteral("Синхронизировать все/только выделенные"), QRect(16, 72, 161, 57),
+                                   tr("Synchronize all/only the selected"), QRect(16, 72, 161, 57),
                                    {QStringLiteral("Synchro All"), QStringLiteral("Synchro Selected")});
-    m_checkBox1 = MakeCheckBox(groupBox2, "CheckBox1", QStringLiteral("Enable"), QStringLiteral("Разрешить"),
-                               QRect(24, 32, 65, 17));
-    m_checkBox4 = MakeCheckBox(groupBox2, "CheckBox4", QStringLiteral("Tray Mode"), QStringLiteral("В системный лоток"),
+    m_checkBox1 = MakeCheckBox(groupBox2, "CheckBox1", QStringLiteral("Enable"), tr("Enable"), QRect(24, 32, 65, 17));
+    m_checkBox4 = MakeCheckBox(groupBox2, "CheckBox4", QStringLiteral("Tray Mode"), tr("Into the notification area"),
                                QRect(24, 160, 73, 17));
-    m_checkBox5 = MakeCheckBox(groupBox2, "CheckBox5", QStringLiteral("Autostart"),
-                               QStringLiteral("Загрузка при старте"), QRect(104, 160, 73, 17));
+    m_checkBox5 = MakeCheckBox(groupBox2, "CheckBox5", QStringLiteral("Autostart"), tr("Start at log-on"),
+                               QRect(104, 160, 73, 17));
     // Not of the original layout either: the free row between Action and
     // Tray Mode.
     m_checkBox7 = MakeCheckBox(groupBox2, "CheckBox7", QStringLiteral("Run on change"),
-                               QStringLiteral("Синхронизировать, когда файлы в папках списков изменились"),
-                               QRect(24, 136, 153, 17));
+                               tr("Synchronize when files in the listed folders change"), QRect(24, 136, 153, 17));
 
-    QGroupBox* groupBox4 = MakeFrame(this, "GroupBox4", QStringLiteral("Silent Mode"), QStringLiteral("Без запроса"),
+    QGroupBox* groupBox4 = MakeFrame(this, "GroupBox4", QStringLiteral("Silent Mode"), tr("Without asking"),
                                      QRect(32, 232, 193, 49));
-    m_checkBox2 = MakeCheckBox(groupBox4, "CheckBox2", QStringLiteral("Enabled"), QStringLiteral("Разрешить"),
-                               QRect(8, 16, 81, 17));
+    m_checkBox2 = MakeCheckBox(groupBox4, "CheckBox2", QStringLiteral("Enabled"), tr("Enable"), QRect(8, 16, 81, 17));
     m_checkBox2->setChecked(true);
 
     // Not of the original layout: placed in the free corner under the two
     // buttons, so that every other control keeps its place.
     m_checkBox6 = MakeCheckBox(this, "CheckBox6", QStringLiteral("Keep replaced files in the Trash"),
-                               QStringLiteral("Хранить заменённые файлы в Корзине"), QRect(256, 280, 217, 17));
+                               tr("Keep replaced files in the Trash"), QRect(256, 280, 217, 17));
 
     // The "Enable" box's own behaviour, also when the program sets it.
     connect(m_checkBox1, &QCheckBox::toggled, this, [this](bool checked) {

@@ -1,6 +1,7 @@
 #include "ui/options/OptionsPanel.h"
 
 #include "FakeOptions.h"
+#include "InLanguage.h"
 #include "TempDir.h"
 #include "options/OptionsLogic.h"
 #include "platform/settings/AutostartEntry.h"
@@ -47,6 +48,9 @@ QString TextOf(const QWidget* widget)
 
 TEST(OptionsPanel, EveryControlAtItsPlaceWithCaptionHintAndStartState)
 {
+    // The hints below are the Russian ones; the captions stay English.
+    const InLanguage russian(Russian());
+    ASSERT_TRUE(russian.loaded);
     const OptionsPanel panel;
     EXPECT_EQ(panel.objectName(), QStringLiteral("GroupBox1"));
     EXPECT_EQ(panel.title(), QStringLiteral("Options"));
