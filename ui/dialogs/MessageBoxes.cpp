@@ -25,8 +25,9 @@ void ShowEllipsis(QMessageBox& box)
             button->setText(button->text().replace(QStringLiteral("..."), QStringLiteral("\u2026")));
         };
         withEllipsis();
-        // Connected after the box's own handler, which sets the text anew.
-        QObject::connect(button, &QAbstractButton::clicked, button, withEllipsis);
+        // The box sets the text anew on each click, after this is told: the
+        // ellipsis follows once the click is handled.
+        QObject::connect(button, &QAbstractButton::clicked, button, withEllipsis, Qt::QueuedConnection);
     }
 }
 
