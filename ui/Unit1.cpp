@@ -23,6 +23,7 @@
 #include "sync/ReportFile.h"
 #include "ui/ClickableLabel.h"
 #include "ui/ErrorReport.h"
+#include "ui/FittingFont.h"
 #include "ui/FolderListBox.h"
 #include "ui/Gauge.h"
 #include "ui/dialogs/MessageBoxes.h"
@@ -117,15 +118,14 @@ TForm1::TForm1(Program& program, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
     // The pictures live in this static library: bring them in explicitly.
     Q_INIT_RESOURCE(folderly);
     setWindowIcon(QIcon(QStringLiteral(":/icons/folderly.png")));
     // Moves over the bare background put the link back to rest.
     setMouseTracking(true);
     CreateControls();
+    // The controls were placed for a smaller font than today's desktops use.
+    FittingFont::Apply(*this, QApplication::font());
     CreateTrayIcon();
     m_program.SetView(this);
     // Help in the folder dialog is the program's help.
@@ -162,9 +162,6 @@ void TForm1::CreateControls()
     Label2 = MakeLabel(this, "Label2", QStringLiteral("Selected Directories / List 1"), tr("List of folders 1"),
                        QRect(56, 88, 131, 13));
     Label3 = MakeLabel(this, "Label3", QStringLiteral("Report List"), tr("Report"), QRect(56, 344, 51, 13));
-    // The headings are a little wider than their boxes at this font; let them show whole.
-    for (QLabel* label : {Label1, Label2, Label3})
-        label->adjustSize();
 
     Image1 = MakePicture<QLabel>(this, "Image1", "decoration.png", {}, QRect(368, 440, 25, 25));
     Image2 = MakePicture<ClickableLabel>(this, "Image2", "company.png", kCompanyName, QRect(56, 432, 41, 41));
@@ -610,7 +607,8 @@ void SetLinkLook(QLabel* link, const QColor& colour, bool underline)
     QPalette palette = link->palette();
     palette.setColor(QPalette::WindowText, colour);
     link->setPalette(palette);
-    QFont font = link->font();
+    // Only the underline is the link's own: the rest follows the window's font.
+    QFont font;
     font.setUnderline(underline);
     link->setFont(font);
 }

@@ -61,28 +61,35 @@ QGroupBox* MakeFrame(QWidget* parent, const char* name, const QString& caption, 
     return frame;
 }
 
-// A radio group: a frame with one radio button per item, stacked in one
-// column that shares the height under the caption, first item chosen.
+// Stacks a radio group's items in one column that shares the height under
+// the caption as the style draws it at the frame's font, but never starts
+// above the classic line-height margin.
+void PlaceRadioItems(const QButtonGroup* group)
+{
+    const auto* frame = static_cast<const QGroupBox*>(group->parent());
+    const int count = static_cast<int>(group->buttons().size());
+    const int captionBottom = std::max(kLineHeight + 1, frame->contentsRect().top());
+    const int free = frame->height() - captionBottom - 4;
+    const int itemHeight = free / count;
+    const int top = captionBottom + (free % count) / 2;
+    for (int id = 0; id < count; ++id)
+        group->button(id)->setGeometry(8, top + id * itemHeight, frame->width() - 10, itemHeight);
+}
+
+// A radio group: a frame with one radio button per item, first item chosen.
 QButtonGroup* MakeRadioGroup(QWidget* parent, const char* name, const QString& caption, const QString& hint,
                              const QRect& geometry, std::initializer_list<QString> items)
 {
     QGroupBox* frame = MakeFrame(parent, name, caption, hint, geometry);
     auto* group = new QButtonGroup(frame);
-    // The items share the height under the caption as the style draws it,
-    // but never start above the classic line-height margin.
-    const int count = static_cast<int>(items.size());
-    const int captionBottom = std::max(kLineHeight + 1, frame->contentsRect().top());
-    const int free = geometry.height() - captionBottom - 4;
-    const int itemHeight = free / count;
-    const int top = captionBottom + (free % count) / 2;
     int id = 0;
     for (const QString& item : items) {
         auto* button = new QRadioButton(item, frame);
         button->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(id));
-        button->setGeometry(8, top + id * itemHeight, geometry.width() - 10, itemHeight);
         group->addButton(button, id);
         ++id;
     }
+    PlaceRadioItems(group);
     group->button(0)->setChecked(true);
     return group;
 }
@@ -237,6 +244,19 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("Options"
     }
 
     hide();
+}
+
+void OptionsPanel::changeEvent(QEvent* event)
+{
+    QGroupBox::changeEvent(event);
+    // The window gives the panel its font after the panel is made; its
+    // frames' captions then take another height.
+    if (event->type() == QEvent::FontChange) {
+        for (const QButtonGroup* group : {m_radioGroup1, m_radioGroup2, m_radioGroup3}) {
+            if (group)  // not yet made while the panel is made
+                PlaceRadioItems(group);
+        }
+    }
 }
 
 OptionValues OptionsPanel::ShownOptions() const

@@ -53,6 +53,9 @@ public slots:
     void Copy1Click();
     void Paste1Click();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 signals:
     void SaveClicked();  // "  Save" (BitBtn8)
     void HideClicked();  // "  Hide" (BitBtn9)
