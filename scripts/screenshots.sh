@@ -228,13 +228,14 @@ else
   # No window list to ask: the box is where the screen shows the button
   # face's colour besides the main window (at WX, WY before the click, its
   # frame and title bar drawn by Qt in that colour too) and the Shell's top
-  # bar. GNOME Shell puts the box below the window, where it fits; opened,
-  # its details reach over the window.
+  # bar. GNOME Shell puts the box where it fits beside the window (on a
+  # small screen below it, where its details would reach past the screen's
+  # edge: the pictures are taken on a larger one).
   confirm_box() {
     local found
     shot "$work/box.png" || return 1
-    found=$(convert "$work/box.png" -fill black -draw "rectangle 0,0 1023,$top_bar" \
-      -draw "rectangle $((WX - frame_border - 1)),0 $((WX + 695 + frame_border)),$((WY + 477 + frame_border))" \
+    found=$(convert "$work/box.png" -fill black -draw "rectangle 0,0 9999,$top_bar" \
+      -draw "rectangle $((WX - frame_border - 1)),$((WY - 40)) $((WX + 695 + frame_border)),$((WY + 477 + frame_border))" \
       -fill black +opaque "$face" -format '%@' info: 2>/dev/null) || return 1
     IFS='x+' read -r BW BH BX BY <<< "$found"
     [ -n "$BW" ] && [ "$BW" -gt 150 ] && [ "$BH" -gt 60 ] && [ "$BW" -lt 1000 ]
@@ -374,10 +375,13 @@ SESSION
 cut_of() {  # cut_of DESKTOP PICTURE
   case "$1-$2" in
     xfce-tray-menu) echo 420x300+604+468 ;;
-    gnome-tray-menu) echo 420x300+604+0 ;;
+    gnome-tray-menu) echo "420x300+$((${FOLDERLY_GNOME_SCREEN%x*} - 420))+0" ;;
     *) echo "" ;;
   esac
 }
+# GNOME Shell puts the confirmation below the window: a taller screen than
+# the tests' shows its details whole.
+export FOLDERLY_GNOME_SCREEN=1280x1024
 status=0
 for desktop in "${desktops[@]}"; do
   make_files

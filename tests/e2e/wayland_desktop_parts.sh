@@ -127,7 +127,9 @@ start_gnome() {
   gsettings set org.gnome.shell enabled-extensions "['ubuntu-appindicators@ubuntu.com']" &&
     gsettings set org.gnome.desktop.interface enable-hot-corners false || return 2
   local socket="folderly-gnome-$$"
-  start_helper gnome-shell --headless --virtual-monitor 1024x768 --wayland --no-x11 --wayland-display="$socket"
+  # FOLDERLY_GNOME_SCREEN: the monitor's size, 1024x768 unless a picture needs more room.
+  start_helper gnome-shell --headless --virtual-monitor "${FOLDERLY_GNOME_SCREEN:-1024x768}" --wayland --no-x11 \
+    --wayland-display="$socket"
   wait_until 30 test -S "$XDG_RUNTIME_DIR/$socket" || return 2
   export WAYLAND_DISPLAY="$socket"
   wait_until 30 bus_name_owned org.kde.StatusNotifierWatcher || return 2

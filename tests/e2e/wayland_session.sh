@@ -59,7 +59,8 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     # The extension shows the icon's menu below it in the top bar, 36
     # pixels an item; a click of the icon opens it too, a double click
     # activates the icon.
-    icon_x=880 icon_y=16 click_activates=no
+    screen=${FOLDERLY_GNOME_SCREEN:-1024x768}
+    icon_x=$((${screen%x*} - 144)) icon_y=16 click_activates=no
     choose_menu_item() { click_at "$icon_x" $((34 + 36 * $1)); }
     # Alt+F4: mutter asks the focused window to close and pings it.
     close_window() { pointer key Alt_L+F4; }
@@ -123,8 +124,9 @@ case "${FOLDERLY_DESKTOP:-weston}" in
     window_origin() {
       local box w h x y
       shot "$XDG_RUNTIME_DIR/origin.png" || return 1
-      box=$(convert "$XDG_RUNTIME_DIR/origin.png" -crop "1024x$((768 - top_bar))+0+$top_bar" +repage -fill black \
-        +opaque "$face" -format '%@' info: 2>/dev/null) || return 1
+      # A speck of the colour elsewhere (a banner's picture) is no window.
+      box=$(convert "$XDG_RUNTIME_DIR/origin.png" -chop "0x$top_bar" +repage -fill black \
+        +opaque "$face" -morphology Open Square:1 -format '%@' info: 2>/dev/null) || return 1
       IFS='x+' read -r w h x y <<< "$box"
       [ "$w" = $((695 + 2 * frame_border)) ] || return 1
       [ "$h" -ge 477 ] && [ "$h" -lt 560 ] || return 1

@@ -1,7 +1,9 @@
 #include "ui/dialogs/MessageBoxes.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QMessageBox>
+#include <QTextEdit>
 
 namespace MessageBoxes {
 namespace {
@@ -13,21 +15,33 @@ Responder& TheResponder()
 }
 
 const QString kApplicationTitle = QStringLiteral("Folderly");
+// How many characters of the details' lines show at once.
+constexpr int kDetailsColumns = 80;
 
 // The box's details button says "Show Details..." and "Hide Details..." by
-// turns; ours end with an ellipsis, also once it is clicked.
+// turns, set anew whenever the box sees fit (a click, a show, a change of
+// language); ours end with an ellipsis, put in just before it is drawn.
+class Ellipsis : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            auto* button = static_cast<QAbstractButton*>(watched);
+            if (button->text().contains(QStringLiteral("...")))
+                button->setText(button->text().replace(QStringLiteral("..."), QStringLiteral("\u2026")));
+        }
+        return false;
+    }
+};
+
 void ShowEllipsis(QMessageBox& box)
 {
     for (QAbstractButton* button : box.buttons()) {
-        if (box.buttonRole(button) != QMessageBox::ActionRole)
-            continue;
-        const auto withEllipsis = [button] {
-            button->setText(button->text().replace(QStringLiteral("..."), QStringLiteral("\u2026")));
-        };
-        withEllipsis();
-        // The box sets the text anew on each click, after this is told: the
-        // ellipsis follows once the click is handled.
-        QObject::connect(button, &QAbstractButton::clicked, button, withEllipsis, Qt::QueuedConnection);
+        if (box.buttonRole(button) == QMessageBox::ActionRole)
+            button->installEventFilter(new Ellipsis(button));
     }
 }
 
@@ -55,6 +69,11 @@ Answer Confirm(QWidget* parent, const QString& text, const QString& details)
     if (!details.isEmpty()) {
         box.setDetailedText(details);
         ShowEllipsis(box);
+        // A line per file, each whole: wide enough for a path and its way.
+        if (auto* shown = box.findChild<QTextEdit*>()) {
+            shown->setLineWrapMode(QTextEdit::NoWrap);
+            shown->setMinimumWidth(shown->fontMetrics().averageCharWidth() * kDetailsColumns);
+        }
     }
     return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }

@@ -50,9 +50,11 @@ TEST(MessageBoxes, TheConfirmationShowsItsDetailsOnRequest)
             icon = box->icon();
             EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::Ok));
             if (QAbstractButton* details = DetailsButton(box)) {
+                // What is drawn: the text at the time the button paints.
+                details->grab();
                 before = details->text();
                 details->click();
-                QCoreApplication::processEvents();
+                details->grab();
                 after = details->text();
                 if (auto* text = box->findChild<QTextEdit*>())
                     shown = text->isVisible() ? text->toPlainText() : QString();
