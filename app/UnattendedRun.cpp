@@ -22,6 +22,7 @@ class EndOfRun : public RunEvents {
 public:
     void Finished(bool /*completed*/, const RunTally& tally) override { m_tally = tally; }
     bool Confirm(const std::string& /*text*/, const RunPlan& /*plan*/) override { return true; }
+    bool ShowsPlan() const override { return false; }
     const RunTally& Tally() const { return m_tally; }
 
 private:

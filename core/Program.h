@@ -144,6 +144,7 @@ private:
     void Wrote(const platform::WrittenFile& file) override { m_changeRuns.Wrote(file); }
     void Finished(bool completed, const RunTally& tally) override;
     bool Confirm(const std::string& text, const RunPlan& plan) override;
+    bool ShowsPlan() const override { return !m_listener && m_view != nullptr; }
     void KeepResponsive() override;
 
     // OptionsHost

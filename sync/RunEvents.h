@@ -37,6 +37,8 @@ public:
     // on): text is the confirmation's text, plan what the pre-count found
     // the run would do, entry by entry.
     virtual bool Confirm(const std::string& text, const RunPlan& plan) = 0;
+    // Whether Confirm shows the plan to anyone: if not, none is made.
+    virtual bool ShowsPlan() const { return true; }
     // Whether the program is to end: the run stops after the copy in
     // progress, so that the program can save and end in time.
     virtual bool StopRequested() const { return false; }

@@ -294,7 +294,7 @@ bool Synchronizer::RunFrame(Mode mode, Scope scope, const RunOptionValues& optio
     RunPlan plan;
     {
         const platform::KeepAlive alive([this] { m_events.KeepResponsive(); });
-        Count(mode, scope, confirmed ? &plan : nullptr);
+        Count(mode, scope, confirmed && m_events.ShowsPlan() ? &plan : nullptr);
     }
     m_state.ProgressCount = 0;
     m_state.FailFlag = 0;
