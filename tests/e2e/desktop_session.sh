@@ -167,7 +167,7 @@ click_at "$((WX + 593))" "$((WY + 80))"
 sleep 1
 shot "$work/screen.png"
 keep options
-for part in "22x130+$((WX + 110))+$((WY + 132))" "26x130+$((WX + 556))+$((WY + 132))" \
+for part in "22x126+$((WX + 110))+$((WY + 136))" "26x126+$((WX + 556))+$((WY + 136))" \
             "26x20+$((WX + 556))+$((WY + 331))" "200x3+$((WX + 180))+$((WY + 113))"; do
   [ "$(colours "$part")" = 1 ] || fail "the Options panel shows what lies under it at $part"
 done
