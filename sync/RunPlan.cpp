@@ -23,20 +23,22 @@ const char* WhyText(RunPlan::LeftAlone why)
 
 }  // namespace
 
-bool RunPlan::Keeps()
+bool RunPlan::Skipped()
 {
     if (m_lines.size() < kMaxLines)
-        return true;
+        return false;
     ++m_more;
-    return false;
+    return true;
 }
 
 void RunPlan::Copy(const std::string& source, const std::string& destinationFolder, Way way, bool replacing,
                    bool keepsEdit)
 {
-    if (!Keeps())
+    if (Skipped())
         return;
-    std::string line = Shown(source);
+    std::string line;
+    line.reserve(source.size() + destinationFolder.size() + 80);
+    line += Shown(source);
     line += " \xE2\x86\x92 ";  // an arrow
     line += Shown(destinationFolder);
     line += way == Way::ToList2 ? " (List 1 \xE2\x86\x92 List 2, " : " (List 2 \xE2\x86\x92 List 1, ";
@@ -49,14 +51,18 @@ void RunPlan::Copy(const std::string& source, const std::string& destinationFold
 
 void RunPlan::Leave(const std::string& path, LeftAlone why)
 {
-    if (!Keeps())
+    if (Skipped())
         return;
     m_lines.push_back(Shown(path) + " (" + WhyText(why) + ')');
 }
 
 std::string RunPlan::Text() const
 {
+    std::size_t size = 32;
+    for (const std::string& line : m_lines)
+        size += line.size() + 1;
     std::string text;
+    text.reserve(size);
     for (const std::string& line : m_lines) {
         if (!text.empty())
             text += '\n';

@@ -23,14 +23,16 @@ public:
               bool keepsEdit = false);
     void Leave(const std::string& path, LeftAlone why);
 
+    // True, and the entry counted, once the kept lines are full: then its
+    // line need not be made at all.
+    bool Skipped();
+
     // Every entry planned, also those past the kept lines.
     std::int64_t Count() const { return static_cast<std::int64_t>(m_lines.size()) + m_more; }
     // The lines, one per entry, then "… and N more" for those not kept.
     std::string Text() const;
 
 private:
-    bool Keeps();
-
     std::vector<std::string> m_lines;
     std::int64_t m_more = 0;
 };

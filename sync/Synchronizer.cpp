@@ -587,6 +587,8 @@ void Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder
 void Synchronizer::PlanFilesPair(const std::string& folder1, platform::NameMatch match, const platform::FileSeen& seen1,
                                  const platform::FileSeen& seen2, std::int32_t age2)
 {
+    if (m_plan->Skipped())
+        return;
     const RunState& s = m_state;
     const std::string& folder2 = m_list2.Text(s.List2Index);
     const std::string path1 = PathOf(folder1, s.CurrentName);
@@ -743,15 +745,20 @@ void Synchronizer::PlanFolderPairEntry(const std::string& folder1, const std::st
                                        platform::NameMatch match, int order, bool link, const platform::FileSeen& seen2,
                                        std::uint64_t state1)
 {
+    if (m_plan->Skipped())
+        return;
     const RunState& s = m_state;
     const std::string path1 = PathOf(folder1, s.CurrentName);
+    // Most entries of a large plan are new files: made without a second path.
+    if (IsFile(s.SearchRec) && !link && order == 2) {
+        m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, false);
+        return;
+    }
     const std::string path2 = PathOf(folder2, s.CurrentName);
     if (!IsFile(s.SearchRec))
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFile);
     else if (link)
         m_plan->Leave(IsLinkOfAnotherUser(s.Age1) ? path1 : path2, RunPlan::LeftAlone::LinkOfAnotherUser);
-    else if (order == 2)
-        m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, false);
     else if (seen2.notAFile)
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFileInTheWay);
     else if (order == 1)
@@ -837,7 +844,7 @@ void Synchronizer::PlanMissingInFirst(const std::string& folder1, const std::str
                                       std::int32_t* count)
 {
     ++*count;
-    if (!m_plan)
+    if (!m_plan || m_plan->Skipped())
         return;
     const std::string path2 = PathOf(folder2, m_state.CurrentName);
     if (why == RunPlan::LeftAlone::NotAFileInTheWay || !IsFile(m_state.SearchRec))
@@ -857,7 +864,7 @@ bool Synchronizer::LeftAsCaseTwin(KnownFolder& side1, KnownFolder& side2, CaseTw
         return false;
     // Both twins are left alone, and said by the search that yields them.
     if (ofSearched && IsFile(m_state.SearchRec)) {
-        if (count && m_plan)
+        if (count && m_plan && !m_plan->Skipped())
             m_plan->Leave(PathOf(folder, m_state.CurrentName), RunPlan::LeftAlone::CaseTwins);
         if (count)
             ++*count;
