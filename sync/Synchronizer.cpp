@@ -722,11 +722,7 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         if (inStep)
             RememberInStep(folder1, folder2, s.CurrentName, state1, seen2.state);
         if (count) {
-            if (!exists2 || order != 0 || link || seen2.notAFile) {
-                ++*count;
-                if (m_plan)
-                    PlanFolderPairEntry(folder1, folder2, match, exists2 ? order : 2, link, seen2, state1);
-            }
+            CountFolderPairEntry(folder1, folder2, match, exists2 ? order : 2, link, seen2, state1, *count);
             continue;
         }
         // What is not a file is counted as the pre-count counts it, but
@@ -741,11 +737,15 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
     }
 }
 
-void Synchronizer::PlanFolderPairEntry(const std::string& folder1, const std::string& folder2,
-                                       platform::NameMatch match, int order, bool link, const platform::FileSeen& seen2,
-                                       std::uint64_t state1)
+void Synchronizer::CountFolderPairEntry(const std::string& folder1, const std::string& folder2,
+                                        platform::NameMatch match, int order, bool link,
+                                        const platform::FileSeen& seen2, std::uint64_t state1, std::int32_t& count)
 {
-    if (m_plan->Skipped())
+    // Equal times leave a pair alone, unless something else stands in the way.
+    if (order == 0 && !link && !seen2.notAFile)
+        return;
+    ++count;
+    if (!m_plan || m_plan->Skipped())
         return;
     const RunState& s = m_state;
     const std::string path1 = PathOf(folder1, s.CurrentName);

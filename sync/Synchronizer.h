@@ -153,10 +153,12 @@ private:
     std::uint64_t LookAtYielded(platform::KnownFolder& side1, bool needed);
     void FolderPairCopy(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
                         platform::NameMatch match, int order, const platform::FileSeen& seen2, const std::string& note);
-    // Folders mode, pre-count: the plan's line of search A's current entry,
-    // whose times compare as order (2: F2 lacks it).
-    void PlanFolderPairEntry(const std::string& folder1, const std::string& folder2, platform::NameMatch match,
-                             int order, bool link, const platform::FileSeen& seen2, std::uint64_t state1);
+    // Folders mode, pre-count: search A's current entry, whose times
+    // compare as order (2: F2 lacks it), counted unless the pair is in
+    // step, with its line in the plan.
+    void CountFolderPairEntry(const std::string& folder1, const std::string& folder2, platform::NameMatch match,
+                              int order, bool link, const platform::FileSeen& seen2, std::uint64_t state1,
+                              std::int32_t& count);
     // Search B, pre-count: the current F2 entry is counted, as a copy to F1
     // or as left alone for why.
     void PlanMissingInFirst(const std::string& folder1, const std::string& folder2, RunPlan::LeftAlone why,
