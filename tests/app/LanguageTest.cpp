@@ -4,7 +4,6 @@
 // LANG=ru_RU.UTF-8 and once under LANG=de_DE.UTF-8, FOLDERLY_TEST_LANGUAGE
 // saying which ("ru" or "de"); hence a main of its own.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -12,7 +11,7 @@
 #include <string>
 
 #include "ExpectedBoxes.h"
-#include "TempDir.h"
+#include "PrivateHome.h"
 #include "app/FolderlyApplication.h"
 #include "app/Lifecycle.h"
 #include "core/Program.h"
@@ -93,13 +92,7 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const TempDir home;
-    const std::string runtime = home / "runtime";
-    mkdir(runtime.c_str(), 0700);
-    setenv("HOME", home.Path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / "share").c_str(), 1);
-    setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    UsePrivateHome(home);
 
     FolderlyApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

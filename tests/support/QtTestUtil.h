@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QIcon>
 #include <QPixmap>
+#include <QTimer>
+#include <QWidget>
 
 // A 16 x 16 icon of one colour.
 inline QIcon SolidIcon(Qt::GlobalColor color)
@@ -29,4 +32,22 @@ public:
         return false;
     }
     int count = 0;
+};
+
+// Closes the modal box still open ten seconds after it was made: a test that
+// did not find its box never hangs.
+class ModalGuard {
+public:
+    ModalGuard()
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        m_timer.start(10000);
+    }
+
+private:
+    QTimer m_timer;
 };

@@ -9,6 +9,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include "QtTestUtil.h"
 #include "ui/dialogs/MessageBoxes.h"
 
 namespace {
@@ -61,13 +62,7 @@ TEST(MessageBoxes, TheConfirmationShowsItsDetailsOnRequest)
             }
             box->button(QMessageBox::Cancel)->click();
         });
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] {
-            if (QWidget* modal = QApplication::activeModalWidget())
-                modal->close();
-        });
-        guard.start(10000);
+        const ModalGuard guard;
 
         const MessageBoxes::Answer answer = MessageBoxes::Confirm(nullptr, QStringLiteral("2 file(s) will be updated"),
                                                                   c.details);

@@ -6,6 +6,7 @@
 #include "ui/dialogs/MessageBoxes.h"
 
 #include "ExpectedBoxes.h"
+#include "QtTestUtil.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -226,14 +227,7 @@ TEST_F(AddPathTest, RealDialogEndToEnd)
                 Button(dialog, QDialogButtonBox::Cancel)->click();
             }
         });
-        // Never hang the run when the driver did not find the dialog.
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] {
-            if (QWidget* modal = QApplication::activeModalWidget())
-                modal->close();
-        });
-        guard.start(10000);
+        const ModalGuard guard;
 
         FolderList list;
         const bool added = AddPath(list, [] { return ExecuteSelectDirectory(nullptr); });
