@@ -21,15 +21,21 @@ std::vector<std::string> SortedLines(const std::string& text)
     return lines;
 }
 
-class RunPlans : public RunFixture {
-protected:
-    RunPlans() { spy.options.SilentFlag = 0; }
-};
+// A line of the plan: what is copied into which folder, from which list, and
+// whether new or replacing.
+std::string Line(const std::string& source, const std::string& folder, int fromList, const char* what)
+{
+    const char* way = fromList == 1 ? "List 1 \xE2\x86\x92 List 2" : "List 2 \xE2\x86\x92 List 1";
+    return source + " \xE2\x86\x92 " + folder + " (" + way + ", " + what + ")";
+}
+
+using RunPlans = RunFixture;
 
 // Both modes, each way, new and replacing. Files mode's pre-count counts
 // List 1's names without their times: the way each pair goes needs them.
 TEST_F(RunPlans, EachCountedEntryIsALineOfWhatTheRunWillDo)
 {
+    spy.options.SilentFlag = 0;
     const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
     File(a + "/new.txt", "a", kMid);
     File(a + "/line\nbreak", "a", kMid);
@@ -43,14 +49,11 @@ TEST_F(RunPlans, EachCountedEntryIsALineOfWhatTheRunWillDo)
     list1.Add(a);
     list2.Add(b);
     Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
-    EXPECT_EQ(SortedLines(spy.plan),
-              (std::vector<std::string>{
-                  a + "/later.txt \xE2\x86\x92 " + b + " (List 1 \xE2\x86\x92 List 2, replacing)",
-                  a + "/line\\nbreak \xE2\x86\x92 " + b + " (List 1 \xE2\x86\x92 List 2, new)",
-                  a + "/new.txt \xE2\x86\x92 " + b + " (List 1 \xE2\x86\x92 List 2, new)",
-                  b + "/earlier.txt \xE2\x86\x92 " + a + " (List 2 \xE2\x86\x92 List 1, replacing)",
-                  b + "/only.txt \xE2\x86\x92 " + a + " (List 2 \xE2\x86\x92 List 1, new)",
-              }));
+    EXPECT_EQ(
+        SortedLines(spy.plan),
+        (std::vector<std::string>{Line(a + "/later.txt", b, 1, "replacing"), Line(a + "/line\\nbreak", b, 1, "new"),
+                                  Line(a + "/new.txt", b, 1, "new"), Line(b + "/earlier.txt", a, 2, "replacing"),
+                                  Line(b + "/only.txt", a, 2, "new")}));
 
     const std::string x = Folder("files/x"), y = Folder("files/y");
     File(x + "/older", "x", kOld);
@@ -64,10 +67,7 @@ TEST_F(RunPlans, EachCountedEntryIsALineOfWhatTheRunWillDo)
     list2.Add(y);
     Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
     EXPECT_EQ(SortedLines(spy.plan),
-              (std::vector<std::string>{
-                  x + "/newer \xE2\x86\x92 " + y + " (List 1 \xE2\x86\x92 List 2, replacing)",
-                  y + "/older \xE2\x86\x92 " + x + " (List 2 \xE2\x86\x92 List 1, replacing)",
-              }));
+              (std::vector<std::string>{Line(x + "/newer", y, 1, "replacing"), Line(y + "/older", x, 2, "replacing")}));
 }
 
 TEST(RunPlan, PastTheKeptLinesItEndsWithHowManyMore)

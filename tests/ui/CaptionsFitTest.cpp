@@ -1,14 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QFontInfo>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStyle>
-#include <QStyleOption>
 #include <optional>
 
 #include "TempDir.h"
@@ -19,76 +12,15 @@
 
 namespace {
 
-// A caption's size as drawn, and the room its control gives it.
-struct Caption {
-    QString text;
-    QSize need;
-    QRect room;
-};
-
-// Measured as the style draws each kind of control: a check box's or radio
-// item's text in its contents rect, a button's picture, the 4 pixels Qt
-// leaves after it and its text in the button's contents rect, a frame's
-// caption inside the frame, a label's text in its contents rect.
-std::optional<Caption> CaptionOf(const QWidget* control)
-{
-    const QFontMetrics metrics = control->fontMetrics();
-    const auto textSize = [&metrics](const QString& text) {
-        return QSize(metrics.horizontalAdvance(text), metrics.height());
-    };
-    const QStyle* style = control->style();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
-        QStyleOptionButton option;
-        option.initFrom(button);
-        option.text = button->text();
-        option.icon = button->icon();
-        option.iconSize = button->iconSize();
-        if (qobject_cast<const QPushButton*>(button)) {
-            QSize need = option.text.isEmpty() ? QSize(0, 0) : textSize(option.text);
-            if (!option.icon.isNull())
-                need = QSize(option.iconSize.width() + (need.width() ? 4 + need.width() : 0),
-                             std::max(option.iconSize.height(), need.height()));
-            if (need.isEmpty())
-                return std::nullopt;
-            return Caption{option.text, need, style->subElementRect(QStyle::SE_PushButtonContents, &option, button)};
-        }
-        const auto element = qobject_cast<const QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
-                                                                       : QStyle::SE_CheckBoxContents;
-        return Caption{option.text, textSize(option.text), style->subElementRect(element, &option, button)};
-    }
-    if (const auto* box = qobject_cast<const QGroupBox*>(control)) {
-        QStyleOptionGroupBox option;
-        option.initFrom(box);
-        option.text = box->title();
-        option.textAlignment = box->alignment();
-        option.lineWidth = 1;
-        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-        const QRect label = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
-        // The caption's rect reaches from the frame's corner: it must end inside the frame.
-        return Caption{option.text, QSize(label.right() + 1, label.bottom() + 1), box->rect()};
-    }
-    if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->text().isEmpty())
-        return Caption{label->text(), textSize(label->text()), label->contentsRect()};
-    return std::nullopt;
-}
-
 // Every caption under the window, the panel's included, that does not fit
-// its control whole.
+// its control whole, measured as the style draws each kind of control.
 QStringList CutCaptions(const QWidget& window)
 {
     QStringList cut;
     for (const QWidget* control : window.findChildren<QWidget*>()) {
-        const std::optional<Caption> caption = CaptionOf(control);
-        if (!caption)
-            continue;
-        const QSize room = caption->room.size();
-        if (caption->need.width() > room.width() || caption->need.height() > room.height())
-            cut << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
-                       .arg(control->objectName(), caption->text.trimmed())
-                       .arg(caption->need.width())
-                       .arg(caption->need.height())
-                       .arg(room.width())
-                       .arg(room.height());
+        const std::optional<QSize> lack = FittingFont::Shortfall(*control);
+        if (lack && !lack->isNull())
+            cut << QStringLiteral("%1 lacks %2x%3").arg(control->objectName()).arg(lack->width()).arg(lack->height());
     }
     return cut;
 }
