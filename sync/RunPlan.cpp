@@ -17,6 +17,7 @@ const char* WhyText(RunPlan::LeftAlone why)
     case RunPlan::LeftAlone::LinkOfAnotherUser: return "left alone: a link of another user";
     case RunPlan::LeftAlone::NotAFileInTheWay: return "not copied: what has its name on the other side is not a file";
     case RunPlan::LeftAlone::NotAFile: return "not copied: it is not a file";
+    case RunPlan::LeftAlone::ReadOnly: return "left alone: read-only";
     }
     return "";
 }

@@ -14,7 +14,7 @@ public:
 
     enum class Way { ToList2, ToList1 };
     // Why a counted entry will not be copied.
-    enum class LeftAlone { CaseTwins, LinkOfAnotherUser, NotAFileInTheWay, NotAFile };
+    enum class LeftAlone { CaseTwins, LinkOfAnotherUser, NotAFileInTheWay, NotAFile, ReadOnly };
 
     // source is copied into destinationFolder: a new file there, or one it
     // replaces; keepsEdit when the file replaced changed since a run left

@@ -524,20 +524,24 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
     // from it, must know what the run left there, so that no save made since
     // is replaced unseen and no file put in its place is copied. The copy
     // over it is told later, when it is in place.
-    const auto left1 = std::make_shared<platform::FileSeen>(SeenOf(s.SearchRec));
-    bool list1Copying = false;
-    bool link1Reported = false;
+    const auto left1 = std::make_shared<List1File>(List1File{SeenOf(s.SearchRec)});
+    List1Copies copies;
     // Only the folders that hold the name (or might) are asked.
     const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
-    for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
-        if (!TakesPart(m_list2, s.List2Index, scope))
-            continue;
+    // The pair with List 2 folder index; again: once more, after a copy
+    // brought the List 1 file a version that the pair's copy lacks. True
+    // when the pair took its step of the run.
+    std::vector<bool> compared(static_cast<std::size_t>(m_list2.Count()), false);
+    const auto pairWith = [&](int index, bool again) {
+        s.List2Index = index;
+        if (!TakesPart(m_list2, s.List2Index, scope) || (again && !compared[static_cast<std::size_t>(index)]))
+            return false;
         KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
         // Twins in List 1 would both pair with one file there; twins in
         // List 2 pair by their exact names.
-        if (holders.MayHold(side2)
+        if (!again && holders.MayHold(side2)
             && LeftAsCaseTwin(side1, side2, CaseTwins::List1Only, folder1, m_list2.Text(s.List2Index), count))
-            continue;
+            return false;
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         platform::FileSeen seen2;
         // One look at the List 2 name answers both "is it there" and "how old".
@@ -545,43 +549,83 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                                                          : -1;
         // Equal times are out of step only as designed; what is no file is said.
         const bool inStep = m_pairs == Pairs::OutOfStep && age2 != -1 && !seen2.notAFile
-            && CompareFileTimes(s.Age1, PathOf(folder1, s.CurrentName), age2,
+            && CompareFileTimes(left1->seen.age, PathOf(folder1, s.CurrentName), age2,
                                 PathOf(m_list2.Text(s.List2Index), s.CurrentName), match, nullptr)
                 == 0;
         if (inStep && IsFile(s.SearchRec))
-            RememberInStep(folder1, m_list2.Text(s.List2Index), s.CurrentName, left1->state, seen2.state);
+            RememberInStep(folder1, m_list2.Text(s.List2Index), s.CurrentName, left1->seen.state, seen2.state, match);
         // The plan tells which way a pair goes: the pre-count, which counts
         // names, looks at a List 1 file once it has a pair.
-        if (age2 != -1 && !inStep && count && m_plan && left1->age == -1 && IsFile(s.SearchRec)) {
-            left1->state = LookAtYielded(side1, true);
-            left1->age = s.Age1;
+        if (age2 != -1 && !inStep && count && m_plan && left1->seen.age == -1 && IsFile(s.SearchRec)) {
+            left1->seen.state = LookAtYielded(side1, true);
+            left1->seen.age = s.Age1;
         }
-        if (age2 != -1 && !inStep)
-            FilesOutOfStep(known, folder1, match, seen2, age2, left1, list1Copying, link1Reported, count);
-        if (!count)
+        if (age2 != -1 && !inStep && !again)
+            compared[static_cast<std::size_t>(index)] = FilesOutOfStep(known, folder1, match, seen2, age2, left1,
+                                                                       copies, count);
+        else if (age2 != -1 && !inStep && IsFile(s.SearchRec) && !seen2.notAFile)
+            FilesPassOn(known, folder1, match, seen2, age2, left1);
+        return true;
+    };
+    for (int index = m_list2.Count() - 1; index >= 0; --index) {
+        if (pairWith(index, false) && !count)
             ProgressStep();
     }
+    const int carriedFrom = copies.lastOverList1;
+    if (count || carriedFrom < 0)
+        return;
+    // A copy over the List 1 file brought it another List 2 copy's version:
+    // the pairs compared before it get that version too, so that one run
+    // leaves one content in every copy.
+    if (std::none_of(compared.begin() + carriedFrom + 1, compared.end(), [](bool was) { return was; }))
+        return;
+    if (std::exchange(copies.list1Copying, false))
+        known.Settle();
+    if (!left1->carriesCopy)
+        return;
+    for (int index = m_list2.Count() - 1; index > carriedFrom; --index)
+        pairWith(index, true);
 }
 
-void Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+bool Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder1, platform::NameMatch match,
                                   const platform::FileSeen& seen2, std::int32_t age2,
-                                  const std::shared_ptr<platform::FileSeen>& left1, bool& list1Copying,
-                                  bool& link1Reported, std::int32_t* count)
+                                  const std::shared_ptr<List1File>& left1, List1Copies& copies, std::int32_t* count)
 {
     if (count) {
         ++*count;
         if (m_plan)
-            PlanFilesPair(folder1, match, *left1, seen2, age2);
-        return;
+            PlanFilesPair(folder1, match, left1->seen, seen2, age2);
+        return false;
     }
     if (!IsFile(m_state.SearchRec))
-        return;
+        return false;
     m_state.Age2 = age2;
     // Every copy of the entry reads or writes the List 1 file: one that
     // writes it is in place before the next begins.
-    if (list1Copying)
+    if (copies.list1Copying)
         known.Settle();
-    list1Copying = FilesPair(known, folder1, match, seen2, left1, link1Reported);
+    bool compared = false;
+    copies.list1Copying = FilesPair(known, folder1, match, seen2, left1, copies.link1Reported, compared);
+    if (copies.list1Copying)
+        copies.lastOverList1 = m_state.List2Index;
+    return compared;
+}
+
+// Files mode, body: a pair compared before the List 1 file was written from
+// another List 2 copy gets that file's version where it is now the later,
+// or, of one time, where the two differ.
+void Synchronizer::FilesPassOn(KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+                               const platform::FileSeen& seen2, std::int32_t age2,
+                               const std::shared_ptr<List1File>& left1)
+{
+    const RunState& s = m_state;
+    const std::string path1 = PathOf(folder1, s.CurrentName);
+    const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
+    std::string note;
+    const int order = CompareFileTimes(left1->seen.age, path1, age2, path2, match, &note);
+    if (order == 1 || (order == 0 && !platform::HoldTheSameBytes(path1, path2, match)))
+        UpdateCopy(known, path1, path2, match, age2, left1->seen, note,
+                   {folder1, m_list2.Text(s.List2Index), s.CurrentName, false, seen2.state});
 }
 
 void Synchronizer::PlanFilesPair(const std::string& folder1, platform::NameMatch match, const platform::FileSeen& seen1,
@@ -600,19 +644,32 @@ void Synchronizer::PlanFilesPair(const std::string& folder1, platform::NameMatch
     else if (seen2.notAFile)
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFileInTheWay);
     else if (CompareFileTimes(seen1.age, path1, age2, path2, match, nullptr) == 1)
-        m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, true,
-                     KeepsEditOf({folder1, folder2, s.CurrentName, false, seen2.state}, path1, path2, match));
+        PlanReplace({folder1, folder2, s.CurrentName, false, seen2.state}, match);
     else  // equal times too: as the body copies them
-        m_plan->Copy(path2, folder1, RunPlan::Way::ToList1, true,
-                     KeepsEditOf({folder1, folder2, s.CurrentName, true, seen1.state}, path2, path1, match));
+        PlanReplace({folder1, folder2, s.CurrentName, true, seen1.state}, match);
+}
+
+void Synchronizer::PlanReplace(const PairOf& pair, platform::NameMatch match)
+{
+    const std::string path1 = PathOf(pair.folder1, pair.name);
+    const std::string path2 = PathOf(pair.folder2, pair.name);
+    const std::string& source = pair.writesFirst ? path2 : path1;
+    const std::string& destination = pair.writesFirst ? path1 : path2;
+    // As the copy finds it: a read-only file is not replaced.
+    if (platform::FileIsReadOnly(destination, match))
+        m_plan->Leave(destination, RunPlan::LeftAlone::ReadOnly);
+    else
+        m_plan->Copy(source, pair.writesFirst ? pair.folder1 : pair.folder2,
+                     pair.writesFirst ? RunPlan::Way::ToList1 : RunPlan::Way::ToList2, true,
+                     KeepsEditOf(pair, source, destination, match));
 }
 
 // Files mode, body: the current List 1 entry against its name in List 2
 // folder List2Index, seen there as seen2. True when the copy made writes
 // the List 1 file.
 bool Synchronizer::FilesPair(KnownFolders& known, const std::string& folder1, platform::NameMatch match,
-                             const platform::FileSeen& seen2, const std::shared_ptr<platform::FileSeen>& left1,
-                             bool& link1Reported)
+                             const platform::FileSeen& seen2, const std::shared_ptr<List1File>& left1,
+                             bool& link1Reported, bool& compared)
 {
     RunState& s = m_state;
     const std::string path1 = PathOf(folder1, s.CurrentName);
@@ -625,17 +682,27 @@ bool Synchronizer::FilesPair(KnownFolders& known, const std::string& folder1, pl
         ReportNotAFileInTheWay(m_list2.Text(s.List2Index), path2);
         return false;
     }
+    compared = true;
+    // The List 1 file as it is now: a copy over it earlier in this run
+    // brought it that copy's time.
     std::string note;
-    if (CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) == 1) {
-        UpdateCopy(known, path1, path2, match, s.Age2, *left1, note,
+    const int order = CompareFileTimes(left1->seen.age, path1, s.Age2, path2, match, &note);
+    // Equal times copy List 2 over List 1 where both hold the same bytes.
+    // Two versions of one time are both kept: the one replaced beside its
+    // file; and a List 1 file that carries another List 2 copy's version by
+    // now passes it on, so that the copies settle on one content.
+    const bool sameBytes = order == 0 && platform::HoldTheSameBytes(path1, path2, match);
+    if (order == 1 || (order == 0 && !sameBytes && left1->carriesCopy)) {
+        UpdateCopy(known, path1, path2, match, s.Age2, left1->seen, note,
                    {folder1, m_list2.Text(s.List2Index), s.CurrentName, false, seen2.state});
         return false;
     }
     // Once in place, the List 1 file is the copy: on the List 1 drive, in the state it was written.
-    UpdateCopy(known, path2, path1, match, left1->age, seen2, note,
-               {folder1, m_list2.Text(s.List2Index), s.CurrentName, true, left1->state},
-               [left1, seen2](std::uint64_t written) {
-                   *left1 = {seen2.age, 0, false, written};
+    UpdateCopy(known, path2, path1, match, left1->seen.age, seen2, note,
+               {folder1, m_list2.Text(s.List2Index), s.CurrentName, true, left1->seen.state},
+               [left1, seen2, sameBytes](std::uint64_t written) {
+                   left1->seen = {seen2.age, 0, false, written};
+                   left1->carriesCopy = left1->carriesCopy || !sameBytes;
                });
     return true;
 }
@@ -720,7 +787,7 @@ void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& fol
         // already: a run with nothing to copy has no body.
         const bool inStep = exists2 && order == 0 && !link && !seen2.notAFile && IsFile(s.SearchRec);
         if (inStep)
-            RememberInStep(folder1, folder2, s.CurrentName, state1, seen2.state);
+            RememberInStep(folder1, folder2, s.CurrentName, state1, seen2.state, match);
         if (count) {
             CountFolderPairEntry(folder1, folder2, match, exists2 ? order : 2, link, seen2, state1, *count);
             continue;
@@ -761,12 +828,8 @@ void Synchronizer::CountFolderPairEntry(const std::string& folder1, const std::s
         m_plan->Leave(IsLinkOfAnotherUser(s.Age1) ? path1 : path2, RunPlan::LeftAlone::LinkOfAnotherUser);
     else if (seen2.notAFile)
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFileInTheWay);
-    else if (order == 1)
-        m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, true,
-                     KeepsEditOf({folder1, folder2, s.CurrentName, false, seen2.state}, path1, path2, match));
     else
-        m_plan->Copy(path2, folder1, RunPlan::Way::ToList1, true,
-                     KeepsEditOf({folder1, folder2, s.CurrentName, true, state1}, path2, path1, match));
+        PlanReplace({folder1, folder2, s.CurrentName, order != 1, order == 1 ? seen2.state : state1}, match);
 }
 
 // The state of the entry a search yielded; one yielded by name only (the
@@ -971,13 +1034,19 @@ bool Synchronizer::KeepsEditOf(const PairOf& pair, const std::string& source, co
         return false;
     const std::optional<platform::PairMemory::Sides> remembered = m_memory->Recall(pair.folder1, pair.folder2,
                                                                                    pair.name);
-    // A pair no run has left in step (the first run, a folder new to the
-    // lists, a memory lost) goes as it always went.
-    if (!remembered || (pair.writesFirst ? remembered->first : remembered->second) == pair.seenState)
+    if (remembered) {
+        // What a run left there is no edit: its version was carried.
+        if ((pair.writesFirst ? remembered->first : remembered->second) == pair.seenState)
+            return false;
+    } else if (!m_memory->KnewPairs(pair.folder1, pair.folder2)) {
+        // Folders no run has left in step (the first run, a folder new to
+        // the lists, a memory lost) go as they always went. Where runs did,
+        // a name new to both sides holds two people's versions.
         return false;
-    // The file changed since a run left it: an edit no run carried, unless
-    // it holds what replaces it, or it is not going to be replaced at all.
-    return !platform::FileIsReadOnly(destination, match) && !platform::HoldTheSame(source, destination, match);
+    }
+    // The file holds an edit no run carried, unless it holds what replaces
+    // it, or it is not going to be replaced at all.
+    return platform::MayReplace(destination, match) && !platform::HoldTheSame(source, destination, match);
 }
 
 bool Synchronizer::KeepEdit(KnownFolders& known, const std::string& source, const std::string& destination,
@@ -992,6 +1061,9 @@ bool Synchronizer::KeepEdit(KnownFolders& known, const std::string& source, cons
     for (int n = 1; n <= 9 && error == EEXIST; ++n) {
         kept = KeptEditName(pair.name, seconds, n);
         error = known.CopyFile(destination, PathOf(folder, kept), true, match);
+        // A version kept beside it before (by a run stopped since, say) is not kept again.
+        if (error == EEXIST && platform::HoldTheSame(destination, PathOf(folder, kept), match))
+            return true;
     }
     if (error != 0) {
         Record({RunRecord::Kind::NotUpdated,
@@ -1014,7 +1086,7 @@ void Synchronizer::RememberCopied(const PairOf& pair, const KnownFolders::Copied
 }
 
 void Synchronizer::RememberInStep(const std::string& folder1, const std::string& folder2, const std::string& name,
-                                  std::uint64_t state1, std::uint64_t state2)
+                                  std::uint64_t state1, std::uint64_t state2, platform::NameMatch match)
 {
     if (!m_memory || state1 == 0 || state2 == 0)
         return;
@@ -1024,6 +1096,9 @@ void Synchronizer::RememberInStep(const std::string& folder1, const std::string&
     if (!remembered)
         remembered = &m_memory->Pairs(folder1, folder2);
     const platform::PairMemory::Sides sides{state1, state2};
-    if (!remembered->Holds(name, sides))
+    // Times in one two-second step may be two people's saves: a pair is in
+    // step only where both hold the same bytes.
+    if (!remembered->Holds(name, sides)
+        && platform::HoldTheSameBytes(PathOf(folder1, name), PathOf(folder2, name), match))
         m_memory->Remember(folder1, folder2, name, sides);
 }

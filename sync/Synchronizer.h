@@ -85,6 +85,8 @@ private:
     // with List 2 folder List2Index (its List 1 side seen as seen1).
     void PlanFilesPair(const std::string& folder1, platform::NameMatch match, const platform::FileSeen& seen1,
                        const platform::FileSeen& seen2, std::int32_t age2);
+    // The plan's line of a copy that replaces one side of pair with the other.
+    void PlanReplace(const PairOf& pair, platform::NameMatch match);
     // Whether the copy of source over destination, which brings pair in
     // step, keeps destination's version beside it first: it changed since
     // a run left the pair in step, and holds other bytes.
@@ -139,13 +141,28 @@ private:
                     platform::KnownFolder& side1, const std::string& folder1, Scope scope, std::int32_t* count);
     // Files mode: the current entry's pair with List 2 folder List2Index,
     // seen there as seen2 at age2, is out of step: counted, or copied.
-    void FilesOutOfStep(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
-                        const platform::FileSeen& seen2, std::int32_t age2,
-                        const std::shared_ptr<platform::FileSeen>& left1, bool& list1Copying, bool& link1Reported,
-                        std::int32_t* count);
+    // Files mode: the current List 1 file as the run left it, what the
+    // search saw or what a copy over it wrote; and whether it carries
+    // another List 2 copy's version, written by this run.
+    struct List1File {
+        platform::FileSeen seen;
+        bool carriesCopy = false;
+    };
+    // The copies of one List 1 entry so far.
+    struct List1Copies {
+        bool list1Copying = false;  // the last one writes the List 1 file, and may not be in place yet
+        int lastOverList1 = -1;  // the List2Index of the last one that wrote it
+        bool link1Reported = false;
+    };
+    // True when the body compared the pair's times (no link, nothing in the way).
+    bool FilesOutOfStep(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+                        const platform::FileSeen& seen2, std::int32_t age2, const std::shared_ptr<List1File>& left1,
+                        List1Copies& copies, std::int32_t* count);
     bool FilesPair(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
-                   const platform::FileSeen& seen2, const std::shared_ptr<platform::FileSeen>& left1,
-                   bool& link1Reported);
+                   const platform::FileSeen& seen2, const std::shared_ptr<List1File>& left1, bool& link1Reported,
+                   bool& compared);
+    void FilesPassOn(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
+                     const platform::FileSeen& seen2, std::int32_t age2, const std::shared_ptr<List1File>& left1);
     void FoldersBody(Scope scope, std::int32_t* count);
     void FolderPair(const std::string& folder1, const std::string& folder2, std::int32_t* count);
     void FolderPairSearchA(platform::KnownFolders& known, const std::string& folder1, const std::string& folder2,
@@ -192,7 +209,7 @@ private:
     void RememberCopied(const PairOf& pair, const platform::KnownFolders::CopiedStates& states);
     // folder1 and folder2: list entries' texts.
     void RememberInStep(const std::string& folder1, const std::string& folder2, const std::string& name,
-                        std::uint64_t state1, std::uint64_t state2);
+                        std::uint64_t state1, std::uint64_t state2, platform::NameMatch match);
     void ProgressStep();
     std::string SearchMask(const std::string& folder) const;
     // Whether an update keeps the file it replaces in the Trash: the run's

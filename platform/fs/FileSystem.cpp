@@ -375,6 +375,36 @@ bool FileIsReadOnly(const std::string& path, NameMatch match)
     return dir.get() >= 0 && detail::DriveRefusesWriting(dir.get(), name, st);
 }
 
+bool MayReplace(const std::string& path, NameMatch match)
+{
+    if (FileIsReadOnly(path, match))
+        return false;
+    std::string real;
+    struct stat st {};
+    if (detail::StatResolved(path, st, real, match) != 0)
+        return false;
+    std::string folder;
+    std::string name;
+    detail::SplitPath(real, folder, name);
+    const detail::Fd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return dir.get() >= 0 && detail::RefuseUnwritable(dir.get(), name) == 0;
+}
+
+bool HoldTheSameBytes(const std::string& path1, const std::string& path2, NameMatch match)
+{
+    struct stat st1 {};
+    struct stat st2 {};
+    std::string real;
+    if (detail::StatResolved(path1, st1, real, match) != 0 || detail::StatResolved(path2, st2, real, match) != 0
+        || st1.st_size != st2.st_size)
+        return false;
+    // A drive that keeps whole seconds only gives two saves one time.
+    if (st1.st_mtim.tv_nsec != 0 && st1.st_mtim.tv_sec == st2.st_mtim.tv_sec
+        && st1.st_mtim.tv_nsec == st2.st_mtim.tv_nsec)
+        return true;
+    return HoldTheSame(path1, path2, match);
+}
+
 bool DirectoryExists(const std::string& path)
 {
     struct stat st {};

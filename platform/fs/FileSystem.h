@@ -105,6 +105,16 @@ bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind)
 // True when the owner's write bit is clear, or nothing can be read at path.
 bool FileIsReadOnly(const std::string& path, NameMatch match = NameMatch::CaseBlind);
 
+// Whether a copy may replace the file at path: it is not read-only, and the
+// user may write it (another user's file in a shared folder is read, never
+// replaced).
+bool MayReplace(const std::string& path, NameMatch match = NameMatch::CaseBlind);
+
+// Whether the two files hold the same bytes, read only where their looks
+// leave it open: files of other sizes do not; files with one last-write
+// time to the nanosecond (a copy keeps it, two saves never share it) do.
+bool HoldTheSameBytes(const std::string& path1, const std::string& path2, NameMatch match = NameMatch::CaseBlind);
+
 // A folder held open while many of its names are looked up (the two folders
 // of a pair, for as long as the pair is worked on). FileAge(name) and
 // FileExists(name) answer what the free functions answer for

@@ -434,6 +434,7 @@ void PairMemory::Remember(const std::string& folder1, const std::string& folder2
     const std::int64_t second = first ? FolderId(folder2) : 0;
     if (!second)
         return;
+    KnewPairsOf(first, second);  // asked before this run adds any
     if (!m_inTransaction) {
         if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
             Failed("written");
@@ -488,9 +489,29 @@ void PairMemory::Commit()
     }
 }
 
+bool PairMemory::KnewPairs(const std::string& folder1, const std::string& folder2)
+{
+    if (!Ready())
+        return false;
+    const std::int64_t first = FolderId(folder1);
+    const std::int64_t second = first ? FolderId(folder2) : 0;
+    return second && KnewPairsOf(first, second);
+}
+
+bool PairMemory::KnewPairsOf(std::int64_t first, std::int64_t second)
+{
+    const auto [at, isNew] = m_knew.try_emplace({first, second}, false);
+    if (isNew) {
+        Statement any(m_db, "SELECT EXISTS(SELECT 1 FROM pair WHERE first = ?1 AND second = ?2)");
+        at->second = any.Bind(1, first).Bind(2, second).Step() == SQLITE_ROW && any.Integer(0) != 0;
+    }
+    return at->second;
+}
+
 void PairMemory::Forget()
 {
     Commit();
+    m_knew.clear();
     m_read.clear();
     m_folderIds.clear();
     // A memory that failed in this run is tried again by the next.

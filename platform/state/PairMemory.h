@@ -70,6 +70,10 @@ public:
     // before a run replaces a file.
     std::optional<Sides> Recall(const std::string& folder1, const std::string& folder2, const std::string& name);
 
+    // Whether runs before this one left any pair of the two folders in step:
+    // then a name they hold that the memory does not know is new to both.
+    bool KnewPairs(const std::string& folder1, const std::string& folder2);
+
     // name is in step between the two folders now, each side as given:
     // kept with the next Commit (and known to Holds and Recall at once).
     void Remember(const std::string& folder1, const std::string& folder2, const std::string& name, Sides sides);
@@ -110,6 +114,10 @@ private:
     // The folder pairs whose pairs changed since the last Commit: their
     // digests are written with it.
     std::set<std::pair<std::int64_t, std::int64_t>> m_changed;
+    // KnewPairs of the folder pairs asked, as found before this run
+    // remembered anything of them.
+    std::map<std::pair<std::int64_t, std::int64_t>, bool> m_knew;
+    bool KnewPairsOf(std::int64_t first, std::int64_t second);
 };
 
 }  // namespace platform

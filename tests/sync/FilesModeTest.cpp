@@ -171,12 +171,12 @@ TEST_F(FilesMode, GaugeRoundsHalvesToEvenAndCountsFailedSameNameTests)
     EXPECT_EQ(h.progress, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
 }
 
-TEST_F(FilesMode, OrderOfWorkAndAge1TakenOnceFromTheSearch)
+TEST_F(FilesMode, OrderOfWorkAndLaterPairsSeeTheList1FileAsCopied)
 {
     // List 1 "a" against List 2 "b0" (index 0) and "b1" (index 1): b1 is
-    // handled first. b1 is later than a, so a gets b1's copy; b0 is later
-    // than a's *original* time, so a then gets b0's copy although b1's
-    // was later still.
+    // handled first. b1 is later than a, so a gets b1's copy; b0 is then
+    // compared with what a holds now, b1's version, which is later than
+    // b0's: b0 gets it too, and the newest edit is everywhere.
     const std::string a = Folder("a"), b0 = Folder("b0"), b1 = Folder("b1");
     File(a + "/x", "a", kOld);
     File(b0 + "/x", "b0", kMid);
@@ -187,10 +187,11 @@ TEST_F(FilesMode, OrderOfWorkAndAge1TakenOnceFromTheSearch)
 
     Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
 
-    EXPECT_EQ(Recorded(), (Records{Updated(a + "/x"), Updated(a + "/x")}));
-    EXPECT_EQ(ReadFile(a + "/x"), "b0");
-    EXPECT_EQ(MTimeSeconds(a + "/x"), kMid);
-    EXPECT_EQ(ReadFile(b1 + "/x"), "b1");
+    EXPECT_EQ(Recorded(), (Records{Updated(a + "/x"), Updated(b0 + "/x")}));
+    for (const std::string& folder : {a, b0, b1}) {
+        EXPECT_EQ(ReadFile(folder + "/x"), "b1") << folder;
+        EXPECT_EQ(MTimeSeconds(folder + "/x"), kNew) << folder;
+    }
 }
 
 TEST_F(FilesMode, List1FoldersFromLastToFirst)

@@ -111,7 +111,7 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
          "a",
          "a's edit",
          kEdit1,
-         {{"a", "b's edit"}, {"b", "b's edit"}, {"c", "a's edit"}}},
+         {{"a", "b's edit"}, {"b", "b's edit"}, {"c", "b's edit"}}},
         {"files mode, two List 2 copies edited",
          Mode::Files,
          true,
@@ -119,10 +119,10 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
              File(b + "/x.txt", "b's edit", kEdit1);
              File(c + "/x.txt", "c's edit", kEdit2);
          },
-         "a",
-         "c's edit",
-         kEdit2,
-         {{"a", "b's edit"}, {"b", "b's edit"}, {"c", "c's edit"}},
+         "b",
+         "b's edit",
+         kEdit1,
+         {{"a", "c's edit"}, {"b", "c's edit"}, {"c", "c's edit"}},
          0},
         {"both edited to the same bytes",
          Mode::Folders,
