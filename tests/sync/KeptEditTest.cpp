@@ -249,6 +249,194 @@ TEST_F(KeptEdits, NoMemoryReadOnlyAndTheTrash)
     EXPECT_EQ(ReadFile(tmp / "share/Trash/files/x.txt"), "a's again");
 }
 
+// Every version a person wrote stays somewhere, through runs that follow
+// edits: where neither side is what a run left there, be the name new to
+// both sides of folders runs know, or two saves of one two-second step.
+TEST_F(KeptEdits, EveryVersionWrittenOnEitherSideIsKept)
+{
+    using Edit = std::function<void(const std::string& a, const std::string& b)>;
+    struct Case {
+        const char* what;
+        std::vector<Edit> edits;  // each followed by a run
+        std::vector<const char*> versions;  // each must be held by some file of either side
+    };
+    const Case cases[] = {
+        {"a name new to both sides",
+         {[](const std::string& a, const std::string& b) {
+             File(a + "/new.txt", "a's new", kEdit1);
+             File(b + "/new.txt", "b's new", kEdit2);
+         }},
+         {"a's new", "b's new"}},
+        {"a conflict copy written on the other side before a run carried it",
+         {[](const std::string& a, const std::string& b) {
+              File(a + "/x.txt", "a's edit", kEdit1);
+              File(b + "/x.txt", "b's edit", kEdit2);
+          },
+          [](const std::string&, const std::string& b) {
+              File(b + "/" + KeptEditName("x.txt", kEdit1), "b's own", kEdit2);
+          }},
+         {"a's edit", "b's edit", "b's own"}},
+        {"two saves of other sizes in one two-second step, then one side again",
+         {[](const std::string& a, const std::string& b) {
+              File(a + "/x.txt", "a's edit", kEdit1);
+              File(b + "/x.txt", "b's longer edit", kEdit1 + 1);
+          },
+          [](const std::string& a, const std::string&) { File(a + "/x.txt", "a's second edit", kEdit2); }},
+         {"b's longer edit", "a's second edit"}},
+        {"two saves of one size in one two-second step, then one side again",
+         {[](const std::string& a, const std::string& b) {
+              File(a + "/x.txt", "a's edit", kEdit1);
+              File(b + "/x.txt", "b's edit", kEdit1);
+          },
+          [](const std::string&, const std::string& b) { File(b + "/x.txt", "b's second edit", kEdit2); }},
+         {"a's edit", "b's second edit"}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string root = "version" + std::to_string(n++);
+        const std::string a = Folder(root + "/a/Docs"), b = Folder(root + "/b/Docs");
+        list1.Clear();
+        list2.Clear();
+        list1.Add(a);
+        list2.Add(b);
+        File(a + "/x.txt", "first", kFirstRun);
+        File(a + "/y.txt", "in step", kFirstRun);
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        for (const Edit& edit : c.edits) {
+            edit(a, b);
+            Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        }
+        // The next run copies what was kept to the other side.
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        std::multiset<std::string> held;
+        for (const std::string& folder : {a, b}) {
+            for (const auto& [name, content] : Held(folder))
+                held.insert(content);
+        }
+        for (const char* version : c.versions)
+            EXPECT_TRUE(held.contains(version)) << version;
+        EXPECT_EQ(Held(a), Held(b));  // and each side holds all of them
+    }
+}
+
+// Files mode: whichever copies were edited, one run brings one content to
+// every copy and keeps every other version beside its file; the runs after
+// it change no content and keep nothing more. Three copies edited in one
+// second give two kept copies of one name in a List 1 and a List 2 folder,
+// which the next run pairs: neither is lost.
+TEST_F(KeptEdits, FilesModeSettlesInOneRun)
+{
+    struct Case {
+        const char* what;
+        std::map<std::string, std::pair<const char*, long long>> edits;  // folder -> content, time
+        std::vector<const char*> versions;
+    };
+    const Case cases[] = {
+        {"only the last List 2 copy edited", {{"c", {"c's edit", kEdit1}}}, {"c's edit"}},
+        {"only the first List 2 copy edited", {{"b", {"b's edit", kEdit1}}}, {"b's edit"}},
+        {"both List 2 copies edited, the first later",
+         {{"b", {"b's edit", kEdit2}}, {"c", {"c's edit", kEdit1}}},
+         {"b's edit", "c's edit"}},
+        {"both List 2 copies edited in one second",
+         {{"b", {"b's edit", kEdit1}}, {"c", {"c's edit", kEdit1}}},
+         {"b's edit", "c's edit"}},
+        {"two List 2 versions of one time, no edit",
+         {{"a", {"first", kFirstRun}}, {"b", {"first", kFirstRun}}, {"c", {"other", kFirstRun}}},
+         {"first", "other"}},
+        {"all three edited in one second",
+         {{"a", {"a's edit", kEdit1}}, {"b", {"b's edit", kEdit1}}, {"c", {"c's edit", kEdit1}}},
+         {"a's edit", "b's edit", "c's edit"}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string root = "files" + std::to_string(n++);
+        const std::map<std::string, std::string> folders = {
+            {"a", Folder(root + "/a")}, {"b", Folder(root + "/b")}, {"c", Folder(root + "/c")}};
+        list1.Clear();
+        list2.Clear();
+        list1.Add(folders.at("a"));
+        list2.Add(folders.at("b"));
+        list2.Add(folders.at("c"));
+        for (const auto& [name, folder] : folders)
+            File(folder + "/x.txt", "first", kFirstRun);
+        Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+        for (const auto& [name, edit] : c.edits)
+            File(folders.at(name) + "/x.txt", edit.first, edit.second);
+        std::map<std::string, std::map<std::string, std::string>> before;
+        for (int run = 1; run <= 3; ++run) {
+            SCOPED_TRACE(run);
+            Run(Synchronizer::Mode::Files, Synchronizer::Scope::All);
+            std::map<std::string, std::map<std::string, std::string>> held;
+            std::set<std::string> versions;
+            for (const auto& [name, folder] : folders) {
+                held[name] = Held(folder);
+                for (const auto& [file, content] : held[name])
+                    versions.insert(content);
+            }
+            for (const char* version : c.versions)
+                EXPECT_TRUE(versions.contains(version)) << version;
+            if (run == 1) {
+                EXPECT_EQ(held["a"]["x.txt"], held["b"]["x.txt"]);
+                EXPECT_EQ(held["a"]["x.txt"], held["c"]["x.txt"]);
+            }
+            if (run == 3) {
+                EXPECT_EQ(held, before);  // nothing more to do
+            }
+            before = held;
+        }
+    }
+}
+
+// A version kept beside its file by an earlier run (one stopped before it
+// replaced the file, say) is not kept again; a file the user may not
+// replace (a neighbour's, in a shared folder) gets no kept copy at all,
+// since it stays as it is.
+TEST_F(KeptEdits, NoKeptCopyThatCannotHelp)
+{
+    const std::string a = Folder("a/Docs"), b = Folder("b/Docs");
+    list1.Add(a);
+    list2.Add(b);
+    File(a + "/x.txt", "first", kFirstRun);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    File(a + "/x.txt", "a's edit", kEdit1);
+    File(b + "/x.txt", "b's edit", kEdit2);
+    File(a + "/" + KeptEditName("x.txt", kEdit1), "a's edit", kEdit1);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    EXPECT_EQ(ReadFile(a + "/x.txt"), "b's edit");
+    EXPECT_EQ(ListFolder(a), (std::set<std::string>{"x.txt", KeptEditName("x.txt", kEdit1)}));
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can act as the group's members";
+    constexpr uid_t kOwner = 61001;
+    constexpr uid_t kMember = 61002;
+    constexpr gid_t kShared = 61000;
+    File(a + "/y.txt", "first", kFirstRun);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    File(a + "/y.txt", "member's edit", kEdit2);
+    File(b + "/y.txt", "owner's edit", kEdit1);
+    ASSERT_EQ(chmod(tmp.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chown(b.c_str(), 0, kShared), 0);
+    ASSERT_EQ(chmod(b.c_str(), 02775), 0);
+    ASSERT_EQ(chown((b + "/y.txt").c_str(), kOwner, kShared), 0);
+    for (const std::string& path : {a, std::string(tmp / "a"), std::string(tmp / "state")})
+        ASSERT_EQ(chown(path.c_str(), kMember, kShared), 0);
+    for (const std::string& name : ListFolder(tmp / "state"))
+        ASSERT_EQ(chown((tmp / "state/" + name).c_str(), kMember, kShared), 0);
+    sync.SetMemory(nullptr);
+    const std::string said = RunAsUser(kMember, kShared, [&] {
+        platform::PairMemory own(tmp / "state/memory.db");
+        sync.SetMemory(&own);
+        Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+        sync.SetMemory(nullptr);
+        return std::to_string(spy.tally.kept);
+    });
+    EXPECT_EQ(said, "0");
+    EXPECT_EQ(ReadFile(b + "/y.txt"), "owner's edit");
+    EXPECT_EQ(ListFolder(b), (std::set<std::string>{"x.txt", "y.txt", KeptEditName("x.txt", kEdit1)}));
+}
+
 // The name of a kept edit: the time before the extension (a leading dot is
 // none), a count from the second on, and never longer than a drive takes,
 // cut where a character begins.
