@@ -1,6 +1,7 @@
 // What a run's confirmation shows of it: a line for each entry its
 // pre-count counts, with the way each copy goes.
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <sstream>
@@ -46,6 +47,10 @@ TEST_F(RunPlans, EachCountedEntryIsALineOfWhatTheRunWillDo)
     File(a + "/same.txt", "s", kMid);
     File(b + "/same.txt", "s", kMid);
     File(b + "/only.txt", "b", kMid);
+    // The run leaves a read-only file as it is: so does the plan.
+    File(a + "/kept.txt", "a", kNew);
+    File(b + "/kept.txt", "b", kOld);
+    ASSERT_EQ(::chmod((b + "/kept.txt").c_str(), 0444), 0);
     list1.Add(a);
     list2.Add(b);
     Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
@@ -53,7 +58,8 @@ TEST_F(RunPlans, EachCountedEntryIsALineOfWhatTheRunWillDo)
         SortedLines(spy.plan),
         (std::vector<std::string>{Line(a + "/later.txt", b, 1, "replacing"), Line(a + "/line\\nbreak", b, 1, "new"),
                                   Line(a + "/new.txt", b, 1, "new"), Line(b + "/earlier.txt", a, 2, "replacing"),
-                                  Line(b + "/only.txt", a, 2, "new")}));
+                                  b + "/kept.txt (left alone: read-only)", Line(b + "/only.txt", a, 2, "new")}));
+    EXPECT_EQ(ReadFile(b + "/kept.txt"), "b");
 
     const std::string x = Folder("files/x"), y = Folder("files/y");
     File(x + "/older", "x", kOld);
