@@ -567,12 +567,18 @@ TEST(MainWindowComplete, SynchroNowFromAListMenuOrTheTrayWhileTheOptionsPanelIsO
     std::vector<std::string> balloons;
     form.SetBalloonHandler(
         [&](const std::string& text, const std::string&, TBalloonIconType) { balloons.push_back(text); });
+    // Each run finds one file edited on one side of a pair in step.
+    for (const char* side : {"a/Docs/", "b/Docs/"}) {
+        for (const char* name : {"f1", "f2", "f3"}) {
+            WriteFile(w.home / (side + std::string(name)), "old");
+            SetMTime(w.home / (side + std::string(name)), 1600000000);
+        }
+    }
     int file = 0;
     for (QAction* synchroNow :
          {form.PopupMenu1->actions().at(0), form.PopupMenu2->actions().at(0), form.SynchronizeNow1}) {
         SCOPED_TRACE(synchroNow->objectName().toStdString());
         const std::string name = "f" + std::to_string(++file);
-        // New on one side only: a name new to both would keep a version beside it.
         WriteFile(w.home / ("a/Docs/" + name), "new");
         SetMTime(w.home / ("a/Docs/" + name), 1700000000);
         synchroNow->trigger();
