@@ -88,7 +88,9 @@ inline constexpr int kPathThroughLinkOfAnotherUser = 0x10100;
 // kPathThroughLinkOfAnotherUser when the way to it goes through a link that
 // belongs neither to the user nor to the system (root), and so is not
 // followed, or the errno of opening it for reading (ENOENT: it is not there,
-// as a share not mounted or a drive not plugged in).
+// as a share not mounted or a drive not plugged in, also where only the
+// system drive's folder stands in for it: see below, with the system's
+// MountTable).
 int ListedFolderProblem(const std::string& folder);
 
 class MountTable;
