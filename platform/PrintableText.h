@@ -38,6 +38,32 @@ inline std::size_t Utf8SequenceLength(std::string_view text)
     return length;
 }
 
+// The code point of a well-formed sequence of two or three bytes.
+inline char32_t CodePoint(std::string_view sequence)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(sequence[i])); };
+    if (sequence.size() == 2)
+        return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+    return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+}
+
+// The characters that break a line without being a control character (the
+// line and paragraph separators) and those that turn the text around them
+// (the bidirectional marks, embeddings, overrides and isolates): a name
+// "invoice\u202efdp.exe" would read as one ending in ".pdf".
+inline bool BreaksOrTurnsLine(char32_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+inline void AppendCodePoint(std::string& out, char32_t c)
+{
+    constexpr const char* kDigits = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += kDigits[(c >> shift) & 0xF];
+}
+
 inline void AppendOctal(std::string& out, unsigned char c)
 {
     out += '\\';
@@ -55,6 +81,8 @@ inline void AppendOctal(std::string& out, unsigned char c)
 // bytes that are no UTF-8 are shown escaped as ls -b shows them: \n, \r, \t
 // and the like by letter, others as three octal digits (ESC is \033), and
 // a backslash as \\, so that what is shown reads back to one name only.
+// The characters that break or turn a line around (BreaksOrTurnsLine) are
+// shown by their code point, \u202e, as a line's reader must see them.
 inline std::string PrintableText(std::string_view text)
 {
     std::string out;
@@ -71,7 +99,11 @@ inline std::string PrintableText(std::string_view text)
             // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
             const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) <= 0x9F;
             if (length != 0 && !c1) {
-                out.append(text.substr(at, length));
+                const std::string_view sequence = text.substr(at, length);
+                if (length <= 3 && detail::BreaksOrTurnsLine(detail::CodePoint(sequence)))
+                    detail::AppendCodePoint(out, detail::CodePoint(sequence));
+                else
+                    out.append(sequence);
                 at += length;
                 continue;
             }

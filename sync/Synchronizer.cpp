@@ -359,12 +359,13 @@ bool Synchronizer::TakesPart(const FolderList& list, int index, Scope scope) con
 
 void Synchronizer::LookAtListedFolders()
 {
+    const platform::MountTable mounts(m_drives.mounts);
     for (auto [list, problems] : {std::pair{&m_list1, &m_folderProblems1}, std::pair{&m_list2, &m_folderProblems2}}) {
         problems->assign(static_cast<std::size_t>(list->Count()), 0);
         for (int i = 0; i < list->Count(); ++i) {
             const std::string& text = list->Text(i);
             if (IsFullFolderPath(text))
-                (*problems)[static_cast<std::size_t>(i)] = platform::ListedFolderProblem(text);
+                (*problems)[static_cast<std::size_t>(i)] = ListedFolderProblem(text, m_drives, mounts);
         }
     }
 }

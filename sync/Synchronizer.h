@@ -7,12 +7,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "options/RunOptionValues.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/fs/KnownFolders.h"
 #include "platform/state/PairMemory.h"
+#include "sync/ListedFolderDrives.h"
 #include "sync/RunPlan.h"
 #include "sync/RunRecord.h"
 
@@ -44,6 +46,10 @@ public:
     // the design has it). Before a run replaces a file that changed since a
     // run left it, it keeps the file's version beside it.
     void SetMemory(platform::PairMemory* memory) { m_memory = memory; }
+
+    // What tells a listed folder from the empty folder left where its drive
+    // is mounted when it is there (by default, the system's mount points).
+    void SetListedFolderDrives(ListedFolderDrives drives) { m_drives = std::move(drives); }
 
     // One complete run of mode over scope with these options (kept in
     // RunState::Options for the run). With onlyNamed, a folders-mode run
@@ -233,6 +239,7 @@ private:
     // platform::ListedFolderProblem).
     std::vector<int> m_folderProblems1;
     std::vector<int> m_folderProblems2;
+    ListedFolderDrives m_drives;
     // The listed folders said to be away, by their texts, with why: said
     // again only once they came back and went.
     std::map<std::string, int> m_saidNotThere;

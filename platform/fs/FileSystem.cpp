@@ -19,6 +19,7 @@
 #include "platform/fs/Drive.h"
 #include "platform/fs/FileAttributes.h"
 #include "platform/fs/FileSystemInternal.h"
+#include "platform/fs/MountTable.h"
 #include "platform/fs/TrustedPath.h"
 
 namespace platform {
@@ -29,6 +30,29 @@ std::unique_ptr<FileSystemTestHooks>& HookStorage()
 {
     static std::unique_ptr<FileSystemTestHooks> hooks;
     return hooks;
+}
+
+// Whether the open folder fd holds no entry (an error tells nothing: not empty).
+bool FolderIsEmpty(int fd)
+{
+    const int listing = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!dir) {
+        if (listing >= 0)
+            ::close(listing);
+        return false;
+    }
+    bool empty = true;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            empty = false;
+            break;
+        }
+    }
+    empty = empty && errno == 0;
+    ::closedir(dir);
+    return empty;
 }
 
 }  // namespace
@@ -301,9 +325,32 @@ bool FileExists(const std::string& path, NameMatch match)
 
 int ListedFolderProblem(const std::string& folder)
 {
+    return ListedFolderProblem(folder, MountTable(), std::nullopt);
+}
+
+int ListedFolderProblem(const std::string& folder, const MountTable& mounts, std::optional<std::uint64_t> lastDevice,
+                        std::uint64_t* device)
+{
     static_assert(kPathThroughLinkOfAnotherUser == detail::kLinkOfAnotherUser);
     detail::Fd opened;
-    return detail::OpenTrusted(AT_FDCWD, folder, O_RDONLY | O_DIRECTORY, detail::LinkRule::OwnOrSystem, opened);
+    if (const int error = detail::OpenTrusted(AT_FDCWD, folder, O_RDONLY | O_DIRECTORY, detail::LinkRule::OwnOrSystem,
+                                              opened))
+        return error;
+    struct stat st {};
+    if (::fstat(opened.get(), &st) != 0)
+        return errno;
+    if (device)
+        *device = st.st_dev;
+    // Files copied into it would land on the system drive, hidden once the
+    // drive is mounted over them.
+    const std::string real = detail::PathOfOpenFolder(opened.get());
+    if (real.empty())
+        return 0;
+    if (mounts.NothingMountedAt(real))
+        return ENOENT;
+    if (!lastDevice || *lastDevice == st.st_dev || mounts.Mounted(real))
+        return 0;
+    return FolderIsEmpty(opened.get()) ? ENOENT : 0;
 }
 
 int OpenFollowingTrustedLinks(const std::string& path, int flags, mode_t mode, int& fd)

@@ -88,8 +88,20 @@ inline constexpr int kPathThroughLinkOfAnotherUser = 0x10100;
 // kPathThroughLinkOfAnotherUser when the way to it goes through a link that
 // belongs neither to the user nor to the system (root), and so is not
 // followed, or the errno of opening it for reading (ENOENT: it is not there,
-// as a share not mounted or a drive not plugged in).
+// as a share not mounted or a drive not plugged in, also where only the
+// system drive's folder stands in for it: see below, with the system's
+// MountTable).
 int ListedFolderProblem(const std::string& folder);
+
+class MountTable;
+// The same, and ENOENT too where what stands at folder is the system
+// drive's folder left for a drive that is not mounted: a mount point the
+// system names with nothing mounted (MountTable::NothingMountedAt), or a
+// folder that is no mount point, found empty on another drive (st_dev) than
+// lastDevice, the one a run last found it on. Where it can be read, device,
+// when given, is set to the drive it is on.
+int ListedFolderProblem(const std::string& folder, const MountTable& mounts, std::optional<std::uint64_t> lastDevice,
+                        std::uint64_t* device = nullptr);
 
 // open(path, flags, mode) for a file the program writes outside the listed
 // folders (the report file of a run): a link, on the way or at the path, is

@@ -40,7 +40,8 @@ TEST(ReportFile, HeaderThenNewestToOldestWithCrLf)
 // A file name's control characters are shown, never obeyed, in every line
 // the Report list keeps and passes on (its window, a terminal, a report
 // file): a newline would forge a line, a carriage return hide one, an escape
-// sequence work the terminal. What is shown reads back to one name only.
+// sequence work the terminal, a separator or bidirectional control break or
+// turn the line around. What is shown reads back to one name only.
 TEST(ReportFile, ControlCharactersOfNamesAreShownEscaped)
 {
     const std::pair<std::string, std::string> cases[] = {
@@ -56,6 +57,20 @@ TEST(ReportFile, ControlCharactersOfNamesAreShownEscaped)
         {"latin-1 caf\xE9", R"(latin-1 caf\351)"},
         {"overlong \xC0\xAF, surrogate \xED\xA0\x80, cut \xE2\x82",
          R"(overlong \300\257, surrogate \355\240\200, cut \342\202)"},
+        // Line and paragraph separators break a line; their neighbours do not.
+        {"a\xE2\x80\xA7\xE2\x80\xA8"
+         "b\xE2\x80\xA9"
+         "c\xE2\x80\xAF",
+         "a\xE2\x80\xA7\\u2028b\\u2029c\xE2\x80\xAF"},
+        // Bidirectional controls turn a line around: "invoice…exe.pdf".
+        {"invoice\xE2\x80\xAE"
+         "fdp.exe",
+         R"(invoice\u202efdp.exe)"},
+        {"\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD", R"(\u202a\u202b\u202c\u202d)"},
+        {"\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9\xE2\x81\xAA",
+         "\xE2\x81\xA5\\u2066\\u2067\\u2068\\u2069\xE2\x81\xAA"},
+        // The marks (a joiner beside them, as emoji use it, stays).
+        {"\xE2\x80\x8D\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C", "\xE2\x80\x8D\\u200e\\u200f\\u061c"},
     };
     ReportList report;
     std::vector<std::string> observed;
