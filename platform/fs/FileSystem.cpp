@@ -218,6 +218,11 @@ std::int32_t PackStatTime(const struct stat& st)
 
 }  // namespace detail
 
+bool IsTemporaryFileName(std::string_view name)
+{
+    return detail::IsTemporaryName(name);
+}
+
 std::string PathOf(const std::string& folder, const std::string& name)
 {
     // A '/' already at the end stays: the root gives "//name".
