@@ -40,9 +40,9 @@ int DestinationUnchanged(const CopyJob& job)
 
 // Replaces name with fromName on a drive that cannot in one step, in steps
 // that leave one of the two versions under a name whatever stops them: the
-// old file moves aside (AsideName, held locked so
-// that no other copy puts it back meanwhile), the new one takes the name,
-// and the old one goes. See PutBackAside for what an interruption leaves.
+// old file moves aside (AsideName, held locked so that no other copy puts
+// it back meanwhile), the new one takes the name, and the old one goes. See
+// PutBackAside for what an interruption leaves.
 int ReplaceInSteps(const CopyJob& job, const std::string& fromName)
 {
     const std::string aside = AsideName(job.name);
