@@ -325,7 +325,10 @@ bool PutBackAside(int dirFd, const char* aside, const std::string& name)
         return error != EWOULDBLOCK;
     struct stat atName {};
     const bool taken = ::fstatat(dirFd, name.c_str(), &atName, AT_SYMLINK_NOFOLLOW) == 0;
-    if ((taken || (errno == ENOENT && PlaceWithoutReplacing(dirFd, aside, name) == EEXIST))
+    const bool nameFree = !taken && errno == ENOENT;
+    if (const FileSystemTestHooks* hooks = ActiveTestHooks(); nameFree && hooks && hooks->beforePutBack)
+        hooks->beforePutBack();
+    if ((taken || (nameFree && PlaceWithoutReplacing(dirFd, aside, name) == EEXIST))
         && ::fstatat(dirFd, aside, &atName, AT_SYMLINK_NOFOLLOW) == 0 && atName.st_dev == st.st_dev
         && atName.st_ino == st.st_ino)
         ::unlinkat(dirFd, aside, 0);

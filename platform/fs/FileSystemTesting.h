@@ -43,6 +43,10 @@ struct FileSystemTestHooks {
     // before the copy looks at what it placed: a test saves the destination
     // here, as a person might at that moment.
     std::function<void()> afterPlacing;
+    // Called by a copy that found the name of a file a stopped replace left
+    // aside free, just before it puts the file back: a test saves a file
+    // under the name here.
+    std::function<void()> beforePutBack;
 };
 
 void SetFileSystemTestHooks(const FileSystemTestHooks& hooks);

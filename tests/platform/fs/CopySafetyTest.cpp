@@ -310,6 +310,15 @@ TEST(CopySafetyTest, OnlyLeftoversOfOurOwnAreTakenUp)
         EXPECT_EQ(ReadFile(dst / name), "mine") << name;
     EXPECT_EQ(ReadFile(dst / "f"), "old f");
     EXPECT_EQ(ReadFile(dst / "notes.txt"), "notes");
+
+    // A file saved under the name the moment before ours goes back keeps it.
+    WriteFile(dst / platform::OwnAsideName("g"), "old g");
+    platform::FileSystemTestHooks hooks;
+    hooks.beforePutBack = [&] { WriteFile(dst / "g", "saved g"); };
+    ScopedTestHooks use(hooks);
+    ASSERT_EQ(platform::CopyFile(src / "a", dst / "b", false), 0);
+    EXPECT_EQ(ReadFile(dst / "g"), "saved g");
+    EXPECT_FALSE(platform::FileExists(dst / platform::OwnAsideName("g")));
 }
 
 // On a drive that cannot replace a file in one step, a copy stopped at any
