@@ -11,7 +11,6 @@
 #include "lists/FolderList.h"
 #include "platform/FormatText.h"
 #include "platform/fs/FileSystem.h"
-#include "platform/fs/FileSystemTesting.h"
 #include "platform/fs/FolderWatch.h"
 #include "sync/ReportList.h"
 #include "sync/RunRecord.h"
@@ -33,7 +32,7 @@ std::pair<std::string, std::string> FolderAndName(const std::string& path)
 // that no entry of the folder has.
 bool IsTemporary(const std::string& folder, const std::string& name)
 {
-    if (name.starts_with(platform::kTemporaryNamePrefix))
+    if (platform::IsTemporaryFileName(name))
         return true;
     if (name.size() < 2 || name[0] != '#'
         || !std::all_of(name.begin() + 1, name.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))

@@ -79,8 +79,10 @@ bool SameContent(int src, int dirFd, const std::string& name, const struct stat&
 
 // Temporary files and leftovers (CopyTemporaries.cpp).
 
-// A fresh name for a named temporary file of the copy.
+// A fresh name for a named temporary file of the copy, with its mark.
 std::string NewCopyTemporaryName();
+// The name, with its mark, under which a file being replaced in steps waits.
+std::string AsideName(const std::string& name);
 // Notes name as a temporary file of this program waiting to be put in place
 // (waiting), or no longer.
 void NoteOwnTemporary(const std::string& name, bool waiting);
@@ -102,9 +104,14 @@ void NoteUnnamedCannotLink();
 // Placement (CopyPlacement.cpp): 0, why not (nothing replaced), or
 // kRetryWithNamedTemp.
 int PlaceNamed(const CopyJob& job, const std::string& tmpName);
+// Gives the file tmpName of dirFd the name `name` without replacing what
+// has it (EEXIST), also where the drive refuses RENAME_NOREPLACE.
+int PlaceWithoutReplacing(int dirFd, const std::string& tmpName, const std::string& name);
 int PlaceUnnamed(const CopyJob& job, int tmp);
-// Sets the copy's time again on drives that gave it the time of its rename.
-void KeepTimesAfterPlacing(int tmp, const CopyJob& job);
+// Whether the copy tmp, now in place, is still what it was when staged (its
+// look just before it was placed), with placed its look now; on drives that
+// gave it the time of its rename, once its time is set again.
+bool PlacedAsWritten(int tmp, const CopyJob& job, const struct stat& staged, struct stat& placed);
 
 // Flush (CopyFlush.cpp): whether one flush of the whole drive makes the
 // files written to it durable.

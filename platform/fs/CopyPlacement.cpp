@@ -2,8 +2,8 @@
 // step, by a rename or a link, and only while the destination is still what
 // the copy saw when it began. Where nothing stood, no name that appears
 // meanwhile is replaced; where a file stood and is to be kept, it goes to
-// the Trash first and comes back should the rename fail. Drives that give a
-// file the time of its rename get the copy's time again.
+// the Trash first and comes back should the rename fail. What is in place
+// is the copy's own only while it is still what the copy wrote.
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "platform/fs/CopyFile.h"
@@ -41,12 +40,12 @@ int DestinationUnchanged(const CopyJob& job)
 
 // Replaces name with fromName on a drive that cannot in one step, in steps
 // that leave one of the two versions under a name whatever stops them: the
-// old file moves aside (kReplacedAsidePrefix and its name, held locked so
-// that no other copy puts it back meanwhile), the new one takes the name,
-// and the old one goes. See PutBackAside for what an interruption leaves.
+// old file moves aside (AsideName, held locked so that no other copy puts
+// it back meanwhile), the new one takes the name, and the old one goes. See
+// PutBackAside for what an interruption leaves.
 int ReplaceInSteps(const CopyJob& job, const std::string& fromName)
 {
-    const std::string aside = kReplacedAsidePrefix + job.name;
+    const std::string aside = AsideName(job.name);
     if (aside.size() > NAME_MAX)
         return ::renameat(job.dirFd, fromName.c_str(), job.dirFd, job.name.c_str()) == 0 ? 0 : errno;
     const Fd old(::openat(job.dirFd, job.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -67,29 +66,6 @@ int ReplaceInSteps(const CopyJob& job, const std::string& fromName)
         job.hooks->betweenReplaceSteps(2);
     ::unlinkat(job.dirFd, aside.c_str(), 0);
     return 0;
-}
-
-// Puts a complete named temporary file in place of a name that nothing may
-// take meanwhile.
-int PlaceWithoutReplacing(int dirFd, const std::string& tmpName, const std::string& name)
-{
-    if (::renameat2(dirFd, tmpName.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (!IsUnsupported(errno))
-        return errno;
-    // No RENAME_NOREPLACE here: a hard link cannot replace a name either.
-    if (::linkat(dirFd, tmpName.c_str(), dirFd, name.c_str(), 0) == 0) {
-        ::unlinkat(dirFd, tmpName.c_str(), 0);
-        return 0;
-    }
-    if (errno != EPERM && !IsUnsupported(errno))
-        return errno;
-    // Neither (vfat has no hard links): look, then rename. A name that
-    // appears between the two steps is the one case left to chance.
-    struct stat st {};
-    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    return ::renameat(dirFd, tmpName.c_str(), dirFd, name.c_str()) == 0 ? 0 : errno;
 }
 
 // Where nothing stood, nothing may be replaced: a name that appeared
@@ -126,6 +102,29 @@ int ReplaceDestination(const CopyJob& job, const std::string& fromName)
 }
 
 }  // namespace
+
+// Gives the file tmpName of dirFd the name `name`, which nothing may take
+// meanwhile: EEXIST where something has it.
+int PlaceWithoutReplacing(int dirFd, const std::string& tmpName, const std::string& name)
+{
+    if (::renameat2(dirFd, tmpName.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (!IsUnsupported(errno))
+        return errno;
+    // No RENAME_NOREPLACE here: a hard link cannot replace a name either.
+    if (::linkat(dirFd, tmpName.c_str(), dirFd, name.c_str(), 0) == 0) {
+        ::unlinkat(dirFd, tmpName.c_str(), 0);
+        return 0;
+    }
+    if (errno != EPERM && !IsUnsupported(errno))
+        return errno;
+    // Neither (vfat has no hard links): look, then rename. A name that
+    // appears between the two steps is the one case left to chance.
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    return ::renameat(dirFd, tmpName.c_str(), dirFd, name.c_str()) == 0 ? 0 : errno;
+}
 
 int PlaceNamed(const CopyJob& job, const std::string& tmpName)
 {
@@ -164,25 +163,28 @@ int PlaceUnnamed(const CopyJob& job, int tmp)
     return error;
 }
 
-// Some drives (FAT through FUSE) give a file the time of its rename: where
-// a device was seen to, the copy's time is set again once it is in place.
-// Should that fail, the content is in place all the same; the time it has
-// then makes the next run copy it back, which changes no content.
-void KeepTimesAfterPlacing(int tmp, const CopyJob& job)
+// A person may save the destination the moment the copy put it in place:
+// that save is theirs, never taken for the copy's own write (a run would
+// leave it out as its own change and remember it as in step), and keeps its
+// own time. The times are set before placing, and a drive that keeps them
+// across a rename shows them still; a last-write time that moved, or another
+// size, is a save since. Drives whose renames give the file the time of the
+// rename (fusefat; kinds not known) get the copy's time again, unless the
+// size shows a save. A save of the same size in the microseconds between the
+// rename and this look is the one case such a drive leaves to chance.
+bool PlacedAsWritten(int tmp, const CopyJob& job, const struct stat& staged, struct stat& placed)
 {
-    thread_local std::map<dev_t, bool> renameKeepsTimes;
-    const auto known = renameKeepsTimes.find(job.device);
-    if (known != renameKeepsTimes.end() && known->second)
-        return;
-    struct stat placed {};
-    if (::fstat(tmp, &placed) != 0)
-        return;
-    const bool kept = SameTime(placed.st_mtim, job.sourceStat.st_mtim);
-    if (known == renameKeepsTimes.end())
-        renameKeepsTimes[job.device] = kept;
-    if (!kept) {
-        const timespec times[2] = {job.sourceStat.st_atim, job.sourceStat.st_mtim};
-        static_cast<void>(::futimens(tmp, times));
-    }
+    if (::fstat(tmp, &placed) != 0 || placed.st_size != staged.st_size)
+        return false;
+    if (SameTime(placed.st_mtim, staged.st_mtim))
+        return true;
+    if (DriveOf(job.dirFd, job.device).renameKeepsTimes)
+        return false;
+    // Should this fail, the content is in place all the same; the time it has
+    // then makes the next run copy it back, which changes no content.
+    const timespec times[2] = {job.sourceStat.st_atim, job.sourceStat.st_mtim};
+    return ::futimens(tmp, times) == 0 && ::fstat(tmp, &placed) == 0 && placed.st_size == staged.st_size
+        && SameTime(placed.st_mtim, staged.st_mtim);
 }
+
 }  // namespace platform::detail

@@ -57,6 +57,12 @@ constexpr Drive WindowsNames(Drive drive)
     return drive;
 }
 
+constexpr Drive TimesNotKept(Drive drive)
+{
+    drive.renameKeepsTimes = false;
+    return drive;
+}
+
 constexpr Drive Samba(Drive drive)
 {
     drive = WindowsNames(drive);
@@ -81,10 +87,10 @@ constexpr KindRow kDriveKinds[] = {
     {F2FS_SUPER_MAGIC, {}, With(kLocal, "f2fs")},
     {MSDOS_SUPER_MAGIC, {}, With(kWindowsLocal, "vfat")},
     {EXFAT_SUPER_MAGIC, {}, With(kWindowsLocal, "exfat")},
-    {FUSE_SUPER_MAGIC, "fuse.fusefat", With(WindowsNames(NoLinks(kRemote)), "fuse.fusefat")},
+    {FUSE_SUPER_MAGIC, "fuse.fusefat", With(TimesNotKept(WindowsNames(NoLinks(kRemote))), "fuse.fusefat")},
     {FUSE_SUPER_MAGIC, "fuse.sshfs", With(kRemote, "fuse.sshfs")},
-    {FUSE_SUPER_MAGIC, "fuse.gvfsd-fuse", With(NoLinks(kRemote), "fuse.gvfsd-fuse")},
-    {FUSE_SUPER_MAGIC, {}, With(kRemote, "fuse")},  // ntfs-3g, exfat-fuse and any other
+    {FUSE_SUPER_MAGIC, "fuse.gvfsd-fuse", With(TimesNotKept(NoLinks(kRemote)), "fuse.gvfsd-fuse")},
+    {FUSE_SUPER_MAGIC, {}, With(TimesNotKept(kRemote), "fuse")},  // ntfs-3g, exfat-fuse and any other
     {NFS_SUPER_MAGIC, {}, With(kRemote, "nfs")},
     {SMB_SUPER_MAGIC, {}, With(Samba(kRemote), "smb")},
     {CIFS_SUPER_MAGIC, {}, With(Samba(kRemote), "cifs")},
@@ -100,7 +106,7 @@ constexpr KindRow kDriveKinds[] = {
 // A Samba share as gvfs's FUSE folder shows it: a folder named
 // "smb-share:server=…,share=…" of that mount and what lies below it.
 constexpr Drive kGvfsSambaShare = [] {
-    Drive share = With(Samba(NoLinks(kRemote)), "fuse.gvfsd-fuse smb-share");
+    Drive share = With(TimesNotKept(Samba(NoLinks(kRemote))), "fuse.gvfsd-fuse smb-share");
     share.replacesInOneStep = false;
     share.modesTellWritable = false;
     return share;
@@ -108,7 +114,8 @@ constexpr Drive kGvfsSambaShare = [] {
 
 // A kind not in the table: flushed file by file, names asked one by one,
 // nothing relied on for the run's memory.
-constexpr Drive kUnknown = With(Drive{.kind = {}, .changeTimes = false, .stableInodes = false}, "unknown");
+constexpr Drive kUnknown = With(TimesNotKept(Drive{.kind = {}, .changeTimes = false, .stableInodes = false}),
+                                "unknown");
 
 // The mount table's name for the kind of the drive with this device number.
 std::string MountKindOf(dev_t device)

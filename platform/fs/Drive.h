@@ -42,6 +42,10 @@ struct Drive {
     // through gvfs deletes the old file first and then renames: an
     // interruption between the two would leave neither under the name.
     bool replacesInOneStep = true;
+    // A rename leaves the file's last-write time as it was. fusefat gives a
+    // renamed file the time of its rename; kinds not known are not relied
+    // on: there a copy sets its time again once it is in place.
+    bool renameKeepsTimes = true;
     // A file's mode tells whether it may be written. A Samba share through
     // gvfs shows every file as 0700, also one the server keeps read-only:
     // there the drive is asked (see DriveRefusesWriting).

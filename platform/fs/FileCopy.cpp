@@ -260,6 +260,10 @@ int StageCopyImpl(const CopyRequest& request, StagedCopyPtr& staged, CopyOutcome
 int PlaceStagedImpl(StagedCopy& copy, CopyOutcome& outcome)
 {
     const CopyJob& job = copy.job;
+    // What the copy wrote, times and all: what it must find in place to call
+    // the file its own.
+    struct stat staged {};
+    const bool stagedSeen = ::fstat(copy.tmp.get(), &staged) == 0;
     const int error = ChangeFolder(
         job.dirFd,
         [&](bool& added) {
@@ -279,9 +283,12 @@ int PlaceStagedImpl(StagedCopy& copy, CopyOutcome& outcome)
         return CopyNow(copy.request, outcome);
     }
     if (error == 0) {
-        KeepTimesAfterPlacing(copy.tmp.get(), job);
+        if (job.hooks && job.hooks->afterPlacing)
+            job.hooks->afterPlacing();
+        // A file saved in place since is not what the copy wrote: not told as
+        // its write, nor remembered as in step with the source.
         struct stat placed {};
-        if (::fstat(copy.tmp.get(), &placed) == 0) {
+        if (stagedSeen && PlacedAsWritten(copy.tmp.get(), job, staged, placed)) {
             outcome.written = WrittenFileOf(placed);
             outcome.writtenState = FileStateOf(placed, DriveOf(job.dirFd, job.device));
         }

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -74,9 +76,44 @@ const FileSystemTestHooks* ActiveTestHooks()
     return HookStorage().get();
 }
 
+namespace {
+
+bool IsHexDigits(std::string_view text, std::size_t count)
+{
+    return text.size() == count && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+}  // namespace
+
+// The shapes of the names the program gives its temporary files, whoever's
+// copy made one: a copy of another user's in a shared folder writes its own,
+// and a half-written file is never copied on. Whether such a file is ours
+// to remove is told by its mark (CopyTemporaries.cpp), never by its shape.
 bool IsTemporaryName(std::string_view name)
 {
-    return name.starts_with(kTemporaryNamePrefix);
+    if (!name.starts_with(kTemporaryNamePrefix))
+        return false;
+    const std::string_view rest = name.substr(std::strlen(kTemporaryNamePrefix));
+    constexpr std::size_t kDigits = 16;
+    if (rest.starts_with("copy-")) {  // an id, '-', its mark
+        const std::string_view marked = rest.substr(5);
+        if (marked.size() == 2 * kDigits + 1 && marked[kDigits] == '-'
+            && IsHexDigits(marked.substr(0, kDigits), kDigits) && IsHexDigits(marked.substr(kDigits + 1), kDigits))
+            return true;
+    }
+    if (rest.starts_with("old-")) {  // a mark, '-', a name
+        const std::string_view marked = rest.substr(4);
+        if (marked.size() > kDigits + 1 && marked[kDigits] == '-' && IsHexDigits(marked.substr(0, kDigits), kDigits))
+            return true;
+    }
+    // The text file writer's: its process number, '-', 16 hex digits.
+    const std::size_t dash = rest.find('-');
+    return dash != std::string_view::npos && dash > 0
+        && std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(dash),
+                       [](char c) { return c >= '0' && c <= '9'; })
+        && IsHexDigits(rest.substr(dash + 1), kDigits);
 }
 
 std::string NewTemporaryName()
@@ -204,6 +241,11 @@ std::int32_t PackStatTime(const struct stat& st)
 }
 
 }  // namespace detail
+
+bool IsTemporaryFileName(std::string_view name)
+{
+    return detail::IsTemporaryName(name);
+}
 
 std::string PathOf(const std::string& folder, const std::string& name)
 {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // File operations as a run expects them: names are resolved without regard
 // to letter case (the exact name first, else the one entry equal to it when
@@ -113,6 +114,10 @@ int OpenFollowingTrustedLinks(const std::string& path, int flags, mode_t mode, i
 
 // FileAge(path) != -1: a folder never "exists" in this sense.
 bool FileExists(const std::string& path, NameMatch match = NameMatch::CaseBlind);
+// Whether name has a shape the program gives its temporary files
+// (FileSystemTesting.h): never a person's file to copy, nor a change to run
+// for. A person's file whose name merely begins the same is not one.
+bool IsTemporaryFileName(std::string_view name);
 
 // True when the owner's write bit is clear, or nothing can be read at path.
 bool FileIsReadOnly(const std::string& path, NameMatch match = NameMatch::CaseBlind);

@@ -39,20 +39,36 @@ struct FileSystemTestHooks {
     // the new one took its name (2): a test kills the copy there.
     bool replaceInSteps = false;
     std::function<void(int step)> betweenReplaceSteps;
+    // Called by a copy right after its file took the destination's name,
+    // before the copy looks at what it placed: a test saves the destination
+    // here, as a person might at that moment.
+    std::function<void()> afterPlacing;
+    // Called by a copy that found the name of a file a stopped replace left
+    // aside free, just before it puts the file back: a test saves a file
+    // under the name here.
+    std::function<void()> beforePutBack;
 };
 
 void SetFileSystemTestHooks(const FileSystemTestHooks& hooks);
 void ClearFileSystemTestHooks();
 
 // Named temporary files (of the copy where O_TMPFILE is missing, and of the
-// text file writer) begin with this; directory searches never yield them.
+// text file writer) begin with this; directory searches never yield those
+// of the shapes the program makes. Other files of such names are a
+// person's, like any other.
 inline constexpr const char* kTemporaryNamePrefix = ".folderly-partial-";
-// Those of the copy begin with this: the next copy into their folder removes
-// any that no copy holds any more (a copy that was killed left it).
+// Those of the copy begin with this, then an id and its mark: the next copy
+// into their folder removes any of ours that no copy holds any more (a copy
+// that was killed left it).
 inline constexpr const char* kCopyTemporaryNamePrefix = ".folderly-partial-copy-";
-// A file being replaced in steps waits aside under this and its name; the
-// next copy into its folder puts it back, or removes it where the new file
-// took the name.
+// A file being replaced in steps waits aside under this, a mark and its
+// name; the next copy into its folder puts it back, or removes it where the
+// new file took the name.
 inline constexpr const char* kReplacedAsidePrefix = ".folderly-partial-old-";
+
+// Names of the program's own making, as a killed copy leaves them: a copy's
+// temporary file, and a file set aside while `name` was replaced in steps.
+std::string OwnCopyTemporaryName();
+std::string OwnAsideName(const std::string& name);
 
 }  // namespace platform

@@ -319,7 +319,8 @@ void KnownFolders::CopyFile(const std::string& source, const std::string& destin
         [this, done = std::move(done)](int error, const detail::CopyOutcome& outcome) {
             NoteUnplaced(outcome, -1);
             NoteCopied(error, outcome);
-            if (error == 0 && m_onWritten)
+            // A file saved over the copy the moment it was placed is not its write.
+            if (error == 0 && m_onWritten && outcome.written != WrittenFile())
                 m_onWritten(outcome.written);
             done(error,
                  error == 0 ? CopiedStates{outcome.writtenState, outcome.sourceState, outcome.replacedCopiedToTrash}

@@ -55,8 +55,9 @@ for kind in fat exfat ntfs; do
   # User attributes travel where the drive keeps them; where not, no failure.
   python3 -c 'import os, sys; [os.setxattr(p, "user.tag", b"blue") for p in sys.argv[1:]]' \
     "$home/odd.txt" "$home/newer.txt" || fail "$kind: cannot set a user attribute"
-  # What a killed copy left on the drive goes with the next copy into it.
-  put "$usb/.folderly-partial-copy-1-killed" "partial" "2024-01-01 00:00:00"
+  # A file of the user's named as the copy's temporary files begin is never
+  # taken for a killed copy's leftover (hidden, it is not searched here).
+  put "$usb/.folderly-partial-copy-1-mine" "mine" "2024-01-01 00:00:00"
   run folders "$home" "$usb"
   expect_lines "$kind, folders mode" "odd.txt copied successfully to $usb
 data.bin copied successfully to $usb
@@ -64,6 +65,8 @@ sparse.bin copied successfully to $usb
 $usb/newer.txt updated successfully
 $home/older.txt updated successfully
 only-on-drive.txt copied successfully to $home"
+  [ "$(cat "$usb/.folderly-partial-copy-1-mine")" = mine ] || fail "$kind: the user's .folderly-partial file was taken"
+  rm "$usb/.folderly-partial-copy-1-mine"
   expect_same "$kind, folders mode" "$home" "$usb"
   [ "$(cat "$usb/newer.txt")" = "home, later" ] || fail "$kind: the later file did not win"
   [ "$(cat "$home/older.txt")" = "drive, later" ] || fail "$kind: the later file on the drive did not win"
@@ -91,7 +94,6 @@ only-on-drive.txt copied successfully to $home"
   # Folders mode, the drive in List 1, after all that: nothing to do.
   run folders "$usb" "$home"
   [ "$total" = 0 ] && [ -z "$out" ] || fail "$kind: folders mode from the drive found $total to do: $out"
-  [ ! -e "$usb/.folderly-partial-copy-1-killed" ] || fail "$kind: the killed copy's leftover stayed"
   # Two names equal but for case would be one file on a drive that does not
   # tell case apart, and some names it cannot hold: all left alone, and said.
   # (exfat-fuse and ntfs-3g are FUSE drives the program cannot tell apart.)

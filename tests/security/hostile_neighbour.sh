@@ -3,11 +3,12 @@
 # shared project folder) tries to get into the user's account through the
 # user's runs: programs that would run with the user's rights, links that
 # would lead a copy into the user's own files or carry the user's private
-# files out, a listed folder turned into such a link, and a Trash whose
-# folders are swapped while a run keeps files in it. Each case makes the
-# folders afresh, runs the real program ("folderly --run") as the user (or
-# as root), and checks that nothing of the user's was written, read out or
-# given away, and that the run said so. Two users and their group are made
+# files out, a listed folder turned into such a link, a Trash whose folders
+# are swapped while a run keeps files in it, and files named as the
+# program's temporary files. Each case makes the folders afresh, runs the
+# real program ("folderly --run") as the user (or as root), and checks that
+# nothing of the user's (or the neighbour's) was written, read out, given
+# away or taken, and that the run said so. Two users and their group are made
 # by the test; without root it is skipped (exit 77).
 #
 # usage: hostile_neighbour.sh path/to/folderly
@@ -234,6 +235,27 @@ while True:
 else
   echo "SKIP: $case: no tmpfs could be mounted"
 fi
+
+# 6. Files of the neighbour's named as the program's temporary files begin,
+# one of them of the very shape the program gives its own: a copy into
+# their folder neither removes them nor puts any back under another name.
+case="the neighbour's files named as the program's temporary files"
+fresh 1 0
+put "$shared/A/proj/plan.txt" "the plan" "$new" "$neighbour"
+put "$shared/B/proj/notes.txt" "the notes" "$old" "$neighbour"
+for name in .folderly-partial-copy-0123456789abcdef-fedcba9876543210 .folderly-partial-old-notes.txt \
+  .folderly-partial-old-0123456789abcdef-draft.txt; do
+  put "$shared/B/proj/$name" "the neighbour's $name" "$old" "$neighbour"
+done
+run_as "$user"
+said "plan.txt copied successfully to $shared/B/proj"
+for name in .folderly-partial-copy-0123456789abcdef-fedcba9876543210 .folderly-partial-old-notes.txt \
+  .folderly-partial-old-0123456789abcdef-draft.txt; do
+  holds "$shared/B/proj/$name" "the neighbour's $name"
+done
+holds "$shared/B/proj/notes.txt" "the notes"
+absent "$shared/B/proj/draft.txt"
+absent "$shared/B/proj/0123456789abcdef-draft.txt"
 
 [ "$failures" = 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "the neighbour got nothing"

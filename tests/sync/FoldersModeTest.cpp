@@ -141,6 +141,30 @@ TEST_F(FoldersMode, AllFilesCountsDotEntriesAndSubfoldersButCopiesNoFolder)
     EXPECT_FALSE(platform::DirectoryExists(b + "/sub"));
 }
 
+// A person's files whose names begin as the copy's temporary files do are
+// files like any other: carried to the other side, and left as they are by
+// the copies into their folder, whether their names are free or taken.
+TEST_F(FoldersMode, APersonsFilesNamedAsTheCopysTemporariesAreCarried)
+{
+    const std::string a = Folder("one/Docs"), b = Folder("two/Docs");
+    const std::string prefix = platform::kTemporaryNamePrefix;
+    const std::string names[] = {prefix + "old-notes.txt", prefix + "old-todo.txt", prefix + "copy-mine"};
+    for (const std::string& name : names)
+        File(a + "/" + name, "mine", kMid);
+    File(a + "/notes.txt", "notes", kMid);
+    spy.options.SearchAttr = 63;
+    list1.Add(a);
+    list2.Add(b);
+    Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All);
+    for (const std::string& folder : {a, b}) {
+        for (const std::string& name : names)
+            EXPECT_EQ(ReadFile(folder + "/" + name), "mine") << folder << "/" << name;
+        EXPECT_EQ(ReadFile(folder + "/notes.txt"), "notes");
+        EXPECT_FALSE(platform::FileExists(folder + "/todo.txt")) << folder;
+    }
+    EXPECT_EQ(state.FailFlag, 0);
+}
+
 TEST_F(FoldersMode, ExtensionFilterAppliesOnBothSides)
 {
     const std::string a = Folder("one/Docs"), b = Folder("two/Docs");

@@ -12,11 +12,15 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "PlatformTestUtil.h"
 #include "TempDir.h"
 #include "platform/fs/CopyFile.h"
+#include "platform/fs/Drive.h"
+#include "platform/fs/FileState.h"
 #include "platform/fs/FileSystem.h"
+#include "platform/fs/KnownFolders.h"
 
 namespace {
 
@@ -187,8 +191,8 @@ TEST(CopySafetyTest, TheNextCopyRemovesLeftoversNoCopyHolds)
 {
     TempDir src;
     TempDir dst;
-    const std::string dead = std::string(platform::kCopyTemporaryNamePrefix) + "1-dead";
-    const std::string held = std::string(platform::kCopyTemporaryNamePrefix) + "2-held";
+    const std::string dead = platform::OwnCopyTemporaryName();
+    const std::string held = platform::OwnCopyTemporaryName();
     const std::string text = std::string(platform::kTemporaryNamePrefix) + "3-text";
     for (const std::string& name : {dead, held, text})
         WriteFile(dst / name, "partial");
@@ -209,6 +213,112 @@ TEST(CopySafetyTest, TheNextCopyRemovesLeftoversNoCopyHolds)
     ::close(holder);
     ASSERT_EQ(platform::CopyFile(src / "b", dst / "b", true), 0);
     EXPECT_EQ(ListFolder(dst.Path()), (Names{"a", "b", text}));
+}
+
+// A person saves the destination in place the moment a copy put it there:
+// the save keeps its content and its own time, and is neither told as the
+// copy's write (a run on change would leave it out) nor given as a state to
+// remember in step with the source.
+TEST(CopySafetyTest, ASaveRightAfterPlacingStaysThePersons)
+{
+    struct Case {
+        const char* what;
+        bool destinationThere;
+        bool named;
+        const char* saved;  // null: nobody saves
+    };
+    const Case cases[] = {
+        {"new file", false, false, "a longer save"},
+        {"replaced, named temporary", true, true, "a longer save"},
+        {"replaced, a save of the copy's size", true, false, "saved!"},
+        {"nobody saves", true, false, nullptr},
+    };
+    constexpr long long kSourceTime = 1'500'000'000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir src;
+        TempDir dst;
+        const std::string destination = dst / "f";
+        WriteFile(src / "f", "copied");
+        SetMTime(src / "f", kSourceTime);
+        if (c.destinationThere) {
+            WriteFile(destination, "old");
+            SetMTime(destination, kSourceTime - 1000);
+        }
+        platform::FileSystemTestHooks hooks;
+        hooks.noUnnamedTemp = c.named;
+        hooks.afterPlacing = [&] {
+            if (c.saved)
+                WriteFile(destination, c.saved);  // in place, as an editor that keeps the file does
+        };
+        ScopedTestHooks use(hooks);
+        platform::KnownFolders known;
+        std::vector<platform::WrittenFile> told;
+        known.SetOnWritten([&told](const platform::WrittenFile& file) { told.push_back(file); });
+        int result = -1;
+        platform::KnownFolders::CopiedStates states;
+        known.CopyFile(src / "f", destination, false, platform::NameMatch::CaseBlind, std::nullopt,
+                       [&](int error, const platform::KnownFolders::CopiedStates& copied) {
+                           result = error;
+                           states = copied;
+                       });
+        known.Settle();
+        ASSERT_EQ(result, 0);
+        struct stat now {};
+        ASSERT_EQ(::stat(destination.c_str(), &now), 0);
+        if (c.saved) {
+            EXPECT_EQ(ReadFile(destination), c.saved);
+            EXPECT_NE(MTimeSeconds(destination), kSourceTime);
+            EXPECT_EQ(states.written, 0u);
+            EXPECT_TRUE(told.empty());
+        } else {
+            EXPECT_EQ(ReadFile(destination), "copied");
+            EXPECT_EQ(MTimeSeconds(destination), kSourceTime);
+            EXPECT_EQ(states.written, platform::FileStateOf(now, platform::DriveAt(destination)));
+            EXPECT_EQ(told, std::vector<platform::WrittenFile>{platform::WrittenFileOf(now)});
+        }
+    }
+}
+
+// A copy takes up only what copies of ours left: a person's files whose
+// names begin as ours do (also one of our shape with a mark not ours) stay
+// as they are, while our own file aside goes back where its name is free
+// and goes where the name is taken.
+TEST(CopySafetyTest, OnlyLeftoversOfOurOwnAreTakenUp)
+{
+    TempDir src;
+    TempDir dst;
+    const std::string prefix = platform::kTemporaryNamePrefix;
+    const Names persons{prefix + "old-notes.txt", prefix + "old-todo.txt", prefix + "copy-mine",
+                        prefix + "copy-0123456789abcdef-fedcba9876543210", prefix + "old-0123456789abcdef-todo.txt"};
+    for (const std::string& name : persons)
+        WriteFile(dst / name, "mine");
+    WriteFile(dst / "notes.txt", "notes");
+    WriteFile(dst / platform::OwnAsideName("f"), "old f");
+    WriteFile(dst / platform::OwnAsideName("notes.txt"), "older notes");
+    WriteFile(src / "a", "a");
+    for (const bool named : {false, true}) {
+        platform::FileSystemTestHooks hooks;
+        hooks.noUnnamedTemp = named;
+        ScopedTestHooks use(hooks);
+        ASSERT_EQ(platform::CopyFile(src / "a", dst / "a", false), 0);
+    }
+    Names expected{"a", "f", "notes.txt"};
+    expected.insert(persons.begin(), persons.end());
+    EXPECT_EQ(ListFolder(dst.Path()), expected);
+    for (const std::string& name : persons)
+        EXPECT_EQ(ReadFile(dst / name), "mine") << name;
+    EXPECT_EQ(ReadFile(dst / "f"), "old f");
+    EXPECT_EQ(ReadFile(dst / "notes.txt"), "notes");
+
+    // A file saved under the name the moment before ours goes back keeps it.
+    WriteFile(dst / platform::OwnAsideName("g"), "old g");
+    platform::FileSystemTestHooks hooks;
+    hooks.beforePutBack = [&] { WriteFile(dst / "g", "saved g"); };
+    ScopedTestHooks use(hooks);
+    ASSERT_EQ(platform::CopyFile(src / "a", dst / "b", false), 0);
+    EXPECT_EQ(ReadFile(dst / "g"), "saved g");
+    EXPECT_FALSE(platform::FileExists(dst / platform::OwnAsideName("g")));
 }
 
 // On a drive that cannot replace a file in one step, a copy stopped at any

@@ -217,14 +217,25 @@ TEST(DirectorySearchTest, NameGoneBeforeItsTurnIsPassedOver)
     EXPECT_FALSE(search.FindNext(rec));
 }
 
+// Temporary files of the shapes the program makes (as a crash would leave
+// them, or another user's copy while it writes) are never yielded; a
+// person's files whose names merely begin the same are, like any other.
 TEST(DirectorySearchTest, TemporaryFilesAreNeverYielded)
 {
     TempDir dir;
     WriteFile(dir / "real.txt", "r");
-    // As a crash of a copy would leave it behind.
-    WriteFile(dir / (std::string(platform::kTemporaryNamePrefix) + "123-abc"), "partial");
-    EXPECT_EQ(SearchNames(dir / "*.*", 63), (Names{".", "..", "real.txt"}));
-    EXPECT_EQ(SearchNames(dir / ".folderly*", 63), Names{});
+    const std::string prefix = platform::kTemporaryNamePrefix;
+    for (const std::string& name :
+         {prefix + "123-0123456789abcdef", platform::OwnCopyTemporaryName(),
+          prefix + "copy-0123456789abcdef-fedcba9876543210", platform::OwnAsideName("real.txt")})
+        WriteFile(dir / name, "partial");
+    const Names persons{prefix + "old-notes.txt", prefix + "copy-mine", prefix + "123-abc"};
+    for (const std::string& name : persons)
+        WriteFile(dir / name, "mine");
+    Names all{".", "..", "real.txt"};
+    all.insert(persons.begin(), persons.end());
+    EXPECT_EQ(SearchNames(dir / "*", 63), all);
+    EXPECT_EQ(SearchNames(dir / ".folderly*", 63), persons);
 }
 
 }  // namespace
