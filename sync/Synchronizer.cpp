@@ -97,6 +97,19 @@ template <typename Work> void ThenSettle(KnownFolders& known, platform::PairMemo
     settle();
 }
 
+// Both folders were listed in full: the memory drops the pairs of names
+// that neither holds any more, so that it stays the size of the folders.
+void KeepOnlyNamesOf(platform::PairMemory* memory, const std::string& folder1, const KnownFolder& side1,
+                     const std::string& folder2, const KnownFolder& side2)
+{
+    if (!memory || !side1.Identity() || !side2.Identity())
+        return;
+    memory->KeepOnlyNames(folder1, folder2, [&](const platform::PairMemory::NameVisitor& visit) {
+        side1.ForEachName(visit);
+        side2.ForEachName(visit);
+    });
+}
+
 // Resets the running mark however the run ends.
 class RunningMark {
 public:
@@ -237,6 +250,14 @@ Synchronizer::Synchronizer(RunState& state, const FolderList& list1, const Folde
       m_list2(list2),
       m_events(events)
 {
+}
+
+void Synchronizer::SetMemory(platform::PairMemory* memory)
+{
+    m_memory = memory;
+    // Its waits for another copy's lock end when the program is told to end.
+    if (memory)
+        memory->SetStopQuery([this] { return m_events.StopRequested(); });
 }
 
 void Synchronizer::CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count,
@@ -507,6 +528,10 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
             FilesEntry(known, *folders2, side1, folder1, scope, count);
         }
     }
+    for (std::size_t i = 0; count && folders2 && i < folders2->size(); ++i) {
+        if ((*folders2)[i])
+            KeepOnlyNamesOf(m_memory, folder1, side1, m_list2.Text(static_cast<int>(i)), *(*folders2)[i]);
+    }
     // Unless it is a List 2 folder too, the folder is done with.
     known.Forget(searched);
     if (&side1 != &searched)
@@ -673,6 +698,8 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
         ThenSettle(known, m_memory, [&] {
             FolderPairSearchA(known, folder1, folder2, count);
             FolderPairSearchB(known, folder1, folder2, count);
+            if (count)
+                KeepOnlyNamesOf(m_memory, folder1, known.NamesIn(folder1), folder2, known.NamesIn(folder2));
         });
     } catch (const RunStopped&) {
         ReportWentAway();  // the copies in place told it, also of a run stopped

@@ -43,7 +43,7 @@ public:
     // The memory of the pairs runs left in step (none: every pair goes as
     // the design has it). Before a run replaces a file that changed since a
     // run left it, it keeps the file's version beside it.
-    void SetMemory(platform::PairMemory* memory) { m_memory = memory; }
+    void SetMemory(platform::PairMemory* memory);
 
     // One complete run of mode over scope with these options (kept in
     // RunState::Options for the run). With onlyNamed, a folders-mode run
