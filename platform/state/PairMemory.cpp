@@ -235,17 +235,15 @@ void PairMemory::SetAside(const std::string& why)
 
 namespace {
 
-// Takes the bits of group and others off path (never following a link),
-// where they are set.
+// Takes the bits of group and others off path, a file or a folder (never
+// a link), where they are set. By its name: a descriptor of the memory
+// opened and closed here would drop the locks SQLite holds on it in this
+// process.
 void Narrow(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && (st.st_mode & 077) != 0)
-        ::fchmod(fd, st.st_mode & 07700);
-    ::close(fd);
+    if (::lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) && (st.st_mode & 077) != 0)
+        ::chmod(path.c_str(), st.st_mode & 07700);
 }
 
 }  // namespace
@@ -258,12 +256,13 @@ void PairMemory::MakePrivate() const
         std::filesystem::create_directories(folder.parent_path(), error);
     ::mkdir(folder.c_str(), 0700);
     Narrow(folder);
-    // Made here before SQLite makes it with the umask's bits: its -wal and
-    // -shm take the bits the database has.
-    const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // A new memory is made here before SQLite would make it with the
+    // umask's bits: its -wal and -shm take the bits the database has.
+    const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0)
         ::close(fd);
-    // A memory of an earlier version, made with wider bits, is narrowed.
+    // One made with wider bits (by an earlier version) is narrowed, and so
+    // are its companions and the copies set aside.
     const std::string name = std::filesystem::path(m_path).filename().string();
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         if (entry.path().filename().string().starts_with(name))

@@ -1,0 +1,90 @@
+// The runs' memory stays the size of the folders: names that come and go
+// leave no pairs behind, and a name the run's filter passed over is still
+// remembered while both folders hold it.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+
+#include "RunFixture.h"
+#include "platform/state/PairMemory.h"
+
+namespace {
+
+// The pairs the memory at path holds.
+long long PairsIn(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    long long pairs = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* count = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM pair", -1, &count, nullptr) == SQLITE_OK
+            && sqlite3_step(count) == SQLITE_ROW)
+            pairs = sqlite3_column_int64(count, 0);
+        sqlite3_finalize(count);
+    }
+    sqlite3_close(db);
+    return pairs;
+}
+
+using MemorySize = RunFixture;
+
+TEST_F(MemorySize, PairsOfNamesGoneFromBothSidesAreDropped)
+{
+    struct Case {
+        const char* what;
+        int mode;  // 0 files, 1 folders
+        const char* ext;  // the extension filter of the runs after the first
+    };
+    const Case cases[] = {
+        {"folders mode", 1, "*"},
+        {"files mode", 0, "*"},
+        {"folders mode, .txt only", 1, "txt"},
+        {"files mode, .txt only", 0, "txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string root = std::to_string(&c - cases);
+        const std::string a = Folder(root + "/a/Docs"), b = Folder(root + "/b/Docs");
+        const std::string path = tmp / (root + "/state/memory.db");
+        platform::PairMemory memory(path);
+        sync.SetMemory(&memory);
+        list1.Clear();
+        list2.Clear();
+        list1.Add(a);
+        list2.Add(b);
+        spy.mode = c.mode;
+        spy.options.SearchExt = "*";
+        // Kept in both folders all along, one of them passed over by the filter.
+        for (const char* name : {"kept.doc", "kept.txt"}) {
+            File(a + "/" + name, name, kOld);
+            File(b + "/" + name, name, kOld);
+        }
+        RunByMode(Synchronizer::Scope::All);
+        spy.options.SearchExt = c.ext;
+        for (int run = 0; run < 5; ++run) {
+            // Ten names made since the last run (files mode pairs only names
+            // both folders hold), the last run's ten removed from both.
+            for (int i = 0; i < 10; ++i) {
+                const std::string name = "/" + std::to_string(run) + "-" + std::to_string(i) + ".txt";
+                File(a + name, name, kMid);
+                if (c.mode == 0)
+                    File(b + name, name, kMid);
+                if (run > 0) {
+                    const std::string gone = "/" + std::to_string(run - 1) + "-" + std::to_string(i) + ".txt";
+                    std::filesystem::remove(a + gone);
+                    std::filesystem::remove(b + gone);
+                }
+            }
+            RunByMode(Synchronizer::Scope::All);
+            EXPECT_EQ(spy.tally.failed, 0);
+            EXPECT_LE(PairsIn(path), 12) << "after run " << run;
+        }
+        EXPECT_GE(PairsIn(path), 11);
+        EXPECT_TRUE(memory.Recall(a, b, "kept.doc").has_value());
+        sync.SetMemory(nullptr);
+    }
+}
+
+}  // namespace
