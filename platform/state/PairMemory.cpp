@@ -235,14 +235,15 @@ void PairMemory::SetAside(const std::string& why)
 
 namespace {
 
-// Takes the bits of group and others off path, a file or a folder (never
-// a link), where they are set. By its name: a descriptor of the memory
-// opened and closed here would drop the locks SQLite holds on it in this
-// process.
-void Narrow(const std::string& path)
+// Takes the bits of group and others off path, a folder or a file as
+// asked (never a link), where they are set. By its name: a descriptor of
+// the memory opened and closed here would drop the locks SQLite holds on it
+// in this process.
+void Narrow(const std::string& path, bool folder)
 {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) && (st.st_mode & 077) != 0)
+    if (::lstat(path.c_str(), &st) == 0 && (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))
+        && (st.st_mode & 077) != 0)
         ::chmod(path.c_str(), st.st_mode & 07700);
 }
 
@@ -255,7 +256,7 @@ void PairMemory::MakePrivate() const
     if (folder.has_parent_path())
         std::filesystem::create_directories(folder.parent_path(), error);
     ::mkdir(folder.c_str(), 0700);
-    Narrow(folder);
+    Narrow(folder, true);
     // A new memory is made here before SQLite would make it with the
     // umask's bits: its -wal and -shm take the bits the database has.
     const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -266,7 +267,7 @@ void PairMemory::MakePrivate() const
     const std::string name = std::filesystem::path(m_path).filename().string();
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         if (entry.path().filename().string().starts_with(name))
-            Narrow(entry.path().string());
+            Narrow(entry.path().string(), false);
     }
 }
 
@@ -335,83 +336,94 @@ bool PairMemory::Ready()
 
 bool PairMemory::SetUp()
 {
+    // A memory set aside is followed by a fresh one, once.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        MakePrivate();
-        // One thread uses it: SQLite's own locks would only cost time.
-        if (sqlite3_open_v2(m_path.c_str(), &m_db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
-                            nullptr)
-            != SQLITE_OK) {
-            Failed("opened");
-            return false;
-        }
-        // Another copy of the program (the window, folderly --run or
-        // --watch) may be writing: it is waited for.
-        sqlite3_busy_handler(m_db, &PairMemory::BusyWait, this);
-        std::int64_t found = 0;
-        const auto version = [&] {
-            Statement read(m_db, "PRAGMA user_version");
-            if (read.Step() != SQLITE_ROW)
-                return false;
-            found = read.Integer(0);
-            return true;
-        };
-        if (!version()) {
-            Failed("read");
-            if (m_unusable)
-                return false;
-            continue;  // set aside: a fresh one
-        }
-        if (found > kVersion) {
-            SetAside("it was made by a later version of Folderly");
-            continue;
-        }
-        if (ExecWaiting("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;") != SQLITE_OK) {
-            Failed("set up");
-            if (m_unusable)
-                return false;
-            continue;
-        }
-        if (found == kVersion)
-            return true;  // a known memory is not written
-        // A new memory gets its tables, one of an earlier version what this
-        // one adds, keeping its pairs; another copy may be doing the same.
-        if (ExecWaiting("BEGIN IMMEDIATE") != SQLITE_OK) {
-            Failed("set up");
-            return false;
-        }
-        if (!version() || found > kVersion) {
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            if (found > kVersion) {
-                SetAside("it was made by a later version of Folderly");
-                continue;
-            }
-            Failed("read");
-            return false;
-        }
-        const char* tables = "CREATE TABLE IF NOT EXISTS folder(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL,"
-                             " device INTEGER);"
-                             "CREATE TABLE IF NOT EXISTS pair(first INTEGER NOT NULL, second INTEGER NOT NULL,"
-                             " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
-                             " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
-                             "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
-                             " keys BLOB NOT NULL, PRIMARY KEY(first, second));";
-        const std::string mark = "PRAGMA user_version=" + std::to_string(kVersion) + "; COMMIT";
-        if (sqlite3_exec(m_db, tables, nullptr, nullptr, nullptr) != SQLITE_OK
-            || (!Statement(m_db, "SELECT device FROM folder").Ok()
-                && sqlite3_exec(m_db, "ALTER TABLE folder ADD COLUMN device INTEGER", nullptr, nullptr, nullptr)
-                    != SQLITE_OK)
-            || sqlite3_exec(m_db, mark.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-            const Cause cause = CauseNow();
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            Failed("set up", cause);
-            if (m_unusable)
-                return false;
-            continue;
-        }
-        return true;
+        const Attempt tried = OpenOnce();
+        if (tried != Attempt::Again)
+            return tried == Attempt::Done;
     }
     return false;
+}
+
+PairMemory::Attempt PairMemory::FailedTo(const char* what)
+{
+    Failed(what);
+    return m_unusable ? Attempt::Failed : Attempt::Again;
+}
+
+bool PairMemory::ReadVersion(std::int64_t& found)
+{
+    Statement read(m_db, "PRAGMA user_version");
+    if (read.Step() != SQLITE_ROW)
+        return false;
+    found = read.Integer(0);
+    return true;
+}
+
+PairMemory::Attempt PairMemory::OpenOnce()
+{
+    MakePrivate();
+    // One thread uses it: SQLite's own locks would only cost time.
+    if (sqlite3_open_v2(m_path.c_str(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
+                        nullptr)
+        != SQLITE_OK) {
+        Failed("opened");
+        return Attempt::Failed;
+    }
+    // Another copy of the program (the window, folderly --run or --watch)
+    // may be writing: it is waited for.
+    sqlite3_busy_handler(m_db, &PairMemory::BusyWait, this);
+    std::int64_t found = 0;
+    if (!ReadVersion(found))
+        return FailedTo("read");
+    if (found > kVersion) {
+        SetAside("it was made by a later version of Folderly");
+        return Attempt::Again;
+    }
+    if (ExecWaiting("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;") != SQLITE_OK)
+        return FailedTo("set up");
+    // A known memory is not written.
+    return found == kVersion ? Attempt::Done : MakeTables();
+}
+
+// A new memory gets its tables, one of an earlier version what this one
+// adds, keeping its pairs; another copy may be doing the same meanwhile.
+PairMemory::Attempt PairMemory::MakeTables()
+{
+    if (ExecWaiting("BEGIN IMMEDIATE") != SQLITE_OK)
+        return FailedTo("set up");
+    std::int64_t found = 0;
+    if (!ReadVersion(found) || found > kVersion) {
+        const Cause cause = CauseNow();
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (found <= kVersion) {
+            Failed("read", cause);
+            return m_unusable ? Attempt::Failed : Attempt::Again;
+        }
+        SetAside("it was made by a later version of Folderly");
+        return Attempt::Again;
+    }
+    const char* tables = "CREATE TABLE IF NOT EXISTS folder(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL,"
+                         " device INTEGER);"
+                         "CREATE TABLE IF NOT EXISTS pair(first INTEGER NOT NULL, second INTEGER NOT NULL,"
+                         " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
+                         " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
+                         "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
+                         " keys BLOB NOT NULL, PRIMARY KEY(first, second));";
+    const std::string mark = "PRAGMA user_version=" + std::to_string(kVersion) + "; COMMIT";
+    // A folder table of version 1 has no drive: it gets one.
+    if (sqlite3_exec(m_db, tables, nullptr, nullptr, nullptr) != SQLITE_OK
+        || (!Statement(m_db, "SELECT device FROM folder").Ok()
+            && sqlite3_exec(m_db, "ALTER TABLE folder ADD COLUMN device INTEGER", nullptr, nullptr, nullptr)
+                != SQLITE_OK)
+        || sqlite3_exec(m_db, mark.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const Cause cause = CauseNow();
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        Failed("set up", cause);
+        return m_unusable ? Attempt::Failed : Attempt::Again;
+    }
+    return Attempt::Done;
 }
 
 std::int64_t PairMemory::FolderId(const std::string& folder, bool make)

@@ -122,7 +122,14 @@ private:
     };
 
     bool Ready();
+    // How one try at opening and setting up the memory went: Again when it
+    // was set aside, for a fresh one.
+    enum class Attempt { Done, Failed, Again };
     bool SetUp();
+    Attempt OpenOnce();
+    Attempt MakeTables();
+    Attempt FailedTo(const char* what);
+    bool ReadVersion(std::int64_t& found);
     // The folder, the database and its companions: the owner's alone.
     void MakePrivate() const;
     static int BusyWait(void* memory, int count);

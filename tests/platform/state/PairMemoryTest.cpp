@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "PlatformTestUtil.h"
 #include "TempDir.h"
 #include "platform/state/PairMemory.h"
 
@@ -35,34 +36,6 @@ mode_t BitsOf(const std::string& path)
 {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
-// Runs work in a child process, then meanwhile(child) in this one; true
-// when the child ended by itself within limit with status 0. A child that
-// hangs is killed: the test fails and goes on.
-testing::AssertionResult EndsWithin(std::chrono::milliseconds limit, const std::function<int()>& work,
-                                    const std::function<void(pid_t)>& meanwhile = {})
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(work());
-    if (child < 0)
-        return testing::AssertionFailure() << "no child";
-    const auto start = std::chrono::steady_clock::now();
-    if (meanwhile)
-        meanwhile(child);
-    int status = 0;
-    while (::waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() - start > limit) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-            return testing::AssertionFailure() << "still waiting after " << limit.count() << " ms";
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return testing::AssertionFailure() << "ended with status " << status;
-    return testing::AssertionSuccess();
 }
 
 // Another program that made the memory and holds its write lock before any

@@ -1,12 +1,12 @@
-// The runs' memory stays the size of the folders: names that come and go
-// leave no pairs behind, and a name the run's filter passed over is still
-// remembered while both folders hold it.
+// The runs' memory in runs: it stays the size of the folders, and a run told
+// to end never waits for it.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <filesystem>
 #include <string>
 
+#include "PlatformTestUtil.h"
 #include "RunFixture.h"
 #include "platform/state/PairMemory.h"
 
@@ -28,9 +28,11 @@ long long PairsIn(const std::string& path)
     return pairs;
 }
 
-using MemorySize = RunFixture;
+using MemoryRuns = RunFixture;
 
-TEST_F(MemorySize, PairsOfNamesGoneFromBothSidesAreDropped)
+// Names that come and go leave no pairs behind, and a name the run's filter
+// passed over is still remembered while both folders hold it.
+TEST_F(MemoryRuns, PairsOfNamesGoneFromBothSidesAreDropped)
 {
     struct Case {
         const char* what;
@@ -85,6 +87,32 @@ TEST_F(MemorySize, PairsOfNamesGoneFromBothSidesAreDropped)
         EXPECT_TRUE(memory.Recall(a, b, "kept.doc").has_value());
         sync.SetMemory(nullptr);
     }
+}
+
+// A run told to end while another program holds the memory locked (here,
+// before its tables exist) ends at once instead of waiting for the lock.
+TEST_F(MemoryRuns, ARunToldToEndDoesNotWaitForTheMemory)
+{
+    struct Stopping : RunSpy {
+        bool StopRequested() const override { return true; }
+    } stopping;
+    Synchronizer run(state, list1, list2, stopping);
+    const std::string a = Folder("a/Docs"), b = Folder("b/Docs");
+    File(a + "/x.txt", "x", kMid);
+    list1.Add(a);
+    list2.Add(b);
+    const std::string path = tmp / "state/memory.db";
+    EXPECT_TRUE(EndsWithin(std::chrono::seconds(5), [&] {
+        std::filesystem::create_directories(tmp / "state");
+        sqlite3* other = nullptr;
+        if (sqlite3_open(path.c_str(), &other) != SQLITE_OK
+            || sqlite3_exec(other, "BEGIN IMMEDIATE; CREATE TABLE t(x)", nullptr, nullptr, nullptr) != SQLITE_OK)
+            return 3;
+        platform::PairMemory memory(path);
+        run.SetMemory(&memory);
+        run.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, stopping.options);
+        return stopping.events.back() == "finished, not completed" ? 0 : 4;
+    }));
 }
 
 }  // namespace
