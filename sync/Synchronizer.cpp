@@ -528,6 +528,7 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
             FilesEntry(known, *folders2, side1, folder1, scope, count);
         }
     }
+    // The pre-count has listed this folder and the List 2 folders in full.
     for (std::size_t i = 0; count && folders2 && i < folders2->size(); ++i) {
         if ((*folders2)[i])
             KeepOnlyNamesOf(m_memory, folder1, side1, m_list2.Text(static_cast<int>(i)), *(*folders2)[i]);
