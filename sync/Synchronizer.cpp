@@ -104,10 +104,9 @@ void KeepOnlyNamesOf(platform::PairMemory* memory, const std::string& folder1, c
 {
     if (!memory || !side1.Identity() || !side2.Identity())
         return;
-    memory->KeepOnlyNames(folder1, folder2, [&](const platform::PairMemory::NameVisitor& visit) {
-        side1.ForEachName(visit);
-        side2.ForEachName(visit);
-    });
+    memory->KeepOnlyNames(
+        folder1, folder2, [&](const platform::PairMemory::NameVisitor& visit) { side1.ForEachName(visit); },
+        [&](const platform::PairMemory::NameVisitor& visit) { side2.ForEachName(visit); });
 }
 
 // Resets the running mark however the run ends.

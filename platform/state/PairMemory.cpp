@@ -728,8 +728,8 @@ void PairMemory::KeepOnly(const std::vector<std::string>& folders)
     Commit();
 }
 
-void PairMemory::KeepOnlyNames(const std::string& folder1, const std::string& folder2,
-                               const std::function<void(const NameVisitor&)>& eachName)
+void PairMemory::KeepOnlyNames(const std::string& folder1, const std::string& folder2, const Names& names1,
+                               const Names& names2)
 {
     if (!Ready())
         return;
@@ -737,8 +737,22 @@ void PairMemory::KeepOnlyNames(const std::string& folder1, const std::string& fo
     const std::int64_t second = first ? FolderId(folder2, false) : 0;
     if (!second)
         return;  // no pair remembered, or the memory failed (said)
+    std::size_t fewest = SIZE_MAX;
+    for (const Names* names : {&names1, &names2}) {
+        std::size_t held = 0;
+        (*names)([&held](std::string_view) { ++held; });
+        fewest = std::min(fewest, held);
+    }
+    Statement count(m_db, "SELECT count(*) FROM pair WHERE first = ?1 AND second = ?2");
+    if (count.Bind(1, first).Bind(2, second).Step() != SQLITE_ROW) {
+        Failed("read");
+        return;
+    }
+    if (static_cast<std::size_t>(count.Integer(0)) <= fewest)
+        return;
     std::unordered_set<std::string_view> names;
-    eachName([&names](std::string_view name) { names.insert(name); });
+    for (const Names* each : {&names1, &names2})
+        (*each)([&names](std::string_view name) { names.insert(name); });
     std::vector<std::string> gone;
     {
         Statement select(m_db, "SELECT name FROM pair WHERE first = ?1 AND second = ?2");

@@ -90,12 +90,17 @@ public:
     // Drops the pairs of every folder that is none of these (the folders of
     // both lists), so that the memory does not grow without end.
     void KeepOnly(const std::vector<std::string>& folders);
-    // The run has listed the whole of both folders: eachName calls what it
-    // is given with every name either holds. The pairs of other names, gone
-    // from both sides, are dropped (written with the next Commit).
+    // The run has listed the whole of both folders: names1 and names2 call
+    // what they are given with every name the one or the other holds. The
+    // pairs of other names, gone from both sides, are dropped (written with
+    // the next Commit) once there are more pairs than the emptier folder
+    // holds names: a run that finds no more pairs than names, as most do,
+    // only counts them. So the pairs are never more than that folder's
+    // names and those one run added.
     using NameVisitor = std::function<void(std::string_view)>;
-    void KeepOnlyNames(const std::string& folder1, const std::string& folder2,
-                       const std::function<void(const NameVisitor&)>& eachName);
+    using Names = std::function<void(const NameVisitor&)>;
+    void KeepOnlyNames(const std::string& folder1, const std::string& folder2, const Names& names1,
+                       const Names& names2);
 
     // The drive (st_dev) on which a run last saw folder, if one said so.
     std::optional<dev_t> LastDeviceOf(const std::string& folder);

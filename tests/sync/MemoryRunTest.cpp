@@ -81,7 +81,9 @@ TEST_F(MemoryRuns, PairsOfNamesGoneFromBothSidesAreDropped)
             }
             RunByMode(Synchronizer::Scope::All);
             EXPECT_EQ(spy.tally.failed, 0);
-            EXPECT_LE(PairsIn(path), 12) << "after run " << run;
+            // The twelve names the folders hold, and at most the ten this
+            // run added before the next one drops them.
+            EXPECT_LE(PairsIn(path), 22) << "after run " << run;
         }
         EXPECT_GE(PairsIn(path), 11);
         EXPECT_TRUE(memory.Recall(a, b, "kept.doc").has_value());
