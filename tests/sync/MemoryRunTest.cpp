@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "PlatformTestUtil.h"
 #include "RunFixture.h"
@@ -91,12 +93,15 @@ TEST_F(MemoryRuns, PairsOfNamesGoneFromBothSidesAreDropped)
     }
 }
 
-// A run told to end while another program holds the memory locked (here,
-// before its tables exist) ends at once instead of waiting for the lock.
+volatile std::sig_atomic_t g_terminated = 0;
+
+// A run told to end by SIGTERM while another connection holds the memory
+// locked (here, before its tables exist) ends at once instead of waiting
+// for the lock.
 TEST_F(MemoryRuns, ARunToldToEndDoesNotWaitForTheMemory)
 {
     struct Stopping : RunSpy {
-        bool StopRequested() const override { return true; }
+        bool StopRequested() const override { return g_terminated != 0; }
     } stopping;
     Synchronizer run(state, list1, list2, stopping);
     const std::string a = Folder("a/Docs"), b = Folder("b/Docs");
@@ -104,16 +109,23 @@ TEST_F(MemoryRuns, ARunToldToEndDoesNotWaitForTheMemory)
     list1.Add(a);
     list2.Add(b);
     const std::string path = tmp / "state/memory.db";
-    EXPECT_TRUE(EndsWithin(std::chrono::seconds(5), [&] {
+    const auto work = [&] {
+        struct sigaction action {};
+        action.sa_handler = [](int) { g_terminated = 1; };
+        ::sigaction(SIGTERM, &action, nullptr);
         std::filesystem::create_directories(tmp / "state");
         sqlite3* other = nullptr;
         if (sqlite3_open(path.c_str(), &other) != SQLITE_OK
             || sqlite3_exec(other, "BEGIN IMMEDIATE; CREATE TABLE t(x)", nullptr, nullptr, nullptr) != SQLITE_OK)
             return 3;
-        platform::PairMemory memory(path);
+        platform::PairMemory memory(path, std::chrono::minutes(1));
         run.SetMemory(&memory);
         run.Run(Synchronizer::Mode::Folders, Synchronizer::Scope::All, stopping.options);
         return stopping.events.back() == "finished, not completed" ? 0 : 4;
+    };
+    EXPECT_TRUE(EndsWithin(std::chrono::milliseconds(2500), work, [](pid_t child) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(child, SIGTERM);
     }));
 }
 
