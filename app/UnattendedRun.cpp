@@ -56,7 +56,9 @@ int RunAll(Program& program, RunOutput& output)
         output.Message(UnattendedRun::ClosingLine(tally));
     if (tally.kept > 0)
         output.Message(Counted(tally.kept, UnattendedRun::kOneEditKeptText, UnattendedRun::kEditsKeptText));
-    return tally.Complete() && tally.kept == 0 ? UnattendedRun::kAllCopied : UnattendedRun::kSomeNotCopied;
+    // A memory that could not be used is said by its own line.
+    const bool nothingToLookAt = tally.kept == 0 && tally.memory == 0;
+    return tally.Complete() && nothingToLookAt ? UnattendedRun::kAllCopied : UnattendedRun::kSomeNotCopied;
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ void RunTally::Count(const RunRecord& record)
         notThere += record.kind == RunRecord::Kind::NotThere ? 1 : 0;
     } else if (record.kind == RunRecord::Kind::KeptEdit)
         ++kept;
+    else if (record.kind == RunRecord::Kind::MemoryProblem)
+        ++memory;
     else if (record.kind == RunRecord::Kind::WentAway)
         failed += std::atoi(record.reason.c_str());  // one line for all the files the folder did not get
     else if (record.Failed())

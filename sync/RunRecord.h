@@ -130,6 +130,9 @@ struct RunTally {
     // Of leftOut, the folders not there or not readable: no failure of the
     // run (the NAS asleep, the stick not plugged in), but nothing was done there.
     int notThere = 0;
+    // The runs' memory could not be used (MemoryProblem): no copy failed,
+    // but edits made on both sides were not watched for.
+    int memory = 0;
 
     void Count(const RunRecord& record);
     // Whether everything in scope was done: no failure, no entry left out.

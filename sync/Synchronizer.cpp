@@ -97,6 +97,18 @@ template <typename Work> void ThenSettle(KnownFolders& known, platform::PairMemo
     settle();
 }
 
+// Both folders were listed in full: the memory drops the pairs of names
+// that neither holds any more, so that it stays the size of the folders.
+void KeepOnlyNamesOf(platform::PairMemory* memory, const std::string& folder1, const KnownFolder& side1,
+                     const std::string& folder2, const KnownFolder& side2)
+{
+    if (!memory || !side1.Identity() || !side2.Identity())
+        return;
+    memory->KeepOnlyNames(
+        folder1, folder2, [&](const platform::PairMemory::NameVisitor& visit) { side1.ForEachName(visit); },
+        [&](const platform::PairMemory::NameVisitor& visit) { side2.ForEachName(visit); });
+}
+
 // Resets the running mark however the run ends.
 class RunningMark {
 public:
@@ -239,6 +251,25 @@ Synchronizer::Synchronizer(RunState& state, const FolderList& list1, const Folde
 {
 }
 
+void Synchronizer::SetMemory(platform::PairMemory* memory)
+{
+    m_memory = memory;
+    m_drives.lastSeen = nullptr;
+    m_drives.seen = nullptr;
+    if (!memory)
+        return;
+    // Its waits for another copy's lock end when the program is told to end.
+    memory->SetStopQuery([this] { return m_events.StopRequested(); });
+    // It knows the drive each listed folder was last found on, which tells
+    // a folder from the empty one standing in for it while its drive is away.
+    m_drives.lastSeen = [memory](const std::string& folder) -> std::optional<std::uint64_t> {
+        return memory->LastDeviceOf(folder);
+    };
+    m_drives.seen = [memory](const std::string& folder, std::uint64_t device) {
+        memory->SawOnDevice(folder, static_cast<dev_t>(device));
+    };
+}
+
 void Synchronizer::CountCopies(Mode mode, Scope scope, const RunOptionValues& options, std::int32_t& count,
                                RunPlan* plan)
 {
@@ -246,6 +277,8 @@ void Synchronizer::CountCopies(Mode mode, Scope scope, const RunOptionValues& op
     LookAtListedFolders();
     Count(mode, scope, plan);
     count = m_state.TotalCount;
+    if (m_memory)
+        m_memory->Commit();  // what the look learnt, with no lock held after it
 }
 
 void Synchronizer::Count(Mode mode, Scope scope, RunPlan* plan)
@@ -508,6 +541,11 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
             FilesEntry(known, *folders2, side1, folder1, scope, count);
         }
     }
+    // The pre-count has listed this folder and the List 2 folders in full.
+    for (std::size_t i = 0; count && folders2 && i < folders2->size(); ++i) {
+        if ((*folders2)[i])
+            KeepOnlyNamesOf(m_memory, folder1, side1, m_list2.Text(static_cast<int>(i)), *(*folders2)[i]);
+    }
     // Unless it is a List 2 folder too, the folder is done with.
     known.Forget(searched);
     if (&side1 != &searched)
@@ -741,6 +779,8 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
         ThenSettle(known, m_memory, [&] {
             FolderPairSearchA(known, folder1, folder2, count);
             FolderPairSearchB(known, folder1, folder2, count);
+            if (count)
+                KeepOnlyNamesOf(m_memory, folder1, known.NamesIn(folder1), folder2, known.NamesIn(folder2));
         });
     } catch (const RunStopped&) {
         ReportWentAway();  // the copies in place told it, also of a run stopped

@@ -44,11 +44,13 @@ public:
 
     // The memory of the pairs runs left in step (none: every pair goes as
     // the design has it). Before a run replaces a file that changed since a
-    // run left it, it keeps the file's version beside it.
-    void SetMemory(platform::PairMemory* memory) { m_memory = memory; }
+    // run left it, it keeps the file's version beside it. It also tells
+    // the drive each listed folder was last found on (ListedFolderDrives).
+    void SetMemory(platform::PairMemory* memory);
 
     // What tells a listed folder from the empty folder left where its drive
-    // is mounted when it is there (by default, the system's mount points).
+    // is mounted when it is there (by default, the system's mount points,
+    // and the memory's drives once SetMemory was given one).
     void SetListedFolderDrives(ListedFolderDrives drives) { m_drives = std::move(drives); }
 
     // One complete run of mode over scope with these options (kept in

@@ -1,7 +1,9 @@
 #include "platform/state/PairMemory.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,28 +13,15 @@
 #include <filesystem>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
-// sqlite3_exec, waiting for another copy of the program that sets up the
-// same new memory at this moment: a journal's mode changes only while
-// nobody else reads, and no busy timeout waits for that.
-int ExecWaiting(sqlite3* db, const char* sql)
-{
-    int result = SQLITE_BUSY;
-    for (int attempt = 0; attempt < 2000; ++attempt) {
-        result = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        if (result != SQLITE_BUSY && result != SQLITE_LOCKED)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return result;
-}
-
 // The version of the memory's tables; a memory of a later one is set aside.
-constexpr int kVersion = 1;
+// 2: each folder's drive, as a run last saw it.
+constexpr int kVersion = 2;
 
 // A name's 64-bit hash (FNV-1a, then mixed): what the pairs read are found by.
 std::uint64_t HashOf(const char* name, std::size_t size)
@@ -141,12 +130,16 @@ struct PairMemoryRecent {
     std::unordered_set<std::uint64_t> keys;
 };
 
-PairMemory::PairMemory(std::string path) : m_path(std::move(path))
+PairMemory::PairMemory(std::string path, std::chrono::milliseconds lockWait)
+    : m_path(std::move(path)),
+      m_lockWait(lockWait)
 {
 }
 
 PairMemory::~PairMemory()
 {
+    // Whoever answered the stop query may be gone already.
+    m_stop = nullptr;
     Commit();
     Close();
 }
@@ -188,16 +181,37 @@ void PairMemory::Close()
     m_folderIds.clear();
 }
 
+PairMemory::Cause PairMemory::CauseNow() const
+{
+    if (!m_db)
+        return {SQLITE_CANTOPEN, std::strerror(errno)};
+    Cause cause{sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db)};
+    if (m_stopped) {
+        cause.text = "the program is ending";
+        return cause;
+    }
+    // SQLite's words for a failure of the system ("disk I/O error") do not
+    // say what failed: the system's do.
+    const int primary = cause.code & 0xFF;
+    const int system = sqlite3_system_errno(m_db);
+    if ((primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN || primary == SQLITE_FULL) && system != 0)
+        cause.text += std::string(": ") + std::strerror(system);
+    return cause;
+}
+
 void PairMemory::Failed(const char* what)
 {
-    const int code = m_db ? sqlite3_extended_errcode(m_db) : SQLITE_CANTOPEN;
-    const std::string why = m_db ? sqlite3_errmsg(m_db) : std::strerror(errno);
-    if (Damaged(code)) {
-        SetAside("it is damaged (" + why + ")");
+    Failed(what, CauseNow());
+}
+
+void PairMemory::Failed(const char* what, const Cause& cause)
+{
+    if (Damaged(cause.code)) {
+        SetAside("it is damaged (" + cause.text + ")");
         return;
     }
-    m_problem = "The memory of earlier runs (" + m_path + ") could not be " + what + " (" + why
-        + "): this run goes on without it, and replaces files as if no run had kept them in step";
+    m_problem = "The memory of earlier runs (" + m_path + ") could not be " + what + " (" + cause.text
+        + "): edits made on both sides are not watched for in this run";
     Close();
     m_unusable = true;
 }
@@ -216,7 +230,94 @@ void PairMemory::SetAside(const std::string& why)
     for (const char* part : {"-wal", "-shm"})
         std::filesystem::rename(m_path + part, aside + part, error);
     m_problem = "The memory of earlier runs (" + m_path + ") was set aside as " + aside + ": " + why
-        + ". Runs go on as if no run had kept the files in step, and remember anew";
+        + ". Edits made on both sides are not watched for in this run; runs remember anew";
+}
+
+namespace {
+
+// Takes the bits of group and others off path, a folder or a file as
+// asked (never a link), where they are set. By its name: a descriptor of
+// the memory opened and closed here would drop the locks SQLite holds on it
+// in this process.
+void Narrow(const std::string& path, bool folder)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))
+        && (st.st_mode & 077) != 0)
+        ::chmod(path.c_str(), st.st_mode & 07700);
+}
+
+}  // namespace
+
+void PairMemory::MakePrivate() const
+{
+    const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
+    std::error_code error;
+    if (folder.has_parent_path())
+        std::filesystem::create_directories(folder.parent_path(), error);
+    ::mkdir(folder.c_str(), 0700);
+    Narrow(folder, true);
+    // A new memory is made here before SQLite would make it with the
+    // umask's bits: its -wal and -shm take the bits the database has.
+    const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    // One made with wider bits (by an earlier version) is narrowed, and so
+    // are its companions and the copies set aside.
+    const std::string name = std::filesystem::path(m_path).filename().string();
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().filename().string().starts_with(name))
+            Narrow(entry.path().string(), false);
+    }
+}
+
+int PairMemory::BusyWait(void* memory, int count)
+{
+    using namespace std::chrono;
+    auto& self = *static_cast<PairMemory*>(memory);
+    const auto now = steady_clock::now();
+    if (count == 0)
+        self.m_lockWaitEnd = std::min(now + self.m_lockWait, self.m_setUpEnd);
+    if (self.Stopping()) {
+        self.m_stopped = true;
+        return 0;
+    }
+    if (now >= self.m_lockWaitEnd)
+        return 0;
+    // Short steps: the lock may go at any moment, and the program be told to end.
+    const auto step = milliseconds(std::min(count + 1, 20));
+    std::this_thread::sleep_for(std::min<steady_clock::duration>(step, self.m_lockWaitEnd - now));
+    return 1;
+}
+
+// sqlite3_exec, waiting for another copy of the program that sets up the
+// same new memory at this moment: a journal's mode changes only while
+// nobody else reads, and no busy handler waits for that. The set-up's end
+// ends the waiting.
+int PairMemory::ExecWaiting(const char* sql)
+{
+    while (true) {
+        const int result = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+        if ((result != SQLITE_BUSY && result != SQLITE_LOCKED) || std::chrono::steady_clock::now() >= m_setUpEnd)
+            return result;
+        if (Stopping()) {
+            m_stopped = true;
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool PairMemory::Begin()
+{
+    if (m_inTransaction)
+        return true;
+    if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        Failed("written");
+        return false;
+    }
+    m_inTransaction = true;
+    return true;
 }
 
 bool PairMemory::Ready()
@@ -225,56 +326,107 @@ bool PairMemory::Ready()
         return false;
     if (m_db)
         return true;
+    // However the memory is found (locked before its tables exist, say), its
+    // set-up waits no longer than one use of a memory set up does.
+    m_setUpEnd = std::chrono::steady_clock::now() + m_lockWait;
+    const bool ready = SetUp();
+    m_setUpEnd = std::chrono::steady_clock::time_point::max();
+    return ready;
+}
+
+bool PairMemory::SetUp()
+{
+    // A memory set aside is followed by a fresh one, once.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        std::error_code error;
-        std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), error);
-        // One thread uses it: SQLite's own locks would only cost time.
-        if (sqlite3_open_v2(m_path.c_str(), &m_db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
-                            nullptr)
-            != SQLITE_OK) {
-            Failed("opened");
-            return false;
-        }
-        // Another copy of the program (the window, folderly --run or
-        // --watch) may be writing: it is waited for.
-        sqlite3_busy_timeout(m_db, 10000);
-        std::int64_t found = 0;
-        {
-            Statement version(m_db, "PRAGMA user_version");
-            if (version.Step() != SQLITE_ROW) {
-                Failed("read");
-                if (m_unusable)
-                    return false;
-                continue;  // set aside: a fresh one
-            }
-            found = version.Integer(0);
-        }
-        if (found > kVersion) {
-            SetAside("it was made by a later version of Folderly");
-            continue;
-        }
-        const char* setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
-                            "CREATE TABLE IF NOT EXISTS folder(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL);"
-                            "CREATE TABLE IF NOT EXISTS pair(first INTEGER NOT NULL, second INTEGER NOT NULL,"
-                            " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
-                            " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
-                            "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
-                            " keys BLOB NOT NULL, PRIMARY KEY(first, second));";
-        // A new memory is marked with its version; a known one is not written.
-        if (ExecWaiting(m_db, setup) != SQLITE_OK
-            || (found == 0 && ExecWaiting(m_db, "PRAGMA user_version=1") != SQLITE_OK)) {
-            Failed("read");
-            if (m_unusable)
-                return false;
-            continue;
-        }
-        return true;
+        const Attempt tried = OpenOnce();
+        if (tried != Attempt::Again)
+            return tried == Attempt::Done;
     }
     return false;
 }
 
-std::int64_t PairMemory::FolderId(const std::string& folder)
+PairMemory::Attempt PairMemory::FailedTo(const char* what)
+{
+    Failed(what);
+    return m_unusable ? Attempt::Failed : Attempt::Again;
+}
+
+bool PairMemory::ReadVersion(std::int64_t& found)
+{
+    Statement read(m_db, "PRAGMA user_version");
+    if (read.Step() != SQLITE_ROW)
+        return false;
+    found = read.Integer(0);
+    return true;
+}
+
+PairMemory::Attempt PairMemory::OpenOnce()
+{
+    MakePrivate();
+    // One thread uses it: SQLite's own locks would only cost time.
+    if (sqlite3_open_v2(m_path.c_str(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
+                        nullptr)
+        != SQLITE_OK) {
+        Failed("opened");
+        return Attempt::Failed;
+    }
+    // Another copy of the program (the window, folderly --run or --watch)
+    // may be writing: it is waited for.
+    sqlite3_busy_handler(m_db, &PairMemory::BusyWait, this);
+    std::int64_t found = 0;
+    if (!ReadVersion(found))
+        return FailedTo("read");
+    if (found > kVersion) {
+        SetAside("it was made by a later version of Folderly");
+        return Attempt::Again;
+    }
+    if (ExecWaiting("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;") != SQLITE_OK)
+        return FailedTo("set up");
+    // A known memory is not written.
+    return found == kVersion ? Attempt::Done : MakeTables();
+}
+
+// A new memory gets its tables, one of an earlier version what this one
+// adds, keeping its pairs; another copy may be doing the same meanwhile.
+PairMemory::Attempt PairMemory::MakeTables()
+{
+    if (ExecWaiting("BEGIN IMMEDIATE") != SQLITE_OK)
+        return FailedTo("set up");
+    std::int64_t found = 0;
+    if (!ReadVersion(found) || found > kVersion) {
+        const Cause cause = CauseNow();
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (found <= kVersion) {
+            Failed("read", cause);
+            return m_unusable ? Attempt::Failed : Attempt::Again;
+        }
+        SetAside("it was made by a later version of Folderly");
+        return Attempt::Again;
+    }
+    const char* tables = "CREATE TABLE IF NOT EXISTS folder(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL,"
+                         " device INTEGER);"
+                         "CREATE TABLE IF NOT EXISTS pair(first INTEGER NOT NULL, second INTEGER NOT NULL,"
+                         " name BLOB NOT NULL, state1 INTEGER NOT NULL, state2 INTEGER NOT NULL,"
+                         " PRIMARY KEY(first, second, name)) WITHOUT ROWID;"
+                         "CREATE TABLE IF NOT EXISTS digest(first INTEGER NOT NULL, second INTEGER NOT NULL,"
+                         " keys BLOB NOT NULL, PRIMARY KEY(first, second));";
+    const std::string mark = "PRAGMA user_version=" + std::to_string(kVersion) + "; COMMIT";
+    // A folder table of version 1 has no drive: it gets one.
+    if (sqlite3_exec(m_db, tables, nullptr, nullptr, nullptr) != SQLITE_OK
+        || (!Statement(m_db, "SELECT device FROM folder").Ok()
+            && sqlite3_exec(m_db, "ALTER TABLE folder ADD COLUMN device INTEGER", nullptr, nullptr, nullptr)
+                != SQLITE_OK)
+        || sqlite3_exec(m_db, mark.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const Cause cause = CauseNow();
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        Failed("set up", cause);
+        return m_unusable ? Attempt::Failed : Attempt::Again;
+    }
+    return Attempt::Done;
+}
+
+std::int64_t PairMemory::FolderId(const std::string& folder, bool make)
 {
     const std::string key = FolderKey(folder);
     if (const auto known = m_folderIds.find(key); known != m_folderIds.end())
@@ -283,6 +435,8 @@ std::int64_t PairMemory::FolderId(const std::string& folder)
     // known writes nothing.
     Statement select(m_db, "SELECT id FROM folder WHERE path = ?1");
     int found = select.Bind(1, key).Step();
+    if (found == SQLITE_DONE && !make)
+        return 0;
     if (found == SQLITE_DONE) {
         Statement insert(m_db, "INSERT OR IGNORE INTO folder(path) VALUES(?1)");
         select.Reset();
@@ -323,6 +477,21 @@ std::size_t HomeOf(std::uint64_t key, std::size_t slots)
     return static_cast<std::size_t>(((key >> 32) * static_cast<std::uint64_t>(slots)) >> 32);
 }
 
+// The size of the table of count keys: at most three quarters full.
+std::size_t SlotsFor(std::size_t count)
+{
+    return count * 4 / 3 + 16;
+}
+
+// Whether a table read back is one SlotsFor made: as many slots as its keys
+// need, the rest free.
+bool AddsUp(const std::vector<std::uint64_t>& keys)
+{
+    const auto used = static_cast<std::size_t>(
+        std::count_if(keys.begin(), keys.end(), [](std::uint64_t key) { return key != 0; }));
+    return keys.size() == SlotsFor(used);
+}
+
 // Puts key in the open-addressing table keys (0 is a free slot).
 void AddKey(std::vector<std::uint64_t>& keys, const std::uint64_t key)
 {
@@ -341,13 +510,17 @@ bool PairMemory::Folders::Holds(const std::string& name, Sides sides) const
         return true;
     if (m_keys.empty())
         return false;
-    // Open addressing: the key's own slot, or the next ones until a free one.
-    for (std::size_t at = HomeOf(key, m_keys.size());; at = at + 1 == m_keys.size() ? 0 : at + 1) {
+    // Open addressing: the key's own slot, or the next ones until a free
+    // one; never more than the table holds, whatever its bytes became.
+    std::size_t at = HomeOf(key, m_keys.size());
+    for (std::size_t probes = 0; probes < m_keys.size(); ++probes) {
         if (m_keys[at] == key)
             return true;
         if (m_keys[at] == 0)
             return false;
+        at = at + 1 == m_keys.size() ? 0 : at + 1;
     }
+    return false;
 }
 
 const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const std::string& folder2)
@@ -376,8 +549,14 @@ const PairMemory::Folders& PairMemory::Pairs(const std::string& folder1, const s
         folders->m_keys.resize(bytes / sizeof(std::uint64_t));
         const int read = sqlite3_blob_read(blob, folders->m_keys.data(), static_cast<int>(bytes), 0);
         sqlite3_blob_close(blob);
-        if (read == SQLITE_OK)
+        if (read == SQLITE_OK && AddsUp(folders->m_keys))
             return *folders;
+        // Bytes changed where SQLite cannot see it: made anew from the
+        // pairs, and written so with this run.
+        if (read == SQLITE_OK && Begin())
+            m_changed.insert({first, second});
+        if (!m_db)
+            return kNone;
     } else if (blob) {
         sqlite3_blob_close(blob);
     }
@@ -393,8 +572,7 @@ bool PairMemory::KeysOf(std::int64_t first, std::int64_t second, std::vector<std
     Statement count(m_db, "SELECT count(*) FROM pair WHERE first = ?1 AND second = ?2");
     if (count.Bind(1, first).Bind(2, second).Step() != SQLITE_ROW)
         return false;
-    // At most three quarters full.
-    keys.assign(static_cast<std::size_t>(count.Integer(0)) * 4 / 3 + 16, 0);
+    keys.assign(SlotsFor(static_cast<std::size_t>(count.Integer(0))), 0);
     Statement select(m_db, "SELECT name, state1, state2 FROM pair WHERE first = ?1 AND second = ?2");
     select.Bind(1, first).Bind(2, second);
     int step = SQLITE_DONE;
@@ -435,13 +613,8 @@ void PairMemory::Remember(const std::string& folder1, const std::string& folder2
     if (!second)
         return;
     KnewPairsOf(first, second);  // asked before this run adds any
-    if (!m_inTransaction) {
-        if (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            Failed("written");
-            return;
-        }
-        m_inTransaction = true;
-    }
+    if (!Begin())
+        return;
     if (!m_insert)
         m_insert = std::make_unique<Statement>(m_db, "INSERT OR REPLACE INTO pair VALUES(?1, ?2, ?3, ?4, ?5)");
     Statement& insert = *m_insert;
@@ -476,16 +649,21 @@ void PairMemory::Commit()
                           std::string(reinterpret_cast<const char*>(keys.data()), keys.size() * sizeof(std::uint64_t)))
                     .Step()
                 != SQLITE_DONE) {
+            const Cause cause = CauseNow();
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             m_inTransaction = false;
-            Failed("written");
+            Failed("written", cause);
             return;
         }
     }
     m_inTransaction = false;
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        Failed("written");
+        // A failed write may have ended the transaction already: what the
+        // rollback would say of that is no cause.
+        const Cause cause = CauseNow();
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        Failed("written", cause);
     }
 }
 
@@ -516,6 +694,7 @@ void PairMemory::Forget()
     m_folderIds.clear();
     // A memory that failed in this run is tried again by the next.
     m_unusable = false;
+    m_stopped = false;
 }
 
 void PairMemory::KeepOnly(const std::vector<std::string>& folders)
@@ -568,6 +747,86 @@ void PairMemory::KeepOnly(const std::vector<std::string>& folders)
     m_folderIds.clear();
     m_read.clear();
     Commit();
+}
+
+void PairMemory::KeepOnlyNames(const std::string& folder1, const std::string& folder2, const Names& names1,
+                               const Names& names2)
+{
+    if (!Ready())
+        return;
+    const std::int64_t first = FolderId(folder1, false);
+    const std::int64_t second = first ? FolderId(folder2, false) : 0;
+    if (!second)
+        return;  // no pair remembered, or the memory failed (said)
+    std::size_t fewest = SIZE_MAX;
+    for (const Names* names : {&names1, &names2}) {
+        std::size_t held = 0;
+        (*names)([&held](std::string_view) { ++held; });
+        fewest = std::min(fewest, held);
+    }
+    Statement count(m_db, "SELECT count(*) FROM pair WHERE first = ?1 AND second = ?2");
+    if (count.Bind(1, first).Bind(2, second).Step() != SQLITE_ROW) {
+        Failed("read");
+        return;
+    }
+    if (static_cast<std::size_t>(count.Integer(0)) <= fewest)
+        return;
+    std::unordered_set<std::string_view> names;
+    for (const Names* each : {&names1, &names2})
+        (*each)([&names](std::string_view name) { names.insert(name); });
+    std::vector<std::string> gone;
+    {
+        Statement select(m_db, "SELECT name FROM pair WHERE first = ?1 AND second = ?2");
+        select.Bind(1, first).Bind(2, second);
+        int step = SQLITE_DONE;
+        while ((step = select.Step()) == SQLITE_ROW) {
+            const auto* data = static_cast<const char*>(select.BlobData(0));
+            const std::string_view name(data ? data : "", select.Bytes(0));
+            if (!names.contains(name))
+                gone.emplace_back(name);
+        }
+        if (step != SQLITE_DONE) {
+            Failed("read");
+            return;
+        }
+    }
+    if (gone.empty() || !Begin())
+        return;
+    Statement drop(m_db, "DELETE FROM pair WHERE first = ?1 AND second = ?2 AND name = ?3");
+    for (const std::string& name : gone) {
+        if (drop.Bind(1, first).Bind(2, second).Bind(3, name).Step() != SQLITE_DONE) {
+            Failed("written");
+            return;
+        }
+        drop.Reset();
+    }
+    m_changed.insert({first, second});
+}
+
+std::optional<dev_t> PairMemory::LastDeviceOf(const std::string& folder)
+{
+    if (!Ready())
+        return std::nullopt;
+    Statement select(m_db, "SELECT device FROM folder WHERE path = ?1 AND device IS NOT NULL");
+    const int step = select.Bind(1, FolderKey(folder)).Step();
+    if (step == SQLITE_ROW)
+        return static_cast<dev_t>(select.Integer(0));
+    if (step != SQLITE_DONE)
+        Failed("read");
+    return std::nullopt;
+}
+
+void PairMemory::SawOnDevice(const std::string& folder, dev_t device)
+{
+    // Most runs find every folder where the last one did, and write nothing.
+    if (LastDeviceOf(folder) == device || !m_db)
+        return;
+    const std::int64_t id = FolderId(folder);
+    if (!id || !Begin())
+        return;
+    Statement update(m_db, "UPDATE folder SET device = ?1 WHERE id = ?2");
+    if (update.Bind(1, static_cast<std::int64_t>(device)).Bind(2, id).Step() != SQLITE_DONE)
+        Failed("written");
 }
 
 std::string PairMemory::TakeProblem()

@@ -99,6 +99,7 @@ no store and no lists yet|rm "$conf" "$data/List1.txt" "$data/List2.txt"|0||
 a list file that is a folder|rm "$data/List1.txt"; mkdir "$data/List1.txt"|2||Folderly: Could not load
 an option of the wrong type|echo 'SynchroMode=str:x' >> "$conf"|2||Folderly: Could not load
 a list entry that is no full path|printf 'A\r\n' >> "$data/List1.txt"|1|\"A\" is not a full folder path and takes no part in the run|Folderly: 1 list entry took no part in the run
+a memory that cannot be made|mkdir -p "$XDG_STATE_HOME"; : > "$XDG_STATE_HOME/Folderly"|1|The memory of earlier runs \($XDG_STATE_HOME/Folderly/memory.db\) could not be opened \(unable to open database file: Not a directory\): edits made on both sides are not watched for in this run|
 CASES
 
 case="--report appends"

@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/fs/DirectorySearch.h"
 
@@ -91,4 +93,29 @@ ScopedTimeZone::~ScopedTimeZone()
     else
         unsetenv("TZ");
     tzset();
+}
+
+testing::AssertionResult EndsWithin(std::chrono::milliseconds limit, const std::function<int()>& work,
+                                    const std::function<void(pid_t)>& meanwhile)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(work());
+    if (child < 0)
+        return testing::AssertionFailure() << "no child";
+    const auto start = std::chrono::steady_clock::now();
+    if (meanwhile)
+        meanwhile(child);
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - start > limit) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            return testing::AssertionFailure() << "still waiting after " << limit.count() << " ms";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return testing::AssertionFailure() << "ended with status " << status;
+    return testing::AssertionSuccess();
 }

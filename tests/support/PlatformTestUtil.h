@@ -2,6 +2,9 @@
 
 #include <sys/types.h>
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -22,6 +25,12 @@ std::string PatternContent(std::size_t size, char seed);
 // only group, and returns what body returned. A child that cannot become
 // that user, or does not end well, fails the test.
 std::string RunAsUser(uid_t uid, gid_t gid, const std::function<std::string()>& body);
+
+// Runs work in a child process, then meanwhile(child) here; success when
+// the child ended by itself within limit with status 0. A child that hangs
+// is killed: the test fails instead of hanging.
+testing::AssertionResult EndsWithin(std::chrono::milliseconds limit, const std::function<int()>& work,
+                                    const std::function<void(pid_t)>& meanwhile = {});
 
 // Sets the file system test hooks for the life of the object.
 class ScopedTestHooks {
