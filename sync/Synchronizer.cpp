@@ -553,6 +553,22 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
 }
 
 // One yielded List 1 entry against the same name in every List 2 folder.
+// What the pairs of one List 1 entry share: its folders, and what the run
+// left of its file so far.
+struct Synchronizer::List1Entry {
+    KnownFolders& known;
+    const std::vector<KnownFolder*>& folders2;
+    KnownFolder& side1;
+    const std::string& folder1;
+    Scope scope;
+    // Only the folders that hold the name (or might) are asked.
+    KnownFolders::Holders holders;
+    std::shared_ptr<List1File> left1;
+    List1Copies copies;
+    // Which pairs the body compared (by List2Index).
+    std::vector<bool> compared;
+};
+
 void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder*>& folders2, KnownFolder& side1,
                               const std::string& folder1, Scope scope, std::int32_t* count)
 {
@@ -563,67 +579,82 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
     // from it, must know what the run left there, so that no save made since
     // is replaced unseen and no file put in its place is copied. The copy
     // over it is told later, when it is in place.
-    const auto left1 = std::make_shared<List1File>(List1File{SeenOf(s.SearchRec)});
-    List1Copies copies;
-    // Only the folders that hold the name (or might) are asked.
-    const KnownFolders::Holders holders = known.HoldersOf(s.CurrentName);
-    // The pair with List 2 folder index; again: once more, after a copy
-    // brought the List 1 file a version that the pair's copy lacks. True
-    // when the pair took its step of the run.
-    std::vector<bool> compared(static_cast<std::size_t>(m_list2.Count()), false);
-    const auto pairWith = [&](int index, bool again) {
-        s.List2Index = index;
-        if (!TakesPart(m_list2, s.List2Index, scope) || (again && !compared[static_cast<std::size_t>(index)]))
-            return false;
-        KnownFolder& side2 = *folders2[static_cast<std::size_t>(s.List2Index)];
-        // Twins in List 1 would both pair with one file there; twins in
-        // List 2 pair by their exact names.
-        if (!again && holders.MayHold(side2)
-            && LeftAsCaseTwin(side1, side2, CaseTwins::List1Only, folder1, m_list2.Text(s.List2Index), count))
-            return false;
-        platform::NameMatch match = platform::NameMatch::CaseBlind;
-        platform::FileSeen seen2;
-        // One look at the List 2 name answers both "is it there" and "how old".
-        const std::int32_t age2 = holders.MayHold(side2) ? AgeElsewhere(side2, side1, s.CurrentName, match, &seen2)
-                                                         : -1;
-        // Equal times are out of step only as designed; what is no file is said.
-        const bool inStep = m_pairs == Pairs::OutOfStep && age2 != -1 && !seen2.notAFile
-            && CompareFileTimes(left1->seen.age, PathOf(folder1, s.CurrentName), age2,
-                                PathOf(m_list2.Text(s.List2Index), s.CurrentName), match, nullptr)
-                == 0;
-        if (inStep && IsFile(s.SearchRec))
-            RememberInStep(folder1, m_list2.Text(s.List2Index), s.CurrentName, left1->seen.state, seen2.state, match);
-        // The plan tells which way a pair goes: the pre-count, which counts
-        // names, looks at a List 1 file once it has a pair.
-        if (age2 != -1 && !inStep && count && m_plan && left1->seen.age == -1 && IsFile(s.SearchRec)) {
-            left1->seen.state = LookAtYielded(side1, true);
-            left1->seen.age = s.Age1;
-        }
-        if (age2 != -1 && !inStep && !again)
-            compared[static_cast<std::size_t>(index)] = FilesOutOfStep(known, folder1, match, seen2, age2, left1,
-                                                                       copies, count);
-        else if (age2 != -1 && !inStep && IsFile(s.SearchRec) && !seen2.notAFile)
-            FilesPassOn(known, folder1, match, seen2, age2, left1);
-        return true;
-    };
+    List1Entry entry{known,
+                     folders2,
+                     side1,
+                     folder1,
+                     scope,
+                     known.HoldersOf(s.CurrentName),
+                     std::make_shared<List1File>(List1File{SeenOf(s.SearchRec)}),
+                     {},
+                     std::vector<bool>(static_cast<std::size_t>(m_list2.Count()), false)};
     for (int index = m_list2.Count() - 1; index >= 0; --index) {
-        if (pairWith(index, false) && !count)
+        if (FilesPairWith(entry, index, false, count) && !count)
             ProgressStep();
     }
-    const int carriedFrom = copies.lastOverList1;
-    if (count || carriedFrom < 0)
+    if (!count)
+        FilesPassOnBefore(entry);
+}
+
+bool Synchronizer::FilesPairWith(List1Entry& entry, int index, bool again, std::int32_t* count)
+{
+    RunState& s = m_state;
+    s.List2Index = index;
+    const auto at = static_cast<std::size_t>(index);
+    if (!TakesPart(m_list2, index, entry.scope) || (again && !entry.compared[at]))
+        return false;
+    KnownFolder& side2 = *entry.folders2[at];
+    const std::string& folder2 = m_list2.Text(index);
+    // Twins in List 1 would both pair with one file there; twins in
+    // List 2 pair by their exact names.
+    if (!again && entry.holders.MayHold(side2)
+        && LeftAsCaseTwin(entry.side1, side2, CaseTwins::List1Only, entry.folder1, folder2, count))
+        return false;
+    platform::NameMatch match = platform::NameMatch::CaseBlind;
+    platform::FileSeen seen2;
+    // One look at the List 2 name answers both "is it there" and "how old".
+    const std::int32_t age2 = entry.holders.MayHold(side2)
+        ? AgeElsewhere(side2, entry.side1, s.CurrentName, match, &seen2)
+        : -1;
+    List1File& left1 = *entry.left1;
+    // Equal times are out of step only as designed; what is no file is said.
+    const bool inStep = m_pairs == Pairs::OutOfStep && age2 != -1 && !seen2.notAFile
+        && CompareFileTimes(left1.seen.age, PathOf(entry.folder1, s.CurrentName), age2, PathOf(folder2, s.CurrentName),
+                            match, nullptr)
+            == 0;
+    if (inStep && IsFile(s.SearchRec))
+        RememberInStep(entry.folder1, folder2, s.CurrentName, left1.seen.state, seen2.state, match);
+    if (age2 == -1 || inStep)
+        return true;
+    // The plan tells which way a pair goes: the pre-count, which counts
+    // names, looks at a List 1 file once it has a pair.
+    if (count && m_plan && left1.seen.age == -1 && IsFile(s.SearchRec)) {
+        left1.seen.state = LookAtYielded(entry.side1, true);
+        left1.seen.age = s.Age1;
+    }
+    if (!again)
+        entry.compared[at] = FilesOutOfStep(entry.known, entry.folder1, match, seen2, age2, entry.left1, entry.copies,
+                                            count);
+    else if (IsFile(s.SearchRec) && !seen2.notAFile)
+        FilesPassOn(entry.known, entry.folder1, match, seen2, age2, entry.left1);
+    return true;
+}
+
+// A copy over the List 1 file brought it another List 2 copy's version: the
+// pairs compared before it get that version too, so that one run leaves one
+// content in every copy.
+void Synchronizer::FilesPassOnBefore(List1Entry& entry)
+{
+    const int carriedFrom = entry.copies.lastOverList1;
+    if (carriedFrom < 0
+        || std::none_of(entry.compared.begin() + carriedFrom + 1, entry.compared.end(), [](bool was) { return was; }))
         return;
-    // A copy over the List 1 file brought it another List 2 copy's version:
-    // the pairs compared before it get that version too, so that one run
-    // leaves one content in every copy.
-    if (std::none_of(compared.begin() + carriedFrom + 1, compared.end(), [](bool was) { return was; }))
-        return;
-    if (std::exchange(copies.list1Copying, false))
-        known.Settle();
-    if (!left1->carriesCopy)
+    if (std::exchange(entry.copies.list1Copying, false))
+        entry.known.Settle();
+    if (!entry.left1->carriesCopy)
         return;
     for (int index = m_list2.Count() - 1; index > carriedFrom; --index)
-        pairWith(index, true);
+        FilesPairWith(entry, index, true, nullptr);
 }
 
 bool Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder1, platform::NameMatch match,

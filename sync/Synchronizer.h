@@ -162,6 +162,12 @@ private:
         int lastOverList1 = -1;  // the List2Index of the last one that wrote it
         bool link1Reported = false;
     };
+    struct List1Entry;
+    // The current List 1 entry's pair with List 2 folder index; again: once
+    // more, after a copy brought the List 1 file a version that the pair's
+    // copy may lack. True when the pair took its step of the run.
+    bool FilesPairWith(List1Entry& entry, int index, bool again, std::int32_t* count);
+    void FilesPassOnBefore(List1Entry& entry);
     // True when the body compared the pair's times (no link, nothing in the way).
     bool FilesOutOfStep(platform::KnownFolders& known, const std::string& folder1, platform::NameMatch match,
                         const platform::FileSeen& seen2, std::int32_t age2, const std::shared_ptr<List1File>& left1,
