@@ -552,7 +552,6 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
         known.Forget(side1);
 }
 
-// One yielded List 1 entry against the same name in every List 2 folder.
 // What the pairs of one List 1 entry share: its folders, and what the run
 // left of its file so far.
 struct Synchronizer::List1Entry {
@@ -569,6 +568,7 @@ struct Synchronizer::List1Entry {
     std::vector<bool> compared;
 };
 
+// One yielded List 1 entry against the same name in every List 2 folder.
 void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder*>& folders2, KnownFolder& side1,
                               const std::string& folder1, Scope scope, std::int32_t* count)
 {
