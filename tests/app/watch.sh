@@ -14,6 +14,7 @@ cleanup() {
   [ -n "$watcher" ] && kill "$watcher" 2>/dev/null
   [ -n "$gui" ] && kill "$gui" 2>/dev/null
   [ -n "$limit" ] && echo "$limit" > /proc/sys/fs/inotify/max_user_watches
+  [ -f "$work/people/pids" ] && kill $(cat "$work/people/pids") 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -30,7 +31,7 @@ wait_for() {  # wait_for SECONDS COMMAND...
 }
 
 reset() {
-  rm -rf "$work/home" "$work/A" "$work/B" "$work/runtime"
+  rm -rf "$work/home" "$work/A" "$work/B" "$work/S" "$work/people" "$work/runtime"
   mkdir -p "$XDG_DATA_HOME/Folderly" "$XDG_CONFIG_HOME/Vantrel" "$work/A/Docs" "$work/B/Docs" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   printf '%s\r\n' "$work/A/Docs" > "$XDG_DATA_HOME/Folderly/List1.txt"
@@ -94,6 +95,45 @@ status=$?
 [ "$status" = 2 ] || fail "status $status, expected 2"
 grep -q 'the window of Folderly is open' "$work/err" || fail "not said why: $(cat "$work/err")"
 kill "$gui"; wait "$gui" 2>/dev/null; gui=""
+
+case="two people's watchers of one shared folder, two saves in one two-second step"
+# Each person keeps their own folder in step with the shared one; both save
+# within two seconds, then one saves again: the other's version stays beside
+# the file, in their folder.
+reset
+mkdir -p "$work/S/Docs"
+watch_as() {  # watch_as PERSON FOLDER: a watcher of FOLDER and the shared one, with its own home
+  local home="$work/people/$1"
+  mkdir -p "$home/share/Folderly" "$home/config/Vantrel" "$home/state" "$home/runtime"
+  chmod 700 "$home/runtime"
+  printf '%s\r\n' "$2" > "$home/share/Folderly/List1.txt"
+  printf '%s\r\n' "$work/S/Docs" > "$home/share/Folderly/List2.txt"
+  printf '[General]\nSynchroMode=int:1\n' > "$home/config/Vantrel/Folderly.conf"
+  HOME="$home" XDG_DATA_HOME="$home/share" XDG_CONFIG_HOME="$home/config" XDG_STATE_HOME="$home/state" \
+    XDG_RUNTIME_DIR="$home/runtime" "$program" --watch > "$home/out" 2> "$home/err" &
+  echo $! >> "$work/people/pids"
+}
+mkdir -p "$work/people"
+watch_as one "$work/A/Docs"
+watch_as two "$work/B/Docs"
+holds() { [ "$(cat "$1" 2>/dev/null)" = "$2" ]; }
+wait_for 10 grep -q 'watching the folders' "$work/people/two/err" || fail "the watchers did not start"
+printf 'first\n' > "$work/S/Docs/x.txt"
+touch -d '2026-12-01 10:00:00' "$work/S/Docs/x.txt"
+wait_for 40 holds "$work/B/Docs/x.txt" first && wait_for 20 holds "$work/A/Docs/x.txt" first ||
+  fail "not in step at first"
+printf "one's edit\n" > "$work/A/Docs/x.txt"
+printf "two's longer edit\n" > "$work/B/Docs/x.txt"
+touch -d '2026-12-08 10:00:00.3' "$work/A/Docs/x.txt"
+touch -d '2026-12-08 10:00:01.6' "$work/B/Docs/x.txt"
+wait_for 40 holds "$work/S/Docs/x.txt" "one's edit" || wait_for 1 holds "$work/S/Docs/x.txt" "two's longer edit" ||
+  fail "neither save reached the shared folder"
+sleep 12  # both watchers have run on the two saves
+printf "one's second edit\n" > "$work/A/Docs/x.txt"
+wait_for 60 holds "$work/B/Docs/x.txt" "one's second edit" || fail "the second edit did not reach B"
+kept=$(cat "$work"/A/Docs/*conflict* "$work"/B/Docs/*conflict* "$work"/S/Docs/*conflict* 2>/dev/null)
+echo "$kept" | grep -q "two's longer edit" || fail "two's version is gone: $(ls "$work"/*/Docs)"
+kill $(cat "$work/people/pids") 2>/dev/null; wait 2>/dev/null
 
 case="the watch limit reached"
 if [ "$(id -u)" != 0 ] || [ ! -w /proc/sys/fs/inotify/max_user_watches ]; then
