@@ -1,6 +1,6 @@
 #include "sync/RunRecord.h"
 
-#include <cstdlib>
+#include <string>
 
 bool RunRecord::Failed() const
 {
@@ -11,8 +11,35 @@ bool RunRecord::Failed() const
     case Kind::LinkOfAnotherUser:
     case Kind::CaseTwins:
     case Kind::WentAway: return true;
-    default: return false;
+    case Kind::Updated:
+    case Kind::Copied:
+    case Kind::NotFullPath:
+    case Kind::ThroughLinkOfAnotherUser:
+    case Kind::KeptEdit:
+    case Kind::MemoryProblem:
+    case Kind::NotThere: return false;
     }
+    return false;
+}
+
+bool RunRecord::LeftOut() const
+{
+    switch (kind) {
+    case Kind::NotFullPath:
+    case Kind::ThroughLinkOfAnotherUser:
+    case Kind::NotThere: return true;
+    case Kind::Updated:
+    case Kind::Copied:
+    case Kind::ReadOnly:
+    case Kind::NotUpdated:
+    case Kind::NotCopied:
+    case Kind::LinkOfAnotherUser:
+    case Kind::KeptEdit:
+    case Kind::MemoryProblem:
+    case Kind::CaseTwins:
+    case Kind::WentAway: return false;
+    }
+    return false;
 }
 
 std::string RunRecord::Line() const
@@ -26,9 +53,10 @@ std::string RunRecord::Line() const
     case Kind::LinkOfAnotherUser: return path + RunTexts::kLinkOfAnotherUser;
     case Kind::NotFullPath: return "\"" + path + "\"" + RunTexts::kNotFullPath;
     case Kind::ThroughLinkOfAnotherUser: return "\"" + path + "\"" + RunTexts::kThroughLinkOfAnotherUser;
-    case Kind::KeptEdit: return path + RunTexts::kKeptEdit + folder;
+    case Kind::KeptEdit: return path + RunTexts::kKeptEdit + kept;
     case Kind::MemoryProblem: return path;
-    case Kind::WentAway: return "\"" + path + "\"" + RunTexts::kWentAway + reason + RunTexts::kWentAwayEnd;
+    case Kind::WentAway:
+        return "\"" + path + "\"" + RunTexts::kWentAway + std::to_string(files) + RunTexts::kWentAwayEnd;
     case Kind::CaseTwins: return path + RunTexts::kCaseTwins + folder + RunTexts::kCaseTwinsEnd;
     case Kind::NotThere:
         return "\"" + path + "\""
@@ -40,17 +68,23 @@ std::string RunRecord::Line() const
 
 void RunTally::Count(const RunRecord& record)
 {
-    if (record.kind == RunRecord::Kind::Updated || record.kind == RunRecord::Kind::Copied)
-        ++made;
-    else if (record.LeftOut()) {
+    using Kind = RunRecord::Kind;
+    switch (record.kind) {
+    case Kind::Updated:
+    case Kind::Copied: ++made; return;
+    case Kind::NotFullPath:
+    case Kind::ThroughLinkOfAnotherUser: ++leftOut; return;
+    case Kind::NotThere:
         ++leftOut;
-        notThere += record.kind == RunRecord::Kind::NotThere ? 1 : 0;
-    } else if (record.kind == RunRecord::Kind::KeptEdit)
-        ++kept;
-    else if (record.kind == RunRecord::Kind::MemoryProblem)
-        ++memory;
-    else if (record.kind == RunRecord::Kind::WentAway)
-        failed += std::atoi(record.reason.c_str());  // one line for all the files the folder did not get
-    else if (record.Failed())
-        ++failed;
+        ++notThere;
+        return;
+    case Kind::KeptEdit: ++kept; return;
+    case Kind::MemoryProblem: ++memory; return;
+    case Kind::WentAway: failed += record.files; return;  // one line for all the files the folder did not get
+    case Kind::ReadOnly:
+    case Kind::NotUpdated:
+    case Kind::NotCopied:
+    case Kind::LinkOfAnotherUser:
+    case Kind::CaseTwins: ++failed; return;
+    }
 }

@@ -87,10 +87,10 @@ struct RunRecord {
         LinkOfAnotherUser,  // path is another user's link: neither read nor written through
         NotFullPath,  // the list entry path is no full path: it took no part
         ThroughLinkOfAnotherUser,  // the list entry path lies behind another user's link: it took no part
-        KeptEdit,  // path had changed since the last run, as had its copy: its version was kept as folder
+        KeptEdit,  // path had changed since the last run, as had its copy: its version was kept as kept
         MemoryProblem,  // the runs' memory could not be used: path says why
         CaseTwins,  // path and its case twin would be one file in folder, which folds case: both were left alone
-        WentAway,  // the folder path went away during the run: reason (a number) files were not copied into it
+        WentAway,  // the folder path went away during the run: files files were not copied into it
         NotThere,  // the list entry path is not there (reason empty) or cannot be read (reason says why): it took no
                    // part
     };
@@ -103,18 +103,32 @@ struct RunRecord {
     {
     }
 
+    // The edit of path kept beside it under the name kept.
+    static RunRecord KeptEditOf(std::string path, std::string kept)
+    {
+        RunRecord record(Kind::KeptEdit, std::move(path));
+        record.kept = std::move(kept);
+        return record;
+    }
+    // The folder that went away during the run, with how many files it did not get.
+    static RunRecord WentAwayOf(std::string folder, int files)
+    {
+        RunRecord record(Kind::WentAway, std::move(folder));
+        record.files = files;
+        return record;
+    }
+
     Kind kind;
     std::string path;  // the file, or the list entry's text; for Copied and NotCopied the file's name
-    std::string folder;  // Copied and NotCopied: the folder copied into; KeptEdit: the kept copy's name
-    std::string reason;  // NotUpdated and NotCopied: why, as the Report list says it; Updated: a note, if any
+    std::string folder;  // Copied, NotCopied and CaseTwins: the folder copied into, or that folds case
+    std::string reason;  // NotUpdated, NotCopied, NotThere: why, as the Report list says it; Updated: a note, if any
+    std::string kept;  // KeptEdit: the name of the copy that keeps the edit
+    int files = 0;  // WentAway: how many files the folder did not get
 
     // A copy that was not made, or a file left alone that the user should know of.
     bool Failed() const;
     // A list entry that took no part in the run.
-    bool LeftOut() const
-    {
-        return kind == Kind::NotFullPath || kind == Kind::ThroughLinkOfAnotherUser || kind == Kind::NotThere;
-    }
+    bool LeftOut() const;
     // The record's Report list line.
     std::string Line() const;
 

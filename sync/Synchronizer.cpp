@@ -823,7 +823,7 @@ void Synchronizer::FolderPair(const std::string& folder1, const std::string& fol
 void Synchronizer::ReportWentAway()
 {
     for (const auto& [folder, files] : m_wentAway)
-        Record({RunRecord::Kind::WentAway, folder, {}, std::to_string(files)});
+        Record(RunRecord::WentAwayOf(folder, files));
     m_wentAway.clear();
 }
 
@@ -1144,7 +1144,7 @@ bool Synchronizer::KeepEdit(KnownFolders& known, const std::string& source, cons
                 RunTexts::kEditNotKept + SystemReason(error, destination, PathOf(folder, kept))});
         return false;
     }
-    Record({RunRecord::Kind::KeptEdit, destination, kept});
+    Record(RunRecord::KeptEditOf(destination, kept));
     return true;
 }
 

@@ -204,7 +204,7 @@ TEST_F(CopyFailures, AFolderThatGoesAwayDuringTheRunIsSaidWithWhatItDidNotGet)
         }
         ASSERT_TRUE(gone);
         const std::string notCopied = stopped ? "2" : "3";
-        EXPECT_EQ(ending.records, Records{RunRecord(RunRecord::Kind::WentAway, two, {}, notCopied)});
+        EXPECT_EQ(ending.records, Records{RunRecord::WentAwayOf(two, std::stoi(notCopied))});
         EXPECT_EQ(ending.tally.failed, std::stoi(notCopied));
     }
 }

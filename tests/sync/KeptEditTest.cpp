@@ -176,7 +176,7 @@ TEST_F(KeptEdits, AnEditNoRunCarriedIsKeptBesideItsFile)
         }
         const std::string keptName = KeptEditName("x.txt", c.keptTime);
         const std::string folder = folders.at(c.keptIn);
-        EXPECT_EQ(kept, Records{RunRecord(RunRecord::Kind::KeptEdit, folder + "/x.txt", keptName)});
+        EXPECT_EQ(kept, Records{RunRecord::KeptEditOf(folder + "/x.txt", keptName)});
         const std::string keptPath = folder + "/" + keptName;
         EXPECT_EQ(platform::FileExists(keptPath) ? ReadFile(keptPath) : "(none)", c.keptContent);
         EXPECT_EQ(platform::FileExists(keptPath) ? MTimeSeconds(keptPath) : 0, c.keptTime);

@@ -26,7 +26,7 @@ TEST(RunRecordLines, EachKindSaysItInTheDesignsWords)
         {{Kind::CaseTwins, "/h/a.txt", "/nas/x"},
          "/h/a.txt and a name beside it that differs only in case would be one file in /nas/x, which does not tell "
          "case apart: both are left alone"},
-        {{Kind::WentAway, "/nas/x", {}, "40"},
+        {RunRecord::WentAwayOf("/nas/x", 40),
          "\"/nas/x\" went away during the run: 40 file(s) could not be copied into it"},
         {{Kind::NotThere, "/media/u/STICK"}, "\"/media/u/STICK\" is not there: it takes no part in this run"},
         {{Kind::NotThere, "/s/Docs", {}, "Permission denied"},
