@@ -8,13 +8,22 @@
 #include "platform/fs/FileSystem.h"
 #include "sync/RunRecord.h"
 
-// The state that every run and pre-count shares. It outlives a run: the
-// next run resets the counters it uses, nothing clears the rest.
+// What a run or pre-count yields for whoever started it: its count, its
+// progress and its result. It outlives a run: the next run resets the
+// counters it uses, nothing clears the rest.
 struct RunState {
     std::int32_t TotalCount = 0;  // the pre-count: the number confirmed and the gauge's denominator
     std::int32_t ProgressCount = 0;  // progress steps taken in the current run
     std::int32_t FailFlag = 0;  // 1 when some copy of the run failed, or an entry took no part
     RunTally Tally;  // what the records of the current (or last) run add up to
+
+    // The options of the run or pre-count in progress, or of the last one:
+    // what its host gave it when it started.
+    RunOptionValues Options;
+};
+
+// Where the walk of a run or pre-count stands: the engine's own cursor.
+struct RunWalk {
     std::int32_t List1Index = 0;
     std::int32_t List2Index = 0;
     std::string CurrentName;  // the entry being processed, without folder
@@ -25,8 +34,4 @@ struct RunState {
     // Folders mode: last path components of the two folders being paired.
     std::string FolderName1;
     std::string FolderName2;
-
-    // The options of the run or pre-count in progress, or of the last one:
-    // what its host gave it when it started.
-    RunOptionValues Options;
 };

@@ -490,7 +490,6 @@ void Synchronizer::ProgressStep()
 // List 1 folder against the same name in every List 2 folder.
 void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
 {
-    RunState& s = m_state;
     KnownFolders known;
     known.SetKeepReplaced(KeepsReplaced());
     known.SetOnWritten([this](const platform::WrittenFile& file) { m_events.Wrote(file); });
@@ -498,9 +497,9 @@ void Synchronizer::FilesBody(Scope scope, std::int32_t* count)
     // entry needs them, all at once.
     std::optional<std::vector<KnownFolder*>> folders2;
     ThenSettle(known, m_memory, [&] {
-        for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
-            if (TakesPart(m_list1, s.List1Index, scope))
-                FilesFolder(known, folders2, m_list1.Text(s.List1Index), scope, count);
+        for (m_walk.List1Index = m_list1.Count() - 1; m_walk.List1Index >= 0; --m_walk.List1Index) {
+            if (TakesPart(m_list1, m_walk.List1Index, scope))
+                FilesFolder(known, folders2, m_list1.Text(m_walk.List1Index), scope, count);
         }
     });
 }
@@ -535,7 +534,7 @@ void Synchronizer::FilesFolder(KnownFolders& known, std::optional<std::vector<Kn
         // tells), unless only pairs out of step count.
         KnownFolder::Search search(searched, pattern, static_cast<std::uint32_t>(m_state.Options.SearchAttr),
                                    count != nullptr && m_pairs == Pairs::AsDesigned);
-        while (search.Next(m_state.SearchRec)) {
+        while (search.Next(m_walk.SearchRec)) {
             if (!folders2)
                 folders2 = ReadList2(known, scope);
             FilesEntry(known, *folders2, side1, folder1, scope, count);
@@ -572,9 +571,8 @@ struct Synchronizer::List1Entry {
 void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder*>& folders2, KnownFolder& side1,
                               const std::string& folder1, Scope scope, std::int32_t* count)
 {
-    RunState& s = m_state;
-    s.CurrentName = s.SearchRec.Name;
-    s.Age1 = s.SearchRec.Time;
+    m_walk.CurrentName = m_walk.SearchRec.Name;
+    m_walk.Age1 = m_walk.SearchRec.Time;
     // Age1 stays as the search saw it, but a copy over the List 1 file, or
     // from it, must know what the run left there, so that no save made since
     // is replaced unseen and no file put in its place is copied. The copy
@@ -584,8 +582,8 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
                      side1,
                      folder1,
                      scope,
-                     known.HoldersOf(s.CurrentName),
-                     std::make_shared<List1File>(List1File{SeenOf(s.SearchRec)}),
+                     known.HoldersOf(m_walk.CurrentName),
+                     std::make_shared<List1File>(List1File{SeenOf(m_walk.SearchRec)}),
                      {},
                      std::vector<bool>(static_cast<std::size_t>(m_list2.Count()), false)};
     for (int index = m_list2.Count() - 1; index >= 0; --index) {
@@ -598,8 +596,7 @@ void Synchronizer::FilesEntry(KnownFolders& known, const std::vector<KnownFolder
 
 bool Synchronizer::FilesPairWith(List1Entry& entry, int index, bool again, std::int32_t* count)
 {
-    RunState& s = m_state;
-    s.List2Index = index;
+    m_walk.List2Index = index;
     const auto at = static_cast<std::size_t>(index);
     if (!TakesPart(m_list2, index, entry.scope) || (again && !entry.compared[at]))
         return false;
@@ -614,28 +611,28 @@ bool Synchronizer::FilesPairWith(List1Entry& entry, int index, bool again, std::
     platform::FileSeen seen2;
     // One look at the List 2 name answers both "is it there" and "how old".
     const std::int32_t age2 = entry.holders.MayHold(side2)
-        ? AgeElsewhere(side2, entry.side1, s.CurrentName, match, &seen2)
+        ? AgeElsewhere(side2, entry.side1, m_walk.CurrentName, match, &seen2)
         : -1;
     List1File& left1 = *entry.left1;
     // Equal times are out of step only as designed; what is no file is said.
     const bool inStep = m_pairs == Pairs::OutOfStep && age2 != -1 && !seen2.notAFile
-        && CompareFileTimes(left1.seen.age, PathOf(entry.folder1, s.CurrentName), age2, PathOf(folder2, s.CurrentName),
-                            match, nullptr)
+        && CompareFileTimes(left1.seen.age, PathOf(entry.folder1, m_walk.CurrentName), age2,
+                            PathOf(folder2, m_walk.CurrentName), match, nullptr)
             == 0;
-    if (inStep && IsFile(s.SearchRec))
-        RememberInStep(entry.folder1, folder2, s.CurrentName, left1.seen.state, seen2.state, match);
+    if (inStep && IsFile(m_walk.SearchRec))
+        RememberInStep(entry.folder1, folder2, m_walk.CurrentName, left1.seen.state, seen2.state, match);
     if (age2 == -1 || inStep)
         return true;
     // The plan tells which way a pair goes: the pre-count, which counts
     // names, looks at a List 1 file once it has a pair.
-    if (count && m_plan && left1.seen.age == -1 && IsFile(s.SearchRec)) {
+    if (count && m_plan && left1.seen.age == -1 && IsFile(m_walk.SearchRec)) {
         left1.seen.state = LookAtYielded(entry.side1, true);
-        left1.seen.age = s.Age1;
+        left1.seen.age = m_walk.Age1;
     }
     if (!again)
         entry.compared[at] = FilesOutOfStep(entry.known, entry.folder1, match, seen2, age2, entry.left1, entry.copies,
                                             count);
-    else if (IsFile(s.SearchRec) && !seen2.notAFile)
+    else if (IsFile(m_walk.SearchRec) && !seen2.notAFile)
         FilesPassOn(entry.known, entry.folder1, match, seen2, age2, entry.left1);
     return true;
 }
@@ -667,9 +664,9 @@ bool Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder
             PlanFilesPair(folder1, match, left1->seen, seen2, age2);
         return false;
     }
-    if (!IsFile(m_state.SearchRec))
+    if (!IsFile(m_walk.SearchRec))
         return false;
-    m_state.Age2 = age2;
+    m_walk.Age2 = age2;
     // Every copy of the entry reads or writes the List 1 file: one that
     // writes it is in place before the next begins.
     if (copies.list1Copying)
@@ -677,7 +674,7 @@ bool Synchronizer::FilesOutOfStep(KnownFolders& known, const std::string& folder
     bool compared = false;
     copies.list1Copying = FilesPair(known, folder1, match, seen2, left1, copies.link1Reported, compared);
     if (copies.list1Copying)
-        copies.lastOverList1 = m_state.List2Index;
+        copies.lastOverList1 = m_walk.List2Index;
     return compared;
 }
 
@@ -688,14 +685,13 @@ void Synchronizer::FilesPassOn(KnownFolders& known, const std::string& folder1, 
                                const platform::FileSeen& seen2, std::int32_t age2,
                                const std::shared_ptr<List1File>& left1)
 {
-    const RunState& s = m_state;
-    const std::string path1 = PathOf(folder1, s.CurrentName);
-    const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
+    const std::string path1 = PathOf(folder1, m_walk.CurrentName);
+    const std::string path2 = PathOf(m_list2.Text(m_walk.List2Index), m_walk.CurrentName);
     std::string note;
     const int order = CompareFileTimes(left1->seen.age, path1, age2, path2, match, &note);
     if (order == 1 || (order == 0 && !platform::HoldTheSameBytes(path1, path2, match)))
         UpdateCopy(known, path1, path2, match, age2, left1->seen, note,
-                   {folder1, m_list2.Text(s.List2Index), s.CurrentName, false, seen2.state});
+                   {folder1, m_list2.Text(m_walk.List2Index), m_walk.CurrentName, false, seen2.state});
 }
 
 void Synchronizer::PlanFilesPair(const std::string& folder1, platform::NameMatch match, const platform::FileSeen& seen1,
@@ -703,20 +699,19 @@ void Synchronizer::PlanFilesPair(const std::string& folder1, platform::NameMatch
 {
     if (m_plan->Skipped())
         return;
-    const RunState& s = m_state;
-    const std::string& folder2 = m_list2.Text(s.List2Index);
-    const std::string path1 = PathOf(folder1, s.CurrentName);
-    const std::string path2 = PathOf(folder2, s.CurrentName);
-    if (!IsFile(s.SearchRec))
+    const std::string& folder2 = m_list2.Text(m_walk.List2Index);
+    const std::string path1 = PathOf(folder1, m_walk.CurrentName);
+    const std::string path2 = PathOf(folder2, m_walk.CurrentName);
+    if (!IsFile(m_walk.SearchRec))
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFile);
     else if (IsLinkOfAnotherUser(seen1.age) || IsLinkOfAnotherUser(age2))
         m_plan->Leave(IsLinkOfAnotherUser(seen1.age) ? path1 : path2, RunPlan::LeftAlone::LinkOfAnotherUser);
     else if (seen2.notAFile)
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFileInTheWay);
     else if (CompareFileTimes(seen1.age, path1, age2, path2, match, nullptr) == 1)
-        PlanReplace({folder1, folder2, s.CurrentName, false, seen2.state}, match);
+        PlanReplace({folder1, folder2, m_walk.CurrentName, false, seen2.state}, match);
     else  // equal times too: as the body copies them
-        PlanReplace({folder1, folder2, s.CurrentName, true, seen1.state}, match);
+        PlanReplace({folder1, folder2, m_walk.CurrentName, true, seen1.state}, match);
 }
 
 void Synchronizer::PlanReplace(const PairOf& pair, platform::NameMatch match)
@@ -741,35 +736,34 @@ bool Synchronizer::FilesPair(KnownFolders& known, const std::string& folder1, pl
                              const platform::FileSeen& seen2, const std::shared_ptr<List1File>& left1,
                              bool& link1Reported, bool& compared)
 {
-    RunState& s = m_state;
-    const std::string path1 = PathOf(folder1, s.CurrentName);
-    const std::string path2 = PathOf(m_list2.Text(s.List2Index), s.CurrentName);
+    const std::string path1 = PathOf(folder1, m_walk.CurrentName);
+    const std::string path2 = PathOf(m_list2.Text(m_walk.List2Index), m_walk.CurrentName);
     // A link of another user is neither read nor written through: said
     // once for the List 1 entry, and for each List 2 name.
-    if (ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported))
+    if (ReportedLinks(path1, m_walk.Age1, path2, m_walk.Age2, link1Reported))
         return false;
     if (seen2.notAFile) {
-        ReportNotAFileInTheWay(m_list2.Text(s.List2Index), path2);
+        ReportNotAFileInTheWay(m_list2.Text(m_walk.List2Index), path2);
         return false;
     }
     compared = true;
     // The List 1 file as it is now: a copy over it earlier in this run
     // brought it that copy's time.
     std::string note;
-    const int order = CompareFileTimes(left1->seen.age, path1, s.Age2, path2, match, &note);
+    const int order = CompareFileTimes(left1->seen.age, path1, m_walk.Age2, path2, match, &note);
     // Equal times copy List 2 over List 1 where both hold the same bytes.
     // Two versions of one time are both kept: the one replaced beside its
     // file; and a List 1 file that carries another List 2 copy's version by
     // now passes it on, so that the copies settle on one content.
     const bool sameBytes = order == 0 && platform::HoldTheSameBytes(path1, path2, match);
     if (order == 1 || (order == 0 && !sameBytes && left1->carriesCopy)) {
-        UpdateCopy(known, path1, path2, match, s.Age2, left1->seen, note,
-                   {folder1, m_list2.Text(s.List2Index), s.CurrentName, false, seen2.state});
+        UpdateCopy(known, path1, path2, match, m_walk.Age2, left1->seen, note,
+                   {folder1, m_list2.Text(m_walk.List2Index), m_walk.CurrentName, false, seen2.state});
         return false;
     }
     // Once in place, the List 1 file is the copy: on the List 1 drive, in the state it was written.
     UpdateCopy(known, path2, path1, match, left1->seen.age, seen2, note,
-               {folder1, m_list2.Text(s.List2Index), s.CurrentName, true, left1->seen.state},
+               {folder1, m_list2.Text(m_walk.List2Index), m_walk.CurrentName, true, left1->seen.state},
                [left1, seen2, sameBytes](std::uint64_t written) {
                    left1->seen = {seen2.age, 0, false, written};
                    left1->carriesCopy = left1->carriesCopy || !sameBytes;
@@ -781,18 +775,17 @@ bool Synchronizer::FilesPair(KnownFolders& known, const std::string& folder1, pl
 // folder of the same last path component.
 void Synchronizer::FoldersBody(Scope scope, std::int32_t* count)
 {
-    RunState& s = m_state;
-    for (s.List1Index = m_list1.Count() - 1; s.List1Index >= 0; --s.List1Index) {
-        if (!TakesPart(m_list1, s.List1Index, scope))
+    for (m_walk.List1Index = m_list1.Count() - 1; m_walk.List1Index >= 0; --m_walk.List1Index) {
+        if (!TakesPart(m_list1, m_walk.List1Index, scope))
             continue;
-        s.FolderName1 = LastPathComponent(m_list1.Text(s.List1Index));
-        for (s.List2Index = m_list2.Count() - 1; s.List2Index >= 0; --s.List2Index) {
-            if (!TakesPart(m_list2, s.List2Index, scope))
+        m_walk.FolderName1 = LastPathComponent(m_list1.Text(m_walk.List1Index));
+        for (m_walk.List2Index = m_list2.Count() - 1; m_walk.List2Index >= 0; --m_walk.List2Index) {
+            if (!TakesPart(m_list2, m_walk.List2Index, scope))
                 continue;
-            s.FolderName2 = LastPathComponent(m_list2.Text(s.List2Index));
+            m_walk.FolderName2 = LastPathComponent(m_list2.Text(m_walk.List2Index));
             // A text without a name of its own ("/") pairs with nothing.
-            if (s.FolderName1 == s.FolderName2 && !s.FolderName1.empty())
-                FolderPair(m_list1.Text(s.List1Index), m_list2.Text(s.List2Index), count);
+            if (m_walk.FolderName1 == m_walk.FolderName2 && !m_walk.FolderName1.empty())
+                FolderPair(m_list1.Text(m_walk.List1Index), m_list2.Text(m_walk.List2Index), count);
         }
     }
 }
@@ -831,45 +824,44 @@ void Synchronizer::ReportWentAway()
 void Synchronizer::FolderPairSearchA(KnownFolders& known, const std::string& folder1, const std::string& folder2,
                                      std::int32_t* count)
 {
-    RunState& s = m_state;
     KnownFolder& side1 = known.NamesIn(folder1);
     KnownFolder& side2 = known.NamesIn(folder2);
     std::string pattern;
     // The pre-count needs no look at an entry F2 lacks: it is counted
     // whatever its time.
     KnownFolder::Search search(known.Searched(SearchMask(folder1), pattern), pattern,
-                               static_cast<std::uint32_t>(s.Options.SearchAttr), count != nullptr);
-    while (search.Next(s.SearchRec)) {
-        s.CurrentName = s.SearchRec.Name;
+                               static_cast<std::uint32_t>(m_state.Options.SearchAttr), count != nullptr);
+    while (search.Next(m_walk.SearchRec)) {
+        m_walk.CurrentName = m_walk.SearchRec.Name;
         if (LeftAsCaseTwin(side1, side2, CaseTwins::List1, folder1, folder2, count))
             continue;
         // Both times are taken before anything is copied for this entry.
-        s.Age1 = AgeOfYielded(s.SearchRec);
+        m_walk.Age1 = AgeOfYielded(m_walk.SearchRec);
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         platform::FileSeen seen2;
-        s.Age2 = AgeElsewhere(side2, side1, s.CurrentName, match, &seen2);
-        const bool exists2 = s.Age2 != -1;
+        m_walk.Age2 = AgeElsewhere(side2, side1, m_walk.CurrentName, match, &seen2);
+        const bool exists2 = m_walk.Age2 != -1;
         const std::uint64_t state1 = LookAtYielded(side1, count && exists2);
-        const std::string path1 = PathOf(folder1, s.CurrentName);
-        const std::string path2 = PathOf(folder2, s.CurrentName);
+        const std::string path1 = PathOf(folder1, m_walk.CurrentName);
+        const std::string path2 = PathOf(folder2, m_walk.CurrentName);
         std::string note;
-        const int order = exists2 ? CompareFileTimes(s.Age1, path1, s.Age2, path2, match, &note) : 1;
-        const bool link = IsLinkOfAnotherUser(s.Age1) || IsLinkOfAnotherUser(s.Age2);
+        const int order = exists2 ? CompareFileTimes(m_walk.Age1, path1, m_walk.Age2, path2, match, &note) : 1;
+        const bool link = IsLinkOfAnotherUser(m_walk.Age1) || IsLinkOfAnotherUser(m_walk.Age2);
         // A pair in step is remembered as the run finds it, in the pre-count
         // already: a run with nothing to copy has no body.
-        const bool inStep = exists2 && order == 0 && !link && !seen2.notAFile && IsFile(s.SearchRec);
+        const bool inStep = exists2 && order == 0 && !link && !seen2.notAFile && IsFile(m_walk.SearchRec);
         if (inStep)
-            RememberInStep(folder1, folder2, s.CurrentName, state1, seen2.state, match);
+            RememberInStep(folder1, folder2, m_walk.CurrentName, state1, seen2.state, match);
         if (count) {
             CountFolderPairEntry(folder1, folder2, match, exists2 ? order : 2, link, seen2, state1, *count);
             continue;
         }
         // What is not a file is counted as the pre-count counts it, but
         // never copied.
-        if (IsFile(s.SearchRec) && link) {
+        if (IsFile(m_walk.SearchRec) && link) {
             bool link1Reported = false;
-            ReportedLinks(path1, s.Age1, path2, s.Age2, link1Reported);  // neither read nor written through
-        } else if (IsFile(s.SearchRec)) {
+            ReportedLinks(path1, m_walk.Age1, path2, m_walk.Age2, link1Reported);  // neither read nor written through
+        } else if (IsFile(m_walk.SearchRec)) {
             FolderPairCopy(known, folder1, folder2, match, exists2 ? order : 2, seen2, note);
         }
         ProgressStep();
@@ -886,33 +878,31 @@ void Synchronizer::CountFolderPairEntry(const std::string& folder1, const std::s
     ++count;
     if (!m_plan || m_plan->Skipped())
         return;
-    const RunState& s = m_state;
-    const std::string path1 = PathOf(folder1, s.CurrentName);
+    const std::string path1 = PathOf(folder1, m_walk.CurrentName);
     // Most entries of a large plan are new files: made without a second path.
-    if (IsFile(s.SearchRec) && !link && order == 2) {
+    if (IsFile(m_walk.SearchRec) && !link && order == 2) {
         m_plan->Copy(path1, folder2, RunPlan::Way::ToList2, false);
         return;
     }
-    const std::string path2 = PathOf(folder2, s.CurrentName);
-    if (!IsFile(s.SearchRec))
+    const std::string path2 = PathOf(folder2, m_walk.CurrentName);
+    if (!IsFile(m_walk.SearchRec))
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFile);
     else if (link)
-        m_plan->Leave(IsLinkOfAnotherUser(s.Age1) ? path1 : path2, RunPlan::LeftAlone::LinkOfAnotherUser);
+        m_plan->Leave(IsLinkOfAnotherUser(m_walk.Age1) ? path1 : path2, RunPlan::LeftAlone::LinkOfAnotherUser);
     else if (seen2.notAFile)
         m_plan->Leave(path1, RunPlan::LeftAlone::NotAFileInTheWay);
     else
-        PlanReplace({folder1, folder2, s.CurrentName, order != 1, order == 1 ? seen2.state : state1}, match);
+        PlanReplace({folder1, folder2, m_walk.CurrentName, order != 1, order == 1 ? seen2.state : state1}, match);
 }
 
 // The state of the entry a search yielded; one yielded by name only (the
 // pre-count) is looked at when needed, and Age1 set to its time.
 std::uint64_t Synchronizer::LookAtYielded(KnownFolder& side1, bool needed)
 {
-    RunState& s = m_state;
-    if (!needed || !IsFile(s.SearchRec) || s.SearchRec.Time != -1)
-        return s.SearchRec.State;
+    if (!needed || !IsFile(m_walk.SearchRec) || m_walk.SearchRec.Time != -1)
+        return m_walk.SearchRec.State;
     platform::FileSeen seen1;
-    s.Age1 = side1.FileAge(s.CurrentName, nullptr, &seen1);
+    m_walk.Age1 = side1.FileAge(m_walk.CurrentName, nullptr, &seen1);
     return seen1.state;
 }
 
@@ -922,19 +912,18 @@ void Synchronizer::FolderPairCopy(KnownFolders& known, const std::string& folder
                                   platform::NameMatch match, int order, const platform::FileSeen& seen2,
                                   const std::string& note)
 {
-    const RunState& s = m_state;
-    const std::string path1 = PathOf(folder1, s.CurrentName);
-    const std::string path2 = PathOf(folder2, s.CurrentName);
+    const std::string path1 = PathOf(folder1, m_walk.CurrentName);
+    const std::string path2 = PathOf(folder2, m_walk.CurrentName);
     if (order == 2)
-        CopyMissing(known, path1, folder2, match, {folder1, folder2, s.CurrentName, false});
+        CopyMissing(known, path1, folder2, match, {folder1, folder2, m_walk.CurrentName, false});
     else if (seen2.notAFile)
         ReportNotAFileInTheWay(folder2, path2);
     else if (order == 1)
-        UpdateCopy(known, path1, path2, match, s.Age2, SeenOf(s.SearchRec), note,
-                   {folder1, folder2, s.CurrentName, false, seen2.state});
+        UpdateCopy(known, path1, path2, match, m_walk.Age2, SeenOf(m_walk.SearchRec), note,
+                   {folder1, folder2, m_walk.CurrentName, false, seen2.state});
     else if (order == -1)
-        UpdateCopy(known, path2, path1, match, s.Age1, seen2, note,
-                   {folder1, folder2, s.CurrentName, true, s.SearchRec.State});
+        UpdateCopy(known, path2, path1, match, m_walk.Age1, seen2, note,
+                   {folder1, folder2, m_walk.CurrentName, true, m_walk.SearchRec.State});
 }
 
 // Search B: what only F2 has goes to F1. Of an F2 entry only its name and
@@ -943,32 +932,31 @@ void Synchronizer::FolderPairCopy(KnownFolders& known, const std::string& folder
 void Synchronizer::FolderPairSearchB(KnownFolders& known, const std::string& folder1, const std::string& folder2,
                                      std::int32_t* count)
 {
-    RunState& s = m_state;
     KnownFolder& side1 = known.NamesIn(folder1);
     KnownFolder& side2 = known.NamesIn(folder2);
     std::string pattern;
     KnownFolder::Search search(known.Searched(SearchMask(folder2), pattern), pattern,
-                               static_cast<std::uint32_t>(s.Options.SearchAttr), true);
-    while (search.Next(s.SearchRec)) {
-        s.CurrentName = s.SearchRec.Name;
+                               static_cast<std::uint32_t>(m_state.Options.SearchAttr), true);
+    while (search.Next(m_walk.SearchRec)) {
+        m_walk.CurrentName = m_walk.SearchRec.Name;
         if (LeftAsCaseTwin(side1, side2, CaseTwins::List2, folder2, folder1, count))
             continue;
         platform::NameMatch match = platform::NameMatch::CaseBlind;
         platform::FileSeen seen1;
-        if (AgeElsewhere(side1, side2, s.CurrentName, match, &seen1) == -1) {
+        if (AgeElsewhere(side1, side2, m_walk.CurrentName, match, &seen1) == -1) {
             if (count)
                 PlanMissingInFirst(folder1, folder2, RunPlan::LeftAlone::NotAFile, count);
-            else if (IsFile(s.SearchRec) && IsLinkOfAnotherUser(s.SearchRec.Time))
-                ReportLinkOfAnotherUser(PathOf(folder2, s.CurrentName));
-            else if (IsFile(s.SearchRec))
-                CopyMissing(known, PathOf(folder2, s.CurrentName), folder1, match,
-                            {folder1, folder2, s.CurrentName, true});
-        } else if (seen1.notAFile && IsFile(s.SearchRec)) {
+            else if (IsFile(m_walk.SearchRec) && IsLinkOfAnotherUser(m_walk.SearchRec.Time))
+                ReportLinkOfAnotherUser(PathOf(folder2, m_walk.CurrentName));
+            else if (IsFile(m_walk.SearchRec))
+                CopyMissing(known, PathOf(folder2, m_walk.CurrentName), folder1, match,
+                            {folder1, folder2, m_walk.CurrentName, true});
+        } else if (seen1.notAFile && IsFile(m_walk.SearchRec)) {
             // Search A passed over it: what stands in F1 is no file of its own.
             if (count)
                 PlanMissingInFirst(folder1, folder2, RunPlan::LeftAlone::NotAFileInTheWay, count);
             else
-                ReportNotAFileInTheWay(folder1, PathOf(folder1, s.CurrentName));
+                ReportNotAFileInTheWay(folder1, PathOf(folder1, m_walk.CurrentName));
         }
         if (!count)
             ProgressStep();
@@ -981,10 +969,10 @@ void Synchronizer::PlanMissingInFirst(const std::string& folder1, const std::str
     ++*count;
     if (!m_plan || m_plan->Skipped())
         return;
-    const std::string path2 = PathOf(folder2, m_state.CurrentName);
-    if (why == RunPlan::LeftAlone::NotAFileInTheWay || !IsFile(m_state.SearchRec))
+    const std::string path2 = PathOf(folder2, m_walk.CurrentName);
+    if (why == RunPlan::LeftAlone::NotAFileInTheWay || !IsFile(m_walk.SearchRec))
         m_plan->Leave(path2, why);
-    else if (IsLinkOfAnotherUser(m_state.SearchRec.Time))
+    else if (IsLinkOfAnotherUser(m_walk.SearchRec.Time))
         m_plan->Leave(path2, RunPlan::LeftAlone::LinkOfAnotherUser);
     else
         m_plan->Copy(path2, folder1, RunPlan::Way::ToList1, false);
@@ -993,18 +981,18 @@ void Synchronizer::PlanMissingInFirst(const std::string& folder1, const std::str
 bool Synchronizer::LeftAsCaseTwin(KnownFolder& side1, KnownFolder& side2, CaseTwins searched, const std::string& folder,
                                   const std::string& other, std::int32_t* count)
 {
-    const int twins = SideOfCaseTwins(side1, side2, m_state.CurrentName);
+    const int twins = SideOfCaseTwins(side1, side2, m_walk.CurrentName);
     const bool ofSearched = twins == (searched == CaseTwins::List2 ? 2 : 1);
     if (twins == 0 || (searched == CaseTwins::List1Only && !ofSearched))
         return false;
     // Both twins are left alone, and said by the search that yields them.
-    if (ofSearched && IsFile(m_state.SearchRec)) {
+    if (ofSearched && IsFile(m_walk.SearchRec)) {
         if (count && m_plan && !m_plan->Skipped())
-            m_plan->Leave(PathOf(folder, m_state.CurrentName), RunPlan::LeftAlone::CaseTwins);
+            m_plan->Leave(PathOf(folder, m_walk.CurrentName), RunPlan::LeftAlone::CaseTwins);
         if (count)
             ++*count;
         else
-            ReportCaseTwins(PathOf(folder, m_state.CurrentName), other);
+            ReportCaseTwins(PathOf(folder, m_walk.CurrentName), other);
     }
     if (!count)
         ProgressStep();
@@ -1018,7 +1006,7 @@ void Synchronizer::ReportCaseTwins(const std::string& path, const std::string& c
 
 void Synchronizer::ReportNotAFileInTheWay(const std::string& folder, const std::string& path)
 {
-    Record({RunRecord::Kind::NotCopied, m_state.CurrentName, folder, path + RunTexts::kNotAFile});
+    Record({RunRecord::Kind::NotCopied, m_walk.CurrentName, folder, path + RunTexts::kNotAFile});
 }
 
 bool Synchronizer::KeepsReplaced() const
@@ -1070,19 +1058,19 @@ void Synchronizer::UpdateCopy(KnownFolders& known, const std::string& source, co
 void Synchronizer::CopyMissing(KnownFolders& known, const std::string& source, const std::string& destinationFolder,
                                platform::NameMatch match, const PairOf& pair)
 {
-    const std::string destination = PathOf(destinationFolder, m_state.CurrentName);
+    const std::string destination = PathOf(destinationFolder, m_walk.CurrentName);
     // Made there, such a name would fail, or come back as another file.
-    if (!known.NamesIn(destinationFolder).CanHoldName(m_state.CurrentName)) {
-        Record({RunRecord::Kind::NotCopied, m_state.CurrentName, destinationFolder, RunTexts::kNameNotHeld});
+    if (!known.NamesIn(destinationFolder).CanHoldName(m_walk.CurrentName)) {
+        Record({RunRecord::Kind::NotCopied, m_walk.CurrentName, destinationFolder, RunTexts::kNameNotHeld});
         return;
     }
-    if (known.NamesIn(pair.writesFirst ? pair.folder2 : pair.folder1).MadeUpName(m_state.CurrentName)) {
-        Record({RunRecord::Kind::NotCopied, m_state.CurrentName, destinationFolder, RunTexts::kMadeUpName});
+    if (known.NamesIn(pair.writesFirst ? pair.folder2 : pair.folder1).MadeUpName(m_walk.CurrentName)) {
+        Record({RunRecord::Kind::NotCopied, m_walk.CurrentName, destinationFolder, RunTexts::kMadeUpName});
         return;
     }
     known.CopyFile(
         source, destination, true, match, std::nullopt,
-        [this, name = m_state.CurrentName, source, destination, destinationFolder,
+        [this, name = m_walk.CurrentName, source, destination, destinationFolder,
          pair](int error, const KnownFolders::CopiedStates& states) {
             if (error == 0) {
                 Record({RunRecord::Kind::Copied, name, destinationFolder});

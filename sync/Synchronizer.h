@@ -17,13 +17,13 @@
 #include "sync/ListedFolderDrives.h"
 #include "sync/RunPlan.h"
 #include "sync/RunRecord.h"
+#include "sync/RunState.h"
 
 class FolderList;
 namespace platform {
 class KnownFolder;
 }  // namespace platform
 class RunEvents;
-struct RunState;
 
 // The synchronization runs: four passes (files or folders mode, all or
 // selected folders), each inside the same frame of pre-count, confirmation,
@@ -231,6 +231,7 @@ private:
     bool KeepsReplaced() const;
 
     RunState& m_state;
+    RunWalk m_walk;
     const FolderList& m_list1;
     const FolderList& m_list2;
     RunEvents& m_events;
