@@ -71,6 +71,9 @@ public:
     // confirmation waits) is ignored: the run state admits one run.
     bool IsRunning() const { return m_running; }
 
+    // Where the walk of the last run or pre-count stood when it ended.
+    const RunWalk& Walk() const { return m_walk; }
+
 private:
     // A pair of files as the run's memory knows it (List 1 folder, List 2
     // folder, name) and, for a copy, which side it writes and what the run

@@ -248,8 +248,8 @@ TEST_F(FoldersMode, PreCountUsesTheFoldersAsTheyStandBeforeTheRun)
     std::int32_t count = 0;
     CountCopies(Synchronizer::Mode::Folders, Synchronizer::Scope::All, count);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(state.FolderName1, "Docs");
-    EXPECT_EQ(state.FolderName2, "Docs");
+    EXPECT_EQ(sync.Walk().FolderName1, "Docs");
+    EXPECT_EQ(sync.Walk().FolderName2, "Docs");
 }
 
 }  // namespace
