@@ -21,7 +21,12 @@ Program::Program(std::string programFolder, const std::string& settingsFile, con
           [this] { return ShownNow().SynchroMode == 1 || (m_watchForCommandLine && ShownNow().SynchroMode != 0); })
 {
     m_sync.SetMemory(&m_memory);
-    m_timer.SetOnTimer([this] { TimerTicked(); });
+    m_timer.SetOnTimer([this] {
+        if (m_view)
+            m_view->Deliver([this] { TimerTicked(); });
+        else
+            TimerTicked();
+    });
     m_list1.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
     m_list2.SetProgramObserver([this] { m_changeRuns.ListsChanged(); });
     QObject::connect(&m_lookForWatcher, &QTimer::timeout, [this] { UpdateWatching(); });

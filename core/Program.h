@@ -3,9 +3,12 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/ChangeRuns.h"
+#include "lists/AddPath.h"
+#include "lists/CopyPath.h"
 #include "lists/FolderList.h"
 #include "options/OptionsControls.h"
 #include "options/OptionsHost.h"
@@ -100,6 +103,20 @@ public:
     void IntervalChosen();
     // The synchro timer ticked.
     void TimerTicked();
+
+    // The list menus' commands and the Add Path buttons, on List 1 or List 2.
+    void SelectAll(FolderList& list) { list.SelectAll(); }
+    void DeselectAll(FolderList& list) { list.DeselectAll(); }
+    void DeleteSelected(FolderList& list) { list.DeleteSelected(); }
+    void ClearList(FolderList& list) { list.Clear(); }
+    // Add Path: the folder choose returns, when it returns one, into list.
+    bool AddPath(FolderList& list, const DirectoryChooser& choose) { return ::AddPath(list, choose); }
+    // Copy Path: the selected entry's text through the carrier text (the
+    // window's text box), and what goes to the clipboard, if anything.
+    std::optional<std::string> CopyPath(const FolderList& list, std::string& carrier)
+    {
+        return CopyPathThroughCarrier(list, carrier);
+    }
 
     // "Save Report": the Report list into the report file; returns its path.
     std::string SaveReport();

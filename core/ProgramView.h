@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/desktop/BalloonIcon.h"
@@ -34,4 +35,8 @@ public:
     // Hides the Options panel and enables again the five buttons that
     // showing it disabled.
     virtual void HideOptionsPanel() = 0;
+    // Carries out a command that comes by itself (the synchro timer's tick)
+    // as the window carries out its own: after a run that works, its
+    // failure shown. Without a window it acts at once.
+    virtual void Deliver(const std::function<void()>& command) { command(); }
 };

@@ -16,8 +16,6 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "lists/AddPath.h"
-#include "lists/CopyPath.h"
 #include "lists/ListFile.h"
 #include "platform/fs/FileSystem.h"
 #include "sync/ReportFile.h"
@@ -143,7 +141,6 @@ TForm1::~TForm1()
     // by then this object is no window any more.
     GroupBox1->disconnect(this);
     m_program.SetView(nullptr);
-    m_program.Timer().SetOnTimer([program = &m_program] { program->TimerTicked(); });
     m_program.List1().SetObserver(nullptr);
     m_program.List2().SetObserver(nullptr);
     m_program.Report().SetObserver(nullptr);
@@ -247,7 +244,6 @@ void TForm1::CreateControls()
     connect(GroupBox1, &OptionsPanel::IntervalListClosed, this, Guarded([this] { TimerSet(); }));
     connect(BitBtn5, &QPushButton::clicked, this, Guarded([this] { BitBtn5Click(); }));
     connect(BitBtn7, &QPushButton::clicked, this, Guarded([this] { BitBtn7Click(); }));
-    m_program.Timer().SetOnTimer(Guarded([this] { SynchroTimer(); }));
 
     PopupMenu1 = CreateListMenu(
         ListBox1, QStringLiteral("PopupMenu1"), [this] { SynchroNow2Click(); }, [this] { BitBtn1Click(); },
@@ -301,10 +297,11 @@ QMenu* TForm1::CreateListMenu(FolderListBox* box, const QString& name, std::func
     add(QStringLiteral("Synchro Now"),
         QStringLiteral("SynchroNow") + (first ? QStringLiteral("2") : QStringLiteral("1")), std::move(synchroNow));
     add(QStringLiteral("Add new"), QStringLiteral("Addnew") + n, std::move(addNew));
-    add(QStringLiteral("Select all"), QStringLiteral("Selectall") + n, [&list] { list.SelectAll(); });
-    add(QStringLiteral("Deselect all"), QStringLiteral("Deselectall") + n, [&list] { list.DeselectAll(); });
-    add(QStringLiteral("Delete"), QStringLiteral("Delete") + n, [&list] { list.DeleteSelected(); });
-    add(QStringLiteral("Clear all"), QStringLiteral("Clearall") + n, [&list] { list.Clear(); });
+    add(QStringLiteral("Select all"), QStringLiteral("Selectall") + n, [this, &list] { m_program.SelectAll(list); });
+    add(QStringLiteral("Deselect all"), QStringLiteral("Deselectall") + n,
+        [this, &list] { m_program.DeselectAll(list); });
+    add(QStringLiteral("Delete"), QStringLiteral("Delete") + n, [this, &list] { m_program.DeleteSelected(list); });
+    add(QStringLiteral("Clear all"), QStringLiteral("Clearall") + n, [this, &list] { m_program.ClearList(list); });
     add(QStringLiteral("Copy Path"), QStringLiteral("CopyPath") + n, [this, &list] { CopyPath(list); });
 
     box->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -523,16 +520,21 @@ void TForm1::BitBtn2Click()
 
 void TForm1::ChooseAndAddPath(FolderList& list)
 {
-    AddPath(list, [this] { return ExecuteSelectDirectory(this); });
+    m_program.AddPath(list, [this] { return ExecuteSelectDirectory(this); });
 }
 
 void TForm1::CopyPath(FolderList& list)
 {
     std::string carrier = Edit1->text().toStdString();
-    const auto text = CopyPathThroughCarrier(list, carrier);
+    const auto text = m_program.CopyPath(list, carrier);
     Edit1->setText(QString::fromStdString(carrier));
     if (text)
         QApplication::clipboard()->setText(QString::fromStdString(*text));
+}
+
+void TForm1::Deliver(const std::function<void()>& command)
+{
+    Guarded(command)();
 }
 
 void TForm1::RequestBalloon(const std::string& text, const std::string& title, TBalloonIconType icon)

@@ -91,14 +91,14 @@ public:
     void BitBtn4Click() { m_program.Run(Program::Mode::Files, Program::Scope::All); }
     void SynchroNow1Click() { m_program.SynchronizeNow(); }  // List 2's menu
     void SynchroNow2Click() { m_program.SynchronizeNow(); }  // List 1's menu
-    void Delete1Click() { m_program.List1().DeleteSelected(); }
-    void Delete2Click() { m_program.List2().DeleteSelected(); }
-    void Clearall1Click() { m_program.List1().Clear(); }
-    void Clearall2Click() { m_program.List2().Clear(); }
-    void Selectall1Click() { m_program.List1().SelectAll(); }
-    void Selectall2Click() { m_program.List2().SelectAll(); }
-    void Deselectall1Click() { m_program.List1().DeselectAll(); }
-    void Deselectall2Click() { m_program.List2().DeselectAll(); }
+    void Delete1Click() { m_program.DeleteSelected(m_program.List1()); }
+    void Delete2Click() { m_program.DeleteSelected(m_program.List2()); }
+    void Clearall1Click() { m_program.ClearList(m_program.List1()); }
+    void Clearall2Click() { m_program.ClearList(m_program.List2()); }
+    void Selectall1Click() { m_program.SelectAll(m_program.List1()); }
+    void Selectall2Click() { m_program.SelectAll(m_program.List2()); }
+    void Deselectall1Click() { m_program.DeselectAll(m_program.List1()); }
+    void Deselectall2Click() { m_program.DeselectAll(m_program.List2()); }
     void CopyPath1Click() { CopyPath(m_program.List1()); }
     void CopyPath2Click() { CopyPath(m_program.List2()); }
     void BitBtn5Click();
@@ -197,6 +197,7 @@ private:
     void KeepResponsive() override;
     OptionsControls& PanelControls() override;
     void HideOptionsPanel() override;
+    void Deliver(const std::function<void()>& command) override;
 
     // TrayApplication
     bool IsApplicationWindowVisible() const override { return isVisible(); }
