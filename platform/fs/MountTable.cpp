@@ -45,8 +45,8 @@ void ReadFstab(const std::string& path, std::set<std::string>& named)
     std::ifstream file(path);
     for (std::string line; std::getline(file, line);) {
         std::istringstream fields(line);
-        std::string spec, where;
-        if (!(fields >> spec >> where) || spec.front() == '#')
+        std::string device, where;
+        if (!(fields >> device >> where) || device.front() == '#')
             continue;
         if (std::string point = Normalized(UnescapedMountField(where)); !point.empty())
             named.insert(std::move(point));
